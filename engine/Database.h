@@ -1,0 +1,131 @@
+#pragma once
+
+#include <QMutex>
+#include <QString>
+#include <QStringList>
+
+namespace engine {
+
+class Session;
+
+// Transaction mode of statements run outside an explicit transaction, from the
+// alias's "SQLPASSTHRU MODE":
+//  - "SHARED AUTOCOMMIT", "NOT SHARED" and no value: each such statement runs
+//    in a transaction of its own, committed at once (rolled back on error);
+//  - "SHARED NOAUTOCOMMIT": they share one implicit transaction that stays
+//    open until commit() or rollback(), until an explicit transaction starts
+//    (its work is committed first) or until close() (committed, so nothing is
+//    lost silently).
+enum class PassThroughMode { AutoCommit, NoAutoCommit };
+
+// What a connection was opened with, after alias and own parameters merged.
+struct ConnectionSettings {
+    QString serverName; // a file path (embedded) or host/port:path (server)
+    QString userName;
+    QString password;
+    QString languageDriver;
+    PassThroughMode passThrough = PassThroughMode::AutoCommit;
+    bool readOnly = false; // "OPEN MODE=READONLY": transactions are read-only
+};
+
+// One connection to a database, opened by alias or by driver plus path, with
+// at most one explicit transaction (read committed, record versions, no wait:
+// a lock conflict is reported at once rather than freezing the window).
+class Database {
+public:
+    explicit Database(Session *session = nullptr, QString name = QString());
+    ~Database();
+    Database(const Database &) = delete;
+    Database &operator=(const Database &) = delete;
+
+    Session *session() const { return m_session; }
+    const QString &name() const { return m_name; }
+    void setName(const QString &name) { m_name = name; }
+
+    // Either an alias of the session's configuration ...
+    void setAliasName(const QString &alias) { m_alias = alias; }
+    const QString &aliasName() const { return m_alias; }
+    // ... or a driver with "SERVER NAME=<path>" among the own parameters.
+    void setDriverName(const QString &driver) { m_driver = driver; }
+    const QString &driverName() const { return m_driver; }
+    // Own parameter lines ("USER NAME=...", "PASSWORD=..."): they override the
+    // alias's parameters of the same name.
+    QStringList &params() { return m_params; }
+    const QStringList &params() const { return m_params; }
+    void setParams(const QStringList &params) { m_params = params; }
+
+    void open();
+    void close();
+    bool isConnected() const { return m_db != 0; }
+    const ConnectionSettings &settings() const { return m_settings; }
+
+    void startTransaction();
+    // Commit and rollback raise on failure. A failed commit rolls the
+    // transaction back before raising, so the database takes a new
+    // transaction afterwards. Rollback without a transaction does nothing.
+    void commit();
+    void rollback();
+    bool inTransaction() const { return m_tr != 0; }
+
+    // Runs one statement without parameters (DDL, GRANT and the like).
+    void executeImmediate(const QString &sql);
+    // Asks the server to abandon the statement running on this connection,
+    // from any thread; the running call then raises a Cancelled error.
+    void cancel();
+
+    // The server's version text, e.g. "LI-V3.0.11.33637 Firebird 3.0".
+    QString serverVersion();
+
+    // Create a dialect-1 database (fixtures, the sample database) and drop one.
+    static void createDatabase(const QString &serverName, const QString &user = QStringLiteral("SYSDBA"),
+                               const QString &password = QString(), int pageSize = 8192);
+    static void dropDatabase(const QString &serverName, const QString &user = QStringLiteral("SYSDBA"),
+                             const QString &password = QString());
+
+    // Engine-internal: statements reach the handles through these.
+    unsigned int *handle() { return &m_db; }
+    class Work;
+    QByteArray encode(const QString &text) const;
+    bool latin1() const { return m_latin1; }
+    static int openStatementCount();
+    static void statementOpened();
+    static void statementClosed();
+
+private:
+    ConnectionSettings resolve() const;
+    void startHandle(unsigned int *tr);
+    void commitHandle(unsigned int *tr);
+    void rollbackHandle(unsigned int *tr);
+
+    Session *m_session;
+    QString m_name;
+    QString m_alias;
+    QString m_driver;
+    QStringList m_params;
+    ConnectionSettings m_settings;
+    bool m_latin1 = false;
+    unsigned int m_db = 0;
+    unsigned int m_tr = 0;         // the explicit transaction
+    unsigned int m_implicitTr = 0; // NOAUTOCOMMIT work outside it
+    QMutex m_cancelMutex;          // keeps cancel() and close() apart
+};
+
+// The transaction a statement runs in: the explicit one, the implicit
+// NOAUTOCOMMIT one, or one of its own that finish() commits.
+class Database::Work {
+public:
+    explicit Work(Database &db);
+    ~Work(); // rolls back an own transaction that was not finished
+    Work(const Work &) = delete;
+    Work &operator=(const Work &) = delete;
+
+    unsigned int *transaction() { return m_tr; }
+    void finish();
+
+private:
+    Database &m_db;
+    unsigned int m_own = 0;
+    unsigned int *m_tr = nullptr;
+};
+
+} // namespace engine

@@ -1,0 +1,66 @@
+#include "engine/FbStatus.h"
+
+#include <iberror.h>
+
+namespace engine::fb {
+
+namespace {
+
+ErrorCategory categoryOf(const QVector<long> &codes)
+{
+    for (long c : codes) {
+        switch (c) {
+        case isc_unique_key_violation:
+        case isc_no_dup:
+            return ErrorCategory::KeyViolation;
+        case isc_no_priv:
+            return ErrorCategory::NoPermission;
+        case isc_lock_conflict:
+        case isc_deadlock:
+        case isc_update_conflict:
+            return ErrorCategory::LockConflict;
+        case isc_cancelled:
+            return ErrorCategory::Cancelled;
+        default:
+            break;
+        }
+    }
+    return ErrorCategory::General;
+}
+
+// The gds codes of the vector, in order (arguments skipped).
+QVector<long> codesOf(const ISC_STATUS *s)
+{
+    QVector<long> codes;
+    const ISC_STATUS *p = s;
+    while (*p != isc_arg_end) {
+        const ISC_STATUS kind = *p++;
+        switch (kind) {
+        case isc_arg_gds:
+            codes << long(*p++);
+            break;
+        case isc_arg_cstring:
+            p += 2;
+            break;
+        default:
+            ++p;
+            break;
+        }
+    }
+    return codes;
+}
+
+} // namespace
+
+Error toError(const ISC_STATUS *status)
+{
+    QStringList lines;
+    char buf[1024];
+    const ISC_STATUS *p = status;
+    while (fb_interpret(buf, sizeof buf, &p) > 0)
+        lines << QString::fromUtf8(buf);
+    const QVector<long> codes = codesOf(status);
+    return Error(lines.join(QLatin1Char('\n')), categoryOf(codes), long(isc_sqlcode(status)), codes);
+}
+
+} // namespace engine::fb

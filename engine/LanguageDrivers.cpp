@@ -1,0 +1,28 @@
+#include "engine/LanguageDrivers.h"
+
+#include "engine/Error.h"
+
+namespace engine {
+
+const QVector<LanguageDriver> &languageDrivers()
+{
+    static const QVector<LanguageDriver> list = {
+        {QStringLiteral("UTF8"), QStringLiteral("Unicode UTF-8"), QStringLiteral("UTF8"), false},
+        {QStringLiteral("ISO8859_1"), QStringLiteral("ISO 8859-1 Latin-1"), QStringLiteral("ISO8859_1"), true},
+        {QStringLiteral("NONE"), QStringLiteral("No conversion (bytes as stored)"), QStringLiteral("NONE"), false},
+    };
+    return list;
+}
+
+const LanguageDriver &languageDriver(const QString &name)
+{
+    static const LanguageDriver byDefault{QString(), QString(), QStringLiteral("UTF8"), false};
+    if (name.trimmed().isEmpty())
+        return byDefault;
+    for (const LanguageDriver &d : languageDrivers())
+        if (d.name.compare(name.trimmed(), Qt::CaseInsensitive) == 0)
+            return d;
+    throw Error(QStringLiteral("Unknown language driver: %1").arg(name), ErrorCategory::Configuration);
+}
+
+} // namespace engine

@@ -1,0 +1,55 @@
+#include "engine/SqlParams.h"
+
+#include <QTest>
+
+using engine::parseSqlParams;
+
+class TestSqlParams : public QObject {
+    Q_OBJECT
+private slots:
+    void parse_data();
+    void parse();
+};
+
+void TestSqlParams::parse_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("serverText");
+    QTest::addColumn<QStringList>("names");
+
+    QTest::newRow("plain") << "select * from t where a = :a" << "select * from t where a = ?" << QStringList{"a"};
+    QTest::newRow("dollar in name") << "update meta$gens set n = :meta$num where id = :ID"
+                                    << "update meta$gens set n = ? where id = ?"
+                                    << QStringList{"meta$num", "ID"};
+    QTest::newRow("double colon is one colon") << "select x from t into ::x" << "select x from t into :x"
+                                               << QStringList{};
+    QTest::newRow("single quotes") << "select ':a' from t" << "select ':a' from t" << QStringList{};
+    QTest::newRow("double quotes are constants") << "select \"x:a ::b\" from t where b = :b"
+                                                 << "select \"x:a ::b\" from t where b = ?" << QStringList{"b"};
+    QTest::newRow("doubled quote inside") << "select 'it''s :a' from t where c = :c"
+                                          << "select 'it''s :a' from t where c = ?" << QStringList{"c"};
+    QTest::newRow("block comment") << "select /* :a */ b from t where c = :c"
+                                   << "select /* :a */ b from t where c = ?" << QStringList{"c"};
+    QTest::newRow("line comment") << "select b -- :a\nfrom t where c = :c"
+                                  << "select b -- :a\nfrom t where c = ?" << QStringList{"c"};
+    QTest::newRow("repeated name") << ":a + :a" << "? + ?" << QStringList{"a", "a"};
+    QTest::newRow("colon alone") << "a : b" << "a : b" << QStringList{};
+    QTest::newRow("unterminated quote") << "select ':a" << "select ':a" << QStringList{};
+    QTest::newRow("unterminated comment") << "select /* :a" << "select /* :a" << QStringList{};
+    QTest::newRow("psql body") << "begin\n  select count(*) from t into ::n;\n  v = \"\";\nend"
+                               << "begin\n  select count(*) from t into :n;\n  v = \"\";\nend" << QStringList{};
+    QTest::newRow("minus not a comment") << "select 5 - :a from t" << "select 5 - ? from t" << QStringList{"a"};
+}
+
+void TestSqlParams::parse()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, serverText);
+    QFETCH(QStringList, names);
+    const auto r = parseSqlParams(text);
+    QCOMPARE(r.serverText, serverText);
+    QCOMPARE(r.paramNames, names);
+}
+
+QTEST_GUILESS_MAIN(TestSqlParams)
+#include "tst_sqlparams.moc"

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "engine/Database.h"
+
+#include <QString>
+#include <QTemporaryDir>
+#include <QVariant>
+#include <memory>
+
+namespace testsupport {
+
+// Prepares the Firebird runtime folder named by DUNMOOR_FB_ROOT (the build
+// tree's, shared with the loopback server fixture) or a temporary one, and a
+// private alias file per test program so tests never share aliases.
+void initRuntime();
+
+// The loopback server's connection prefix ("127.0.0.1/30557:").
+QString serverPrefix();
+// The server's SYSDBA password (set by scripts/fbserver on first start).
+QString serverPassword();
+
+// A fresh dialect-1 database in a temporary folder, dropped when the object
+// goes. Make one per test function so no test sees another's leftovers.
+class TestDatabase {
+public:
+    TestDatabase();
+    ~TestDatabase();
+    TestDatabase(const TestDatabase &) = delete;
+    TestDatabase &operator=(const TestDatabase &) = delete;
+
+    const QString &path() const { return m_path; }
+    QString folder() const { return m_dir.path(); }
+
+    // A new connection by driver and path as the given user (embedded: the
+    // user is trusted, the password ignored).
+    std::unique_ptr<engine::Database> connect(const QString &user = QStringLiteral("SYSDBA"),
+                                              const QString &name = QStringLiteral("TestDB")) const;
+    // The same through the loopback server.
+    std::unique_ptr<engine::Database> connectServer(const QString &user = QStringLiteral("SYSDBA"),
+                                                    const QString &password = QString(),
+                                                    const QString &name = QStringLiteral("TestDB")) const;
+
+private:
+    QTemporaryDir m_dir;
+    QString m_path;
+};
+
+// Runs statements without parameter parsing, each committed at once.
+void exec(engine::Database &db, const QString &sql);
+// The first column of the first row, or an invalid value when there is none.
+QVariant scalar(engine::Database &db, const QString &sql);
+
+} // namespace testsupport
