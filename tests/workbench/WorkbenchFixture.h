@@ -1,0 +1,81 @@
+#pragma once
+
+// What the window tests share: a test database behind an alias, the
+// workbench's forms in start-up order, and scripted answers to its dialogs.
+#include "engine/Session.h"
+#include "platform/Modal.h"
+#include "platform/Prompter.h"
+#include "support/TestDatabase.h"
+#include "workbench/App.h"
+#include "workbench/DM1.h"
+#include "workbench/fAliases.h"
+#include "workbench/fBrowser.h"
+#include "workbench/fLoginPrompt.h"
+
+#include <QLineEdit>
+#include <QListWidget>
+
+namespace wbtest {
+
+// An alias of the default session pointing at a database, removed again.
+class ScopedAlias {
+public:
+    ScopedAlias(const QString &name, const QString &serverName, const QString &user = QStringLiteral("SYSDBA"))
+        : m_name(name)
+    {
+        QStringList p = engine::Session::driverDefaultParams(QStringLiteral("INTRBASE"));
+        for (QString &l : p) {
+            if (l.startsWith(QLatin1String("SERVER NAME=")))
+                l = QStringLiteral("SERVER NAME=") + serverName;
+            else if (l.startsWith(QLatin1String("USER NAME=")))
+                l = QStringLiteral("USER NAME=") + user;
+        }
+        engine::Session::defaultSession().addAlias(name, QStringLiteral("INTRBASE"), p);
+    }
+    ~ScopedAlias() { engine::Session::defaultSession().deleteAlias(m_name); }
+
+private:
+    QString m_name;
+};
+
+// Fills the alias and login dialogs as a user would and closes them.
+class ScriptedDialogs {
+public:
+    QString alias;
+    QString user;
+    QString password;
+    bool cancelLogin = false;
+    QStringList shown; // object names of the dialogs, in order
+
+    ScriptedDialogs()
+    {
+        m_previous = platform::setModalHook([this](QDialog &d) { return run(d); });
+    }
+    ~ScriptedDialogs() { platform::setModalHook(m_previous); }
+
+private:
+    int run(QDialog &d)
+    {
+        shown << d.objectName();
+        if (auto *a = qobject_cast<TfmAliases *>(&d)) {
+            a->FormShow();
+            const auto items = a->LBAliases->findItems(alias, Qt::MatchExactly);
+            if (items.isEmpty())
+                return QDialog::Rejected;
+            a->LBAliases->setCurrentItem(items.first());
+            a->BtnOKClick();
+            return a->result();
+        }
+        if (auto *l = qobject_cast<TfmLoginPrompt *>(&d)) {
+            if (cancelLogin)
+                return QDialog::Rejected;
+            l->EditUserName->setText(user);
+            l->EditPassword->setText(password);
+            return QDialog::Accepted;
+        }
+        return QDialog::Rejected;
+    }
+    platform::ModalHook m_previous;
+};
+
+} // namespace wbtest

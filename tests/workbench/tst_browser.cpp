@@ -1,0 +1,366 @@
+// The main window offscreen: start-up, connections, status light, page
+// switching, keys, font and exit, against real embedded databases.
+#include "WorkbenchFixture.h"
+#include "platform/Settings.h"
+#include "support/GuiTestMain.h"
+
+#include <QLabel>
+#include <QMenu>
+#include <QCheckBox>
+#include <QPlainTextEdit>
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QToolButton>
+
+using platform::Prompter;
+using platform::ScriptedPrompter;
+using testsupport::TestDatabase;
+using namespace wbtest;
+
+namespace {
+const QString kNone = " Marrowby" + QString(40, ' ') + "Database: None";
+
+QString shownPicture(const TfmBrowser &b)
+{
+    for (QLabel *l : {b.IShades, b.ISad, b.IIndif, b.Iooh})
+        if (!l->isHidden())
+            return l->objectName();
+    return QString();
+}
+} // namespace
+
+class TestBrowser : public QObject {
+    Q_OBJECT
+private slots:
+    void startWithoutArguments();
+    void interactiveConnect();
+    void connectCancelledLeavesConnectionsClosed();
+    void connectToBrokenAliasReportsServerText();
+    void commandLineStart();
+    void commandLineUnknownAlias();
+    void statusLightFollowsActions();
+    void storedFontApplied();
+    void chosenFontStored();
+    void keysReachTheVisiblePage();
+    void historyWhileHiddenDoesNothing();
+    void exitAsksFirst();
+    void masterThenBrowserReconnects();
+    void menusSwitchPages();
+};
+
+void TestBrowser::startWithoutArguments()
+{
+    ScriptedPrompter p;
+    platform::ScopedPrompter sp(p);
+    Workbench w({});
+    TfmBrowser &b = *w.browser;
+    QCOMPARE(b.PCMain->currentWidget(), b.TSDebugger);
+    QVERIFY(!b.PCMain->isEnabled());
+    QCOMPARE(b.StatusPanel0->text(), QString("   Status: No events"));
+    QCOMPARE(b.StatusPanel1->text(), QString("   Hint: Connect to database."));
+    QCOMPARE(shownPicture(b), QString("IIndif"));
+    QCOMPARE(b.windowTitle(), kNone);
+    QVERIFY(!b.MetaBrowser1->menuAction()->isVisible());
+    QVERIFY(!b.SBGoBrowser->isEnabled());
+    QVERIFY(!b.SBGoLorvane->isEnabled());
+    QVERIFY(b.Lorvane1->isEnabled());
+    QVERIFY(b.SBGoDebugger->isChecked());
+    QVERIFY(b.SBDebugMode->isChecked());
+    QVERIFY(b.SBEraseMeta->isHidden());
+    QVERIFY(!b.IsConnected);
+    QVERIFY(p.calls().isEmpty());
+}
+
+void TestBrowser::interactiveConnect()
+{
+    TestDatabase t;
+    ScopedAlias alias("TESTDB", t.path());
+    ScriptedPrompter p;
+    platform::ScopedPrompter sp(p);
+    ScriptedDialogs d;
+    d.alias = "TESTDB";
+    d.user = "sysdba";
+    d.password = "secret";
+    Workbench w({});
+    TfmBrowser &b = *w.browser;
+    b.SBConnectClick();
+
+    QCOMPARE(d.shown, (QStringList{"fmAliases", "fmLoginPrompt"}));
+    QVERIFY2(p.calls().isEmpty(), qPrintable(p.texts().join('|')));
+    QCOMPARE(w.login->EditUserName->text(), QString("sysdba"));
+    QCOMPARE(b.LoginUser, QString("SYSDBA"));
+    QCOMPARE(b.LoginPassword, QString("secret"));
+    QVERIFY(b.IsConnected);
+    QVERIFY(w.dm->Database.isConnected());
+    QVERIFY(w.dm->DatabaseN.isConnected());
+    QVERIFY(w.dm->DataBase2.isConnected());
+    // The user as typed goes to the connections.
+    QCOMPARE(w.dm->Database.params(), (QStringList{"USER NAME=sysdba", "PASSWORD=secret"}));
+    QCOMPARE(w.dm->Database.settings().userName, QString("sysdba"));
+    QCOMPARE(w.dm->DataBase2.session()->name(), QString("S2"));
+    QCOMPARE(b.windowTitle(), " Marrowby" + QString(40, ' ') + "Database: TESTDB");
+    QCOMPARE(b.StatusPanel0->text(), QString("   Status: OK."));
+    QCOMPARE(shownPicture(b), QString("IShades"));
+    QVERIFY(b.isEnabled());
+    QVERIFY(b.PCMain->isEnabled());
+    QVERIFY(b.MetaBrowser1->menuAction()->isVisible());
+    QVERIFY(b.SBGoBrowser->isEnabled());
+    QVERIFY(b.SBGoLorvane->isEnabled());
+    QCOMPARE(b.PagePCProcTrig->currentWidget(), b.TSProc);
+    QVERIFY(b.SBGoDebugger->isChecked());
+    // No repository yet: its pages stay hidden and debug saving is off.
+    QVERIFY(!b.PagePCProcTrig->isTabVisible(b.PagePCProcTrig->indexOf(b.TSBPV)));
+    QVERIFY(!b.PCSQL->isTabVisible(b.PCSQL->indexOf(b.TSHistory)));
+    QVERIFY(!b.CBWithDebug->isEnabled());
+    QVERIFY(b.button("SBNewProc")->isEnabled());
+    QVERIFY(!b.button("SBSaveProc")->isEnabled());
+    QVERIFY(b.button("SBDropTable")->isEnabled());
+    QVERIFY(!b.button("SBRefreshAll")->isEnabled());
+    QCOMPARE(b.LProcName->text(), QString("Unknown"));
+    // After the three connects the alias holds its own parameters again.
+    QCOMPARE(engine::Session::defaultSession().aliasParams("TESTDB"), b.AliasParams);
+    QCOMPARE(b.UserParams.size(), b.AliasParams.size());
+}
+
+void TestBrowser::connectCancelledLeavesConnectionsClosed()
+{
+    TestDatabase t;
+    ScopedAlias alias("TESTDB", t.path());
+    ScriptedPrompter p;
+    platform::ScopedPrompter sp(p);
+    ScriptedDialogs d;
+    d.alias = "TESTDB";
+    d.user = "SYSDBA";
+    Workbench w({});
+    w.browser->SBConnectClick();
+    QVERIFY(w.dm->Database.isConnected());
+    d.cancelLogin = true;
+    w.browser->SBConnectClick();
+    QVERIFY(!w.dm->Database.isConnected());
+    QVERIFY(!w.dm->DatabaseN.isConnected());
+    QVERIFY(!w.dm->DataBase2.isConnected());
+    QVERIFY(w.browser->isEnabled());
+}
+
+void TestBrowser::connectToBrokenAliasReportsServerText()
+{
+    QTemporaryDir dir;
+    ScopedAlias alias("BROKEN", dir.path() + "/missing.fdb");
+    ScriptedPrompter p;
+    platform::ScopedPrompter sp(p);
+    ScriptedDialogs d;
+    d.alias = "BROKEN";
+    d.user = "SYSDBA";
+    Workbench w({});
+    TfmBrowser &b = *w.browser;
+    b.SBConnectClick();
+    QCOMPARE(p.calls().size(), 1);
+    const QString text = p.calls().first().text;
+    QVERIFY2(text.startsWith("Incorrect User Name or Password: "), qPrintable(text));
+    QVERIFY2(text.contains("missing.fdb"), qPrintable(text));
+    QVERIFY(b.StatusFailed);
+    QCOMPARE(b.StatusPanel0->text(), QString("   Status: Error!"));
+    QCOMPARE(b.windowTitle(), kNone);
+    QVERIFY(b.LoginUser.isEmpty());
+    QVERIFY(b.isEnabled());
+    QVERIFY(!b.IsConnected);
+}
+
+void TestBrowser::commandLineStart()
+{
+    TestDatabase t;
+    ScopedAlias alias("TESTDB", t.path());
+    ScriptedPrompter p;
+    platform::ScopedPrompter sp(p);
+    Workbench w({"TESTDB", "sysdba", "pw", "Y"});
+    TfmBrowser &b = *w.browser;
+    QVERIFY(b.IsConnected);
+    QVERIFY(b.StartedFromCommandLine);
+    QCOMPARE(b.LoginUser, QString("sysdba")); // not upper-cased on this road
+    QCOMPARE(b.StatusPanel1->text(), QString("   Hint: Connect to database."));
+    QCOMPARE(b.StatusPanel0->text(), QString("   Status: OK."));
+    b.show();
+    QVERIFY(b.SBSpyMode->isChecked());
+    QVERIFY(!b.SBNewSession->isEnabled());
+    QTRY_VERIFY(b.windowState() & Qt::WindowMinimized);
+    QVERIFY(p.calls().isEmpty());
+}
+
+void TestBrowser::commandLineUnknownAlias()
+{
+    ScriptedPrompter p;
+    platform::ScopedPrompter sp(p);
+    Workbench w({"NO_SUCH_ALIAS", "SYSDBA", "x"});
+    TfmBrowser &b = *w.browser;
+    QCOMPARE(p.calls().size(), 1);
+    QVERIFY2(p.calls().first().text.contains("NO_SUCH_ALIAS"), qPrintable(p.calls().first().text));
+    QVERIFY(!b.IsConnected);
+    QVERIFY(!b.StartedFromCommandLine);
+    QVERIFY(!b.PCMain->isEnabled());
+    QCOMPARE(b.windowTitle(), kNone);
+    QCOMPARE(b.StatusPanel0->text(), QString("   Status: No events"));
+    b.show();
+    QVERIFY(!(b.windowState() & Qt::WindowMinimized));
+}
+
+void TestBrowser::statusLightFollowsActions()
+{
+    Workbench w({});
+    TfmBrowser &b = *w.browser;
+    b.SetBusy();
+    QCOMPARE(shownPicture(b), QString("IIndif"));
+    QVERIFY(!b.isEnabled());
+    b.SetError();
+    QCOMPARE(shownPicture(b), QString("ISad"));
+    QCOMPARE(b.StatusPanel0->text(), QString("   Status: Error!"));
+    QVERIFY(b.isEnabled());
+    b.SetBusy(); // a failure before: the worried face
+    QCOMPARE(shownPicture(b), QString("Iooh"));
+    QCOMPARE(b.StatusPanel0->text(), QString("   Status: Working..."));
+    b.SetReady();
+    QCOMPARE(shownPicture(b), QString("IShades"));
+    QCOMPARE(b.StatusPanel0->text(), QString("   Status: OK."));
+    b.SetBusy();
+    QCOMPARE(shownPicture(b), QString("IIndif"));
+    b.SetReady();
+}
+
+void TestBrowser::storedFontApplied()
+{
+    platform::Settings s(platform::Settings::WorkbenchKey);
+    s.writeString("CurFont", "Name", "DejaVu Serif");
+    s.writeInteger("CurFont", "Style", 5);
+    s.writeInteger("CurFont", "Size", 11);
+    Workbench w({});
+    w.browser->show();
+    QCOMPARE(w.browser->font().family(), QString("DejaVu Serif"));
+    QCOMPARE(w.browser->font().pointSize(), 11);
+    QVERIFY(!w.browser->font().bold()); // 5 leaves the style as it was
+    s.writeInteger("CurFont", "Style", 3);
+    Workbench w2({});
+    w2.browser->show();
+    QVERIFY(w2.browser->font().bold());
+    QVERIFY(w2.browser->font().italic());
+    s.eraseSection("CurFont");
+}
+
+void TestBrowser::chosenFontStored()
+{
+    ScriptedPrompter p;
+    platform::ScopedPrompter sp(p);
+    QFont chosen("DejaVu Sans", 13);
+    chosen.setBold(true);
+    chosen.setUnderline(true);
+    p.answerFont(chosen);
+    Workbench w({});
+    QSignalSpy commands(w.browser.get(), &TfmBrowser::commandRun);
+    w.browser->SBFontClick();
+    QCOMPARE(w.browser->font().family(), QString("DejaVu Sans"));
+    platform::Settings s(platform::Settings::WorkbenchKey);
+    QCOMPARE(s.readString("CurFont", "Name", ""), QString("DejaVu Sans"));
+    QCOMPARE(s.readInteger("CurFont", "Style", -1), 0);
+    QCOMPARE(s.readInteger("CurFont", "Size", -1), 13);
+    QStringList run;
+    for (const auto &c : commands)
+        run << c.at(0).toString();
+    QCOMPARE(run, (QStringList{"SBSyntaxOffClick", "SBSyntaxOffTrigClick", "SBsqlSyntaxOffClick"}));
+    QVERIFY(p.problems().isEmpty());
+    s.eraseSection("CurFont");
+}
+
+void TestBrowser::keysReachTheVisiblePage()
+{
+    TestDatabase t;
+    ScopedAlias alias("TESTDB", t.path());
+    Workbench w({"TESTDB", "SYSDBA", ""});
+    TfmBrowser &b = *w.browser;
+    QSignalSpy commands(&b, &TfmBrowser::commandRun);
+    b.Triggers1Click();
+    QTest::keyClick(b.RETrig, Qt::Key_S, Qt::ControlModifier);
+    b.Procedures2Click();
+    QTest::keyClick(b.REProc, Qt::Key_S, Qt::ControlModifier);
+    QTest::keyClick(b.REProc, Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
+    QTest::keyClick(b.REProc, Qt::Key_Return, Qt::ControlModifier);
+    b.Text1Click();
+    QTest::keyClick(b.SQLBody, Qt::Key_Return, Qt::ControlModifier);
+    QStringList run;
+    for (const auto &c : commands)
+        run << c.at(0).toString();
+    QCOMPARE(run, (QStringList{"SBSaveTrigClick", "SBSaveProcClick", "SBdebExecSQLClick", "SBExecSQLClick"}));
+    // A key that runs no command reaches the editor as usual.
+    QTest::keyClick(b.SQLBody, Qt::Key_X);
+    QCOMPARE(b.SQLBody->toPlainText(), QString("x"));
+}
+
+void TestBrowser::historyWhileHiddenDoesNothing()
+{
+    TestDatabase t;
+    ScopedAlias alias("TESTDB", t.path());
+    Workbench w({"TESTDB", "SYSDBA", ""});
+    TfmBrowser &b = *w.browser;
+    b.History1Click();
+    QCOMPARE(b.PCMain->currentWidget(), b.TSDebugger);
+    QVERIFY(b.SBGoDebugger->isChecked());
+}
+
+void TestBrowser::exitAsksFirst()
+{
+    ScriptedPrompter p;
+    platform::ScopedPrompter sp(p);
+    p.answer(Prompter::Answer::No).answer(Prompter::Answer::Yes);
+    Workbench w({});
+    w.browser->show();
+    w.browser->Exit1Click();
+    QVERIFY(w.browser->isVisible());
+    QCOMPARE(p.calls().last().text, QString("Exit now?"));
+    QCOMPARE(p.calls().last().buttons, Prompter::Buttons::YesNo);
+    w.browser->Exit1Click();
+    QVERIFY(!w.browser->isVisible());
+    QVERIFY(p.problems().isEmpty());
+}
+
+void TestBrowser::masterThenBrowserReconnects()
+{
+    TestDatabase t;
+    ScopedAlias alias("TESTDB", t.path());
+    Workbench w({"TESTDB", "SYSDBA", ""});
+    TfmBrowser &b = *w.browser;
+    b.SBGoMasterClick();
+    QCOMPARE(b.PCMain->currentWidget(), b.TSSQLMaster);
+    QVERIFY(w.dm->Database.isConnected());
+    QVERIFY(!w.dm->DataBase2.isConnected());
+    QVERIFY(!w.dm->DatabaseN.isConnected());
+    b.SBGoBrowserClick();
+    QCOMPARE(b.PCMain->currentWidget(), b.TSBrowser);
+    QVERIFY(w.dm->DataBase2.isConnected());
+    QVERIFY(w.dm->DatabaseN.isConnected());
+    QVERIFY(!b.ReconnectPending);
+    b.SBGoMasterClick();
+    b.SBGoDebuggerClick();
+    QCOMPARE(b.PCMain->currentWidget(), b.TSDebugger);
+    QVERIFY(w.dm->DataBase2.isConnected());
+    QVERIFY(w.dm->DatabaseN.isConnected());
+}
+
+void TestBrowser::menusSwitchPages()
+{
+    TestDatabase t;
+    ScopedAlias alias("TESTDB", t.path());
+    Workbench w({"TESTDB", "SYSDBA", ""});
+    TfmBrowser &b = *w.browser;
+    b.Views1Click();
+    QCOMPARE(b.PCMain->currentWidget(), b.TSBrowser);
+    QCOMPARE(b.PCBrowser->tabText(b.PCBrowser->currentIndex()), QString("Views"));
+    QVERIFY(b.SBGoBrowser->isChecked());
+    b.Triggers1Click();
+    QCOMPARE(b.PagePCProcTrig->currentWidget(), b.TSTrig);
+    QVERIFY(b.SBGoDebugger->isChecked());
+    b.Text1Click();
+    QCOMPARE(b.PCSQL->currentWidget(), b.TSSQLText);
+    QVERIFY(b.SBGoMaster->isChecked());
+    // The menus neither disconnect nor reconnect.
+    QVERIFY(w.dm->DataBase2.isConnected());
+}
+
+DUNMOOR_GUI_TEST_MAIN(TestBrowser)
+#include "tst_browser.moc"

@@ -1,0 +1,23 @@
+#include "workbench/App.h"
+
+#include "workbench/DM1.h"
+#include "workbench/fAliases.h"
+#include "workbench/fBrowser.h"
+#include "workbench/fLoginPrompt.h"
+
+Workbench::Workbench(const QStringList &arguments)
+{
+    dm = std::make_unique<TDM>();
+    browser = std::make_unique<TfmBrowser>(arguments);
+    aliases = std::make_unique<TfmAliases>(&browser->ServerIsLocal, browser.get());
+    login = std::make_unique<TfmLoginPrompt>(browser.get());
+    browser->setDialogs(aliases.get(), login.get());
+}
+
+Workbench::~Workbench()
+{
+    login.reset();
+    aliases.reset();
+    browser.reset();
+    dm.reset();
+}

@@ -1,0 +1,186 @@
+#pragma once
+
+#include <QHash>
+#include <QMainWindow>
+#include <QStringList>
+
+class QAbstractButton;
+class QCheckBox;
+class QLabel;
+class QMenu;
+class QPlainTextEdit;
+class QProgressBar;
+class QTabWidget;
+class QTimer;
+class QToolButton;
+class QWidget;
+class TfmAliases;
+class TfmLoginPrompt;
+
+// The workbench's main window: three work areas on a page control whose tabs
+// are hidden, the tool bar, the menu, the status light and the connections.
+class TfmBrowser : public QMainWindow {
+    Q_OBJECT
+public:
+    // Runs the command-line connect while it is being created, as the program
+    // does at start. arguments: the program's arguments without its name.
+    explicit TfmBrowser(const QStringList &arguments = {}, QWidget *parent = nullptr);
+    ~TfmBrowser() override;
+
+    // Dialogs created after the main window; the connect command uses them.
+    void setDialogs(TfmAliases *aliases, TfmLoginPrompt *login);
+
+    // --- state shared with the other parts of the workbench
+    bool StatusReady = false;
+    bool StatusFailed = false;
+    bool IsConnected = false;
+    QString CurrentAlias;
+    QString LoginUser;
+    QString LoginPassword;
+    QStringList AliasParams;
+    QStringList UserParams;
+    QStringList NationalParams;
+    bool ServerIsLocal = true;
+    bool StartedFromCommandLine = false;
+    bool ReconnectPending = false;
+    bool MetaPresent = false;
+    bool MetaRenewPresent = false;
+    QString ExternalTablesPath;
+    int SessionNumber = 0;
+
+    // --- frame components
+    QWidget *Panel1;
+    QToolButton *SBConnect, *SBFont, *SBGoBrowser, *SBGoDebugger, *SBGoMaster, *SBGoLorvane, *SBEraseMeta;
+    QLabel *IShades, *ISad, *IIndif, *Iooh;
+    QLabel *StatusPanel0, *StatusPanel1;
+    QProgressBar *PBar;
+    QTimer *TimerExec, *TimerBP, *TimerGen;
+    QMenu *PMSP, *PMTrig;
+    QMenu *Database1, *MetaBrowser1, *MetaDebugger1, *SQLMaster1, *Help1;
+    QAction *Connect1, *Lorvane1, *Exit1;
+    QAction *Domains1, *Tables1, *Dependencies1, *Generators1, *UDFs1, *Views1, *Exceptions1, *Procedures1;
+    QAction *Procedures2, *Triggers1, *Text1, *History1, *HelpTopics1, *About1;
+
+    QTabWidget *PCMain;
+    QWidget *TSBrowser, *TSDebugger, *TSSQLMaster;
+    QTabWidget *PCBrowser, *PCColumns, *PCData;
+    QTabWidget *PagePCProcTrig, *PCProc;
+    QWidget *TSProc, *TSText, *TSInput, *TSOutput, *TSSetOfRec, *TSTrig, *TSPointList, *TSBPV, *TSPPV,
+        *TSTPProtocol, *TSBPProtocol;
+    QTabWidget *PCSQL;
+    QWidget *TSHistory, *TSSQLText, *TSSQLRecords;
+
+    QPlainTextEdit *REProc, *RETrig, *SQLBody;
+    QLabel *LProcName, *LTrigName;
+    QToolButton *SBDebugMode, *SBSpyMode, *SBNewSession;
+    QCheckBox *CBWithDebug, *CBVerboseCol;
+
+    // A command button of a page by its name (the pages' own buttons).
+    QAbstractButton *button(const QString &name) const;
+
+    // --- status protocol
+    void SetBusy();
+    void SetReady();
+    void SetError();
+    void UpdateStatusLight();
+    void ShowMessage(const QString &text);
+    static void DefaultCursor();
+
+    // --- connections
+    void ConnectInteractive();
+    void ConnectFromCommandLine(const QStringList &arguments);
+    void ConnectUserDB();
+    void ConnectNationalDB();
+    void ConnectDebugDB();
+    void MakeUserParams();
+    void MakeNationalParams();
+    void AfterConnect();
+    void EnableBrowserButtons();
+
+    // --- entry points of the parts that join the window later
+    virtual void EnsureMetaStructures();
+    virtual void RefreshPointList();
+    virtual void ReopenChooserLists();
+    virtual void OpenHistory();
+    void RememberCatalogueNames();
+
+public slots:
+    void SBConnectClick();
+    void SBFontClick();
+    void SBGoBrowserClick();
+    void SBGoDebuggerClick();
+    void SBGoMasterClick();
+    void SBGoLorvaneClick();
+    void SBEraseMetaClick();
+    void Exit1Click();
+    void Domains1Click();
+    void Tables1Click();
+    void Dependencies1Click();
+    void Generators1Click();
+    void UDFs1Click();
+    void Views1Click();
+    void Exceptions1Click();
+    void Procedures1Click();
+    void Procedures2Click();
+    void Triggers1Click();
+    void Text1Click();
+    void History1Click();
+    void HelpTopics1Click();
+    void About1Click();
+    void PCMainChange();
+    void PCSQLChange();
+    void PagePCProcTrigChange();
+    void PCProcChange();
+    void PCBrowserChange();
+
+    void SBSpyModeClick();
+    void SBDebugModeClick();
+    void SBNewSessionClick();
+    void SBSyntaxOffClick();
+    void SBSyntaxOffTrigClick();
+    void SBsqlSyntaxOffClick();
+    void SBdebExecSQLClick();
+    void SBdebShowSetClick();
+    void SBNewProcClick();
+    void SBOpenProcClick();
+    void SBSaveProcClick();
+    void SBNewTrigClick();
+    void SBOpenTrigClick();
+    void SBSaveTrigClick();
+    void SBExecSQLClick();
+
+signals:
+    // Emitted by each page command as it runs; the commands of the editor,
+    // debugger and console pages report here until those pages are built.
+    void commandRun(const QString &handler);
+
+protected:
+    void closeEvent(QCloseEvent *e) override;
+    void showEvent(QShowEvent *e) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildFrame();
+    void buildMenu();
+    void buildPages();
+    QWidget *buildBrowserPage();
+    QWidget *buildDebuggerPage();
+    QWidget *buildSqlPage();
+    QToolButton *makeButton(QWidget *parent, const QString &name, const QString &hint, const QString &icon = {});
+    void showWorkArea(QWidget *page, QToolButton *pageButton);
+    void showBrowserPage(int index);
+    void setTabShown(QTabWidget *tabs, QWidget *page, bool shown);
+    bool FormKeyDown(QKeyEvent *e);
+    void FormShow();
+    void reconnectIfPending();
+    void applyConnectionParams(const QString &user, const QString &password);
+    void connectAll();
+
+    TfmAliases *m_aliases = nullptr;
+    TfmLoginPrompt *m_login = nullptr;
+    QHash<QString, QAbstractButton *> m_buttons;
+    bool m_shownOnce = false;
+    bool m_spyMode = false;
+};
+
+extern TfmBrowser *fmBrowser;

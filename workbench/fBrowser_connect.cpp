@@ -1,0 +1,320 @@
+// Connections: the alias and login dialogs, the command-line connect, the
+// parameter sets applied to the alias before each connection, and the
+// after-connect step that brings the window to life.
+#include "workbench/fBrowser.h"
+
+#include "engine/Error.h"
+#include "platform/Modal.h"
+#include "platform/Prompter.h"
+#include "workbench/ConnectParams.h"
+#include "workbench/DM1.h"
+#include "workbench/fAliases.h"
+#include "workbench/fLoginPrompt.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QTabWidget>
+#include <QToolButton>
+
+using connectparams::quoted;
+
+namespace {
+const QString kIncorrectLogin = QStringLiteral("Incorrect User Name or Password: ");
+} // namespace
+
+void TfmBrowser::MakeUserParams()
+{
+    UserParams = connectparams::makeUserParams(AliasParams);
+}
+
+void TfmBrowser::MakeNationalParams()
+{
+    NationalParams = connectparams::makeNationalParams(AliasParams);
+}
+
+void TfmBrowser::ConnectUserDB()
+{
+    engine::Session::defaultSession().modifyAlias(CurrentAlias, UserParams);
+    DM->Database.open();
+}
+
+void TfmBrowser::ConnectNationalDB()
+{
+    engine::Session::defaultSession().modifyAlias(CurrentAlias, NationalParams);
+    DM->DatabaseN.open();
+}
+
+void TfmBrowser::ConnectDebugDB()
+{
+    engine::Session::defaultSession().modifyAlias(CurrentAlias, AliasParams);
+    DM->DataBase2.open();
+}
+
+void TfmBrowser::applyConnectionParams(const QString &user, const QString &password)
+{
+    const QStringList lines{QStringLiteral("USER NAME=") + user, QStringLiteral("PASSWORD=") + password};
+    for (engine::Database *db : {&DM->Database, &DM->DatabaseN, &DM->DataBase2}) {
+        db->setAliasName(CurrentAlias);
+        db->setParams(lines);
+    }
+}
+
+void TfmBrowser::connectAll()
+{
+    MakeUserParams();
+    MakeNationalParams();
+    ConnectUserDB();
+    ConnectNationalDB();
+    ConnectDebugDB();
+}
+
+void TfmBrowser::SBConnectClick()
+{
+    showWorkArea(TSDebugger, SBGoDebugger);
+    PagePCProcTrig->setCurrentWidget(TSProc);
+    ConnectInteractive();
+    PagePCProcTrig->setCurrentWidget(TSProc);
+    SBGoDebugger->setChecked(true);
+    DefaultCursor();
+}
+
+void TfmBrowser::ConnectInteractive()
+{
+    DM->Database.close();
+    DM->DataBase2.close();
+    DM->DatabaseN.close();
+    ReconnectPending = true;
+
+    if (!m_aliases || !m_login || platform::execModal(*m_aliases) != QDialog::Accepted)
+        return;
+    repaint();
+    CurrentAlias = m_aliases->SelectedAlias;
+    m_login->LAlias->setText(CurrentAlias);
+    m_login->EditUserName->setText(connectparams::valueOfLine(m_aliases->UserLine));
+    if (platform::execModal(*m_login) != QDialog::Accepted)
+        return;
+
+    SetBusy();
+    const QString user = m_login->EditUserName->text();
+    const QString password = m_login->EditPassword->text();
+    applyConnectionParams(user, password);
+    try {
+        AliasParams = m_aliases->MParams->toPlainText().split(QLatin1Char('\n'));
+        connectAll();
+    } catch (const engine::Error &e) {
+        ShowMessage(kIncorrectLogin + e.message());
+        SetError();
+        return;
+    }
+    setWindowTitle(connectparams::captionWithDatabase(windowTitle(), CurrentAlias));
+    LoginUser = connectparams::upperLatin(user);
+    LoginPassword = password;
+    AfterConnect();
+    if (StatusFailed)
+        return; // the after-connect step reported its own failure
+    SetReady();
+}
+
+void TfmBrowser::ConnectFromCommandLine(const QStringList &arguments)
+{
+    AliasParams.clear();
+    UserParams.clear();
+    NationalParams.clear();
+    if (arguments.isEmpty() || arguments.first().isEmpty())
+        return;
+    CurrentAlias = arguments.value(0);
+    applyConnectionParams(arguments.value(1), arguments.value(2));
+    try {
+        AliasParams = engine::Session::defaultSession().aliasParams(CurrentAlias);
+    } catch (const engine::Error &e) {
+        // An alias the engine does not know: the window opens unconnected.
+        ShowMessage(e.message());
+        CurrentAlias.clear();
+        return;
+    }
+    UserParams = AliasParams;
+    NationalParams = AliasParams;
+    try {
+        connectAll();
+    } catch (const engine::Error &e) {
+        ShowMessage(kIncorrectLogin + e.message());
+        SetError();
+        return;
+    }
+    setWindowTitle(connectparams::captionWithDatabase(windowTitle(), CurrentAlias));
+    LoginUser = arguments.value(1);
+    LoginPassword = arguments.value(2);
+    StartedFromCommandLine = true;
+    AfterConnect();
+}
+
+void TfmBrowser::AfterConnect()
+{
+    // Nothing that fails in here may leave the window disabled: every step
+    // that can fail reports and the rest goes on; anything unforeseen ends in
+    // the error state with its text.
+    try {
+        EnsureMetaStructures();
+
+        if (MetaPresent) {
+            DM->Q6Show(QStringLiteral("select ExternalPath from meta$External"));
+            const engine::RowSet &r = DM->Q6.rows();
+            if (r.rowCount() == 0 || r.isNull(0, 0)) {
+                // The path dialog joins with the debug tables; until it is
+                // there the path stays unknown.
+            } else {
+                ExternalTablesPath = r.value(0, 0).toString();
+            }
+        }
+
+        try {
+            DM->Database.startTransaction();
+            DM->OpenUserLists();
+            if (MetaPresent)
+                RefreshPointList();
+            DM->Database.commit();
+            StatusPanel1->clear();
+        } catch (const engine::Error &e) {
+            DM->Database.rollback();
+            ShowMessage(e.message());
+        }
+
+        try {
+            DM->DatabaseN.startTransaction();
+            DM->OpenNationalLists();
+            DM->DatabaseN.commit();
+        } catch (const engine::Error &e) {
+            DM->DatabaseN.rollback();
+            ShowMessage(e.message());
+        }
+
+        if (MetaPresent) {
+            button(QStringLiteral("SBRefreshAll"))->setEnabled(true);
+            SBEraseMeta->setVisible(true);
+            CBVerboseCol->setEnabled(true);
+        }
+
+        for (QWidget *p : {TSBPV, TSPPV, TSBPProtocol, TSTPProtocol, TSPointList})
+            setTabShown(PagePCProcTrig, p, MetaPresent);
+        setTabShown(PCSQL, TSHistory, MetaPresent);
+        if (MetaPresent) {
+            try {
+                DM->Database.startTransaction();
+                const QString user = quoted(LoginUser);
+                DM->Q6Show(QStringLiteral("select count(*) from meta$session where UserName = \"%1\"").arg(user));
+                if (DM->Q6.rows().value(0, 0).toInt() == 0)
+                    DM->Q6Exec(QStringLiteral("insert into meta$session values (\"%1\", 0)").arg(user));
+                DM->Q6Show(QStringLiteral("select SessionNum from meta$session where UserName = \"%1\"").arg(user));
+                SessionNumber = DM->Q6.rows().value(0, 0).toInt();
+                DM->Database.commit();
+            } catch (const engine::Error &e) {
+                DM->Database.rollback();
+                ShowMessage(e.message());
+            }
+            DM->Q6.close();
+            SBNewSession->setText(QStringLiteral("Try # %1").arg(SessionNumber));
+            for (QWidget *w : std::initializer_list<QWidget *>{SBSpyMode, SBNewSession, SBDebugMode, CBWithDebug})
+                w->setEnabled(true);
+        } else {
+            CBWithDebug->setEnabled(false);
+        }
+
+        for (const char *name : {"SBSyntaxOff", "SBSyntaxOn", "SBSPLine", "SBNewProc", "SBOpenProc", "SBNewTrig",
+                                 "SBOpenTrig"})
+            button(QLatin1String(name))->setEnabled(true);
+        SBSpyMode->setEnabled(true);
+        for (QPlainTextEdit *e : {REProc, RETrig}) {
+            e->clear();
+            e->document()->setModified(false);
+        }
+        for (const char *name : {"SBSaveProc", "SBDebDropProc", "SBSaveTrig", "SBDebDropTrigger", "SBdebExecSQL",
+                                 "SBdebShowSet"})
+            button(QLatin1String(name))->setEnabled(false);
+
+        if (MetaPresent) {
+            button(QStringLiteral("SBClearHistory"))->setEnabled(true);
+            OpenHistory();
+        }
+
+        SQLBody->clear();
+        for (const char *name : {"SBExecSQL", "SBsqlSPCut", "SBsqlSPCopy", "SBsqlSPPaste", "SBsqlSPUndo",
+                                 "SBsqlReadSQL", "SBsqlWriteSQL", "SBExecBk"})
+            button(QLatin1String(name))->setEnabled(true);
+        for (QMenu *m : {MetaBrowser1, MetaDebugger1, SQLMaster1})
+            m->menuAction()->setVisible(true);
+        for (QWidget *w : std::initializer_list<QWidget *>{SBGoBrowser, SBGoMaster, SBGoLorvane, PCMain})
+            w->setEnabled(true);
+
+        IsConnected = true;
+        StatusReady = true;
+        StatusFailed = false;
+        EnableBrowserButtons();
+        UpdateStatusLight();
+        LProcName->setText(QStringLiteral("Unknown"));
+        LTrigName->setText(QStringLiteral("Unknown"));
+        if (!StartedFromCommandLine)
+            ReopenChooserLists();
+        setEnabled(true);
+    } catch (const engine::Error &e) {
+        ShowMessage(e.message());
+        SetError();
+    }
+}
+
+void TfmBrowser::EnableBrowserButtons()
+{
+    for (QAbstractButton *b : m_buttons)
+        if (b->parent() == TSBrowser)
+            b->setEnabled(true);
+    button(QStringLiteral("SBRefreshAll"))->setEnabled(MetaRenewPresent);
+    // Enabled when the generator list has rows; the list arrives with the browser.
+    button(QStringLiteral("SBSetGenValue"))->setEnabled(false);
+}
+
+// Entry points of the parts that join the window later: each does nothing
+// until its part is built.
+
+void TfmBrowser::EnsureMetaStructures()
+{
+    MetaPresent = false;
+    MetaRenewPresent = false;
+}
+
+void TfmBrowser::RefreshPointList() {}
+void TfmBrowser::ReopenChooserLists() {}
+void TfmBrowser::OpenHistory() {}
+void TfmBrowser::RememberCatalogueNames() {}
+void TfmBrowser::PCBrowserChange() {}
+void TfmBrowser::SBGoLorvaneClick() { emit commandRun(QStringLiteral("SBGoLorvaneClick")); }
+void TfmBrowser::SBEraseMetaClick() { emit commandRun(QStringLiteral("SBEraseMetaClick")); }
+
+void TfmBrowser::SBSpyModeClick()
+{
+    m_spyMode = true;
+    SBSpyMode->setChecked(true);
+    emit commandRun(QStringLiteral("SBSpyModeClick"));
+}
+
+void TfmBrowser::SBDebugModeClick()
+{
+    m_spyMode = false;
+    SBDebugMode->setChecked(true);
+    emit commandRun(QStringLiteral("SBDebugModeClick"));
+}
+
+void TfmBrowser::SBNewSessionClick() { emit commandRun(QStringLiteral("SBNewSessionClick")); }
+void TfmBrowser::SBSyntaxOffClick() { emit commandRun(QStringLiteral("SBSyntaxOffClick")); }
+void TfmBrowser::SBSyntaxOffTrigClick() { emit commandRun(QStringLiteral("SBSyntaxOffTrigClick")); }
+void TfmBrowser::SBsqlSyntaxOffClick() { emit commandRun(QStringLiteral("SBsqlSyntaxOffClick")); }
+void TfmBrowser::SBdebExecSQLClick() { emit commandRun(QStringLiteral("SBdebExecSQLClick")); }
+void TfmBrowser::SBdebShowSetClick() { emit commandRun(QStringLiteral("SBdebShowSetClick")); }
+void TfmBrowser::SBNewProcClick() { emit commandRun(QStringLiteral("SBNewProcClick")); }
+void TfmBrowser::SBOpenProcClick() { emit commandRun(QStringLiteral("SBOpenProcClick")); }
+void TfmBrowser::SBSaveProcClick() { emit commandRun(QStringLiteral("SBSaveProcClick")); }
+void TfmBrowser::SBNewTrigClick() { emit commandRun(QStringLiteral("SBNewTrigClick")); }
+void TfmBrowser::SBOpenTrigClick() { emit commandRun(QStringLiteral("SBOpenTrigClick")); }
+void TfmBrowser::SBSaveTrigClick() { emit commandRun(QStringLiteral("SBSaveTrigClick")); }
+void TfmBrowser::SBExecSQLClick() { emit commandRun(QStringLiteral("SBExecSQLClick")); }

@@ -1,0 +1,28 @@
+#include "engine/Runtime.h"
+#include "platform/Help.h"
+#include "workbench/App.h"
+#include "workbench/fBrowser.h"
+#include "workbench/logo.h"
+
+#include <QApplication>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    engine::Runtime::prepare();
+
+    auto *splash = new TMarrowbyLogo;
+    splash->show();
+    splash->repaint();
+    QApplication::processEvents();
+
+    QApplication::setApplicationName(QStringLiteral("Marrowby "));
+    platform::HelpService::instance().setHelpFolder(QApplication::applicationDirPath() + QStringLiteral("/help"));
+
+    QStringList args = QApplication::arguments();
+    args.removeFirst();
+    Workbench forms(args);
+    forms.browser->show();
+    delete splash; // freed once the main window has shown
+    return app.exec();
+}
