@@ -6,9 +6,11 @@ namespace engine {
 
 const QVector<LanguageDriver> &languageDrivers()
 {
+    // Only the sets built into the engine: the others live in the system's
+    // character-set library, which an engine run from our own configuration
+    // folder does not load.
     static const QVector<LanguageDriver> list = {
         {QStringLiteral("UTF8"), QStringLiteral("Unicode UTF-8"), QStringLiteral("UTF8"), false},
-        {QStringLiteral("ISO8859_1"), QStringLiteral("ISO 8859-1 Latin-1"), QStringLiteral("ISO8859_1"), true},
         {QStringLiteral("NONE"), QStringLiteral("No conversion (bytes as stored)"), QStringLiteral("NONE"), false},
     };
     return list;

@@ -7,8 +7,7 @@ namespace engine {
 
 // The "LANGDRIVER" alias parameter names the character set of the connection:
 // the server converts text between its columns and that set. An empty value
-// means UTF8. Text is decoded as UTF-8, or as Latin-1 for the single-byte
-// Western sets; NONE passes bytes through unchanged and we read them as UTF-8.
+// means UTF8. NONE passes bytes through unchanged and we read them as UTF-8.
 struct LanguageDriver {
     QString name;        // the symbolic name stored in aliases
     QString description; // what the alias editor shows

@@ -3,7 +3,10 @@
 #include <QDate>
 #include <QDateTime>
 #include <QTime>
+#include <cstdlib>
 #include <cstring>
+#include <new>
+#include <sys/mman.h>
 
 namespace engine {
 
@@ -41,6 +44,11 @@ constexpr short kOctets = 1; // character set id of binary CHAR columns
 
 } // namespace
 
+void RowSet::FreeBlock::operator()(char *p) const
+{
+    std::free(p);
+}
+
 RowSet::RowSet(QVector<Column> columns, int rowSize, TextEncoding encoding)
     : m_columns(std::move(columns)), m_rowSize(rowSize > 0 ? rowSize : 1), m_encoding(encoding)
 {
@@ -61,8 +69,15 @@ int RowSet::indexOf(const QString &name) const
 char *RowSet::appendRow()
 {
     const qsizetype block = m_count / m_rowsPerBlock;
-    if (size_t(block) == m_blocks.size())
-        m_blocks.emplace_back(new char[size_t(m_rowsPerBlock) * size_t(m_rowSize)]);
+    if (size_t(block) == m_blocks.size()) {
+        const size_t bytes = (size_t(m_rowsPerBlock) * size_t(m_rowSize) + kBlockBytes - 1) / kBlockBytes * kBlockBytes;
+        auto *p = static_cast<char *>(std::aligned_alloc(kBlockBytes, bytes));
+        if (!p)
+            throw std::bad_alloc();
+        if (!m_blocks.empty()) // small results keep to the memory they touch
+            madvise(p, bytes, MADV_HUGEPAGE);
+        m_blocks.emplace_back(p);
+    }
     char *p = rowData(m_count);
     ++m_count;
     return p;
@@ -136,7 +151,9 @@ QVariant RowSet::value(qsizetype row, int col) const
         return decodeText(p + 2, n);
     }
     case FieldType::Timestamp:
-        return QDateTime(decodeDate(load<qint32>(p)), decodeTime(load<quint32>(p + 4)));
+        // Wall-clock values without a zone: kept as UTC so no local-time
+        // rule can shift them or make a daylight-saving gap invalid.
+        return QDateTime(decodeDate(load<qint32>(p)), decodeTime(load<quint32>(p + 4)), Qt::UTC);
     case FieldType::Date:
         return decodeDate(load<qint32>(p));
     case FieldType::Time:

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace engine {
@@ -194,7 +195,7 @@ public:
     {
         char *dst = rows.appendRow();
         std::memcpy(dst, m_row.data(), m_row.size());
-        for (int i : m_blobColumns) {
+        for (int i : std::as_const(m_blobColumns)) { // no detach per row
             const Column &c = m_cols[i];
             qint64 index = -1;
             short ind;

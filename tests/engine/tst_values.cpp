@@ -165,11 +165,21 @@ void TestValues::dates()
     Statement s(m_db.get());
     s.setSql("select D from V order by ID");
     s.open();
-    QCOMPARE(s.rows().value(0, 0).toDateTime(), QDateTime(QDate(1858, 11, 17), QTime(0, 0)));
-    QCOMPARE(s.rows().value(1, 0).toDateTime(), QDateTime(QDate(2026, 12, 8), QTime(23, 59, 58, 123)));
-    QCOMPARE(s.rows().value(2, 0).toDateTime(), QDateTime(QDate(2000, 2, 29), QTime(10, 11, 12)));
+    QCOMPARE(s.rows().value(0, 0).toDateTime(), QDateTime(QDate(1858, 11, 17), QTime(0, 0), Qt::UTC));
+    QCOMPARE(s.rows().value(1, 0).toDateTime(), QDateTime(QDate(2026, 12, 8), QTime(23, 59, 58, 123), Qt::UTC));
+    QCOMPARE(s.rows().value(2, 0).toDateTime(), QDateTime(QDate(2000, 2, 29), QTime(10, 11, 12), Qt::UTC));
     QCOMPARE(s.rows().text(2, 0), QString("2000-02-29 10:11:12"));
     QCOMPARE(s.rows().text(0, 0), QString("1858-11-17"));
+
+    // 02:30 on the last Sunday of March does not exist in Central Europe's
+    // local time; the stored value must still read back as it is.
+    qputenv("TZ", "Europe/Berlin");
+    exec(*m_db, "insert into V (ID, D) values (4, \"2020-03-29 02:30:00\")");
+    s.setSql("select D from V where ID = 4");
+    s.open();
+    QVERIFY(s.rows().value(0, 0).toDateTime().isValid());
+    QCOMPARE(s.rows().text(0, 0), QString("2020-03-29 02:30:00"));
+    qunsetenv("TZ");
 }
 
 void TestValues::columnsDescribeTheResult()
