@@ -3,11 +3,17 @@
 #include "workbench/DM1.h"
 #include "workbench/fAliases.h"
 #include "workbench/fBrowser.h"
+#include "workbench/fExternal.h"
+#include "workbench/Repository.h"
 #include "workbench/fLoginPrompt.h"
 
 Workbench::Workbench(const QStringList &arguments)
 {
     dm = std::make_unique<TDM>();
+    TDM *m = dm.get();
+    external = std::make_unique<TfmExternal>(
+        [m](const QString &path) { return Repository(m->Database, m->Q6, m->Q7).testExternalPath(path); },
+        [m] { Repository(m->Database, m->Q6, m->Q7).dropProbeTable(); });
     browser = std::make_unique<TfmBrowser>(arguments);
     aliases = std::make_unique<TfmAliases>(&browser->ServerIsLocal, browser.get());
     login = std::make_unique<TfmLoginPrompt>(browser.get());
@@ -19,5 +25,6 @@ Workbench::~Workbench()
     login.reset();
     aliases.reset();
     browser.reset();
+    external.reset();
     dm.reset();
 }

@@ -7,12 +7,14 @@ class TDM;
 class TfmBrowser;
 class TfmAliases;
 class TfmLoginPrompt;
+class TfmExternal;
 
 // The program's forms, created in the program's start-up order: the data
-// module, the main window (which connects when the arguments name an alias),
+// module, the path dialog, the main window (which connects when the arguments name an alias),
 // then the dialogs.
 struct Workbench {
     std::unique_ptr<TDM> dm;
+    std::unique_ptr<TfmExternal> external;
     std::unique_ptr<TfmBrowser> browser;
     std::unique_ptr<TfmAliases> aliases;
     std::unique_ptr<TfmLoginPrompt> login;

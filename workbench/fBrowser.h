@@ -16,6 +16,7 @@ class QToolButton;
 class QWidget;
 class TfmAliases;
 class TfmLoginPrompt;
+class Repository;
 
 // The workbench's main window: three work areas on a page control whose tabs
 // are hidden, the tool bar, the menu, the status light and the connections.
@@ -47,6 +48,7 @@ public:
     bool MetaRenewPresent = false;
     QString ExternalTablesPath;
     int SessionNumber = 0;
+    bool VerboseColumns = false;
 
     // --- frame components
     QWidget *Panel1;
@@ -98,11 +100,13 @@ public:
     void EnableBrowserButtons();
 
     // --- entry points of the parts that join the window later
-    virtual void EnsureMetaStructures();
+    void EnsureMetaStructures();
+    void SetNoRepositoryState();
     virtual void RefreshPointList();
     virtual void ReopenChooserLists();
     virtual void OpenHistory();
     void RememberCatalogueNames();
+    Repository repository() const;
 
 public slots:
     void SBConnectClick();

@@ -9,6 +9,7 @@
 #include "workbench/ConnectParams.h"
 #include "workbench/DM1.h"
 #include "workbench/fAliases.h"
+#include "workbench/fExternal.h"
 #include "workbench/fLoginPrompt.h"
 
 #include <QCheckBox>
@@ -163,8 +164,11 @@ void TfmBrowser::AfterConnect()
             DM->Q6Show(QStringLiteral("select ExternalPath from meta$External"));
             const engine::RowSet &r = DM->Q6.rows();
             if (r.rowCount() == 0 || r.isNull(0, 0)) {
-                // The path dialog joins with the debug tables; until it is
-                // there the path stays unknown.
+                if (fmExternal && platform::execModal(*fmExternal) == 1) {
+                    repaint();
+                    ExternalTablesPath = fmExternal->ExternalTablesPath;
+                    DM->Q6Exec(QStringLiteral("insert into meta$External values (\"%1\")").arg(quoted(ExternalTablesPath)));
+                }
             } else {
                 ExternalTablesPath = r.value(0, 0).toString();
             }
@@ -277,19 +281,12 @@ void TfmBrowser::EnableBrowserButtons()
 // Entry points of the parts that join the window later: each does nothing
 // until its part is built.
 
-void TfmBrowser::EnsureMetaStructures()
-{
-    MetaPresent = false;
-    MetaRenewPresent = false;
-}
-
 void TfmBrowser::RefreshPointList() {}
 void TfmBrowser::ReopenChooserLists() {}
 void TfmBrowser::OpenHistory() {}
 void TfmBrowser::RememberCatalogueNames() {}
 void TfmBrowser::PCBrowserChange() {}
 void TfmBrowser::SBGoLorvaneClick() { emit commandRun(QStringLiteral("SBGoLorvaneClick")); }
-void TfmBrowser::SBEraseMetaClick() { emit commandRun(QStringLiteral("SBEraseMetaClick")); }
 
 void TfmBrowser::SBSpyModeClick()
 {

@@ -10,6 +10,7 @@
 #include "workbench/DM1.h"
 #include "workbench/fAliases.h"
 #include "workbench/fBrowser.h"
+#include "workbench/fExternal.h"
 #include "workbench/fLoginPrompt.h"
 
 #include <QLineEdit>
@@ -45,6 +46,7 @@ public:
     QString user;
     QString password;
     bool cancelLogin = false;
+    QString externalPath; // typed into the path dialog; empty: left unset
     QStringList shown; // object names of the dialogs, in order
 
     ScriptedDialogs()
@@ -72,6 +74,16 @@ private:
             l->EditUserName->setText(user);
             l->EditPassword->setText(password);
             return QDialog::Accepted;
+        }
+        if (auto *e = qobject_cast<TfmExternal *>(&d)) {
+            if (externalPath.isEmpty()) {
+                e->BitBtn2Click();
+                return e->result();
+            }
+            e->setResult(0);
+            e->EditExtPath->setText(externalPath);
+            e->BitBtn1Click();
+            return e->result();
         }
         return QDialog::Rejected;
     }

@@ -1,0 +1,340 @@
+// Cell text through engine::GridModel over a million-row data set against the
+// same cells read straight from the held rows (RowSet::text) in the same run;
+// and one screen at the first rows against one at the last rows, which must
+// cost the same (no walk from the first row).
+//
+//   bench_grid [--rows=N] [--fb-root=DIR] [benchmark flags]
+//
+// --rows     rows in the table (default 1000000)
+// --fb-root  Firebird runtime folder (default: a temporary one)
+
+#include "engine/Database.h"
+#include "engine/Error.h"
+#include "engine/GridModel.h"
+#include "engine/Query.h"
+#include "engine/RowSet.h"
+#include "engine/Runtime.h"
+#include "engine/Session.h"
+#include "engine/Statement.h"
+
+#include <benchmark/benchmark.h>
+#include <ibase.h>
+
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kScreenRows = 40;
+constexpr int kPositions = 1000;
+
+// Dialect 1: NUMERIC(15,2) is held as a double and DATE holds date and time.
+const char kCreateTable[] = "CREATE TABLE T (ID INTEGER, NAME CHAR(31), REMARK VARCHAR(100), "
+                            "AMOUNT NUMERIC(15,2), STAMP DATE)";
+
+const char kCreateFill[] =
+    "CREATE PROCEDURE FILL_T (N INTEGER)\n"
+    "AS\n"
+    "DECLARE VARIABLE I INTEGER;\n"
+    "DECLARE VARIABLE S VARCHAR(100);\n"
+    "BEGIN\n"
+    "  S = '0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789abcdefghijklmnopqrstuvwxyz';\n"
+    "  I = 0;\n"
+    "  WHILE (I < N) DO\n"
+    "  BEGIN\n"
+    "    INSERT INTO T (ID, NAME, REMARK, AMOUNT, STAMP)\n"
+    "    VALUES (:I, 'Row ' || :I, SUBSTRING(:S FROM 1 FOR 40 + MOD(:I, 61)), :I * 1.25,\n"
+    "            CAST('2020-01-01' AS DATE) + :I / 1440.0);\n"
+    "    I = I + 1;\n"
+    "  END\n"
+    "END";
+
+struct Setup {
+    qint64 rows = 1000000;
+    QString databasePath;
+    std::unique_ptr<engine::Database> db;
+    std::unique_ptr<engine::Query> query;
+    std::unique_ptr<engine::GridModel> model;
+    std::vector<int> positions; // first row of each screen, spread over the rows
+};
+
+Setup g;
+
+void runSql(engine::Database &db, const QString &sql)
+{
+    engine::Statement s(&db);
+    s.setParamCheck(false);
+    s.setSql(sql);
+    s.execute();
+}
+
+// Every cell of one screen through the model, as a view paints it.
+qint64 paintScreen(const engine::GridModel &m, int top)
+{
+    qint64 chars = 0;
+    const int cols = m.columnCount();
+    for (int r = top; r < top + kScreenRows; ++r) {
+        for (int c = 0; c < cols; ++c) {
+            const QVariant v = m.data(m.index(r, c), Qt::DisplayRole);
+            chars += v.toString().size();
+        }
+    }
+    return chars;
+}
+
+// The same cells straight from the rows the data set holds.
+qint64 readScreen(const engine::RowSet &rows, int top)
+{
+    qint64 chars = 0;
+    const int cols = rows.columnCount();
+    for (int r = top; r < top + kScreenRows; ++r)
+        for (int c = 0; c < cols; ++c)
+            chars += rows.text(r, c).size();
+    return chars;
+}
+
+const engine::RowSet &heldRows()
+{
+    return g.query->statement().rows();
+}
+
+void finish(benchmark::State &state, qint64 chars, qint64 expected)
+{
+    if (chars != expected)
+        state.SkipWithError("the cells read differ from the direct read");
+    const double cells = double(state.iterations()) * double(g.positions.size()) * kScreenRows * 5;
+    state.counters["cells/s"] = benchmark::Counter(cells, benchmark::Counter::kIsRate);
+}
+
+qint64 g_directChars = 0; // characters of one pass, from the direct read
+qint64 g_firstChars = 0;
+qint64 g_lastChars = 0;
+
+void BM_DirectSpread(benchmark::State &state)
+{
+    qint64 chars = 0;
+    for (auto _ : state) {
+        chars = 0;
+        for (int top : g.positions)
+            chars += readScreen(heldRows(), top);
+        benchmark::DoNotOptimize(chars);
+    }
+    finish(state, chars, g_directChars);
+}
+
+void BM_GridSpread(benchmark::State &state)
+{
+    qint64 chars = 0;
+    for (auto _ : state) {
+        chars = 0;
+        for (int top : g.positions)
+            chars += paintScreen(*g.model, top);
+        benchmark::DoNotOptimize(chars);
+    }
+    finish(state, chars, g_directChars);
+}
+
+// One screen, painted as many times as there are positions, at either end.
+void screenAt(benchmark::State &state, int top, qint64 expected)
+{
+    qint64 chars = 0;
+    for (auto _ : state) {
+        chars = 0;
+        for (size_t i = 0; i < g.positions.size(); ++i)
+            chars += paintScreen(*g.model, top);
+        benchmark::DoNotOptimize(chars);
+    }
+    finish(state, chars, expected * qint64(g.positions.size()));
+}
+
+void BM_GridFirstRows(benchmark::State &state)
+{
+    screenAt(state, 0, g_firstChars);
+}
+
+void BM_GridLastRows(benchmark::State &state)
+{
+    screenAt(state, int(g.rows) - kScreenRows, g_lastChars);
+}
+
+BENCHMARK(BM_DirectSpread)->Iterations(20)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_GridSpread)->Iterations(20)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_GridFirstRows)->Iterations(20)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_GridLastRows)->Iterations(20)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Prints as usual and keeps each benchmark's cell rate for the summary.
+class RecordingReporter : public benchmark::ConsoleReporter {
+public:
+    RecordingReporter() : benchmark::ConsoleReporter(OO_Tabular) {}
+
+    void ReportRuns(const std::vector<Run> &reports) override
+    {
+        benchmark::ConsoleReporter::ReportRuns(reports);
+        for (const Run &r : reports) {
+            if (r.error_occurred || r.run_type == Run::RT_Aggregate) {
+                if (r.error_occurred)
+                    m_rates[r.run_name.function_name] = -1;
+                continue;
+            }
+            const auto c = r.counters.find("cells/s");
+            if (c != r.counters.end())
+                m_rates[r.run_name.function_name] = c->second.value;
+        }
+    }
+
+    // Nanoseconds per cell; 0 when the benchmark did not run.
+    double nsPerCell(const std::string &name) const
+    {
+        const auto it = m_rates.find(name);
+        return it == m_rates.end() || it->second <= 0 ? 0 : 1e9 / it->second;
+    }
+
+private:
+    std::map<std::string, double> m_rates;
+};
+
+void printSummary(const RecordingReporter &rep)
+{
+    const double direct = rep.nsPerCell("BM_DirectSpread");
+    const double grid = rep.nsPerCell("BM_GridSpread");
+    const double first = rep.nsPerCell("BM_GridFirstRows");
+    const double last = rep.nsPerCell("BM_GridLastRows");
+    auto line = [](const char *label, double ns) {
+        if (ns > 0)
+            std::printf("  %-38s %8.1f ns/cell\n", label, ns);
+        else
+            std::printf("  %-38s %8s\n", label, "not run");
+    };
+    std::printf("\nDisplay text of %d screens of %d rows x 5 columns over %lld rows (real time)\n", kPositions,
+                kScreenRows, static_cast<long long>(g.rows));
+    line("RowSet::text, straight", direct);
+    line("GridModel::data, same cells", grid);
+    line("GridModel, one screen at the first rows", first);
+    line("GridModel, one screen at the last rows", last);
+    if (direct > 0 && grid > 0) {
+        const double ratio = grid / direct;
+        std::printf("  grid / direct                          %8.3f  (target <= 1.50: %s)\n", ratio,
+                    ratio <= 1.5 ? "met" : "MISSED");
+    }
+    if (first > 0 && last > 0) {
+        const double ratio = last / first;
+        // Same cost within measurement noise.
+        std::printf("  last rows / first rows                 %8.3f  (target about 1: %s)\n", ratio,
+                    ratio <= 1.2 ? "met" : "MISSED");
+    }
+}
+
+void createTable(const QString &folder)
+{
+    g.databasePath = folder + QStringLiteral("/grid.fdb");
+    engine::Database::createDatabase(g.databasePath);
+    g.db = std::make_unique<engine::Database>(nullptr, QStringLiteral("BENCH"));
+    g.db->setDriverName(QStringLiteral("INTRBASE"));
+    g.db->setParams({QStringLiteral("SERVER NAME=") + g.databasePath, QStringLiteral("USER NAME=SYSDBA")});
+    g.db->open();
+    runSql(*g.db, QString::fromLatin1(kCreateTable));
+    runSql(*g.db, QString::fromLatin1(kCreateFill));
+    runSql(*g.db, QStringLiteral("EXECUTE PROCEDURE FILL_T %1").arg(g.rows));
+
+    g.query = std::make_unique<engine::Query>(g.db.get());
+    g.query->setSql(QStringLiteral("select * from T order by ID"));
+    g.query->open();
+    if (g.query->recordCount() != g.rows)
+        throw std::runtime_error("the data set holds " + std::to_string(g.query->recordCount()) + " rows, not "
+                                 + std::to_string(g.rows));
+    g.model = std::make_unique<engine::GridModel>(g.query.get());
+    if (g.model->rowCount() != g.rows || g.model->columnCount() != 5)
+        throw std::runtime_error("the grid model does not show the whole data set");
+
+    const qint64 span = g.rows - kScreenRows;
+    for (int k = 0; k < kPositions; ++k)
+        g.positions.push_back(int(span * k / (kPositions - 1)));
+    for (int top : g.positions)
+        g_directChars += readScreen(heldRows(), top);
+    g_firstChars = readScreen(heldRows(), 0);
+    g_lastChars = readScreen(heldRows(), int(g.rows) - kScreenRows);
+}
+
+void dropTable()
+{
+    g.model.reset();
+    g.query.reset();
+    g.db.reset();
+    if (!g.databasePath.isEmpty())
+        engine::Database::dropDatabase(g.databasePath);
+    g.databasePath.clear();
+}
+
+// Takes our own flags out of argv, leaving the benchmark library's.
+bool takeFlag(int *argc, char **argv, const char *name, std::string *value)
+{
+    const std::string prefix = std::string("--") + name + "=";
+    for (int i = 1; i < *argc; ++i) {
+        if (std::strncmp(argv[i], prefix.c_str(), prefix.size()) == 0) {
+            *value = argv[i] + prefix.size();
+            for (int j = i; j + 1 < *argc; ++j)
+                argv[j] = argv[j + 1];
+            --*argc;
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    std::string rows;
+    std::string root;
+    if (takeFlag(&argc, argv, "rows", &rows)) {
+        g.rows = std::atoll(rows.c_str());
+        if (g.rows < kScreenRows) {
+            std::fprintf(stderr, "--rows needs at least %d\n", kScreenRows);
+            return 1;
+        }
+    }
+    takeFlag(&argc, argv, "fb-root", &root);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+
+    QTemporaryDir scratch;
+    if (!scratch.isValid()) {
+        std::fprintf(stderr, "no temporary folder: %s\n", qPrintable(scratch.errorString()));
+        return 1;
+    }
+    // Before any client-library call: the engine reads its configuration once.
+    engine::Runtime::prepare(root.empty() ? scratch.path() + QStringLiteral("/fbrt") : QString::fromStdString(root));
+    engine::Session::useConfigurationFile(scratch.path() + QStringLiteral("/aliases.conf"));
+
+    int rc = 0;
+    try {
+        std::printf("Filling and opening a table of %lld rows...\n", static_cast<long long>(g.rows));
+        std::fflush(stdout);
+        createTable(scratch.path());
+        RecordingReporter reporter;
+        benchmark::RunSpecifiedBenchmarks(&reporter);
+        printSummary(reporter);
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "bench_grid: %s\n", e.what());
+        rc = 1;
+    }
+    try {
+        dropTable();
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "bench_grid: dropping the database: %s\n", e.what());
+        rc = 1;
+    }
+    // The engine's threads stop before their lock and temp folders go.
+    fb_shutdown(0, fb_shutrsn_app_stopped);
+    benchmark::Shutdown();
+    return rc;
+}

@@ -1,0 +1,473 @@
+// The workbench's objects in the user's database: install, debug tables and
+// their folder probe, the key map procedure, and the erase.
+#include "WorkbenchFixture.h"
+#include "engine/Error.h"
+#include "engine/Runtime.h"
+#include "engine/Statement.h"
+#include "engine/StatementLog.h"
+#include "support/GuiTestMain.h"
+#include "workbench/Repository.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QTabWidget>
+#include <QToolButton>
+#include <QUuid>
+
+using platform::Prompter;
+using platform::ScriptedPrompter;
+using testsupport::exec;
+using testsupport::scalar;
+using testsupport::TestDatabase;
+using namespace wbtest;
+
+namespace {
+
+const QString kQuestion = "There are no META$ structures in this DB. Create?";
+const QString kRefresh = "Press \"Refresh\" button (on the Tables page) before you check \"verbose\".";
+
+struct Repo {
+    std::unique_ptr<engine::Database> db;
+    engine::Statement q6;
+    engine::Statement q7;
+    Repository r;
+    explicit Repo(const TestDatabase &t) : db(t.connect("SYSDBA", "UserDB")), q6(db.get()), q7(db.get()), r(*db, q6, q7) {}
+};
+
+int count(engine::Database &db, const QString &sql)
+{
+    return scalar(db, sql).toInt();
+}
+
+// A folder the test server allows for external files, of this test alone.
+QString debugFolder()
+{
+    const QString dir = engine::Runtime::paths().external + "/" + QUuid::createUuid().toString(QUuid::Id128);
+    QDir().mkpath(dir);
+    return dir + "/";
+}
+
+} // namespace
+
+class TestRepository : public QObject {
+    Q_OBJECT
+private slots:
+    void normalizedPath_data();
+    void normalizedPath();
+    void yesInstallsEverything();
+    void noLeavesDatabaseUntouched();
+    void existingRepositoryAsksNothing();
+    void generatorsAlreadyThereLeaveInstallIncomplete();
+    void failedInstallEndsConnectInError();
+    void getGensAlreadyThereStillGranted();
+    void metaRenewMapsKeys();
+    void pathProbe();
+    void debugTablesCreatedAndDropped();
+    void failedDebugTablesLeaveNone();
+    void recreatedDebugTablesMoveCodeGen();
+    void connectWithYesShowsDebuggerPages();
+    void eraseRefusedWhileDebugTablesExist();
+    void eraseRemovesEverything();
+};
+
+void TestRepository::normalizedPath_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("stored");
+    QTest::newRow("linux folder") << "/data/dbg" << "/data/dbg/";
+    QTest::newRow("linux with slash") << "/data/dbg/" << "/data/dbg/";
+    QTest::newRow("windows folder") << "C:\\dbg" << "C:\\dbg\\";
+    QTest::newRow("windows with backslash") << "C:\\dbg\\" << "C:\\dbg\\";
+    QTest::newRow("server share") << "\\\\srv\\dbg" << "\\\\srv\\dbg\\";
+    QTest::newRow("empty") << "" << "\\";
+    QTest::newRow("bare name") << "dbg" << "dbg\\";
+}
+
+void TestRepository::normalizedPath()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, stored);
+    QCOMPARE(Repository::normalizedPath(typed), stored);
+}
+
+void TestRepository::yesInstallsEverything()
+{
+    TestDatabase t;
+    Repo x(t);
+    ScriptedPrompter p;
+    platform::ScopedPrompter sp(p);
+    p.answer(Prompter::Answer::Yes);
+    QList<int> progress;
+    engine::StatementRecorder log;
+    QCOMPARE(x.r.ensure([&](int s) { progress << s; }), Repository::InstallResult::Installed);
+    QCOMPARE(p.texts(), QStringList{kQuestion});
+    QCOMPARE(progress.last(), -1);
+    QVERIFY(progress.contains(10));
+
+    auto &db = *x.db;
+    for (const char *table : {"META$DEP", "META$EXTERNAL", "META$GENS", "META$POINTS", "META$SESSION", "META$HISTORY"}) {
+        QVERIFY2(count(db, QString("select count(*) from rdb$relations where rdb$relation_name = \"%1\"").arg(table)) == 1, table);
+        QVERIFY2(count(db, QString("select count(*) from rdb$user_privileges where rdb$user = \"PUBLIC\" and rdb$relation_name = \"%1\" and rdb$privilege = \"S\"").arg(table)) == 1, table);
+    }
+    QCOMPARE(count(db, "select count(*) from rdb$generators where rdb$generator_name starting with \"META$\""), 11);
+    for (const char *proc : {"META$RENEW", "META$GETGENS"})
+        QVERIFY2(count(db, QString("select count(*) from rdb$user_privileges where rdb$user = \"PUBLIC\" and rdb$relation_name = \"%1\" and rdb$privilege = \"X\"").arg(proc)) == 1, proc);
+    engine::Statement gens(&db);
+    gens.setSql("select * from meta$GetGens");
+    gens.open();
+    QCOMPARE(gens.rows().columnCount(), 10);
+    QCOMPARE(gens.rows().value(0, 9).toInt(), 0);
+    const QStringList sent = log.statements();
+    QVERIFY(sent.contains(Repository::metaDepDdl().join('\n')));
+    QVERIFY(sent.contains("create table meta$external (ExternalPath char(255))"));
+    QVERIFY(sent.contains("grant execute on procedure meta$getgens to public"));
+    QVERIFY(sent.indexOf("create generator meta$CodeGen") < sent.indexOf("create generator meta$gen10"));
+    // The history column takes the user by default.
+    exec(db, "insert into meta$history (DT, ID) values (1, \"x\")");
+    QCOMPARE(scalar(db, "select UserName from meta$history").toString(), QString("SYSDBA"));
+}
+
+void TestRepository::noLeavesDatabaseUntouched()
+{
+    TestDatabase t;
+    Repo x(t);
+    ScriptedPrompter p;
+    platform::ScopedPrompter sp(p);
+    p.answer(Prompter::Answer::No);
+    QCOMPARE(x.r.ensure([](int) {}), Repository::InstallResult::Declined);
+    QCOMPARE(count(*x.db, "select count(*) from rdb$relations where rdb$relation_name starting with \"META$\""), 0);
+    QCOMPARE(count(*x.db, "select count(*) from rdb$generators where rdb$generator_name starting with \"META$\""), 0);
+}
+
+void TestRepository::existingRepositoryAsksNothing()
+{
+    TestDatabase t;
+    Repo x(t);
+    // Only META$EXTERNAL counts; nothing else is looked at or made.
+    exec(*x.db, "create table meta$external (ExternalPath char(255))");
+    ScriptedPrompter p;
+    platform::ScopedPrompter sp(p);
+    QCOMPARE(x.r.ensure([](int) {}), Repository::InstallResult::Present);
+    QVERIFY(p.calls().isEmpty());
+    QCOMPARE(count(*x.db, "select count(*) from rdb$relations where rdb$relation_name starting with \"META$\""), 1);
+}
+
+void TestRepository::generatorsAlreadyThereLeaveInstallIncomplete()
+{
+    TestDatabase t;
+    Repo x(t);
+    exec(*x.db, "create generator meta$gen3");
+    ScriptedPrompter p;
+    platform::ScopedPrompter sp(p);
+    p.answer(Prompter::Answer::Yes).answer(Prompter::Answer::No);
+    // The generator group fails as a whole, META$EXTERNAL with it; its grant
+    // then ends the install with the server's text.
+    try {
+        x.r.ensure([](int) {});
+        QFAIL("an install without META$EXTERNAL was reported as done");
+    } catch (const engine::Error &e) {
+        QVERIFY2(e.message().contains("META$EXTERNAL"), qPrintable(e.message()));
+    }
+    QVERIFY(!x.r.tableExists("META$EXTERNAL"));
+    QCOMPARE(count(*x.db, "select count(*) from rdb$generators where rdb$generator_name starting with \"META$\""), 1);
+    QVERIFY(x.r.tableExists("META$POINTS"));
+    // So the next check asks again.
+    QCOMPARE(x.r.ensure([](int) {}), Repository::InstallResult::Declined);
+    QCOMPARE(p.texts(), (QStringList{kQuestion, kQuestion}));
+}
+
+void TestRepository::failedInstallEndsConnectInError()
+{
+    TestDatabase t;
+    ScopedAlias alias("TESTDB", t.path());
+    exec(*t.connect(), "create generator meta$gen3");
+    ScriptedPrompter p;
+    platform::ScopedPrompter sp(p);
+    p.answer(Prompter::Answer::Yes);
+    Workbench w({"TESTDB", "SYSDBA", ""});
+    TfmBrowser &b = *w.browser;
+    QCOMPARE(p.texts().size(), 2);
+    QVERIFY2(p.texts().at(1).contains("META$EXTERNAL"), qPrintable(p.texts().at(1)));
+    QVERIFY(!b.MetaPresent);
+    QVERIFY(b.StatusFailed);
+    QCOMPARE(b.StatusPanel0->text(), QString("   Status: Error!"));
+    QVERIFY(b.isEnabled());
+    QVERIFY(!b.PBar->isVisible());
+}
+
+void TestRepository::getGensAlreadyThereStillGranted()
+{
+    TestDatabase t;
+    Repo x(t);
+    exec(*x.db, "create procedure META$GETGENS returns (G1 integer) as begin G1 = 7; suspend; end");
+    ScriptedPrompter p;
+    platform::ScopedPrompter sp(p);
+    p.answer(Prompter::Answer::Yes);
+    QCOMPARE(x.r.ensure([](int) {}), Repository::InstallResult::Installed);
+    QCOMPARE(scalar(*x.db, "select G1 from meta$getgens").toInt(), 7);
+    QCOMPARE(count(*x.db, "select count(*) from rdb$user_privileges where rdb$user = \"PUBLIC\" and rdb$relation_name = \"META$GETGENS\""), 1);
+}
+
+void TestRepository::metaRenewMapsKeys()
+{
+    TestDatabase t;
+    Repo x(t);
+    auto &db = *x.db;
+    exec(db, "create table A (ID integer not null primary key, NAME varchar(10) not null)");
+    exec(db, "create table B (K1 integer not null, K2 integer not null, primary key (K1, K2))");
+    exec(db, "create table C (ID integer not null primary key, A_ID integer references A, B1 integer, B2 integer, "
+             "foreign key (B1, B2) references B)");
+    exec(db, "create table D (X integer)");
+    ScriptedPrompter p;
+    platform::ScopedPrompter sp(p);
+    p.answer(Prompter::Answer::Yes);
+    QCOMPARE(x.r.ensure([](int) {}), Repository::InstallResult::Installed);
+    exec(db, "execute procedure meta$Renew");
+
+    engine::Statement s(&db);
+    s.setSql("select T1, PKN1, FKN, T2, PKN2, LEV1, LEV2, PKC1, PKC2, FKI, PKI2 from meta$dep "
+             "where T1 in (\"A\", \"B\", \"C\", \"D\") order by T1, T2");
+    s.open();
+    const auto &r = s.rows();
+    QCOMPARE(r.rowCount(), 5); // A, B, C twice (two foreign keys), D
+    auto row = [&](qsizetype i) {
+        QStringList out;
+        for (int c = 0; c < 7; ++c)
+            out << (r.isNull(i, c) ? QString("-") : r.text(i, c));
+        return out;
+    };
+    // Columns: T1, PKN1, FKN, T2, PKN2, LEV1, LEV2; "-" is NULL (an update
+    // whose subselect finds nothing).
+    QCOMPARE(row(0), (QStringList{"A", "ID", "-", "-", "-", "1", "0"}));
+    QCOMPARE(row(1), (QStringList{"B", "-", "-", "-", "-", "2", "0"})); // two-column key: no single field
+    QCOMPARE(row(2), (QStringList{"C", "ID", "A_ID", "A", "ID", "3", "1"}));
+    QCOMPARE(row(3), (QStringList{"C", "ID", "-", "B", "-", "3", "2"}));
+    QCOMPARE(row(4), (QStringList{"D", "-", "-", "-", "-", "4", "0"}));
+    // The referenced constraint is the key of the referenced index.
+    QCOMPARE(r.text(2, 8), scalar(db, "select rdb$constraint_name from rdb$relation_constraints where rdb$relation_name = \"A\" and rdb$constraint_type = \"PRIMARY KEY\"").toString());
+    QCOMPARE(r.text(2, 8), r.text(0, 7));
+}
+
+void TestRepository::pathProbe()
+{
+    TestDatabase t;
+    Repo x(t);
+    ScriptedPrompter p;
+    platform::ScopedPrompter sp(p);
+    QVERIFY(x.r.testExternalPath(debugFolder()));
+    QVERIFY(p.calls().isEmpty());
+    x.r.dropProbeTable();
+    QVERIFY(!x.r.tableExists("META$PROBA"));
+
+    // A folder the server does not allow: the probe fails with its text.
+    QTemporaryDir outside;
+    QVERIFY(!x.r.testExternalPath(outside.path() + "/"));
+    QCOMPARE(p.calls().size(), 1);
+    QVERIFY2(p.calls().first().text.contains("not allowed"), qPrintable(p.calls().first().text));
+    QVERIFY(!x.r.tableExists("META$PROBA"));
+
+    // Through the dialog: it stays open on a failure, closes with 1 on success.
+    p.clear();
+    TfmExternal dialog([&](const QString &f) { return x.r.testExternalPath(f); }, [&] { x.r.dropProbeTable(); });
+    dialog.setResult(0);
+    dialog.EditExtPath->setText(outside.path());
+    dialog.BitBtn1Click();
+    QCOMPARE(dialog.result(), 0);
+    QCOMPARE(dialog.ExternalTablesPath, outside.path() + "/");
+    const QString allowed = debugFolder();
+    dialog.EditExtPath->setText(allowed.chopped(1));
+    dialog.BitBtn1Click();
+    QCOMPARE(dialog.result(), 1);
+    QCOMPARE(dialog.ExternalTablesPath, allowed);
+    QVERIFY(!x.r.tableExists("META$PROBA"));
+    dialog.BitBtn2Click();
+    QCOMPARE(dialog.result(), 2);
+    QVERIFY(dialog.ExternalTablesPath.isEmpty());
+}
+
+void TestRepository::debugTablesCreatedAndDropped()
+{
+    TestDatabase t;
+    Repo x(t);
+    ScriptedPrompter p;
+    platform::ScopedPrompter sp(p);
+    p.answer(Prompter::Answer::Yes);
+    x.r.ensure([](int) {});
+    p.clear();
+    const QString folder = debugFolder();
+    exec(*x.db, QString("insert into meta$External values (\"%1\")").arg(folder));
+    QVERIFY(!x.r.debugTablesExist());
+    QString path;
+    engine::StatementRecorder log;
+    QVERIFY(x.r.createDebugTables(&path));
+    QCOMPARE(path, folder);
+    QVERIFY(x.r.debugTablesExist());
+    QVERIFY(log.statements().contains(QString("create table META$MTBP external file \"%1mtbp.mz\" (\n"
+                                              "Code Integer not null, UserName Char(31) CHARACTER SET NONE, SessionNum Integer, "
+                                              "ProcName Char(31) CHARACTER SET NONE, BPID Char(20) CHARACTER SET NONE, BPNUM Integer)").arg(folder)));
+    // A row written by one connection is read by another.
+    exec(*x.db, "insert into META$MTBPV values (1, 2, \"V\", \"value\")");
+    auto other = t.connect();
+    QCOMPARE(scalar(*other, "select VarValue from META$MTBPV").toString(), QString("value"));
+    other.reset();
+    QCOMPARE(count(*x.db, "select count(*) from rdb$user_privileges where rdb$user = \"PUBLIC\" and rdb$relation_name starting with \"META$MT\" and rdb$privilege = \"I\""), 5);
+    x.r.dropDebugTables();
+    QVERIFY(!x.r.debugTablesExist());
+    QVERIFY(p.problems().isEmpty());
+}
+
+void TestRepository::failedDebugTablesLeaveNone()
+{
+    TestDatabase t;
+    Repo x(t);
+    ScriptedPrompter p;
+    platform::ScopedPrompter sp(p);
+    p.answer(Prompter::Answer::Yes);
+    x.r.ensure([](int) {});
+    p.clear();
+    exec(*x.db, QString("insert into meta$External values (\"%1\")").arg(debugFolder()));
+    exec(*x.db, "create table META$MTBPA (Y integer)"); // in the way
+    QVERIFY(!x.r.createDebugTables());
+    QCOMPARE(p.calls().size(), 1);
+    QVERIFY(p.calls().first().text.startsWith("Can't create external tables!\r\n"));
+    QCOMPARE(count(*x.db, "select count(*) from rdb$relations where rdb$relation_name starting with \"META$MT\""), 1);
+}
+
+void TestRepository::recreatedDebugTablesMoveCodeGen()
+{
+    TestDatabase t;
+    Repo x(t);
+    ScriptedPrompter p;
+    platform::ScopedPrompter sp(p);
+    p.answer(Prompter::Answer::Yes);
+    x.r.ensure([](int) {});
+    exec(*x.db, QString("insert into meta$External values (\"%1\")").arg(debugFolder()));
+    QVERIFY(x.r.createDebugTables());
+    exec(*x.db, "insert into META$MTBP values (500, \"SYSDBA\", 1, \"P\", \"1\", 1)");
+    x.r.dropDebugTables();
+    exec(*x.db, "set generator meta$CodeGen to 3");
+    // The files kept their rows; the new tables see them.
+    QVERIFY(x.r.createDebugTables());
+    QCOMPARE(count(*x.db, "select max(Code) from META$MTBP"), 500);
+    QVERIFY(count(*x.db, "select gen_id(meta$CodeGen, 0) from rdb$database") >= 500);
+    QVERIFY(count(*x.db, "select gen_id(meta$CodeGen, 1) from rdb$database") > 500);
+}
+
+void TestRepository::connectWithYesShowsDebuggerPages()
+{
+    TestDatabase t;
+    ScopedAlias alias("TESTDB", t.path());
+    ScriptedPrompter p;
+    platform::ScopedPrompter sp(p);
+    ScriptedDialogs d;
+    d.alias = "TESTDB";
+    d.user = "sysdba";
+    p.answer(Prompter::Answer::Yes);
+    Workbench w({});
+    TfmBrowser &b = *w.browser;
+    b.SBConnectClick();
+    QCOMPARE(p.texts(), (QStringList{kQuestion, kRefresh}));
+    QCOMPARE(d.shown, (QStringList{"fmAliases", "fmLoginPrompt", "fmExternal"}));
+    QVERIFY(b.MetaPresent);
+    QVERIFY(b.MetaRenewPresent);
+    QVERIFY(b.PagePCProcTrig->isTabVisible(b.PagePCProcTrig->indexOf(b.TSBPV)));
+    QVERIFY(b.PCSQL->isTabVisible(b.PCSQL->indexOf(b.TSHistory)));
+    QVERIFY(!b.SBEraseMeta->isHidden());
+    QVERIFY(b.CBWithDebug->isEnabled());
+    QVERIFY(b.CBVerboseCol->isEnabled());
+    QVERIFY(b.button("SBRefreshAll")->isEnabled());
+    QCOMPARE(b.SBNewSession->text(), QString("Try # 0"));
+    QCOMPARE(scalar(w.dm->Database, "select count(*) from meta$session where UserName = 'SYSDBA'").toInt(), 1);
+    QVERIFY(b.ExternalTablesPath.isEmpty());
+    QCOMPARE(scalar(w.dm->Database, "select count(*) from meta$external").toInt(), 0);
+    QCOMPARE(b.StatusPanel0->text(), QString("   Status: OK."));
+
+    // The next connect asks for the path again and stores it.
+    p.clear();
+    d.externalPath = debugFolder();
+    b.SBConnectClick();
+    QCOMPARE(p.texts(), QStringList{});
+    QCOMPARE(b.ExternalTablesPath, d.externalPath);
+    QCOMPARE(scalar(w.dm->Database, "select ExternalPath from meta$external").toString(), d.externalPath);
+
+    // A quote in the user name stays inside the constant.
+    d.user = "o\"brien";
+    b.SBConnectClick();
+    QCOMPARE(b.LoginUser, QString("O\"BRIEN"));
+    QCOMPARE(scalar(w.dm->Database, "select count(*) from meta$session where UserName = 'O\"BRIEN'").toInt(), 1);
+    QCOMPARE(b.StatusPanel0->text(), QString("   Status: OK."));
+}
+
+void TestRepository::eraseRefusedWhileDebugTablesExist()
+{
+    TestDatabase t;
+    ScopedAlias alias("TESTDB", t.path());
+    {
+        Repo x(t);
+        ScriptedPrompter p;
+        platform::ScopedPrompter sp(p);
+        p.answer(Prompter::Answer::Yes);
+        x.r.ensure([](int) {});
+        exec(*x.db, "create table META$MTSOMETHING (A integer)"); // anyone's
+    }
+    ScriptedPrompter p;
+    platform::ScopedPrompter sp(p);
+    ScriptedDialogs d;
+    Workbench w({"TESTDB", "SYSDBA", ""});
+    QCOMPARE(d.shown, QStringList{"fmExternal"});
+    p.answer(Prompter::Answer::Yes);
+    w.browser->SBEraseMetaClick();
+    QCOMPARE(p.texts(), (QStringList{"Erase now?",
+                                     "Press \"Clear all\" button on page \"BreakPoint List\" first.\r\n"
+                                     "If \"Clear all\" button disabled - drop external META$ tables manually."}));
+    QVERIFY(Repository(w.dm->Database, w.dm->Q6, w.dm->Q7).tableExists("META$EXTERNAL"));
+    QVERIFY(w.browser->MetaPresent);
+}
+
+void TestRepository::eraseRemovesEverything()
+{
+    TestDatabase t;
+    ScopedAlias alias("TESTDB", t.path());
+    {
+        Repo x(t);
+        ScriptedPrompter p;
+        platform::ScopedPrompter sp(p);
+        p.answer(Prompter::Answer::Yes);
+        x.r.ensure([](int) {});
+        exec(*x.db, "create generator META$MINE");
+        exec(*x.db, "create table KEEP (A integer)");
+    }
+    ScriptedPrompter p;
+    platform::ScopedPrompter sp(p);
+    ScriptedDialogs d;
+    Workbench w({"TESTDB", "SYSDBA", ""});
+    TfmBrowser &b = *w.browser;
+    QVERIFY(b.MetaPresent);
+    p.answer(Prompter::Answer::No);
+    b.SBEraseMetaClick();
+    QVERIFY(b.MetaPresent);
+    p.answer(Prompter::Answer::Yes);
+    b.SBEraseMetaClick();
+    QVERIFY2(p.problems().isEmpty(), qPrintable(p.problems().join('|')));
+    auto &db = w.dm->Database;
+    QCOMPARE(count(db, "select count(*) from rdb$relations where rdb$relation_name starting with \"META$\""), 0);
+    QCOMPARE(count(db, "select count(*) from rdb$generators where rdb$generator_name containing \"META$\""), 0);
+    QCOMPARE(count(db, "select count(*) from rdb$procedures where rdb$procedure_name starting with \"META$\""), 0);
+    QCOMPARE(count(db, "select count(*) from rdb$dependencies where rdb$dependent_name = \"META$RENEW\" or rdb$dependent_name = \"META$GETGENS\""), 0);
+    QCOMPARE(count(db, "select count(*) from rdb$relations where rdb$relation_name = \"KEEP\""), 1);
+    QVERIFY(!b.MetaPresent);
+    QVERIFY(b.SBEraseMeta->isHidden());
+    QVERIFY(!b.SBSpyMode->isEnabled());
+    QVERIFY(!b.CBWithDebug->isEnabled());
+    QVERIFY(!b.CBVerboseCol->isEnabled());
+    QVERIFY(!b.PagePCProcTrig->isTabVisible(b.PagePCProcTrig->indexOf(b.TSPointList)));
+    QVERIFY(!b.PCSQL->isTabVisible(b.PCSQL->indexOf(b.TSHistory)));
+    QCOMPARE(b.StatusPanel0->text(), QString("   Status: OK."));
+    QVERIFY(b.isEnabled());
+}
+
+DUNMOOR_GUI_TEST_MAIN(TestRepository)
+#include "tst_repository.moc"

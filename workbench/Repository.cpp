@@ -1,0 +1,433 @@
+#include "workbench/Repository.h"
+
+#include "engine/Database.h"
+#include "engine/Error.h"
+#include "engine/Statement.h"
+#include "platform/Prompter.h"
+#include "workbench/ConnectParams.h"
+
+using connectparams::quoted;
+
+namespace {
+
+const char *const kDebugTables[] = {"META$MTBP", "META$MTTP", "META$MTBPV", "META$MTBPA", "META$MTTPV"};
+
+void showMessage(const QString &text)
+{
+    platform::Prompter::instance().message(platform::Prompter::Icon::Information, QStringLiteral("Marrowby "), text);
+}
+
+void rollbackQuietly(engine::Database &db)
+{
+    try {
+        db.rollback();
+    } catch (const engine::Error &) {
+    }
+}
+
+} // namespace
+
+QStringList Repository::metaDepDdl()
+{
+    return {QStringLiteral("CREATE TABLE META$DEP (T1 CHAR(31),"), QStringLiteral("PKC1 CHAR(31),"),
+            QStringLiteral("PKI1 CHAR(31),"), QStringLiteral("PKN1 CHAR(31),"), QStringLiteral("FKC CHAR(31),"),
+            QStringLiteral("FKI CHAR(31),"), QStringLiteral("FKN CHAR(31),"), QStringLiteral("T2 CHAR(31),"),
+            QStringLiteral("PKC2 CHAR(31),"), QStringLiteral("PKI2 CHAR(31),"), QStringLiteral("PKN2 CHAR(31),"),
+            QStringLiteral("LEV1 INTEGER,"), QStringLiteral("LEV2 INTEGER)")};
+}
+
+QStringList Repository::metaRenewDdl()
+{
+    const QString oneSegment = QStringLiteral("           1 = (select count(*) from rdb$index_segments");
+    const QString primaryOfT1 =
+        QStringLiteral("  where rdb$constraint_type containing \"PRIMARY KEY\" and rdb$relation_name = meta$dep.T1);");
+    return {
+        QStringLiteral("create PROCEDURE META$RENEW AS"),
+        QStringLiteral("declare variable RT char(31);"),
+        QStringLiteral("declare variable RT2 char(31);"),
+        QStringLiteral("declare variable RTPred char(31);"),
+        QStringLiteral("declare variable C Integer;"),
+        QStringLiteral("begin"),
+        QStringLiteral("  delete from meta$dep;"),
+        QStringLiteral("  insert into meta$dep select rdb$relation_name, \"\", \"\", \"\", rdb$constraint_name, \"\", \"\", \"\", \"\", \"\", \"\", 0, 0 from rdb$relation_constraints"),
+        QStringLiteral("                         where rdb$constraint_type containing \"FOREIGN KEY\" and"),
+        QStringLiteral("                         not (rdb$relation_name containing \"RDB$\");"),
+        QStringLiteral("  for select rdb$relation_name from rdb$relations"),
+        QStringLiteral("         where not (rdb$relation_name containing \"RDB$\")"),
+        QStringLiteral("         into ::RT"),
+        QStringLiteral("  do"),
+        QStringLiteral("  begin"),
+        QStringLiteral("    select count(*) from meta$dep where T1 = ::RT into ::C;"),
+        QStringLiteral("    if (C = 0) then"),
+        QStringLiteral("      insert into meta$dep values (::RT, \"\",\"\",\"\",\"\",\"\",\"\", \"\", \"\", \"\", \"\", 0, 0);"),
+        QStringLiteral("  end"),
+        QStringLiteral("  update meta$dep set PKC1 = (select rdb$constraint_name from rdb$relation_constraints"),
+        primaryOfT1,
+        QStringLiteral("  update meta$dep set PKI1 = (select rdb$index_name from rdb$relation_constraints"),
+        primaryOfT1,
+        QStringLiteral("  update meta$dep set FKI = (select rdb$index_name from rdb$relation_constraints"),
+        QStringLiteral("  where rdb$constraint_type containing \"FOREIGN KEY\" and rdb$constraint_name = meta$dep.FKC);"),
+        QStringLiteral("  update meta$dep set PKI2 = (select rdb$foreign_key from rdb$indices"),
+        QStringLiteral("                              where rdb$index_name = meta$dep.FKI)"),
+        QStringLiteral("  where meta$dep.FKI containing \"FOREIGN\";"),
+        QStringLiteral("  update meta$dep set T2 = (select rdb$relation_name from rdb$relation_constraints"),
+        QStringLiteral("  where rdb$index_name = meta$dep.PKI2);"),
+        // The constraint of the referenced index: a table has further
+        // constraint rows (NOT NULL ones among them), so the table name alone
+        // selects several rows and the update would fail.
+        QStringLiteral("  update meta$dep set PKC2 = (select rdb$constraint_name from rdb$relation_constraints"),
+        QStringLiteral("  where rdb$index_name = meta$dep.PKI2);"),
+        QStringLiteral("  update meta$dep set PKN1 = (select rdb$field_name from rdb$index_segments"),
+        QStringLiteral("  where rdb$index_name = meta$dep.PKI1 and"),
+        oneSegment,
+        QStringLiteral("                where rdb$index_name = meta$dep.PKI1));"),
+        QStringLiteral("  update meta$dep set FKN = (select rdb$field_name from rdb$index_segments"),
+        QStringLiteral("  where rdb$index_name = meta$dep.FKI and"),
+        oneSegment,
+        QStringLiteral("                where rdb$index_name = meta$dep.FKI));"),
+        QStringLiteral("  update meta$dep set PKN2 = (select rdb$field_name from rdb$index_segments"),
+        QStringLiteral("  where rdb$index_name = meta$dep.PKI2 and"),
+        oneSegment,
+        QStringLiteral("                 where rdb$index_name = meta$dep.PKI2));"),
+        QStringLiteral("  C = 1;"),
+        QStringLiteral("  RTPred = \"\";"),
+        QStringLiteral("  for select T1 from meta$dep order by T1 into ::RT"),
+        QStringLiteral("  do"),
+        QStringLiteral("  begin"),
+        QStringLiteral("     if (RTPred <> RT) then"),
+        QStringLiteral("     begin"),
+        QStringLiteral("       update meta$dep set Lev1=::C where T1 = ::RT;"),
+        QStringLiteral("       RTPred = RT;"),
+        QStringLiteral("       C = C + 1;"),
+        QStringLiteral("     end"),
+        QStringLiteral("  end"),
+        QStringLiteral("  for select T1, T2 from meta$dep where T2 <> \"\" into RT, RT2"),
+        QStringLiteral("  do"),
+        QStringLiteral("  begin"),
+        QStringLiteral("    select max(Lev1) from meta$dep where T1 = ::RT2 into ::C;"),
+        QStringLiteral("    update meta$dep set Lev2 = ::C where T2 = ::RT2;"),
+        QStringLiteral("  end"),
+        QStringLiteral("end"),
+    };
+}
+
+QStringList Repository::getGensDdl()
+{
+    QStringList l{QStringLiteral("create PROCEDURE META$GETGENS RETURNS (G1 INTEGER,")};
+    for (int i = 2; i <= 9; ++i)
+        l << QStringLiteral("G%1 INTEGER,").arg(i);
+    l << QStringLiteral("G10 INTEGER)") << QStringLiteral("AS") << QStringLiteral("begin");
+    for (int i = 1; i <= 10; ++i)
+        l << QStringLiteral("G%1 = gen_id(meta$gen%1, 0);").arg(i);
+    l << QStringLiteral("suspend;") << QStringLiteral("end");
+    return l;
+}
+
+QString Repository::historyDdl()
+{
+    return QStringLiteral("create table meta$history (\nDT Integer not null Primary Key,\nID Char(255),\n"
+                          "UserName Char(31) default USER,\nBody BLOB Sub_Type Text)");
+}
+
+QStringList Repository::debugTableDdl(const QString &table, const QString &path)
+{
+    // CHARACTER SET NONE keeps the files byte for byte the same whatever the
+    // database's default character set, so every connection reads the other's rows.
+    const bool hit = table == QLatin1String("META$MTBP") || table == QLatin1String("META$MTTP");
+    const QString file = table.mid(5).toLower() + QStringLiteral(".mz");
+    QString columns;
+    if (hit) {
+        const QString id = table == QLatin1String("META$MTBP") ? QStringLiteral("BP") : QStringLiteral("TP");
+        columns = QStringLiteral("Code Integer not null, UserName Char(31) CHARACTER SET NONE, SessionNum Integer, "
+                                 "ProcName Char(31) CHARACTER SET NONE, %1ID Char(20) CHARACTER SET NONE, %1NUM Integer)")
+                      .arg(id);
+    } else {
+        columns = QStringLiteral("Code Integer not null, MTCode Integer, VarName Char(31) CHARACTER SET NONE, "
+                                 "VarValue Char(255) CHARACTER SET NONE)");
+    }
+    return {QStringLiteral("create table %1 external file \"%2%3\" (").arg(table, quoted(path), file), columns};
+}
+
+QString Repository::probeDdl(const QString &folder)
+{
+    return QStringLiteral("create table META$PROBA external file \"%1mtproba.mz\" (I Integer)").arg(quoted(folder));
+}
+
+QString Repository::normalizedPath(const QString &typed)
+{
+    if (typed.endsWith(QLatin1Char('\\')) || typed.endsWith(QLatin1Char('/')))
+        return typed;
+    const bool slash = typed.contains(QLatin1Char('/')) && !typed.contains(QLatin1Char('\\'));
+    return typed + (slash ? QLatin1Char('/') : QLatin1Char('\\'));
+}
+
+Repository::Repository(engine::Database &db, engine::Statement &q6, engine::Statement &q7)
+    : m_db(db), m_q6(q6), m_q7(q7)
+{
+}
+
+void Repository::exec(engine::Statement &s, const QStringList &sql)
+{
+    s.close();
+    s.setSql(sql);
+    s.execute();
+}
+
+bool Repository::count(const QString &sql)
+{
+    m_q6.close();
+    m_q6.setSql(sql);
+    m_q6.open();
+    const bool any = m_q6.rows().value(0, 0).toLongLong() != 0;
+    m_q6.close();
+    return any;
+}
+
+bool Repository::tableExists(const QString &name)
+{
+    return count(QStringLiteral("select count(*) from rdb$relations where rdb$relation_name = \"%1\"").arg(quoted(name)));
+}
+
+bool Repository::procedureExists(const QString &name)
+{
+    return count(QStringLiteral("select count(*) from rdb$procedures where rdb$procedure_name = \"%1\"").arg(quoted(name)));
+}
+
+bool Repository::debugTablesExist()
+{
+    return count(QStringLiteral("select count(*) from RDB$Relations where RDB$Relation_Name containing \"META$MT\""));
+}
+
+bool Repository::inOwnTransaction(const QStringList &sql)
+{
+    try {
+        m_db.startTransaction();
+        exec(m_q6, sql);
+        m_db.commit();
+        return true;
+    } catch (const engine::Error &) {
+        // An object that already exists ends here; the installer goes on.
+        rollbackQuietly(m_db);
+        return false;
+    }
+}
+
+void Repository::grant(const QString &sql)
+{
+    exec(m_q6, {sql});
+}
+
+void Repository::createMetaRenew()
+{
+    try {
+        m_db.startTransaction();
+        exec(m_q6, metaRenewDdl());
+        m_db.commit();
+    } catch (const engine::Error &e) {
+        rollbackQuietly(m_db);
+        showMessage(e.message());
+    }
+}
+
+Repository::InstallResult Repository::ensure(const std::function<void(int)> &progress)
+{
+    if (count(QStringLiteral("select count(*) from RDB$Relations where RDB$Relation_Name = \"META$EXTERNAL\"")))
+        return InstallResult::Present;
+    if (platform::Prompter::instance().confirm(QStringLiteral("Confirmation"),
+                                               QStringLiteral("There are no META$ structures in this DB. Create?"))
+        != platform::Prompter::Answer::Yes)
+        return InstallResult::Declined;
+
+    struct HideProgress {
+        const std::function<void(int)> &p;
+        ~HideProgress() { p(-1); }
+    } hide{progress};
+    progress(0);
+    if (!tableExists(QStringLiteral("META$DEP"))) {
+        inOwnTransaction(metaDepDdl());
+        grant(QStringLiteral("grant all on meta$Dep to public"));
+    }
+    progress(1);
+    if (!procedureExists(QStringLiteral("META$RENEW"))) {
+        createMetaRenew();
+        progress(2);
+        grant(QStringLiteral("grant execute on procedure meta$Renew to public"));
+    }
+    progress(3);
+    try {
+        m_db.startTransaction();
+        exec(m_q6, {QStringLiteral("create generator meta$CodeGen")});
+        for (int i = 1; i <= 10; ++i)
+            exec(m_q6, {QStringLiteral("create generator meta$gen%1").arg(i)});
+        progress(4);
+        exec(m_q6, {QStringLiteral("create table meta$external (ExternalPath char(255))")});
+        m_db.commit();
+        progress(5);
+    } catch (const engine::Error &) {
+        rollbackQuietly(m_db);
+    }
+    inOwnTransaction({QStringLiteral("create table meta$Gens (UserName char(31), ProcName Char(31), GenID Char(31), GenValue Integer)")});
+    progress(6);
+    inOwnTransaction({QStringLiteral("create table meta$points (Code Integer not null Primary Key, ProcName Char(31), PID char(50), PType char(2), SP_T Char(2), P Integer)")});
+    progress(7);
+    inOwnTransaction({QStringLiteral("create table meta$session (UserName char(31), SessionNum Integer)")});
+    progress(8);
+    grant(QStringLiteral("grant all on meta$gens to public"));
+    grant(QStringLiteral("grant all on meta$external to public"));
+    grant(QStringLiteral("grant all on meta$points to public"));
+    grant(QStringLiteral("grant all on meta$session to public"));
+    progress(9);
+    if (!tableExists(QStringLiteral("META$HISTORY"))) {
+        inOwnTransaction(historyDdl().split(QLatin1Char('\n')));
+        progress(10);
+        grant(QStringLiteral("grant all on meta$history to public"));
+    }
+    inOwnTransaction(getGensDdl());
+    grant(QStringLiteral("grant execute on procedure meta$getgens to public"));
+    return InstallResult::Installed;
+}
+
+bool Repository::createDebugTables(QString *externalPath)
+{
+    try {
+        m_db.startTransaction();
+        m_q6.close();
+        m_q6.setSql(QStringLiteral("select min(EXTERNALPATH) from META$EXTERNAL"));
+        m_q6.open();
+        const QString path = m_q6.rows().value(0, 0).toString();
+        m_q6.close();
+        if (externalPath)
+            *externalPath = path;
+        for (const char *t : {"META$MTBP", "META$MTTP", "META$MTBPV", "META$MTBPA", "META$MTTPV"})
+            exec(m_q7, debugTableDdl(QLatin1String(t), path));
+        for (const char *t : {"meta$mtbp", "meta$mtbpv", "meta$mtbpa", "meta$mttp", "meta$mttpv"})
+            exec(m_q7, {QStringLiteral("grant all on %1 to public").arg(QLatin1String(t))});
+        m_db.commit();
+    } catch (const engine::Error &e) {
+        rollbackQuietly(m_db);
+        showMessage(QStringLiteral("Can't create external tables!\r\n") + e.message());
+        return false;
+    }
+    moveCodeGenPastOldRows();
+    return true;
+}
+
+// Dropping an external table leaves its file; tables made again over old
+// files see the old rows. New codes must not meet old ones, or a waiting
+// break would take an old answer.
+void Repository::moveCodeGenPastOldRows()
+{
+    try {
+        m_q6.close();
+        m_q6.setSql(QStringLiteral(
+            "select max(C) from (select max(Code) as C from META$MTBP union all select max(Code) from META$MTTP "
+            "union all select max(Code) from META$MTBPV union all select max(Code) from META$MTBPA "
+            "union all select max(Code) from META$MTTPV)"));
+        m_q6.open();
+        const QVariant highest = m_q6.rows().value(0, 0);
+        m_q6.close();
+        if (highest.isNull())
+            return;
+        const qint64 h = highest.toLongLong();
+        m_q6.setSql(QStringLiteral("select gen_id(meta$CodeGen, 0) from rdb$database"));
+        m_q6.open();
+        const qint64 current = m_q6.rows().value(0, 0).toLongLong();
+        m_q6.close();
+        if (current <= h)
+            exec(m_q6, {QStringLiteral("set generator meta$CodeGen to %1").arg(h)});
+    } catch (const engine::Error &e) {
+        showMessage(e.message());
+    }
+}
+
+void Repository::dropDebugTables()
+{
+    try {
+        m_db.startTransaction();
+        for (const char *t : {"META$MTBPV", "META$MTBPA", "META$MTBP", "META$MTTPV", "META$MTTP"})
+            if (tableExists(QLatin1String(t)))
+                exec(m_q7, {QStringLiteral("drop table %1").arg(QLatin1String(t))});
+        m_db.commit();
+    } catch (const engine::Error &e) {
+        rollbackQuietly(m_db);
+        showMessage(e.message());
+    }
+}
+
+bool Repository::testExternalPath(const QString &folder)
+{
+    // Firebird accepts an external table on any path and fails only at the
+    // first read or write, so the probe writes a row and reads it back.
+    try {
+        m_db.startTransaction();
+        exec(m_q6, {probeDdl(folder)});
+        m_db.commit();
+    } catch (const engine::Error &e) {
+        rollbackQuietly(m_db);
+        showMessage(e.message());
+        return false;
+    }
+    try {
+        m_db.startTransaction();
+        exec(m_q6, {QStringLiteral("insert into META$PROBA values (1)")});
+        m_q6.close();
+        m_q6.setSql(QStringLiteral("select count(*) from META$PROBA"));
+        m_q6.open();
+        const bool readBack = m_q6.rows().value(0, 0).toLongLong() > 0;
+        m_q6.close();
+        m_db.commit();
+        if (!readBack)
+            throw engine::Error(QStringLiteral("The probe row written to %1 could not be read back").arg(folder));
+    } catch (const engine::Error &e) {
+        rollbackQuietly(m_db);
+        showMessage(e.message());
+        dropProbeTable();
+        return false;
+    }
+    return true;
+}
+
+void Repository::dropProbeTable()
+{
+    try {
+        m_db.startTransaction();
+        exec(m_q6, {QStringLiteral("drop table META$PROBA")});
+        m_db.commit();
+    } catch (const engine::Error &e) {
+        rollbackQuietly(m_db);
+        showMessage(e.message());
+    }
+}
+
+void Repository::erase()
+{
+    auto inTransaction = [this](const std::function<void()> &work) {
+        try {
+            m_db.startTransaction();
+            work();
+            m_db.commit();
+        } catch (const engine::Error &) {
+            rollbackQuietly(m_db);
+            throw;
+        }
+    };
+    // Dropping the procedures removes their dependency rows as well; the
+    // system tables cannot be written directly.
+    inTransaction([this] {
+        for (const char *p : {"META$RENEW", "META$GETGENS"})
+            if (procedureExists(QLatin1String(p)))
+                exec(m_q7, {QStringLiteral("drop procedure %1").arg(QLatin1String(p))});
+    });
+    inTransaction([this] {
+        for (const char *t : {"META$DEP", "META$EXTERNAL", "META$GENS", "META$POINTS", "META$SESSION", "META$HISTORY"})
+            if (tableExists(QLatin1String(t)))
+                exec(m_q7, {QStringLiteral("drop table %1").arg(QLatin1String(t))});
+        m_q6.close();
+        m_q6.setSql(QStringLiteral("select rdb$generator_name from rdb$generators where rdb$generator_name containing \"META$\""));
+        m_q6.open();
+        const engine::RowSetPtr gens = m_q6.rowSet();
+        m_q6.close();
+        for (qsizetype i = 0; i < gens->rowCount(); ++i)
+            exec(m_q7, {QStringLiteral("drop generator %1").arg(gens->value(i, 0).toString())});
+    });
+}
