@@ -12,8 +12,8 @@ Workbench::Workbench(const QStringList &arguments)
     dm = std::make_unique<TDM>();
     TDM *m = dm.get();
     external = std::make_unique<TfmExternal>(
-        [m](const QString &path) { return Repository(m->Database, m->Q6, m->Q7).testExternalPath(path); },
-        [m] { Repository(m->Database, m->Q6, m->Q7).dropProbeTable(); });
+        [m](const QString &path) { return Repository(m->Database, m->Q6.statement(), m->Q7.statement()).testExternalPath(path); },
+        [m] { Repository(m->Database, m->Q6.statement(), m->Q7.statement()).dropProbeTable(); });
     browser = std::make_unique<TfmBrowser>(arguments);
     aliases = std::make_unique<TfmAliases>(&browser->ServerIsLocal, browser.get());
     login = std::make_unique<TfmLoginPrompt>(browser.get());

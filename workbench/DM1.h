@@ -1,14 +1,20 @@
 #pragma once
 
 #include "engine/Database.h"
+#include "engine/Query.h"
 #include "engine/Session.h"
 #include "engine/Statement.h"
+#include "engine/StoredProc.h"
+#include "engine/Table.h"
 
 #include <QObject>
-#include <memory>
+#include <QStringList>
 
-// The workbench's data module: its three connections and the scratch
-// statements. The catalogue lists join it as the browser grows.
+// The workbench's data module: its three connections, one query per
+// catalogue list with the rules that turn codes into text, the debugger's
+// repository queries, the history table and two scratch queries. It also
+// remembers, per list, the name the user last stood on, so a list can be
+// reopened on the same row (or the next by name).
 class TDM : public QObject {
     Q_OBJECT
 public:
@@ -16,15 +22,27 @@ public:
     ~TDM() override;
 
     engine::Session Session2{QStringLiteral("S2")};
-    // Browsing, DDL and the debugger's bookkeeping.
     engine::Database Database{nullptr, QStringLiteral("UserDB")};
-    // The trigger, procedure and exception lists, with the language driver emptied.
     engine::Database DatabaseN{nullptr, QStringLiteral("NationalDB")};
-    // Debug runs, in its own session.
     engine::Database DataBase2{&Session2, QStringLiteral("DB2")};
 
-    engine::Statement Q6{&Database};
-    engine::Statement Q7{&Database};
+    // Catalogue lists.
+    engine::Query QDomain{&Database}, QTables{&Database}, QColumns{&Database}, QIndex{&Database},
+        QIndexFields{&Database}, QTableTrigger{&DatabaseN}, QConstraints{&Database}, QGenerator{&Database},
+        QUDF{&Database}, QFArg{&Database}, QView{&Database}, QDepend{&Database}, QDepend2{&Database},
+        QException{&DatabaseN}, QProc{&DatabaseN}, QInParams{&Database}, QOutParams{&Database}, QPK{&Database},
+        QFK{&Database};
+    // Debugger and repository.
+    engine::Query QSave{&Database}, QDebProc{&Database}, QCreateMT1{&Database}, QCreateMT2{&Database},
+        QCreateMT3{&Database}, QProcShowRec{&DataBase2}, QBPDump{&Database}, QTPDump{&Database}, QBPV2{&Database},
+        QTPValues{&Database}, QBPValues{&Database}, QMT1LBP{&Database}, QReadMTBP{&Database}, Qwrite{&Database},
+        QPointList{&Database};
+    engine::StoredProc StoredProc{&DataBase2};
+    engine::StoredProc SPMetaDep{&Database};
+    engine::Table THistory{&Database};
+    engine::Table TCurrent{&Database};
+    engine::Table TCurrent2{&DatabaseN};
+    engine::Query Q6{&Database}, Q7{&Database};
 
     // Close, replace the text, execute; errors go to the caller.
     void Q6Exec(const QString &sql);
@@ -34,11 +52,73 @@ public:
     void Q7Show(const QString &sql);
     // The text after the first "=" of Database's first parameter line, upper-cased.
     QString GetUserName() const;
+    // True when some row's first field equals value (exact text).
+    bool DataSetHasValue(engine::DataSet &ds, const QString &value);
 
-    // Opens the catalogue lists of the after-connect step on Database and
-    // DatabaseN (inside the caller's transactions).
-    virtual void OpenUserLists();
-    virtual void OpenNationalLists();
+    // The after-connect step's lists (inside its transactions).
+    void OpenUserLists();
+    void OpenNationalLists();
+
+    // --- remembered positions
+    QString DomainName, TableName, ColumnName, IndexName, IndexFieldName, TriggerName, ConstraintName,
+        DependentName, DependedOnName, GeneratorName, UDFName, ViewName, ExceptionName, ProcedureName;
+    bool TableDetailTracking = true;
+    // Records the current name of every list at once.
+    void RememberAll();
+
+    // --- switches of the browser
+    bool VerboseColumns = false; // PK/FK/RefTo columns (needs the repository)
+    bool MetaPresent = false;
+    bool ShowDebugGenerators = false;  // CBDebGen
+    bool ShowDebugProcedures = false;  // CBDebProc
+    bool ShowDebugDependencies = false; // CBDebDep
+
+    // --- keep-position reopen
+    void ReopenDomain();
+    void ReopenDomainSave();
+    void ReopenTables();
+    void ReopenTablesSave();
+    void ReopenColumns();
+    void ReopenIndex();
+    void ReopenTrigger();
+    void ReopenConstraints();
+    void ReopenGenerator();
+    void ReopenGeneratorSave();
+    void ReopenUDF();
+    void ReopenUDFSave();
+    void ReopenView();
+    void ReopenViewSave();
+    void ReopenException();
+    void ReopenExceptionSave();
+    void ReopenProcedure();
+    void ReopenProcedureSave();
+    void ReopenDependencies();
+    void ReopenDependenciesSave();
+    void ReopenPKFK();
+
+    // The procedure list's parameter memos: "  (A INTEGER, B CHAR(10)) " and
+    // "RETURNS  (...) ", empty without parameters.
+    QString InParamsText;
+    QString OutParamsText;
+
+signals:
+    // A list's command buttons follow whether it has rows.
+    void listButtons(const QStringList &buttons, bool enabled);
+    // The current table changed: its data and detail buttons follow.
+    void tableRowChanged();
+    void columnRowChanged();
+    void historyRowChanged();
+    void procParamsChanged();
+
+private:
+    void setupCatalogue();
+    void setupRepository();
+    void reopenAt(engine::Query &q, const QString &field, QString name, bool equalOnly,
+                  const QStringList &buttons);
+    void inTransaction(engine::Database &db, const std::function<void()> &work, bool swallow);
+    void trackName(engine::DataSet &ds, const QString &field, QString *target, bool detail);
+    void ProcDataChange();
+    static QString paramList(engine::Query &q);
 };
 
 extern TDM *DM;

@@ -88,6 +88,12 @@ TfmBrowser::TfmBrowser(const QStringList &arguments, QWidget *parent) : QMainWin
     StatusPanel0->setText(QStringLiteral("   Status: No events"));
     StatusPanel1->setText(QStringLiteral("  "));
     qApp->installEventFilter(this);
+    if (DM)
+        connect(DM, &TDM::listButtons, this, [this](const QStringList &names, bool enabled) {
+            for (const QString &n : names)
+                if (QAbstractButton *b = button(n))
+                    b->setEnabled(enabled);
+        });
 
     // FormCreate: the command-line connect comes first; the hint is written
     // after it, so a command-line start still shows it.

@@ -159,18 +159,18 @@ void TfmBrowser::AfterConnect()
     // the error state with its text.
     try {
         EnsureMetaStructures();
+        DM->MetaPresent = MetaPresent;
 
         if (MetaPresent) {
             DM->Q6Show(QStringLiteral("select ExternalPath from meta$External"));
-            const engine::RowSet &r = DM->Q6.rows();
-            if (r.rowCount() == 0 || r.isNull(0, 0)) {
+            if (DM->Q6.isEmpty() || DM->Q6.isNullAt(0, 0)) {
                 if (fmExternal && platform::execModal(*fmExternal) == 1) {
                     repaint();
                     ExternalTablesPath = fmExternal->ExternalTablesPath;
                     DM->Q6Exec(QStringLiteral("insert into meta$External values (\"%1\")").arg(quoted(ExternalTablesPath)));
                 }
             } else {
-                ExternalTablesPath = r.value(0, 0).toString();
+                ExternalTablesPath = DM->Q6.valueAt(0, 0).toString();
             }
         }
 
@@ -209,10 +209,10 @@ void TfmBrowser::AfterConnect()
                 DM->Database.startTransaction();
                 const QString user = quoted(LoginUser);
                 DM->Q6Show(QStringLiteral("select count(*) from meta$session where UserName = \"%1\"").arg(user));
-                if (DM->Q6.rows().value(0, 0).toInt() == 0)
+                if (DM->Q6.valueAt(0, 0).toInt() == 0)
                     DM->Q6Exec(QStringLiteral("insert into meta$session values (\"%1\", 0)").arg(user));
                 DM->Q6Show(QStringLiteral("select SessionNum from meta$session where UserName = \"%1\"").arg(user));
-                SessionNumber = DM->Q6.rows().value(0, 0).toInt();
+                SessionNumber = DM->Q6.valueAt(0, 0).toInt();
                 DM->Database.commit();
             } catch (const engine::Error &e) {
                 DM->Database.rollback();
@@ -240,7 +240,15 @@ void TfmBrowser::AfterConnect()
 
         if (MetaPresent) {
             button(QStringLiteral("SBClearHistory"))->setEnabled(true);
-            OpenHistory();
+            // Each user sees his own history only.
+            DM->THistory.close();
+            DM->THistory.setFilter(QStringLiteral("USERNAME='%1'").arg(connectparams::singleQuoted(DM->GetUserName())));
+            DM->THistory.setFiltered(true);
+            try {
+                DM->THistory.open();
+            } catch (const engine::Error &e) {
+                ShowMessage(e.message());
+            }
         }
 
         SQLBody->clear();
@@ -274,8 +282,7 @@ void TfmBrowser::EnableBrowserButtons()
         if (b->parent() == TSBrowser)
             b->setEnabled(true);
     button(QStringLiteral("SBRefreshAll"))->setEnabled(MetaRenewPresent);
-    // Enabled when the generator list has rows; the list arrives with the browser.
-    button(QStringLiteral("SBSetGenValue"))->setEnabled(false);
+    button(QStringLiteral("SBSetGenValue"))->setEnabled(DM->QGenerator.isActive() && !DM->QGenerator.isEmpty());
 }
 
 // Entry points of the parts that join the window later: each does nothing
@@ -283,8 +290,24 @@ void TfmBrowser::EnableBrowserButtons()
 
 void TfmBrowser::RefreshPointList() {}
 void TfmBrowser::ReopenChooserLists() {}
-void TfmBrowser::OpenHistory() {}
-void TfmBrowser::RememberCatalogueNames() {}
+void TfmBrowser::OpenHistory()
+{
+    // Reopened with its grids frozen and left on the newest statement.
+    DM->THistory.disableControls();
+    try {
+        DM->THistory.close();
+        DM->THistory.open();
+        DM->THistory.last();
+    } catch (const engine::Error &e) {
+        ShowMessage(e.message());
+    }
+    DM->THistory.enableControls();
+}
+
+void TfmBrowser::RememberCatalogueNames()
+{
+    DM->RememberAll();
+}
 void TfmBrowser::PCBrowserChange() {}
 void TfmBrowser::SBGoLorvaneClick() { emit commandRun(QStringLiteral("SBGoLorvaneClick")); }
 

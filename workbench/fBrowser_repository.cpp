@@ -14,12 +14,13 @@
 
 Repository TfmBrowser::repository() const
 {
-    return Repository(DM->Database, DM->Q6, DM->Q7);
+    return Repository(DM->Database, DM->Q6.statement(), DM->Q7.statement());
 }
 
 void TfmBrowser::SetNoRepositoryState()
 {
     VerboseColumns = false;
+    DM->VerboseColumns = false;
     CBVerboseCol->setChecked(false);
     CBVerboseCol->setEnabled(false);
     button(QStringLiteral("SBRefreshAll"))->setEnabled(false);
@@ -79,6 +80,8 @@ void TfmBrowser::SBEraseMetaClick()
         return;
     }
     SetNoRepositoryState();
+    DM->MetaPresent = false;
+    DM->VerboseColumns = false;
     for (QWidget *p : {TSBPV, TSPPV, TSBPProtocol, TSTPProtocol, TSPointList})
         setTabShown(PagePCProcTrig, p, false);
     setTabShown(PCSQL, TSHistory, false);

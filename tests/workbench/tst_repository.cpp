@@ -423,7 +423,7 @@ void TestRepository::eraseRefusedWhileDebugTablesExist()
     QCOMPARE(p.texts(), (QStringList{"Erase now?",
                                      "Press \"Clear all\" button on page \"BreakPoint List\" first.\r\n"
                                      "If \"Clear all\" button disabled - drop external META$ tables manually."}));
-    QVERIFY(Repository(w.dm->Database, w.dm->Q6, w.dm->Q7).tableExists("META$EXTERNAL"));
+    QVERIFY(Repository(w.dm->Database, w.dm->Q6.statement(), w.dm->Q7.statement()).tableExists("META$EXTERNAL"));
     QVERIFY(w.browser->MetaPresent);
 }
 
