@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/Values.h"
+
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -18,7 +20,6 @@ namespace engine {
 // compares CHAR values); a NULL field value satisfies no comparison.
 // Text of a value as a grid shows it, the same as RowSet::text gives for the
 // values it holds: empty for NULL, dates as yyyy-MM-dd, bytes as hex.
-QString valueText(const QVariant &value);
 
 class FilterExpression {
 public:

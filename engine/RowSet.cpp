@@ -1,5 +1,7 @@
 #include "engine/RowSet.h"
 
+#include "engine/Values.h"
+
 #include <QDate>
 #include <QDateTime>
 #include <QTime>
@@ -175,24 +177,7 @@ QVariant RowSet::value(qsizetype row, int col) const
 
 QString RowSet::text(qsizetype row, int col) const
 {
-    const QVariant v = value(row, col);
-    if (v.isNull())
-        return QString();
-    switch (v.typeId()) {
-    case QMetaType::QDateTime: {
-        const QDateTime dt = v.toDateTime();
-        return dt.time() == QTime(0, 0) ? dt.date().toString(QStringLiteral("yyyy-MM-dd"))
-                                        : dt.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
-    }
-    case QMetaType::QDate:
-        return v.toDate().toString(QStringLiteral("yyyy-MM-dd"));
-    case QMetaType::QTime:
-        return v.toTime().toString(QStringLiteral("hh:mm:ss"));
-    case QMetaType::QByteArray:
-        return QString::fromLatin1(v.toByteArray().toHex());
-    default:
-        return v.toString();
-    }
+    return valueText(value(row, col));
 }
 
 } // namespace engine

@@ -4,6 +4,7 @@
 #include "engine/FbStatus.h"
 #include "engine/SqlParams.h"
 #include "engine/StatementLog.h"
+#include "engine/Values.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -330,24 +331,6 @@ private:
     QVector<int> m_blobColumns;
 };
 
-bool isNumber(const QVariant &v)
-{
-    switch (v.typeId()) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Double:
-    case QMetaType::Float:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-    case QMetaType::Long:
-    case QMetaType::ULong:
-        return true;
-    default:
-        return false;
-    }
-}
 
 QString textOf(const QVariant &v)
 {
@@ -392,7 +375,7 @@ void bind(XSQLVAR &v, const QVariant &val, Prepared &p, Database &db, Buffers &b
     case SQL_SHORT:
     case SQL_LONG:
     case SQL_INT64:
-        if (isNumber(val)) {
+        if (isNumeric(val)) {
             qint64 x;
             if (v.sqlscale < 0)
                 x = std::llround(val.toDouble() * std::pow(10.0, -v.sqlscale));
@@ -405,7 +388,7 @@ void bind(XSQLVAR &v, const QVariant &val, Prepared &p, Database &db, Buffers &b
     case SQL_FLOAT:
     case SQL_DOUBLE:
     case SQL_D_FLOAT:
-        if (isNumber(val)) {
+        if (isNumeric(val)) {
             const double d = val.toDouble();
             v.sqlscale = 0;
             put(SQL_DOUBLE, &d, sizeof d);
