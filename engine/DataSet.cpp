@@ -1288,4 +1288,15 @@ void DataSet::writeDelete(const QVector<QVariant> &)
     throw Error(QStringLiteral("Cannot modify a read-only data set"));
 }
 
+
+
+int DataSet::fieldScale(int field) const
+{
+    const FieldDef &d = m_fields[field];
+    if (d.column < 0 || !m_rows || d.column >= m_rows->columnCount())
+        return 0;
+    const short scale = m_rows->column(d.column).scale;
+    return scale < 0 ? -scale : 0;
+}
+
 } // namespace engine

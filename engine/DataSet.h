@@ -179,6 +179,9 @@ public:
     void setValue(int field, const QVariant &value);
 
     // Any row by position, for grids: constant time.
+    // Digits after the point a NUMERIC/DECIMAL field declares; 0 for others
+    // and for calculated fields.
+    int fieldScale(int field) const;
     QVariant valueAt(int recNo, int field) const;
     QString textAt(int recNo, int field) const;
     bool isNullAt(int recNo, int field) const;

@@ -6,6 +6,8 @@
 #include "workbench/fExternal.h"
 #include "workbench/Repository.h"
 #include "workbench/fLoginPrompt.h"
+#include "workbench/fLaunch.h"
+#include "workbench/fdivider.h"
 
 Workbench::Workbench(const QStringList &arguments)
 {
@@ -18,10 +20,14 @@ Workbench::Workbench(const QStringList &arguments)
     aliases = std::make_unique<TfmAliases>(&browser->ServerIsLocal, browser.get());
     login = std::make_unique<TfmLoginPrompt>(browser.get());
     browser->setDialogs(aliases.get(), login.get());
+    launch = std::make_unique<TFmLaunch>(browser.get());
+    divider = std::make_unique<TfmDivider>(browser.get());
 }
 
 Workbench::~Workbench()
 {
+    divider.reset();
+    launch.reset();
     login.reset();
     aliases.reset();
     browser.reset();

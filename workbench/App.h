@@ -8,6 +8,8 @@ class TfmBrowser;
 class TfmAliases;
 class TfmLoginPrompt;
 class TfmExternal;
+class TFmLaunch;
+class TfmDivider;
 
 // The program's forms, created in the program's start-up order: the data
 // module, the path dialog, the main window (which connects when the arguments name an alias),
@@ -18,6 +20,9 @@ struct Workbench {
     std::unique_ptr<TfmBrowser> browser;
     std::unique_ptr<TfmAliases> aliases;
     std::unique_ptr<TfmLoginPrompt> login;
+    // After the about box: the launch dialog, then the export's separator dialog.
+    std::unique_ptr<TFmLaunch> launch;
+    std::unique_ptr<TfmDivider> divider;
 
     explicit Workbench(const QStringList &arguments);
     ~Workbench();

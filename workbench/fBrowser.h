@@ -49,6 +49,9 @@ public:
     QString ExternalTablesPath;
     int SessionNumber = 0;
     bool VerboseColumns = false;
+    // The shared save dialog's file name: offered the next time it opens
+    // and replaced by every name chosen in it, from any command.
+    QString SaveDialog1FileName = QStringLiteral("unknown.txt");
 
     // --- frame components
     QWidget *Panel1;

@@ -8,6 +8,7 @@
 #include "platform/Prompter.h"
 #include "workbench/ConnectParams.h"
 #include "workbench/DM1.h"
+#include "workbench/Launcher.h"
 #include "workbench/fAliases.h"
 #include "workbench/fExternal.h"
 #include "workbench/fLoginPrompt.h"
@@ -309,7 +310,7 @@ void TfmBrowser::RememberCatalogueNames()
     DM->RememberAll();
 }
 void TfmBrowser::PCBrowserChange() {}
-void TfmBrowser::SBGoLorvaneClick() { emit commandRun(QStringLiteral("SBGoLorvaneClick")); }
+void TfmBrowser::SBGoLorvaneClick() { launcher::GoLorvane(*this); }
 
 void TfmBrowser::SBSpyModeClick()
 {

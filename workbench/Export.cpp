@@ -1,0 +1,424 @@
+#include "workbench/Export.h"
+
+#include "engine/DataSet.h"
+#include "engine/Error.h"
+#include "engine/Filter.h"
+#include "platform/Modal.h"
+#include "platform/Prompter.h"
+#include "workbench/fBrowser.h"
+#include "workbench/fdivider.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QTime>
+#include <charconv>
+#include <cmath>
+#include <memory>
+#include <new>
+#include <vector>
+
+namespace {
+
+const QString kSaveFilter = QStringLiteral("Text|*.txt|All|*.*");
+const QString kOverwrite = QStringLiteral("File exists. Owerwrite?");
+
+// The file is handed to the system in pieces of about this size.
+constexpr qsizetype kChunkBytes = 1 << 20;
+
+// --------------------------------------------------------------- value text
+
+void appendChars(QByteArray &out, const char *begin, const char *end)
+{
+    out.append(begin, qsizetype(end - begin));
+}
+
+void appendInteger(QByteArray &out, qint64 v)
+{
+    char buf[24];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v);
+    appendChars(out, buf, r.ptr);
+}
+
+void appendUnsigned(QByteArray &out, quint64 v)
+{
+    char buf[24];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v);
+    appendChars(out, buf, r.ptr);
+}
+
+// The text as UTF-8; ASCII, the usual case, is copied byte by byte.
+void appendUtf8(QByteArray &out, QStringView s)
+{
+    const qsizetype n = s.size();
+    const char16_t *p = s.utf16();
+    const qsizetype start = out.size();
+    out.resize(start + n);
+    char *dst = out.data() + start;
+    for (qsizetype i = 0; i < n; ++i) {
+        if (p[i] >= 0x80) {
+            out.resize(start + i);
+            out.append(s.mid(i).toUtf8());
+            return;
+        }
+        dst[i] = char(p[i]);
+    }
+}
+
+// NUMERIC and DECIMAL values reach us as doubles (the engine divides the
+// stored integer by the power of ten); rounding to the declared digits gives
+// the stored value back as long as it has at most 15 significant digits, and
+// the declared digits are always shown.
+void appendScaled(QByteArray &out, double v, int scale)
+{
+    char buf[400];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, scale);
+    if (r.ec != std::errc()) {
+        out.append(engine::valueText(v).toUtf8());
+        return;
+    }
+    const char *begin = buf;
+    // A tiny negative value rounds to zero: no sign for it.
+    if (*begin == '-') {
+        bool zero = true;
+        for (const char *c = begin + 1; c != r.ptr; ++c)
+            if (*c != '0' && *c != '.')
+                zero = false;
+        if (zero)
+            ++begin;
+    }
+    appendChars(out, begin, r.ptr);
+}
+
+void appendFloating(QByteArray &out, double v, bool singlePrecision)
+{
+    char buf[400];
+    const double a = std::fabs(v);
+    const std::chars_format style = (a == 0 || (a >= 1e-5 && a < 1e15)) ? std::chars_format::fixed
+                                                                        : std::chars_format::scientific;
+    // Shortest form that reads back as the same number: a FLOAT value widened
+    // to a double would otherwise show digits it never had (0.1 -> 0.100000001...).
+    const auto r = singlePrecision ? std::to_chars(buf, buf + sizeof buf, float(v), style)
+                                   : std::to_chars(buf, buf + sizeof buf, v, style);
+    if (r.ec != std::errc()) {
+        out.append(engine::valueText(v).toUtf8());
+        return;
+    }
+    appendChars(out, buf, r.ptr);
+}
+
+void appendDigits(char *&p, int v, int width)
+{
+    for (int i = width - 1; i >= 0; --i) {
+        p[i] = char('0' + v % 10);
+        v /= 10;
+    }
+    p += width;
+}
+
+void appendDate(QByteArray &out, QDate d)
+{
+    int y = 0, m = 0, day = 0;
+    d.getDate(&y, &m, &day);
+    if (y < 0 || y > 9999) {
+        out.append(d.toString(Qt::ISODate).toUtf8());
+        return;
+    }
+    char buf[10];
+    char *p = buf;
+    appendDigits(p, y, 4);
+    *p++ = '-';
+    appendDigits(p, m, 2);
+    *p++ = '-';
+    appendDigits(p, day, 2);
+    appendChars(out, buf, p);
+}
+
+void appendTime(QByteArray &out, QTime t)
+{
+    char buf[12];
+    char *p = buf;
+    appendDigits(p, t.hour(), 2);
+    *p++ = ':';
+    appendDigits(p, t.minute(), 2);
+    *p++ = ':';
+    appendDigits(p, t.second(), 2);
+    if (const int ms = t.msec()) {
+        *p++ = '.';
+        appendDigits(p, ms, 3);
+    }
+    appendChars(out, buf, p);
+}
+
+void appendHex(QByteArray &out, const QByteArray &bytes)
+{
+    static const char digits[] = "0123456789abcdef";
+    const qsizetype start = out.size();
+    out.resize(start + 2 * bytes.size());
+    char *p = out.data() + start;
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        *p++ = digits[b >> 4];
+        *p++ = digits[b & 0xf];
+    }
+}
+
+// ------------------------------------------------------------- the file
+
+// A regular file (or a new one) is written to a temporary file beside it and
+// renamed over it at the end; anything else that exists (a device, a pipe) is
+// written in place, as renaming over it would replace the device itself.
+class ExportFile {
+public:
+    explicit ExportFile(const QString &name) : m_name(name)
+    {
+        const QFileInfo info(name);
+        if (info.exists() && !info.isFile()) {
+            m_direct = std::make_unique<QFile>(name);
+            m_device = m_direct.get();
+        } else {
+            m_save = std::make_unique<QSaveFile>(name);
+            // A file we may write in a folder we may not: written in place.
+            m_save->setDirectWriteFallback(true);
+            m_device = m_save.get();
+        }
+        // Unbuffered: a failing write reports at once, not at some later flush.
+        if (!m_device->open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+            fail(QStringLiteral("Cannot create the file %1: %2"));
+    }
+
+    void write(const QByteArray &bytes)
+    {
+        if (bytes.isEmpty())
+            return;
+        if (m_device->write(bytes) != bytes.size())
+            fail(QStringLiteral("Cannot write the file %1: %2"));
+    }
+
+    void commit()
+    {
+        if (m_save) {
+            if (!m_save->commit())
+                fail(QStringLiteral("Cannot write the file %1: %2"));
+            return;
+        }
+        m_direct->close();
+        if (m_direct->error() != QFileDevice::NoError)
+            fail(QStringLiteral("Cannot write the file %1: %2"));
+    }
+
+private:
+    [[noreturn]] void fail(const QString &pattern)
+    {
+        const QString reason = m_device->errorString();
+        // Dropping the unfinished temporary file leaves the old file as it was.
+        if (m_save)
+            m_save->cancelWriting();
+        throw engine::Error(pattern.arg(QDir::toNativeSeparators(m_name), reason));
+    }
+
+    QString m_name;
+    std::unique_ptr<QSaveFile> m_save;
+    std::unique_ptr<QFile> m_direct;
+    QFileDevice *m_device = nullptr;
+};
+
+// Grids follow the scan once, at its end, instead of at every record.
+class ControlsFrozen {
+public:
+    explicit ControlsFrozen(engine::DataSet &ds) : m_ds(ds) { m_ds.disableControls(); }
+    ~ControlsFrozen() { m_ds.enableControls(); }
+    ControlsFrozen(const ControlsFrozen &) = delete;
+    ControlsFrozen &operator=(const ControlsFrozen &) = delete;
+
+private:
+    engine::DataSet &m_ds;
+};
+
+// The columns' own descriptions (their declared scale) are kept by the data
+// set for its subclasses; the values alone, held as doubles, no longer say
+// how many digits a NUMERIC field has.
+
+struct ExportField {
+    int index;
+    ExportFieldFormat format;
+};
+
+} // namespace
+
+// ------------------------------------------------------------------ values
+
+void appendExportValue(QByteArray &out, const QVariant &value, const ExportFieldFormat &format)
+{
+    if (value.isNull())
+        return;
+    switch (value.typeId()) {
+    case QMetaType::QString:
+        appendUtf8(out, *static_cast<const QString *>(value.constData()));
+        return;
+    case QMetaType::Int:
+    case QMetaType::Short:
+    case QMetaType::Long:
+    case QMetaType::LongLong:
+    case QMetaType::SChar:
+        appendInteger(out, value.toLongLong());
+        return;
+    case QMetaType::UInt:
+    case QMetaType::UShort:
+    case QMetaType::ULong:
+    case QMetaType::ULongLong:
+    case QMetaType::UChar:
+        appendUnsigned(out, value.toULongLong());
+        return;
+    case QMetaType::Double:
+    case QMetaType::Float:
+        if (format.scale > 0)
+            appendScaled(out, value.toDouble(), format.scale);
+        else
+            appendFloating(out, value.toDouble(), format.singlePrecision || value.typeId() == QMetaType::Float);
+        return;
+    case QMetaType::QDate:
+        appendDate(out, value.toDate());
+        return;
+    case QMetaType::QTime:
+        appendTime(out, value.toTime());
+        return;
+    case QMetaType::QDateTime: {
+        const QDateTime dt = value.toDateTime();
+        appendDate(out, dt.date());
+        const QTime t = dt.time();
+        if (t != QTime(0, 0)) {
+            out.append(' ');
+            appendTime(out, t);
+        }
+        return;
+    }
+    case QMetaType::Bool:
+        out.append(value.toBool() ? "true" : "false");
+        return;
+    case QMetaType::QByteArray:
+        appendHex(out, *static_cast<const QByteArray *>(value.constData()));
+        return;
+    default:
+        appendUtf8(out, engine::valueText(value));
+        return;
+    }
+}
+
+QString exportValueText(const QVariant &value, const ExportFieldFormat &format)
+{
+    QByteArray out;
+    appendExportValue(out, value, format);
+    return QString::fromUtf8(out);
+}
+
+ExportFieldFormat exportFieldFormat(const engine::DataSet &dataSet, int field)
+{
+    ExportFieldFormat f;
+    const engine::FieldDef &def = dataSet.fieldDef(field);
+    f.singlePrecision = def.type == engine::FieldType::Float;
+    if (const int scale = dataSet.fieldScale(field))
+        f.scale = scale;
+    return f;
+}
+
+// -------------------------------------------------------------------- file
+
+void WriteDataSetToFile(const QString &title, engine::DataSet &dataSet, const QString &fileName,
+                        const QString &separator)
+{
+    if (dataSet.recordCount() == 0)
+        return;
+
+    std::vector<ExportField> fields;
+    for (int i = 0; i < dataSet.fieldCount(); ++i)
+        if (dataSet.fieldDef(i).visible)
+            fields.push_back({i, exportFieldFormat(dataSet, i)});
+    const QByteArray sep = separator.toUtf8();
+    static const char kLineEnd[] = "\r\n";
+
+    ExportFile file(fileName);
+    QByteArray buf;
+    buf.reserve(kChunkBytes + (64 << 10));
+    appendUtf8(buf, title);
+    buf.append(kLineEnd);
+    for (const ExportField &f : fields) {
+        appendUtf8(buf, dataSet.fieldDef(f.index).displayLabel);
+        buf.append(sep);
+    }
+    buf.append(kLineEnd);
+
+    {
+        ControlsFrozen frozen(dataSet);
+        dataSet.first();
+        while (!dataSet.eof()) {
+            for (const ExportField &f : fields) {
+                appendExportValue(buf, dataSet.value(f.index), f.format);
+                buf.append(sep);
+            }
+            buf.append(kLineEnd);
+            if (buf.size() >= kChunkBytes) {
+                file.write(buf);
+                buf.resize(0);
+            }
+            dataSet.next();
+        }
+    }
+    file.write(buf);
+    file.commit();
+}
+
+// ---------------------------------------------------------------- commands
+
+std::optional<QString> ChooseSaveFileName()
+{
+    std::optional<QString> name =
+        platform::Prompter::instance().saveFileName(QString(), kSaveFilter, fmBrowser->SaveDialog1FileName);
+    if (name)
+        fmBrowser->SaveDialog1FileName = *name;
+    return name;
+}
+
+void ExportToChosenFile(const QString &title, engine::DataSet &dataSet, const QString &separator)
+{
+    const std::optional<QString> fileName = ChooseSaveFileName();
+    if (!fileName)
+        return;
+    fmBrowser->repaint();
+    if (QFileInfo::exists(*fileName)
+        && platform::Prompter::instance().confirm(QStringLiteral("Confirmation"), kOverwrite)
+               != platform::Prompter::Answer::Yes)
+        return;
+
+    fmBrowser->SetBusy();
+    QString failure;
+    try {
+        WriteDataSetToFile(title, dataSet, *fileName, separator);
+    } catch (const engine::Error &e) {
+        failure = e.message();
+    } catch (const std::bad_alloc &) {
+        failure = QStringLiteral("Out of memory");
+    } catch (const std::exception &e) {
+        failure = QString::fromLocal8Bit(e.what());
+    }
+    if (failure.isEmpty()) {
+        fmBrowser->SetReady();
+    } else {
+        fmBrowser->SetError();
+        fmBrowser->ShowMessage(failure);
+    }
+    TfmBrowser::DefaultCursor();
+}
+
+void ExportDataSet(const QString &title, engine::DataSet &dataSet)
+{
+    if (!fmDivider || !fmBrowser)
+        return;
+    if (platform::execModal(*fmDivider) != QDialog::Accepted)
+        return;
+    fmBrowser->repaint();
+    ExportToChosenFile(title, dataSet, fmDivider->Separator);
+}
