@@ -347,6 +347,15 @@ void TDM::OpenNationalLists()
     QTableTrigger.open();
 }
 
+void TDM::CloseLists()
+{
+    for (engine::Query *q : {&QDepend2, &QDepend, &QFArg, &QUDF, &QIndexFields, &QIndex, &QColumns, &QTableTrigger,
+                             &QConstraints, &QTables, &QDomain, &QGenerator, &QView, &QException, &QInParams,
+                             &QOutParams, &QProc, &QPK, &QFK, &QPointList})
+        q->close();
+    THistory.close();
+}
+
 void TDM::trackName(engine::DataSet &ds, const QString &field, QString *target, bool detail)
 {
     connect(&ds, &engine::DataSet::dataChanged, this, [this, &ds, field, target, detail] {

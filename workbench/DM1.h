@@ -58,6 +58,9 @@ public:
     // The after-connect step's lists (inside its transactions).
     void OpenUserLists();
     void OpenNationalLists();
+    // Closes every catalogue list, details before masters, so the next
+    // connection's lists are read anew rather than left from the last one.
+    void CloseLists();
 
     // --- remembered positions
     QString DomainName, TableName, ColumnName, IndexName, IndexFieldName, TriggerName, ConstraintName,

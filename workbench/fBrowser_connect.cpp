@@ -85,6 +85,7 @@ void TfmBrowser::SBConnectClick()
 
 void TfmBrowser::ConnectInteractive()
 {
+    DM->CloseLists();
     DM->Database.close();
     DM->DataBase2.close();
     DM->DatabaseN.close();

@@ -74,6 +74,7 @@ private slots:
     void generatorListStopsOnEqualName();
     void checkBoxesChangeTheText();
     void verboseColumnsFromKeyMap();
+    void reconnectReadsTheNewDatabase();
 
 private:
     void open();
@@ -340,6 +341,28 @@ void TestDataModule::verboseColumnsFromKeyMap()
     dm.VerboseColumns = false;
     dm.QColumns.refresh();
     QCOMPARE(column(dm.QColumns, "PK"), (QStringList{"", "", "", "", ""}));
+}
+
+void TestDataModule::reconnectReadsTheNewDatabase()
+{
+    TestDatabase other;
+    exec(*other.connect(), "create table ONLY_HERE (I integer)");
+    wbtest::ScopedAlias first("FIRST", m_t->path());
+    wbtest::ScopedAlias second("SECOND", other.path());
+    m_dm.reset(); // the window makes its own data module
+    platform::ScriptedPrompter p;
+    platform::ScopedPrompter sp(p);
+    p.answer(platform::Prompter::Answer::No).answer(platform::Prompter::Answer::No);
+    wbtest::ScriptedDialogs d;
+    d.user = "SYSDBA";
+    Workbench w({});
+    d.alias = "FIRST";
+    w.browser->SBConnectClick();
+    QCOMPARE(column(w.dm->QTables, "RDB$RELATION_NAME"), (QStringList{"A", "B", "C", "X1", "X2"}));
+    d.alias = "SECOND";
+    w.browser->SBConnectClick();
+    QCOMPARE(column(w.dm->QTables, "RDB$RELATION_NAME"), QStringList{"ONLY_HERE"});
+    QVERIFY(w.dm->QProc.isEmpty());
 }
 
 DUNMOOR_GUI_TEST_MAIN(TestDataModule)
