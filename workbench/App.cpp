@@ -8,6 +8,7 @@
 #include "workbench/fLoginPrompt.h"
 #include "workbench/fLaunch.h"
 #include "workbench/fdivider.h"
+#include "workbench/fmFindStr.h"
 
 Workbench::Workbench(const QStringList &arguments)
 {
@@ -22,10 +23,12 @@ Workbench::Workbench(const QStringList &arguments)
     browser->setDialogs(aliases.get(), login.get());
     launch = std::make_unique<TFmLaunch>(browser.get());
     divider = std::make_unique<TfmDivider>(browser.get());
+    find = std::make_unique<TfmFind>(browser.get());
 }
 
 Workbench::~Workbench()
 {
+    find.reset();
     divider.reset();
     launch.reset();
     login.reset();

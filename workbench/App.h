@@ -10,6 +10,7 @@ class TfmLoginPrompt;
 class TfmExternal;
 class TFmLaunch;
 class TfmDivider;
+class TfmFind;
 
 // The program's forms, created in the program's start-up order: the data
 // module, the path dialog, the main window (which connects when the arguments name an alias),
@@ -23,6 +24,7 @@ struct Workbench {
     // After the about box: the launch dialog, then the export's separator dialog.
     std::unique_ptr<TFmLaunch> launch;
     std::unique_ptr<TfmDivider> divider;
+    std::unique_ptr<TfmFind> find;
 
     explicit Workbench(const QStringList &arguments);
     ~Workbench();

@@ -9,6 +9,7 @@
 #include "workbench/DM1.h"
 #include "workbench/FrameLogic.h"
 #include "workbench/Glyphs.h"
+#include "workbench/mysimplere.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -60,11 +61,10 @@ QTabWidget *tabs(QWidget *parent, const QString &name)
     return t;
 }
 
-QPlainTextEdit *editor(QWidget *parent, const QString &name)
+TMyRichEdit *editor(QWidget *parent, const QString &name)
 {
-    auto *e = new QPlainTextEdit(parent);
+    auto *e = new TMyRichEdit(parent);
     e->setObjectName(name);
-    e->setLineWrapMode(QPlainTextEdit::NoWrap);
     return e;
 }
 

@@ -16,6 +16,7 @@ class QToolButton;
 class QWidget;
 class TfmAliases;
 class TfmLoginPrompt;
+class TMyRichEdit;
 class Repository;
 
 // The workbench's main window: three work areas on a page control whose tabs
@@ -75,7 +76,7 @@ public:
     QTabWidget *PCSQL;
     QWidget *TSHistory, *TSSQLText, *TSSQLRecords;
 
-    QPlainTextEdit *REProc, *RETrig, *SQLBody;
+    TMyRichEdit *REProc, *RETrig, *SQLBody;
     QLabel *LProcName, *LTrigName;
     QToolButton *SBDebugMode, *SBSpyMode, *SBNewSession;
     QCheckBox *CBWithDebug, *CBVerboseCol;

@@ -12,6 +12,7 @@
 #include "workbench/fAliases.h"
 #include "workbench/fExternal.h"
 #include "workbench/fLoginPrompt.h"
+#include "workbench/mysimplere.h"
 
 #include <QCheckBox>
 #include <QLabel>

@@ -3,6 +3,7 @@
 #include "WorkbenchFixture.h"
 #include "platform/Settings.h"
 #include "support/GuiTestMain.h"
+#include "workbench/mysimplere.h"
 
 #include <QLabel>
 #include <QMenu>

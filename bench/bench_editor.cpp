@@ -1,0 +1,259 @@
+// Speed of the SQL lexer and of the editor's colouring pass, each against a
+// baseline run in the same program over the same text:
+//
+//   - the lexer over about 10 MB of procedure text against a plain loop that
+//     reads every character of that text once (target: at least 0.3 of the
+//     loop's rate);
+//   - the colouring pass over a 10,000-line procedure against loading the
+//     same text into the editor with setPlainText (target: no more than 3
+//     times the load time).
+//
+//   bench_editor [--lines=N] [--megabytes=N] [benchmark flags]
+//
+// Runs without a display (offscreen) unless QT_QPA_PLATFORM says otherwise.
+
+#include "workbench/Lex.h"
+#include "workbench/mysimplere.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QString>
+#include <QStringList>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Globals {
+    int lines = 10000;
+    int megabytes = 10;
+    QString procedure; // the editor's text
+    QString bigText;   // the lexer's text
+    TMyRichEdit *editor = nullptr;
+} g;
+
+// One procedure body's worth of lines, with every token kind, repeated.
+const char *const kBodyLines[] = {
+    "  /* step %1: read the rows of the period */",
+    "  FOR SELECT ID, NAME, AMOUNT FROM ACCOUNTS",
+    "      WHERE PERIOD >= :FROM_PERIOD AND PERIOD <= :TO_PERIOD AND NAME <> 'it''s'",
+    "      INTO :ID, :NAME, :AMOUNT DO",
+    "  BEGIN",
+    "    IF (AMOUNT > 100.25) THEN TOTAL = TOTAL + AMOUNT * 2;",
+    "    ELSE TOTAL = TOTAL - (AMOUNT / 3);",
+    "    S = \"Quoted Name\" || ' tail ' || NAME;",
+    "    R$COUNT = R$COUNT + 1; /* a comment",
+    "       over two lines */ X = Y;",
+    "    IF (R$COUNT = 1000) THEN EXCEPTION TOO_MANY; # stray",
+    "    SUSPEND;",
+    "  END",
+};
+
+QString makeProcedure(int lines)
+{
+    QStringList out;
+    out << QStringLiteral("CREATE PROCEDURE BIG_PROC (FROM_PERIOD INTEGER, TO_PERIOD INTEGER)")
+        << QStringLiteral("  RETURNS (ID INTEGER, NAME VARCHAR(40), TOTAL NUMERIC(15,2))")
+        << QStringLiteral("AS")
+        << QStringLiteral("DECLARE VARIABLE AMOUNT NUMERIC(15,2);")
+        << QStringLiteral("DECLARE VARIABLE R$COUNT INTEGER;")
+        << QStringLiteral("BEGIN");
+    const int body = int(sizeof kBodyLines / sizeof kBodyLines[0]);
+    for (int i = 0; int(out.size()) < lines - 1; ++i)
+        out << QString::fromLatin1(kBodyLines[i % body]).replace(QStringLiteral("%1"), QString::number(i / body));
+    out << QStringLiteral("END");
+    return out.join(QLatin1Char('\n'));
+}
+
+// The plain loop: every character read once and folded into a sum, so the
+// reads cannot be left out.
+void BM_ReadEveryCharacter(benchmark::State &state)
+{
+    const char16_t *data = reinterpret_cast<const char16_t *>(g.bigText.utf16());
+    const qsizetype n = g.bigText.size();
+    for (auto _ : state) {
+        unsigned sum = 0;
+        for (qsizetype i = 0; i < n; ++i)
+            sum += data[i];
+        benchmark::DoNotOptimize(sum);
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * n * 2);
+}
+
+void BM_Lexer(benchmark::State &state)
+{
+    int64_t tokens = 0;
+    for (auto _ : state) {
+        TLex lex(g.bigText);
+        int count = 0;
+        for (;;) {
+            lex.TokenStart = lex.Position - 1;
+            if (lex.NextToken() == TLex::EndOfText)
+                break;
+            ++count;
+        }
+        benchmark::DoNotOptimize(count);
+        tokens += count;
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * g.bigText.size() * 2);
+    state.counters["tokens"] = double(tokens) / double(state.iterations());
+}
+
+void BM_SetPlainText(benchmark::State &state)
+{
+    for (auto _ : state) {
+        g.editor->setPlainText(g.procedure);
+        benchmark::ClobberMemory();
+    }
+    if (g.editor->document()->blockCount() != g.lines)
+        state.SkipWithError("the editor does not hold the procedure");
+}
+
+void BM_Highlight(benchmark::State &state)
+{
+    for (auto _ : state) {
+        state.PauseTiming();
+        g.editor->setPlainText(g.procedure);
+        QApplication::processEvents();
+        state.ResumeTiming();
+        g.editor->Highlight();
+        benchmark::ClobberMemory();
+    }
+}
+
+// A second pass over text already coloured: every line's formats replaced.
+void BM_HighlightAgain(benchmark::State &state)
+{
+    g.editor->setPlainText(g.procedure);
+    g.editor->Highlight();
+    for (auto _ : state) {
+        g.editor->Highlight();
+        benchmark::ClobberMemory();
+    }
+}
+
+BENCHMARK(BM_ReadEveryCharacter)->Repetitions(9)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Lexer)->Repetitions(9)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_SetPlainText)->Iterations(10)->Repetitions(5)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Highlight)->Iterations(10)->Repetitions(5)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_HighlightAgain)->Iterations(10)->Repetitions(5)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Prints as usual and keeps each benchmark's real time per iteration in its
+// fastest repetition, so the summary compares figures of this very run. The
+// fastest is the one least disturbed by whatever else the machine is doing,
+// and every benchmark is treated alike.
+class RecordingReporter : public benchmark::ConsoleReporter {
+public:
+    RecordingReporter() : benchmark::ConsoleReporter(OO_Tabular) {}
+
+    void ReportRuns(const std::vector<Run> &reports) override
+    {
+        benchmark::ConsoleReporter::ReportRuns(reports);
+        for (const Run &r : reports) {
+            if (r.run_type != Run::RT_Iteration || r.error_occurred || r.iterations == 0)
+                continue;
+            const double perIteration = r.real_accumulated_time / double(r.iterations);
+            double &best = m_best[r.run_name.function_name];
+            if (best == 0 || perIteration < best)
+                best = perIteration;
+        }
+    }
+
+    // Seconds per iteration of the fastest repetition; 0 when the benchmark
+    // did not run.
+    double seconds(const std::string &name) const
+    {
+        const auto it = m_best.find(name);
+        return it == m_best.end() ? 0 : it->second;
+    }
+
+private:
+    std::map<std::string, double> m_best;
+};
+
+void printSummary(const RecordingReporter &rep)
+{
+    const double read = rep.seconds("BM_ReadEveryCharacter");
+    const double lex = rep.seconds("BM_Lexer");
+    const double load = rep.seconds("BM_SetPlainText");
+    const double colour = rep.seconds("BM_Highlight");
+    const double mb = double(g.bigText.size()) / 1e6;
+
+    std::printf("\nLexer over %.1f million characters\n", mb);
+    if (read > 0 && lex > 0) {
+        std::printf("  plain read loop            %10.1f million characters/s\n", mb / read);
+        std::printf("  lexer                      %10.1f million characters/s\n", mb / lex);
+        const double ratio = read / lex;
+        std::printf("  lexer / loop               %10.3f  (target >= 0.30: %s)\n", ratio,
+                    ratio >= 0.3 ? "met" : "MISSED");
+    }
+    std::printf("\nColouring a %d-line procedure (%.0f kB of text)\n", g.lines, double(g.procedure.size()) / 1e3);
+    if (load > 0 && colour > 0) {
+        std::printf("  setPlainText               %10.2f ms\n", load * 1e3);
+        std::printf("  Highlight                  %10.2f ms\n", colour * 1e3);
+        const double ratio = colour / load;
+        std::printf("  Highlight / setPlainText   %10.3f  (target <= 3.00: %s)\n", ratio,
+                    ratio <= 3.0 ? "met" : "MISSED");
+    }
+}
+
+bool takeFlag(int *argc, char **argv, const char *name, std::string *value)
+{
+    const std::string prefix = std::string("--") + name + "=";
+    for (int i = 1; i < *argc; ++i) {
+        if (std::strncmp(argv[i], prefix.c_str(), prefix.size()) != 0)
+            continue;
+        *value = argv[i] + prefix.size();
+        for (int k = i; k + 1 < *argc; ++k)
+            argv[k] = argv[k + 1];
+        --*argc;
+        return true;
+    }
+    return false;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    std::string value;
+    if (takeFlag(&argc, argv, "lines", &value))
+        g.lines = std::atoi(value.c_str());
+    if (takeFlag(&argc, argv, "megabytes", &value))
+        g.megabytes = std::atoi(value.c_str());
+    if (g.lines < 10 || g.megabytes < 1) {
+        std::fprintf(stderr, "--lines needs at least 10 and --megabytes at least 1\n");
+        return 1;
+    }
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+
+    g.procedure = makeProcedure(g.lines);
+    // About the size asked for, in whole procedures.
+    const qsizetype wanted = qsizetype(g.megabytes) * 1000 * 1000;
+    const QString unit = makeProcedure(2000) + QLatin1Char('\n');
+    g.bigText.reserve(wanted + unit.size());
+    while (g.bigText.size() < wanted)
+        g.bigText += unit;
+
+    TMyRichEdit editor;
+    editor.resize(1000, 700);
+    editor.show();
+    QApplication::processEvents();
+    g.editor = &editor;
+
+    RecordingReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    printSummary(reporter);
+    return 0;
+}
