@@ -10,6 +10,7 @@
 //            tree's bench-data); it is made again only when its tables differ
 // --fb-root  Firebird runtime folder (default: a temporary one)
 
+#include "BenchSupport.h"
 #include "engine/Database.h"
 #include "engine/EngineLists.h"
 #include "engine/Error.h"
@@ -497,20 +498,6 @@ void printSummary(const RecordingReporter &rep)
         std::printf("  reference: a Statement compiled per field list %.1f ms (%.2f x bare)\n", st, st / b);
 }
 
-bool takeFlag(int *argc, char **argv, const char *name, std::string *value)
-{
-    const std::string prefix = std::string("--") + name + "=";
-    for (int i = 1; i < *argc; ++i) {
-        if (std::strncmp(argv[i], prefix.c_str(), prefix.size()) == 0) {
-            *value = argv[i] + prefix.size();
-            for (int j = i; j + 1 < *argc; ++j)
-                argv[j] = argv[j + 1];
-            --*argc;
-            return true;
-        }
-    }
-    return false;
-}
 
 } // namespace
 

@@ -34,6 +34,7 @@
 //   valgrind --tool=callgrind --collect-atstart=no --toggle-collect='*modulePass*'
 //       bench_datamodule --tables=200 --procedures=20 --triggers=50 --benchmark_filter=Module
 
+#include "BenchSupport.h"
 #include "engine/Database.h"
 #include "engine/Error.h"
 #include "engine/Runtime.h"
@@ -827,20 +828,6 @@ void printSummary(const RecordingReporter &rep)
     std::printf("\n");
 }
 
-bool takeFlag(int *argc, char **argv, const char *name, std::string *value)
-{
-    const std::string prefix = std::string("--") + name + "=";
-    for (int i = 1; i < *argc; ++i) {
-        if (std::strncmp(argv[i], prefix.c_str(), prefix.size()) == 0) {
-            *value = argv[i] + prefix.size();
-            for (int j = i; j + 1 < *argc; ++j)
-                argv[j] = argv[j + 1];
-            --*argc;
-            return true;
-        }
-    }
-    return false;
-}
 
 bool takeCount(int *argc, char **argv, const char *name, int *target, int minimum)
 {

@@ -12,6 +12,7 @@
 //
 // Runs without a display (offscreen) unless QT_QPA_PLATFORM says otherwise.
 
+#include "BenchSupport.h"
 #include "workbench/Lex.h"
 #include "workbench/mysimplere.h"
 
@@ -203,20 +204,6 @@ void printSummary(const RecordingReporter &rep)
     }
 }
 
-bool takeFlag(int *argc, char **argv, const char *name, std::string *value)
-{
-    const std::string prefix = std::string("--") + name + "=";
-    for (int i = 1; i < *argc; ++i) {
-        if (std::strncmp(argv[i], prefix.c_str(), prefix.size()) != 0)
-            continue;
-        *value = argv[i] + prefix.size();
-        for (int k = i; k + 1 < *argc; ++k)
-            argv[k] = argv[k + 1];
-        --*argc;
-        return true;
-    }
-    return false;
-}
 
 } // namespace
 

@@ -12,6 +12,7 @@
 // and committed to the disk. BM_ExportWrite writes the file from rows already
 // held, the export's own share.
 
+#include "BenchSupport.h"
 #include "engine/Database.h"
 #include "engine/Error.h"
 #include "engine/Query.h"
@@ -344,21 +345,6 @@ void dropTable()
     g.databasePath.clear();
 }
 
-// Takes our own flags out of argv, leaving the benchmark library's.
-bool takeFlag(int *argc, char **argv, const char *name, std::string *value)
-{
-    const std::string prefix = std::string("--") + name + "=";
-    for (int i = 1; i < *argc; ++i) {
-        if (std::strncmp(argv[i], prefix.c_str(), prefix.size()) == 0) {
-            *value = argv[i] + prefix.size();
-            for (int j = i; j + 1 < *argc; ++j)
-                argv[j] = argv[j + 1];
-            --*argc;
-            return true;
-        }
-    }
-    return false;
-}
 
 } // namespace
 

@@ -7,6 +7,7 @@
 // --rows     rows in the table (default 1000000; fewer for a profiler run)
 // --fb-root  Firebird runtime folder (default: a temporary one)
 
+#include "BenchSupport.h"
 #include "engine/Database.h"
 #include "engine/Error.h"
 #include "engine/RowSet.h"
@@ -504,21 +505,6 @@ void printSummary(const RecordingReporter &rep, const MemoryFigures &mem, qint64
     }
 }
 
-// Takes our own flags out of argv, leaving the benchmark library's.
-bool takeFlag(int *argc, char **argv, const char *name, std::string *value)
-{
-    const std::string prefix = std::string("--") + name + "=";
-    for (int i = 1; i < *argc; ++i) {
-        if (std::strncmp(argv[i], prefix.c_str(), prefix.size()) == 0) {
-            *value = argv[i] + prefix.size();
-            for (int j = i; j + 1 < *argc; ++j)
-                argv[j] = argv[j + 1];
-            --*argc;
-            return true;
-        }
-    }
-    return false;
-}
 
 } // namespace
 

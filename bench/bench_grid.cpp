@@ -8,6 +8,7 @@
 // --rows     rows in the table (default 1000000)
 // --fb-root  Firebird runtime folder (default: a temporary one)
 
+#include "BenchSupport.h"
 #include "engine/Database.h"
 #include "engine/Error.h"
 #include "engine/GridModel.h"
@@ -272,21 +273,6 @@ void dropTable()
     g.databasePath.clear();
 }
 
-// Takes our own flags out of argv, leaving the benchmark library's.
-bool takeFlag(int *argc, char **argv, const char *name, std::string *value)
-{
-    const std::string prefix = std::string("--") + name + "=";
-    for (int i = 1; i < *argc; ++i) {
-        if (std::strncmp(argv[i], prefix.c_str(), prefix.size()) == 0) {
-            *value = argv[i] + prefix.size();
-            for (int j = i; j + 1 < *argc; ++j)
-                argv[j] = argv[j + 1];
-            --*argc;
-            return true;
-        }
-    }
-    return false;
-}
 
 } // namespace
 
