@@ -454,10 +454,9 @@ Statement::~Statement()
 
 void Statement::setSql(const QString &text)
 {
+    // Split at LF only: a CR stays where it was, so a constant holding CR LF
+    // reaches the server as typed and text() gives the same string back.
     m_sql = text.split(QLatin1Char('\n'));
-    for (QString &l : m_sql)
-        if (l.endsWith(QLatin1Char('\r')))
-            l.chop(1);
 }
 
 QStringList Statement::paramNames() const

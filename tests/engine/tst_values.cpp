@@ -17,6 +17,7 @@ private slots:
     void cleanup();
     void textRoundTrip_data();
     void textRoundTrip();
+    void lineBreaksInsideConstants();
     void nullIsNotEmptyText();
     void blobRoundTrip_data();
     void blobRoundTrip();
@@ -58,6 +59,7 @@ void TestValues::textRoundTrip_data()
     QTest::newRow("text blob non-ascii") << "TB" << QString::fromUtf8("Zeile 1\nÆble «ø» 😀") << QString::fromUtf8("Zeile 1\nÆble «ø» 😀");
     QTest::newRow("text blob long") << "TB" << QString(100000, QChar('x')) << QString(100000, QChar('x'));
     QTest::newRow("quote characters") << "VC" << "it's \"quoted\"" << "it's \"quoted\"";
+    QTest::newRow("line breaks kept") << "TB" << "a\r\nb\nc\r" << "a\r\nb\nc\r";
 }
 
 void TestValues::textRoundTrip()
@@ -74,6 +76,17 @@ void TestValues::textRoundTrip()
     sel.open();
     QCOMPARE(sel.rows().value(0, 0).toString(), read);
     QCOMPARE(sel.rows().text(0, 0), read);
+}
+
+void TestValues::lineBreaksInsideConstants()
+{
+    // The statement text itself holds the CR LF, inside a constant.
+    engine::Statement ins(m_db.get());
+    ins.setParamCheck(false);
+    ins.setSql("insert into V (ID, VC) values (1, \"one\r\ntwo\")");
+    QCOMPARE(ins.text(), QString("insert into V (ID, VC) values (1, \"one\r\ntwo\")"));
+    ins.execute();
+    QCOMPARE(testsupport::scalar(*m_db, "select VC from V").toString(), QString("one\r\ntwo"));
 }
 
 void TestValues::nullIsNotEmptyText()
