@@ -9,6 +9,8 @@
 #include "workbench/fLaunch.h"
 #include "workbench/fdivider.h"
 #include "workbench/fmFindStr.h"
+#include "workbench/Foproc.h"
+#include "workbench/Foptrg.h"
 
 Workbench::Workbench(const QStringList &arguments)
 {
@@ -21,6 +23,8 @@ Workbench::Workbench(const QStringList &arguments)
     aliases = std::make_unique<TfmAliases>(&browser->ServerIsLocal, browser.get());
     login = std::make_unique<TfmLoginPrompt>(browser.get());
     browser->setDialogs(aliases.get(), login.get());
+    openProc = std::make_unique<TfmOpenProc>(browser.get());
+    openTrig = std::make_unique<TfmOpenTrig>(browser.get());
     launch = std::make_unique<TFmLaunch>(browser.get());
     divider = std::make_unique<TfmDivider>(browser.get());
     find = std::make_unique<TfmFind>(browser.get());
@@ -31,6 +35,8 @@ Workbench::~Workbench()
     find.reset();
     divider.reset();
     launch.reset();
+    openTrig.reset();
+    openProc.reset();
     login.reset();
     aliases.reset();
     browser.reset();

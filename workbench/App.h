@@ -11,6 +11,8 @@ class TfmExternal;
 class TFmLaunch;
 class TfmDivider;
 class TfmFind;
+class TfmOpenProc;
+class TfmOpenTrig;
 
 // The program's forms, created in the program's start-up order: the data
 // module, the path dialog, the main window (which connects when the arguments name an alias),
@@ -21,6 +23,9 @@ struct Workbench {
     std::unique_ptr<TfmBrowser> browser;
     std::unique_ptr<TfmAliases> aliases;
     std::unique_ptr<TfmLoginPrompt> login;
+    // The chooser dialogs of the procedure and trigger editors.
+    std::unique_ptr<TfmOpenProc> openProc;
+    std::unique_ptr<TfmOpenTrig> openTrig;
     // After the about box: the launch dialog, then the export's separator dialog.
     std::unique_ptr<TFmLaunch> launch;
     std::unique_ptr<TfmDivider> divider;

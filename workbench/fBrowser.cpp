@@ -24,6 +24,7 @@
 #include <QStatusBar>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -351,26 +352,27 @@ QWidget *TfmBrowser::buildDebuggerPage()
     TSSetOfRec = page(PCProc, QStringLiteral("TSSetOfRec"), QStringLiteral("Set of Records"));
 
     auto *textLayout = new QVBoxLayout(TSText);
-    LProcName = new QLabel(QStringLiteral("Unknown"), TSText);
-    LProcName->setObjectName(QStringLiteral("LProcName"));
+    textLayout->setContentsMargins(2, 2, 2, 2);
+    textLayout->setSpacing(2);
+    textLayout->addWidget(buildProcToolBar(TSText));
     REProc = editor(TSText, QStringLiteral("REProc"));
-    textLayout->addWidget(LProcName);
     textLayout->addWidget(REProc, 1);
-    auto *trigLayout = new QVBoxLayout(TSTrig);
-    LTrigName = new QLabel(QStringLiteral("Unknown"), TSTrig);
-    LTrigName->setObjectName(QStringLiteral("LTrigName"));
-    RETrig = editor(TSTrig, QStringLiteral("RETrig"));
-    trigLayout->addWidget(LTrigName);
-    trigLayout->addWidget(RETrig, 1);
+    auto *inLayout = new QVBoxLayout(TSInput);
+    SGInput = makeParamGrid(TSInput, QStringLiteral("SGInput"));
+    inLayout->addWidget(SGInput);
+    auto *outLayout = new QVBoxLayout(TSOutput);
+    SGOutput = makeParamGrid(TSOutput, QStringLiteral("SGOutput"));
+    outLayout->addWidget(SGOutput);
+    fillParamGrid(SGInput, QStringLiteral("Input param."), 0);
+    fillParamGrid(SGOutput, QStringLiteral("Output param."), 0);
 
-    for (const char *name : {"SBSyntaxOff", "SBSyntaxOn", "SBSPLine", "SBNewProc", "SBOpenProc", "SBSaveProc",
-                             "SBDebDropProc", "SBdebExecSQL", "SBdebShowSet"})
-        makeButton(TSProc, QLatin1String(name), QString())->setVisible(false);
-    for (const char *name : {"SBNewTrig", "SBOpenTrig", "SBSaveTrig", "SBDebDropTrigger"})
-        makeButton(TSTrig, QLatin1String(name), QString())->setVisible(false);
-    for (QAbstractButton *b : m_buttons)
-        if (b->parent() == TSProc || b->parent() == TSTrig)
-            b->setEnabled(false);
+    auto *trigLayout = new QVBoxLayout(TSTrig);
+    trigLayout->setContentsMargins(2, 2, 2, 2);
+    trigLayout->setSpacing(2);
+    trigLayout->addWidget(buildTrigToolBar(TSTrig));
+    RETrig = editor(TSTrig, QStringLiteral("RETrig"));
+    trigLayout->addWidget(RETrig, 1);
+    connectEditorPages();
 
     // The debugger's bottom panel: debug or spy mode, the session counter.
     auto *bottom = new QHBoxLayout;

@@ -7,6 +7,8 @@
 class QAbstractButton;
 class QCheckBox;
 class QLabel;
+class QLineEdit;
+class QTableWidget;
 class QMenu;
 class QPlainTextEdit;
 class QProgressBar;
@@ -78,6 +80,41 @@ public:
 
     TMyRichEdit *REProc, *RETrig, *SQLBody;
     QLabel *LProcName, *LTrigName;
+    // --- procedure and trigger editors
+    QLabel *LSPLine, *LSPPos, *LTRLine, *LTRPos;
+    QLineEdit *EditSPLine, *EditTrigLine;
+    QTableWidget *SGInput, *SGOutput;
+    // 0 new (template or file), 1 opened from the catalogue, 2 saved.
+    quint8 ProcEditorState = 0;
+    // 0 new, 1 opened.
+    quint8 TrigEditorState = 0;
+    qint32 InParamCount = 0;
+    // The loader is inside a generated debug block of a stored source.
+    bool InDebugBlock = false;
+
+    void SetProcEditorNew();
+    void SetProcEditorOpened();
+    void SetProcEditorSaved();
+    void SetTrigEditorNew();
+    void SetTrigEditorOpened();
+    void UpdateProcLinePos();
+    void UpdateTrigLinePos();
+    void UpdateSqlLinePos();
+    // Load the object chosen in its chooser dialog into its editor.
+    void LoadProcedure();
+    void BuildProcedureText();
+    void LoadTrigger();
+    void BuildTriggerText();
+    // A server error after a save or run: the caret goes to the line it
+    // names (one less, for the save statement's leading line) and the
+    // message is shown with that number.
+    void ShowProcError(const QString &message);
+    void ShowTrigError(const QString &message);
+    void ShowSqlError(const QString &message);
+    // The plain save of an editor's text through QSave ("SP": procedure
+    // editor, otherwise the trigger editor); with reload the object is read
+    // back from the catalogue. False, with the error shown, when it fails.
+    bool SaveSourcePlain(bool reload, const QString &kind);
     QToolButton *SBDebugMode, *SBSpyMode, *SBNewSession;
     QCheckBox *CBWithDebug, *CBVerboseCol;
 
@@ -157,6 +194,28 @@ public slots:
     void SBSaveTrigClick();
     void SBExecSQLClick();
 
+    void SBSyntaxOnClick();
+    void SBSyntaxOnTrigClick();
+    void SBOpenFromFileClick();
+    void SBOpenFromFile2Click();
+    void SBSaveToFileClick();
+    void SBSaveToFile2Click();
+    void SBSPUndoClick();
+    void SBSPCutClick();
+    void SBSPCopyClick();
+    void SBSPPasteClick();
+    void SBTrUndoClick();
+    void SBTrCutClick();
+    void SBTrCopyClick();
+    void SBTrPasteClick();
+    void SBSPLineClick();
+    void SBTrigLineClick();
+    void SBDebDropProcClick();
+    void SBDebDropTriggerClick();
+    void SBFindInProcClick();
+    void SBFindInTrigClick();
+    void REProcChange();
+
 signals:
     // Emitted by each page command as it runs; the commands of the editor,
     // debugger and console pages report here until those pages are built.
@@ -183,6 +242,19 @@ private:
     void reconnectIfPending();
     void applyConnectionParams(const QString &user, const QString &password);
     void connectAll();
+    QWidget *buildProcToolBar(QWidget *parent);
+    QWidget *buildTrigToolBar(QWidget *parent);
+    QTableWidget *makeParamGrid(QWidget *parent, const QString &name);
+    void connectEditorPages();
+    void enableButtons(const char *const *names, int count, bool enabled);
+    bool askModified(TMyRichEdit *editor, const QString &question);
+    void goToLine(TMyRichEdit *editor, QLineEdit *edit, bool isProc);
+    void loadFileInto(TMyRichEdit *editor);
+    void saveEditorToFile(TMyRichEdit *editor, QLabel *nameLabel);
+    void syntaxOn(TMyRichEdit *editor);
+    void syntaxOff(TMyRichEdit *editor);
+    void showEditorError(const QString &message, bool isProc);
+    void fillParamGrid(QTableWidget *grid, const QString &title, int rows);
 
     TfmAliases *m_aliases = nullptr;
     TfmLoginPrompt *m_login = nullptr;

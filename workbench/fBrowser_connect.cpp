@@ -292,7 +292,6 @@ void TfmBrowser::EnableBrowserButtons()
 // until its part is built.
 
 void TfmBrowser::RefreshPointList() {}
-void TfmBrowser::ReopenChooserLists() {}
 void TfmBrowser::OpenHistory()
 {
     // Reopened with its grids frozen and left on the newest statement.
@@ -329,15 +328,7 @@ void TfmBrowser::SBDebugModeClick()
 }
 
 void TfmBrowser::SBNewSessionClick() { emit commandRun(QStringLiteral("SBNewSessionClick")); }
-void TfmBrowser::SBSyntaxOffClick() { emit commandRun(QStringLiteral("SBSyntaxOffClick")); }
-void TfmBrowser::SBSyntaxOffTrigClick() { emit commandRun(QStringLiteral("SBSyntaxOffTrigClick")); }
 void TfmBrowser::SBsqlSyntaxOffClick() { emit commandRun(QStringLiteral("SBsqlSyntaxOffClick")); }
 void TfmBrowser::SBdebExecSQLClick() { emit commandRun(QStringLiteral("SBdebExecSQLClick")); }
 void TfmBrowser::SBdebShowSetClick() { emit commandRun(QStringLiteral("SBdebShowSetClick")); }
-void TfmBrowser::SBNewProcClick() { emit commandRun(QStringLiteral("SBNewProcClick")); }
-void TfmBrowser::SBOpenProcClick() { emit commandRun(QStringLiteral("SBOpenProcClick")); }
-void TfmBrowser::SBSaveProcClick() { emit commandRun(QStringLiteral("SBSaveProcClick")); }
-void TfmBrowser::SBNewTrigClick() { emit commandRun(QStringLiteral("SBNewTrigClick")); }
-void TfmBrowser::SBOpenTrigClick() { emit commandRun(QStringLiteral("SBOpenTrigClick")); }
-void TfmBrowser::SBSaveTrigClick() { emit commandRun(QStringLiteral("SBSaveTrigClick")); }
 void TfmBrowser::SBExecSQLClick() { emit commandRun(QStringLiteral("SBExecSQLClick")); }

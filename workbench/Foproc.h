@@ -1,0 +1,75 @@
+#pragma once
+
+#include "engine/Query.h"
+
+#include <QDialog>
+
+class QPushButton;
+class QTableView;
+namespace engine {
+class GridModel;
+}
+
+// What the two chooser dialogs share: a catalogue list read on NationalDB in
+// its own short transaction, a one-column grid, "Choose" and Cancel, and the
+// letter search that walks the list forward from the current row.
+class TChooserDialog : public QDialog {
+    Q_OBJECT
+public:
+    engine::Query Query1;
+    QTableView *DBGrid1;
+    QPushButton *OKBtn;
+    QPushButton *CancelBtn;
+    QString SearchPrefix;
+
+    // Rereads the list; "Choose" follows whether it has rows; the grid gets
+    // the focus and the search starts afresh.
+    void FormShow();
+    // The current row's values into the dialog's fields; closes with OK.
+    void OKBtnClick();
+    // One typed key of the letter search: Esc clears the prefix and goes to
+    // the first row, any other character extends the prefix.
+    void SearchKey(int key, const QString &text);
+    // The object's name on the current row.
+    QString currentName() const;
+    // The stored source of the current row.
+    QString currentSource() const;
+    // Reads the list in a transaction of its own on NationalDB that is
+    // committed also when the read fails; the failure is passed on.
+    void reopenList();
+
+protected:
+    TChooserDialog(const QString &nameField, const QString &sourceField, QWidget *parent);
+    // Finds name without regard to case from the first row; true when found.
+    bool selectName(const QString &name);
+    virtual void takeRow() = 0;
+    virtual void arrangeColumns() = 0;
+    void showEvent(QShowEvent *e) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+    engine::GridModel *m_model;
+    QString m_nameField;
+    QString m_sourceField;
+    bool m_searchInGrid = true;
+};
+
+// "Choose Procedure".
+class TfmOpenProc : public TChooserDialog {
+    Q_OBJECT
+public:
+    explicit TfmOpenProc(QWidget *parent = nullptr);
+    ~TfmOpenProc() override;
+    QString ProcName;
+    // Rereads the list (the user connection is reconnected around it, as
+    // before every use) and stands on name. A name that is not in the list
+    // changes nothing and gives false; with no rows ProcName is "Unknown".
+    bool SelectByName(const QString &name);
+    void FormKeyPress(int key, const QString &text) { SearchKey(key, text); }
+
+protected:
+    void takeRow() override;
+    void arrangeColumns() override;
+    void keyPressEvent(QKeyEvent *e) override;
+};
+
+extern TfmOpenProc *fmOpenProc;

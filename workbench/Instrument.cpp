@@ -1,0 +1,322 @@
+#include "workbench/Instrument.h"
+
+namespace instrument {
+
+namespace {
+
+const QLatin1String kBreakMarker("/*@");
+const QLatin1String kTraceMarker("/*#");
+const QLatin1String kProgressMarker("/*$");
+const int kMaxPointId = 20; // BPID / TPID are CHAR(20)
+
+// A value inside a double-quoted constant.
+QString quoted(const QString &value)
+{
+    QString v = value;
+    v.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + v + QLatin1Char('"');
+}
+
+// Walks one line as the parameter parser walks the whole text; colon(i) is
+// called for every colon the parser would read. A "--" comment ends with
+// the line, since the lines are joined with line feeds.
+template <typename OnColon>
+void scan(const QString &line, LexState &state, OnColon colon)
+{
+    const qsizetype n = line.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = line[i];
+        switch (state.kind) {
+        case LexState::BlockComment:
+            if (c == u'*' && i + 1 < n && line[i + 1] == u'/') {
+                state.kind = LexState::Code;
+                ++i;
+            }
+            break;
+        case LexState::SingleQuote:
+            if (c == u'\'')
+                state.kind = LexState::Code; // a doubled quote reopens at once
+            break;
+        case LexState::DoubleQuote:
+            if (c == u'"')
+                state.kind = LexState::Code;
+            break;
+        case LexState::Code:
+            if (c == u'\'')
+                state.kind = LexState::SingleQuote;
+            else if (c == u'"')
+                state.kind = LexState::DoubleQuote;
+            else if (c == u'/' && i + 1 < n && line[i + 1] == u'*') {
+                state.kind = LexState::BlockComment;
+                ++i;
+            } else if (c == u'-' && i + 1 < n && line[i + 1] == u'-')
+                return;
+            else if (c == u':')
+                colon(i);
+            break;
+        }
+    }
+}
+
+} // namespace
+
+QString DoubleColons(const QString &line, LexState &state)
+{
+    QString out;
+    out.reserve(line.size() + 8);
+    qsizetype from = 0;
+    scan(line, state, [&](qsizetype i) {
+        out += QStringView(line).mid(from, i + 1 - from);
+        out += QLatin1Char(':');
+        from = i + 1;
+    });
+    out += QStringView(line).mid(from);
+    return out;
+}
+
+QString DoubleColons(const QString &line)
+{
+    LexState state;
+    return DoubleColons(line, state);
+}
+
+void Advance(const QString &line, LexState &state)
+{
+    scan(line, state, [](qsizetype) {});
+}
+
+bool HasDeclare(const QString &line)
+{
+    return line.toUpper().contains(QLatin1String("DECLARE"));
+}
+
+bool StartsWithAs(const QString &line)
+{
+    return line.toUpper().startsWith(QLatin1String("AS"));
+}
+
+QString ExtractVariableDecl(const QString &line)
+{
+    // Two characters past "VARIABLE" skips its blank; without the word the
+    // same arithmetic lands just past "DECLARE ".
+    const qsizetype start = line.toUpper().indexOf(QLatin1String("VARIABLE")) + 9;
+    if (start >= line.size())
+        return QString();
+    const qsizetype semicolon = line.indexOf(QLatin1Char(';'), start);
+    const qsizetype end = semicolon < 0 ? line.size() : semicolon;
+    return line.mid(start, end - start).trimmed();
+}
+
+QString FirstWord(const QString &text)
+{
+    // Any white space ends the name: a tab between name and type is common.
+    for (qsizetype i = 0; i < text.size(); ++i)
+        if (text[i].isSpace())
+            return text.left(i);
+    return QString();
+}
+
+QString ExtractPointId(const QString &line, QChar marker)
+{
+    const qsizetype at = line.indexOf(marker);
+    if (at < 0)
+        return QString();
+    // A marker left unclosed still names its point: its id runs to the end.
+    qsizetype close = line.indexOf(QLatin1String("*/"), at + 1);
+    if (close < 0)
+        close = line.size();
+    return line.mid(at + 1, close - at - 1).trimmed().left(kMaxPointId);
+}
+
+bool IsBreakPointLine(const QString &line)
+{
+    return line.startsWith(kBreakMarker);
+}
+
+bool IsTracePointLine(const QString &line)
+{
+    return line.startsWith(kTraceMarker);
+}
+
+bool IsProgressPointLine(const QString &line)
+{
+    return line.startsWith(kProgressMarker);
+}
+
+QString CreateToAlter(const QString &line, bool objectStored)
+{
+    if (objectStored && line.toUpper().startsWith(QLatin1String("CREATE")))
+        return QStringLiteral("ALTER") + line.mid(6);
+    return line;
+}
+
+QString LeadLine()
+{
+    return QString(82, QLatin1Char(' '));
+}
+
+QStringList DeclarationBlock()
+{
+    return {QStringLiteral("/* META VARIABLE */"), QStringLiteral("declare variable meta$num integer;"),
+            QStringLiteral("declare variable meta$dummy integer;"), QStringLiteral("/* END META */")};
+}
+
+namespace {
+
+// The recording part shared by break and trace blocks. The two reads of the
+// external tables at the end make the engine write its buffered rows to the
+// files, so the debugger's connection sees the hit while this transaction
+// is still open; the values are flushed before the hit row that announces
+// them.
+QStringList recordHit(const QString &header, const QString &counter, const QString &hitTable,
+                      const QString &valueTable, const QString &id, const QString &object,
+                      const QStringList &watched)
+{
+    const QString o = quoted(object);
+    QStringList b;
+    b << header;
+    b << QStringLiteral("meta$dummy = gen_id(meta$CodeGen, 1);");
+    b << QStringLiteral("update meta$gens set GenValue = GenValue + 1 where UserName = User and ProcName = ") + o
+            + QStringLiteral(" and GenID = \"") + counter + QStringLiteral("\";");
+    b << QStringLiteral("select GenValue from meta$gens  where UserName = User and ProcName = ") + o
+            + QStringLiteral(" and GenID = \"") + counter + QStringLiteral("\" into ::meta$num;");
+    b << QStringLiteral("insert into ") + hitTable
+            + QStringLiteral(" values (::meta$dummy, USER, (select max(SessionNum) from meta$session where "
+                             "UserName = User), ")
+            + o + QStringLiteral(", ") + quoted(id) + QStringLiteral(", ::meta$num);");
+    for (const QString &v : watched)
+        b << QStringLiteral("insert into ") + valueTable
+                + QStringLiteral(" values (gen_id(meta$CodeGen, 1), ::meta$dummy, ") + quoted(v)
+                + QStringLiteral(", ::") + v + QStringLiteral(");");
+    b << QStringLiteral("select count(*) from ") + valueTable + QStringLiteral(" where Code = -1 into ::meta$num;");
+    b << QStringLiteral("select count(*) from ") + hitTable + QStringLiteral(" where Code = -1 into ::meta$num;");
+    return b;
+}
+
+} // namespace
+
+QStringList BreakBlock(const QString &id, const QString &object, const QStringList &watched)
+{
+    QStringList b = recordHit(QStringLiteral("/* META BP@") + id + QStringLiteral("*/"), QStringLiteral("BPNUM"),
+                              QStringLiteral("META$MTBP"), QStringLiteral("META$MTBPV"), id, object, watched);
+    b << QStringLiteral("meta$num = 0;");
+    b << QStringLiteral("while (meta$num < ") + QString::number(watched.size()) + QStringLiteral(") do");
+    b << QStringLiteral("  select count(*) from meta$mtbpa where MTCode = ::meta$dummy into ::meta$num;");
+    for (const QString &v : watched)
+        b << QStringLiteral("select VarValue from META$MTBPA where MTCode = ::meta$dummy and VarName = ") + quoted(v)
+                + QStringLiteral(" into ::") + v + QLatin1Char(';');
+    b << QStringLiteral("/* END META */");
+    return b;
+}
+
+QStringList TraceBlock(const QString &id, const QString &object, const QStringList &watched)
+{
+    QStringList b = recordHit(QStringLiteral("/* META TP#") + id + QStringLiteral("*/"), QStringLiteral("TPNUM"),
+                              QStringLiteral("META$MTTP"), QStringLiteral("META$MTTPV"), id, object, watched);
+    b << QStringLiteral("/* END META */");
+    return b;
+}
+
+QStringList ProgressBlock(const QString &id)
+{
+    return {QStringLiteral("/* META GEN$") + id + QStringLiteral("*/"),
+            QStringLiteral("meta$dummy = gen_id(meta$gen") + id + QStringLiteral(", 1);"),
+            QStringLiteral("/* END META */")};
+}
+
+QString PointInsert(const QString &object, const Point &point, const QString &kind)
+{
+    return QStringLiteral("insert into meta$points values (gen_id(meta$CodeGen, 1), ") + quoted(object)
+        + QStringLiteral(", ") + quoted(point.id) + QStringLiteral(", ") + quoted(point.type) + QStringLiteral(", ")
+        + quoted(kind) + QStringLiteral(", 1)");
+}
+
+Instrumenter::Instrumenter(Mode mode, const QString &object, const QString &kind, bool objectStored)
+    : m_mode(mode), m_object(object), m_kind(kind), m_objectStored(objectStored)
+{
+    m_lines << LeadLine();
+}
+
+void Instrumenter::append(const QString &line)
+{
+    Advance(line, m_state);
+    m_lines << line;
+}
+
+void Instrumenter::appendDoubled(const QString &line)
+{
+    m_lines << DoubleColons(line, m_state);
+}
+
+void Instrumenter::appendBlock(const QStringList &block)
+{
+    for (const QString &l : block)
+        append(l);
+}
+
+void Instrumenter::InstrumentLine(const QString &editorLine)
+{
+    if (m_mode == Mode::Plain) {
+        appendDoubled(editorLine);
+        return;
+    }
+    const bool strip = m_mode == Mode::Strip;
+    const QString line = CreateToAlter(editorLine, m_objectStored);
+    if (StartsWithAs(line)) {
+        append(line);
+        if (!strip)
+            appendBlock(DeclarationBlock());
+        return;
+    }
+    if (HasDeclare(line) && !strip) {
+        // A name that comes out empty could only make the blocks invalid.
+        const QString name = FirstWord(ExtractVariableDecl(line));
+        if (!name.isEmpty())
+            m_watched << name;
+    }
+    struct Kind {
+        bool (*test)(const QString &);
+        QChar marker;
+        const char *type;
+        bool *used;
+    };
+    const Kind kinds[] = {{IsBreakPointLine, QLatin1Char('@'), "BP", &m_bp},
+                          {IsTracePointLine, QLatin1Char('#'), "TP", &m_tp},
+                          {IsProgressPointLine, QLatin1Char('$'), "PP", &m_pp}};
+    for (const Kind &k : kinds) {
+        if (!k.test(line))
+            continue;
+        *k.used = true;
+        if (strip)
+            return;
+        const Point p{ExtractPointId(line, k.marker), QLatin1String(k.type)};
+        m_points << p;
+        if (p.type == QLatin1String("BP"))
+            appendBlock(BreakBlock(p.id, m_object, m_watched));
+        else if (p.type == QLatin1String("TP"))
+            appendBlock(TraceBlock(p.id, m_object, m_watched));
+        else
+            appendBlock(ProgressBlock(p.id));
+        return;
+    }
+    appendDoubled(line);
+}
+
+QStringList Instrumenter::pointInserts() const
+{
+    QStringList r;
+    for (const Point &p : m_points)
+        r << PointInsert(m_object, p, m_kind);
+    return r;
+}
+
+Instrumenter InstrumentText(const QStringList &editorLines, Mode mode, const QString &object, const QString &kind,
+                            bool objectStored)
+{
+    Instrumenter ins(mode, object, kind, objectStored);
+    for (const QString &l : editorLines)
+        ins.InstrumentLine(l);
+    return ins;
+}
+
+} // namespace instrument

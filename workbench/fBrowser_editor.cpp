@@ -1,0 +1,949 @@
+// The procedure and trigger pages of the debugger work area: tool bars,
+// editor states, loading from the catalogue, the plain save, files, drop and
+// the line jumps.
+#include "workbench/fBrowser.h"
+
+#include "engine/Error.h"
+#include "platform/Modal.h"
+#include "platform/Prompter.h"
+#include "workbench/CatalogueText.h"
+#include "workbench/ConnectParams.h"
+#include "workbench/DM1.h"
+#include "workbench/Export.h"
+#include "workbench/Foproc.h"
+#include "workbench/Foptrg.h"
+#include "workbench/ProcText.h"
+#include "workbench/fmFindStr.h"
+#include "workbench/mysimplere.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSaveFile>
+#include <QScrollBar>
+#include <QTableWidget>
+#include <QTextBlock>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+using Answer = platform::Prompter::Answer;
+
+struct ButtonSpec {
+    const char *name;
+    const char *hint;
+    const char *text;
+};
+
+const ButtonSpec kProcButtons[] = {
+    {"SBNewProc", "New procedure (Ctrl+N)", "New"},
+    {"SBOpenProc", "Open procedure (Ctrl+O)", "Open"},
+    {"SBSaveProc", "Save procedure (Ctrl+S)", "Save"},
+    {"SBOpenFromFile", "Read from file", "Read"},
+    {"SBSaveToFile", "Save to file", "Write"},
+    {"SBSPUndo", "Undo", "Undo"},
+    {"SBSPCut", "Cut", "Cut"},
+    {"SBSPCopy", "Copy", "Copy"},
+    {"SBSPPaste", "Paste", "Paste"},
+    {"SBSPLine", "Go to line N", "Line"},
+    {"SBDebDropProc", "Drop Procedure", "Drop"},
+    {"SBFindInProc", "Find/Replace", "Find"},
+    {"SBSyntaxOn", "Hilight syntax", "Colour"},
+    {"SBSyntaxOff", "Plain syntax", "Plain"},
+    {"SBdebExecSQL", "Exec procedure (Ctrl+Enter)", "Exec"},
+    {"SBdebShowSet", "Show set of records (Alt+Enter)", "Records"},
+};
+
+const ButtonSpec kTrigButtons[] = {
+    {"SBNewTrig", "New trigger (Ctrl+N)", "New"},
+    {"SBOpenTrig", "Open trigger (Ctrl+O)", "Open"},
+    {"SBSaveTrig", "Save trigger (Ctrl+S)", "Save"},
+    {"SBOpenFromFile2", "Read from file", "Read"},
+    {"SBSaveToFile2", "Save to file", "Write"},
+    {"SBTrUndo", "Undo", "Undo"},
+    {"SBTrCut", "Cut", "Cut"},
+    {"SBTrCopy", "Copy", "Copy"},
+    {"SBTrPaste", "Paste", "Paste"},
+    {"SBTrigLine", "Go to line N", "Line"},
+    {"SBDebDropTrigger", "Drop Trigger", "Drop"},
+    {"SBFindInTrig", "Find/Replace", "Find"},
+    {"SBSyntaxOnTrig", "Hilight syntax", "Colour"},
+    {"SBSyntaxOffTrig", "Plain syntax", "Plain"},
+};
+
+// Usable before the first connect has set them: the colour and line
+// commands of the trigger page need no state of their own.
+const char *const kTrigAlwaysOn[] = {"SBSyntaxOnTrig", "SBSyntaxOffTrig", "SBTrigLine"};
+
+const char *const kProcEditing[] = {"SBSaveProc", "SBOpenFromFile", "SBSPUndo",     "SBSPCut",
+                                    "SBSPCopy",   "SBSPPaste",      "SBSaveToFile", "SBFindInProc"};
+const char *const kProcRunning[] = {"SBDebDropProc", "SBdebExecSQL", "SBdebShowSet"};
+const char *const kTrigEditing[] = {"SBSaveTrig", "SBOpenFromFile2", "SBSaveToFile2", "SBTrCut",
+                                    "SBTrCopy",   "SBTrPaste",       "SBTrUndo",      "SBFindInTrig"};
+const char *const kProcDropped[] = {"SBDebDropProc", "SBSaveProc", "SBOpenFromFile", "SBSaveToFile"};
+const char *const kTrigDropped[] = {"SBDebDropTrigger", "SBSaveTrig", "SBOpenFromFile2", "SBSaveToFile2"};
+
+template <size_t N> constexpr int count(const char *const (&)[N]) { return int(N); }
+
+QLabel *label(QWidget *parent, const QString &name, const QString &text)
+{
+    auto *l = new QLabel(text, parent);
+    l->setObjectName(name);
+    return l;
+}
+
+QLineEdit *lineEdit(QWidget *parent, const QString &name)
+{
+    auto *e = new QLineEdit(parent);
+    e->setObjectName(name);
+    e->setMaximumWidth(60);
+    return e;
+}
+
+void setLines(TMyRichEdit *editor, const QStringList &lines)
+{
+    editor->setPlainText(lines.join(QLatin1Char('\n')));
+}
+
+QStringList editorLines(const TMyRichEdit *editor)
+{
+    QStringList lines;
+    for (QTextBlock b = editor->document()->begin(); b.isValid(); b = b.next())
+        lines << b.text();
+    return lines;
+}
+
+void rollbackQuietly(engine::Database &db)
+{
+    try {
+        if (db.inTransaction())
+            db.rollback();
+    } catch (const engine::Error &) {
+        // The failure being reported matters more than this one.
+    }
+}
+
+} // namespace
+
+// --- page layout
+
+QWidget *TfmBrowser::buildProcToolBar(QWidget *parent)
+{
+    auto *bar = new QWidget(parent);
+    bar->setObjectName(QStringLiteral("PanelProcTools"));
+    auto *rows = new QVBoxLayout(bar);
+    rows->setContentsMargins(0, 0, 0, 0);
+    rows->setSpacing(1);
+    auto *tools = new QHBoxLayout;
+    tools->setSpacing(1);
+    for (const ButtonSpec &s : kProcButtons) {
+        QToolButton *b = makeButton(bar, QLatin1String(s.name), QLatin1String(s.hint));
+        b->setText(QLatin1String(s.text));
+        b->setToolButtonStyle(Qt::ToolButtonTextOnly);
+        b->setAutoRaise(true);
+        b->setEnabled(false);
+        tools->addWidget(b);
+        if (qstrcmp(s.name, "SBSPLine") == 0) {
+            EditSPLine = lineEdit(bar, QStringLiteral("EditSPLine"));
+            tools->addWidget(EditSPLine);
+        }
+    }
+    tools->addStretch();
+    rows->addLayout(tools);
+    auto *info = new QHBoxLayout;
+    LProcName = label(bar, QStringLiteral("LProcName"), QStringLiteral("Unknown"));
+    LSPLine = label(bar, QStringLiteral("LSPLine"), QStringLiteral("1"));
+    LSPPos = label(bar, QStringLiteral("LSPPos"), QStringLiteral("1"));
+    info->addWidget(LProcName, 1);
+    info->addWidget(new QLabel(QStringLiteral("Line:"), bar));
+    info->addWidget(LSPLine);
+    info->addWidget(new QLabel(QStringLiteral("Pos:"), bar));
+    info->addWidget(LSPPos);
+    rows->addLayout(info);
+    return bar;
+}
+
+QWidget *TfmBrowser::buildTrigToolBar(QWidget *parent)
+{
+    auto *bar = new QWidget(parent);
+    bar->setObjectName(QStringLiteral("PanelTrigTools"));
+    auto *rows = new QVBoxLayout(bar);
+    rows->setContentsMargins(0, 0, 0, 0);
+    rows->setSpacing(1);
+    auto *tools = new QHBoxLayout;
+    tools->setSpacing(1);
+    for (const ButtonSpec &s : kTrigButtons) {
+        QToolButton *b = makeButton(bar, QLatin1String(s.name), QLatin1String(s.hint));
+        b->setText(QLatin1String(s.text));
+        b->setToolButtonStyle(Qt::ToolButtonTextOnly);
+        b->setAutoRaise(true);
+        b->setEnabled(false);
+        tools->addWidget(b);
+        if (qstrcmp(s.name, "SBTrigLine") == 0) {
+            EditTrigLine = lineEdit(bar, QStringLiteral("EditTrigLine"));
+            tools->addWidget(EditTrigLine);
+        }
+    }
+    enableButtons(kTrigAlwaysOn, count(kTrigAlwaysOn), true);
+    tools->addStretch();
+    rows->addLayout(tools);
+    auto *info = new QHBoxLayout;
+    LTrigName = label(bar, QStringLiteral("LTrigName"), QStringLiteral("Unknown"));
+    LTRLine = label(bar, QStringLiteral("LTRLine"), QStringLiteral("1"));
+    LTRPos = label(bar, QStringLiteral("LTRPos"), QStringLiteral("1"));
+    info->addWidget(LTrigName, 1);
+    info->addWidget(new QLabel(QStringLiteral("Line:"), bar));
+    info->addWidget(LTRLine);
+    info->addWidget(new QLabel(QStringLiteral("Pos:"), bar));
+    info->addWidget(LTRPos);
+    rows->addLayout(info);
+    return bar;
+}
+
+QTableWidget *TfmBrowser::makeParamGrid(QWidget *parent, const QString &name)
+{
+    auto *g = new QTableWidget(parent);
+    g->setObjectName(name);
+    g->setColumnCount(3);
+    g->horizontalHeader()->hide();
+    g->verticalHeader()->hide();
+    g->horizontalHeader()->setStretchLastSection(true);
+    return g;
+}
+
+void TfmBrowser::fillParamGrid(QTableWidget *grid, const QString &title, int rows)
+{
+    // Row 0 is the grid's fixed title row; at least one value row follows.
+    grid->clearContents();
+    grid->setRowCount(qMax(2, rows + 1));
+    const QString titles[] = {title, QStringLiteral("Type"), QStringLiteral("Value")};
+    for (int c = 0; c < 3; ++c) {
+        auto *item = new QTableWidgetItem(titles[c]);
+        item->setFlags(Qt::ItemIsEnabled);
+        QFont f = item->font();
+        f.setBold(true);
+        item->setFont(f);
+        grid->setItem(0, c, item);
+    }
+}
+
+void TfmBrowser::connectEditorPages()
+{
+    auto on = [this](const char *name, void (TfmBrowser::*slot)()) {
+        connect(static_cast<QToolButton *>(button(QLatin1String(name))), &QToolButton::clicked, this, slot);
+    };
+    on("SBNewProc", &TfmBrowser::SBNewProcClick);
+    on("SBOpenProc", &TfmBrowser::SBOpenProcClick);
+    on("SBSaveProc", &TfmBrowser::SBSaveProcClick);
+    on("SBOpenFromFile", &TfmBrowser::SBOpenFromFileClick);
+    on("SBSaveToFile", &TfmBrowser::SBSaveToFileClick);
+    on("SBSPUndo", &TfmBrowser::SBSPUndoClick);
+    on("SBSPCut", &TfmBrowser::SBSPCutClick);
+    on("SBSPCopy", &TfmBrowser::SBSPCopyClick);
+    on("SBSPPaste", &TfmBrowser::SBSPPasteClick);
+    on("SBSPLine", &TfmBrowser::SBSPLineClick);
+    on("SBDebDropProc", &TfmBrowser::SBDebDropProcClick);
+    on("SBFindInProc", &TfmBrowser::SBFindInProcClick);
+    on("SBSyntaxOn", &TfmBrowser::SBSyntaxOnClick);
+    on("SBSyntaxOff", &TfmBrowser::SBSyntaxOffClick);
+    on("SBdebExecSQL", &TfmBrowser::SBdebExecSQLClick);
+    on("SBdebShowSet", &TfmBrowser::SBdebShowSetClick);
+    on("SBNewTrig", &TfmBrowser::SBNewTrigClick);
+    on("SBOpenTrig", &TfmBrowser::SBOpenTrigClick);
+    on("SBSaveTrig", &TfmBrowser::SBSaveTrigClick);
+    on("SBOpenFromFile2", &TfmBrowser::SBOpenFromFile2Click);
+    on("SBSaveToFile2", &TfmBrowser::SBSaveToFile2Click);
+    on("SBTrUndo", &TfmBrowser::SBTrUndoClick);
+    on("SBTrCut", &TfmBrowser::SBTrCutClick);
+    on("SBTrCopy", &TfmBrowser::SBTrCopyClick);
+    on("SBTrPaste", &TfmBrowser::SBTrPasteClick);
+    on("SBTrigLine", &TfmBrowser::SBTrigLineClick);
+    on("SBDebDropTrigger", &TfmBrowser::SBDebDropTriggerClick);
+    on("SBFindInTrig", &TfmBrowser::SBFindInTrigClick);
+    on("SBSyntaxOnTrig", &TfmBrowser::SBSyntaxOnTrigClick);
+    on("SBSyntaxOffTrig", &TfmBrowser::SBSyntaxOffTrigClick);
+
+    connect(REProc, &QPlainTextEdit::textChanged, this, &TfmBrowser::REProcChange);
+    connect(REProc, &TMyRichEdit::keyUp, this, [this] { UpdateProcLinePos(); });
+    connect(REProc, &TMyRichEdit::mouseDown, this, &TfmBrowser::UpdateProcLinePos);
+    connect(RETrig, &TMyRichEdit::keyUp, this, [this] { UpdateTrigLinePos(); });
+    connect(RETrig, &TMyRichEdit::mouseDown, this, &TfmBrowser::UpdateTrigLinePos);
+}
+
+void TfmBrowser::enableButtons(const char *const *names, int n, bool enabled)
+{
+    for (int i = 0; i < n; ++i)
+        if (QAbstractButton *b = button(QLatin1String(names[i])))
+            b->setEnabled(enabled);
+}
+
+// --- states
+
+void TfmBrowser::SetProcEditorNew()
+{
+    enableButtons(kProcEditing, count(kProcEditing), true);
+    enableButtons(kProcRunning, count(kProcRunning), false);
+    ProcEditorState = 0;
+    REProc->setFocus();
+}
+
+void TfmBrowser::SetProcEditorOpened()
+{
+    enableButtons(kProcEditing, count(kProcEditing), true);
+    enableButtons(kProcRunning, count(kProcRunning), true);
+    ProcEditorState = 1;
+    REProc->setFocus();
+}
+
+void TfmBrowser::SetProcEditorSaved()
+{
+    enableButtons(kProcRunning, count(kProcRunning), true);
+    ProcEditorState = 2;
+}
+
+void TfmBrowser::SetTrigEditorNew()
+{
+    enableButtons(kTrigEditing, count(kTrigEditing), true);
+    button(QStringLiteral("SBDebDropTrigger"))->setEnabled(false);
+    TrigEditorState = 0;
+    RETrig->setFocus();
+}
+
+void TfmBrowser::SetTrigEditorOpened()
+{
+    enableButtons(kTrigEditing, count(kTrigEditing), true);
+    button(QStringLiteral("SBDebDropTrigger"))->setEnabled(true);
+    TrigEditorState = 1;
+    RETrig->setFocus();
+}
+
+// --- caret labels
+
+namespace {
+
+void showCaret(const QPlainTextEdit *editor, QLabel *line, QLabel *pos)
+{
+    const QTextCursor c = editor->textCursor();
+    if (line)
+        line->setText(QString::number(c.blockNumber() + 1));
+    if (pos)
+        pos->setText(QString::number(c.position() - c.block().position() + 1));
+}
+
+} // namespace
+
+void TfmBrowser::UpdateProcLinePos() { showCaret(REProc, LSPLine, LSPPos); }
+void TfmBrowser::UpdateTrigLinePos() { showCaret(RETrig, LTRLine, LTRPos); }
+void TfmBrowser::UpdateSqlLinePos()
+{
+    showCaret(SQLBody, findChild<QLabel *>(QStringLiteral("LsqlLine")), findChild<QLabel *>(QStringLiteral("LsqlPos")));
+}
+
+void TfmBrowser::REProcChange()
+{
+    QAbstractButton *exec = button(QStringLiteral("SBdebExecSQL"));
+    if (exec && exec->isEnabled()) {
+        exec->setEnabled(false);
+        button(QStringLiteral("SBdebShowSet"))->setEnabled(false);
+    }
+}
+
+// --- new and open
+
+void TfmBrowser::ReopenChooserLists()
+{
+    for (TChooserDialog *d : std::initializer_list<TChooserDialog *>{fmOpenProc, fmOpenTrig}) {
+        if (!d)
+            continue;
+        try {
+            d->reopenList();
+        } catch (const engine::Error &e) {
+            ShowMessage(e.message());
+        }
+    }
+}
+
+bool TfmBrowser::askModified(TMyRichEdit *editor, const QString &question)
+{
+    if (!editor->document()->isModified())
+        return true;
+    return platform::Prompter::instance().confirm(QStringLiteral("Confirmation"), question) == Answer::Yes;
+}
+
+void TfmBrowser::SBNewProcClick()
+{
+    emit commandRun(QStringLiteral("SBNewProcClick"));
+    if (!button(QStringLiteral("SBNewProc"))->isEnabled()
+        || !askModified(REProc, QStringLiteral("Procedure text modified! Confirm?")))
+        return;
+    REProc->setUpdatesEnabled(false);
+    setLines(REProc, proctext::ProcedureTemplate());
+    REProc->setUpdatesEnabled(true);
+    button(QStringLiteral("SBSaveProc"))->setEnabled(true);
+    DM->QDebProc.close();
+    LProcName->setText(QStringLiteral("Unknown"));
+    SetProcEditorNew();
+    DefaultCursor();
+}
+
+void TfmBrowser::SBNewTrigClick()
+{
+    emit commandRun(QStringLiteral("SBNewTrigClick"));
+    if (!button(QStringLiteral("SBNewTrig"))->isEnabled()
+        || !askModified(RETrig, QStringLiteral("Trigger text modified! Confirm?")))
+        return;
+    RETrig->setUpdatesEnabled(false);
+    setLines(RETrig, proctext::TriggerTemplate());
+    RETrig->setUpdatesEnabled(true);
+    button(QStringLiteral("SBSaveTrig"))->setEnabled(true);
+    LTrigName->setText(QStringLiteral("Unknown"));
+    SetTrigEditorNew();
+    DefaultCursor();
+}
+
+void TfmBrowser::SBOpenProcClick()
+{
+    emit commandRun(QStringLiteral("SBOpenProcClick"));
+    if (!fmOpenProc || !button(QStringLiteral("SBOpenProc"))->isEnabled()
+        || !askModified(REProc, QStringLiteral("Procedure text modified! Confirm?")))
+        return;
+    if (platform::execModal(*fmOpenProc) == QDialog::Accepted) {
+        SetBusy();
+        try {
+            REProc->setUpdatesEnabled(false);
+            REProc->clear();
+            REProc->setUpdatesEnabled(true);
+            LoadProcedure();
+            SetProcEditorOpened();
+            SetReady();
+        } catch (const engine::Error &e) {
+            REProc->setUpdatesEnabled(true);
+            SetError();
+            ShowMessage(e.message());
+        }
+    }
+    DefaultCursor();
+}
+
+void TfmBrowser::SBOpenTrigClick()
+{
+    emit commandRun(QStringLiteral("SBOpenTrigClick"));
+    if (!fmOpenTrig || !button(QStringLiteral("SBOpenTrig"))->isEnabled()
+        || !askModified(RETrig, QStringLiteral("Trigger text modified! Confirm?")))
+        return;
+    if (platform::execModal(*fmOpenTrig) == QDialog::Accepted) {
+        SetBusy();
+        try {
+            RETrig->setUpdatesEnabled(false);
+            RETrig->clear();
+            RETrig->setUpdatesEnabled(true);
+            LoadTrigger();
+            SetTrigEditorOpened();
+            SetReady();
+        } catch (const engine::Error &e) {
+            RETrig->setUpdatesEnabled(true);
+            SetError();
+            ShowMessage(e.message());
+        }
+    }
+    DefaultCursor();
+}
+
+// --- loading from the catalogue
+
+void TfmBrowser::LoadProcedure()
+{
+    REProc->setUpdatesEnabled(false);
+    try {
+        BuildProcedureText();
+    } catch (...) {
+        REProc->setUpdatesEnabled(true);
+        throw;
+    }
+    REProc->setUpdatesEnabled(true);
+    ProcEditorState = 1;
+    DM->QDebProc.close();
+}
+
+namespace {
+
+QVector<proctext::Param> readParams(engine::Query &q)
+{
+    QVector<proctext::Param> params;
+    auto v = [&q](int row, const char *f) { return q.valueAt(row, q.fieldIndex(QLatin1String(f))); };
+    for (int i = 0; i < q.recordCount(); ++i)
+        params.push_back({q.textAt(i, q.fieldIndex(QStringLiteral("RDB$PARAMETER_NAME"))).trimmed(),
+                          catalogue::GetParamType(v(i, "RDB$FIELD_TYPE").toInt(), 999, v(i, "RDB$FIELD_LENGTH").toInt(),
+                                                  v(i, "RDB$FIELD_SCALE").toInt(),
+                                                  v(i, "RDB$CHARACTER_LENGTH").toInt(),
+                                                  v(i, "RDB$FIELD_PRECISION").toInt())});
+    return params;
+}
+
+void showParams(QTableWidget *grid, const QVector<proctext::Param> &params)
+{
+    for (int i = 0; i < params.size(); ++i) {
+        grid->setItem(i + 1, 0, new QTableWidgetItem(params[i].name));
+        grid->setItem(i + 1, 1, new QTableWidgetItem(params[i].type));
+    }
+}
+
+} // namespace
+
+void TfmBrowser::BuildProcedureText()
+{
+    const QString name = fmOpenProc->ProcName;
+    DM->QInParams.close();
+    DM->QInParams.setParam(QStringLiteral("ProcName"), name);
+    LProcName->setText(name);
+    DM->QInParams.open();
+    InParamCount = DM->QInParams.recordCount();
+    DM->QOutParams.close();
+    DM->QOutParams.setParam(QStringLiteral("ProcName"), name);
+    DM->QOutParams.open();
+    DM->StoredProc.setStoredProcName(name);
+
+    const QVector<proctext::Param> in = readParams(DM->QInParams);
+    const QVector<proctext::Param> out = readParams(DM->QOutParams);
+    fillParamGrid(SGInput, QStringLiteral("Input param."), int(in.size()));
+    showParams(SGInput, in);
+    fillParamGrid(SGOutput, QStringLiteral("Output param."), int(out.size()));
+    showParams(SGOutput, out);
+
+    setLines(REProc, proctext::BuildProcedureText(name, in, out, fmOpenProc->currentSource(), InDebugBlock));
+    REProc->moveCursor(QTextCursor::Start);
+    UpdateProcLinePos();
+    REProc->document()->setModified(false);
+}
+
+void TfmBrowser::LoadTrigger()
+{
+    LTrigName->setText(fmOpenTrig->TrigName);
+    RETrig->setUpdatesEnabled(false);
+    try {
+        BuildTriggerText();
+    } catch (...) {
+        RETrig->setUpdatesEnabled(true);
+        throw;
+    }
+    RETrig->setUpdatesEnabled(true);
+}
+
+void TfmBrowser::BuildTriggerText()
+{
+    const TfmOpenTrig &d = *fmOpenTrig;
+    setLines(RETrig, proctext::BuildTriggerText(d.TrigName, d.RelationName, d.TrigType, d.TrigInactive,
+                                                d.TrigSequence, d.currentSource(), InDebugBlock));
+    RETrig->moveCursor(QTextCursor::Start);
+    UpdateTrigLinePos();
+    RETrig->document()->setModified(false);
+}
+
+// --- line jumps and server errors
+
+void TfmBrowser::goToLine(TMyRichEdit *editor, QLineEdit *edit, bool isProc)
+{
+    int line = 0;
+    const QString typed = edit->text();
+    const proctext::LineCheck check = proctext::CheckLineNumber(typed, editor->blockCount(), &line);
+    if (check == proctext::LineCheck::Empty)
+        return;
+    if (check != proctext::LineCheck::Ok) {
+        ShowMessage(proctext::LineCheckMessage(check, typed));
+        return;
+    }
+    editor->GoToLine(line, 0);
+    if (isProc)
+        UpdateProcLinePos();
+    else
+        UpdateTrigLinePos();
+}
+
+void TfmBrowser::SBSPLineClick()
+{
+    goToLine(REProc, EditSPLine, true);
+}
+
+void TfmBrowser::SBTrigLineClick()
+{
+    goToLine(RETrig, EditTrigLine, false);
+}
+
+void TfmBrowser::showEditorError(const QString &message, bool isProc)
+{
+    // The save statement carries one line before the editor's first line.
+    const proctext::ErrorLine mapped = proctext::MapErrorLine(message, 1);
+    if (!mapped.found) {
+        ShowMessage(message);
+        return;
+    }
+    if (isProc) {
+        PCProc->setCurrentWidget(TSText);
+        EditSPLine->setText(QString::number(mapped.line));
+        SBSPLineClick();
+    } else {
+        EditTrigLine->setText(QString::number(mapped.line));
+        SBTrigLineClick();
+    }
+    ShowMessage(mapped.message);
+}
+
+void TfmBrowser::ShowProcError(const QString &message) { showEditorError(message, true); }
+void TfmBrowser::ShowTrigError(const QString &message) { showEditorError(message, false); }
+
+void TfmBrowser::ShowSqlError(const QString &message)
+{
+    const proctext::ErrorLine mapped = proctext::MapErrorLine(message, 0);
+    if (!mapped.found)
+        return;
+    if (auto *edit = findChild<QLineEdit *>(QStringLiteral("EditsqlSPLine")))
+        edit->setText(QString::number(mapped.line));
+    if (mapped.line >= 0 && mapped.line <= SQLBody->blockCount()) {
+        SQLBody->GoToLine(mapped.line, 0);
+        UpdateSqlLinePos();
+    }
+    SQLBody->setFocus();
+}
+
+// --- plain save
+
+bool TfmBrowser::SaveSourcePlain(bool reload, const QString &kind)
+{
+    const bool isProc = kind == QLatin1String("SP");
+    TMyRichEdit *editor = isProc ? REProc : RETrig;
+    const int caret = editor->textCursor().position();
+    const int caretLine = editor->textCursor().blockNumber() + 1;
+    const bool wasModified = editor->document()->isModified();
+    try {
+        // The debug run's connection must see the recompiled object.
+        DM->DataBase2.close();
+        ConnectDebugDB();
+        DM->Database.startTransaction();
+        DM->QSave.close();
+        QStringList lines{QString(82, QLatin1Char(' '))};
+        for (QString line : editorLines(editor))
+            lines << line.replace(QLatin1Char(':'), QStringLiteral("::"));
+        DM->QSave.setSql(lines);
+        editor->document()->setModified(false);
+        DM->QSave.execSql();
+        DM->Database.commit();
+    } catch (const engine::Error &e) {
+        rollbackQuietly(DM->Database);
+        // The text was not stored: it still counts as modified.
+        editor->document()->setModified(wasModified);
+        DefaultCursor();
+        showEditorError(e.message(), isProc);
+        return false;
+    }
+
+    if (reload) {
+        InDebugBlock = false;
+        const quint8 state = isProc ? ProcEditorState : TrigEditorState;
+        const QString name = state != 0 ? (isProc ? LProcName : LTrigName)->text() : editor->GetObjectName();
+        try {
+            const bool found = isProc ? fmOpenProc->SelectByName(name) : fmOpenTrig->SelectByName(name);
+            if (!found) {
+                ShowMessage(QStringLiteral("%1 not found.").arg(name));
+            } else {
+                editor->setUpdatesEnabled(false);
+                if (isProc)
+                    LoadProcedure();
+                else
+                    LoadTrigger();
+                QTextCursor c = editor->textCursor();
+                c.setPosition(qMin(caret, editor->document()->characterCount() - 1));
+                editor->setTextCursor(c);
+                if (isProc)
+                    UpdateProcLinePos();
+                else
+                    UpdateTrigLinePos();
+                editor->verticalScrollBar()->setValue(caretLine - 1);
+                editor->setUpdatesEnabled(true);
+            }
+        } catch (const engine::Error &e) {
+            editor->setUpdatesEnabled(true);
+            ShowMessage(e.message());
+        }
+    }
+    if (isProc)
+        SetProcEditorSaved();
+    return true;
+}
+
+namespace {
+
+// The object's pass counters and points, kept in the repository, follow
+// every save of it; these steps run only when the repository is there.
+bool clearCounters(TfmBrowser &b, const QString &name)
+{
+    try {
+        DM->Database.startTransaction();
+        DM->Q6Exec(QStringLiteral("delete from meta$gens where ProcName = \"%1\"").arg(connectparams::quoted(name)));
+        DM->Database.commit();
+        return true;
+    } catch (const engine::Error &e) {
+        b.SetError();
+        rollbackQuietly(DM->Database);
+        b.ShowMessage(e.message());
+        return false;
+    }
+}
+
+void settlePoints(TfmBrowser &b, const QString &name, bool ok)
+{
+    const QString n = connectparams::quoted(name);
+    try {
+        DM->Database.startTransaction();
+        if (ok) {
+            DM->Q6Exec(QStringLiteral("delete from meta$points where ProcName = \"%1\" and P = 0").arg(n));
+            DM->Q6Exec(QStringLiteral("update meta$points set P = 0 where ProcName = \"%1\" and P = 1").arg(n));
+        } else {
+            DM->Q6Exec(QStringLiteral("delete from meta$points where ProcName = \"%1\" and P = 1").arg(n));
+        }
+        DM->Database.commit();
+    } catch (const engine::Error &e) {
+        rollbackQuietly(DM->Database);
+        b.ShowMessage(QStringLiteral("Table META$POINTS corrupted: ") + e.message());
+    }
+}
+
+} // namespace
+
+void TfmBrowser::SBSaveProcClick()
+{
+    emit commandRun(QStringLiteral("SBSaveProcClick"));
+    if (!button(QStringLiteral("SBSaveProc"))->isEnabled())
+        return;
+    SetBusy();
+    if (MetaPresent && !clearCounters(*this, LProcName->text())) {
+        DefaultCursor();
+        return;
+    }
+    const bool ok = SaveSourcePlain(true, QStringLiteral("SP"));
+    if (MetaPresent)
+        settlePoints(*this, LProcName->text(), ok);
+    if (ok)
+        SetReady();
+    else
+        SetError();
+    DefaultCursor();
+}
+
+void TfmBrowser::SBSaveTrigClick()
+{
+    emit commandRun(QStringLiteral("SBSaveTrigClick"));
+    if (!button(QStringLiteral("SBSaveTrig"))->isEnabled())
+        return;
+    SetBusy();
+    if (MetaPresent && !clearCounters(*this, LTrigName->text())) {
+        DefaultCursor();
+        return;
+    }
+    const bool ok = SaveSourcePlain(true, QStringLiteral("TR"));
+    if (MetaPresent)
+        settlePoints(*this, LTrigName->text(), ok);
+    if (ok) {
+        SetReady();
+        button(QStringLiteral("SBDebDropTrigger"))->setEnabled(true);
+    } else {
+        SetError();
+    }
+    DefaultCursor();
+}
+
+// --- files
+
+void TfmBrowser::loadFileInto(TMyRichEdit *editor)
+{
+    const std::optional<QString> name = platform::Prompter::instance().openFileName(
+        QString(), QStringLiteral("TXT files|*.txt|All files|*.*"), QString());
+    if (!name)
+        return;
+    QFile f(*name);
+    if (!f.open(QIODevice::ReadOnly)) {
+        SetError();
+        ShowMessage(f.errorString());
+        return;
+    }
+    QString text = QString::fromUtf8(f.readAll());
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    if (text.endsWith(QLatin1Char('\n')))
+        text.chop(1);
+    editor->setPlainText(text);
+}
+
+void TfmBrowser::SBOpenFromFileClick()
+{
+    loadFileInto(REProc);
+    ProcEditorState = 0;
+    button(QStringLiteral("SBSaveProc"))->setEnabled(true);
+    button(QStringLiteral("SBdebExecSQL"))->setEnabled(false);
+    button(QStringLiteral("SBdebShowSet"))->setEnabled(false);
+    DefaultCursor();
+}
+
+void TfmBrowser::SBOpenFromFile2Click()
+{
+    loadFileInto(RETrig);
+    TrigEditorState = 0;
+    button(QStringLiteral("SBSaveTrig"))->setEnabled(true);
+    DefaultCursor();
+}
+
+void TfmBrowser::saveEditorToFile(TMyRichEdit *editor, QLabel *nameLabel)
+{
+    SaveDialog1FileName = nameLabel->text() + QStringLiteral(".txt");
+    const std::optional<QString> name = ChooseSaveFileName();
+    if (!name)
+        return;
+    if (QFileInfo::exists(*name)
+        && platform::Prompter::instance().confirm(QStringLiteral("Confirmation"), QStringLiteral("File exists. Owerwrite?"))
+               != Answer::Yes)
+        return;
+    SetBusy();
+    QSaveFile f(*name);
+    bool ok = f.open(QIODevice::WriteOnly | QIODevice::Text);
+    if (ok) {
+        QByteArray data;
+        for (const QString &line : editorLines(editor))
+            data += line.toUtf8() + '\n';
+        ok = f.write(data) == data.size() && f.commit();
+    }
+    if (ok) {
+        SetReady();
+    } else {
+        // A refused or full disk must not leave the window disabled.
+        SetError();
+        ShowMessage(f.errorString());
+    }
+    DefaultCursor();
+}
+
+void TfmBrowser::SBSaveToFileClick() { saveEditorToFile(REProc, LProcName); }
+void TfmBrowser::SBSaveToFile2Click() { saveEditorToFile(RETrig, LTrigName); }
+
+// --- clipboard and undo
+
+void TfmBrowser::SBSPUndoClick()
+{
+    if (REProc->document()->isUndoAvailable())
+        REProc->undo();
+}
+void TfmBrowser::SBSPCutClick() { REProc->cut(); }
+void TfmBrowser::SBSPCopyClick() { REProc->copy(); }
+void TfmBrowser::SBSPPasteClick() { REProc->paste(); }
+void TfmBrowser::SBTrUndoClick()
+{
+    if (RETrig->document()->isUndoAvailable())
+        RETrig->undo();
+}
+void TfmBrowser::SBTrCutClick() { RETrig->cut(); }
+void TfmBrowser::SBTrCopyClick() { RETrig->copy(); }
+void TfmBrowser::SBTrPasteClick() { RETrig->paste(); }
+
+// --- drop
+
+void TfmBrowser::SBDebDropProcClick()
+{
+    if (platform::Prompter::instance().confirm(QStringLiteral("Confirmation"), QStringLiteral("Drop now?"))
+        != Answer::Yes)
+        return;
+    SetBusy();
+    try {
+        DM->Database.startTransaction();
+        // DROP PROCEDURE removes the procedure's dependency rows itself; the
+        // system table refuses a delete of its own.
+        DM->Q6Exec(QStringLiteral("drop procedure ") + LProcName->text());
+        DM->Database.commit();
+        REProc->clear();
+        REProc->document()->setModified(false);
+        enableButtons(kProcDropped, count(kProcDropped), false);
+        SetReady();
+    } catch (const engine::Error &e) {
+        rollbackQuietly(DM->Database);
+        SetError();
+        ShowMessage(e.message());
+    }
+    DefaultCursor();
+}
+
+void TfmBrowser::SBDebDropTriggerClick()
+{
+    if (platform::Prompter::instance().confirm(QStringLiteral("Confirmation"), QStringLiteral("Drop now?"))
+        != Answer::Yes)
+        return;
+    SetBusy();
+    try {
+        DM->Database.startTransaction();
+        DM->Q6Exec(QStringLiteral("drop trigger ") + LTrigName->text());
+        DM->Database.commit();
+        RETrig->clear();
+        RETrig->document()->setModified(false);
+        enableButtons(kTrigDropped, count(kTrigDropped), false);
+        SetReady();
+    } catch (const engine::Error &e) {
+        rollbackQuietly(DM->Database);
+        SetError();
+        ShowMessage(e.message());
+    }
+    DefaultCursor();
+}
+
+// --- find and colour
+
+void TfmBrowser::SBFindInProcClick()
+{
+    if (auto *f = findChild<TfmFind *>(QStringLiteral("fmFind")))
+        f->ShowFor(REProc);
+}
+
+void TfmBrowser::SBFindInTrigClick()
+{
+    if (auto *f = findChild<TfmFind *>(QStringLiteral("fmFind")))
+        f->ShowFor(RETrig);
+}
+
+void TfmBrowser::syntaxOn(TMyRichEdit *editor)
+{
+    SetBusy();
+    editor->Highlight();
+    editor->setReadOnly(true);
+    SetReady();
+    ShowMessage(QStringLiteral("You have to press \"Plain syntax\" button for continue..."));
+    StatusPanel1->setText(QStringLiteral("   Hint: Press \"Plain syntax\" button for editing."));
+    StatusPanel1->repaint();
+}
+
+void TfmBrowser::syntaxOff(TMyRichEdit *editor)
+{
+    const bool busy = IsConnected;
+    if (busy)
+        SetBusy();
+    editor->setUpdatesEnabled(false);
+    editor->PlainSyntax();
+    editor->setUpdatesEnabled(true);
+    editor->setReadOnly(false);
+    StatusPanel1->clear();
+    StatusPanel1->repaint();
+    if (busy)
+        SetReady();
+}
+
+void TfmBrowser::SBSyntaxOnClick() { syntaxOn(REProc); }
+void TfmBrowser::SBSyntaxOnTrigClick() { syntaxOn(RETrig); }
+
+void TfmBrowser::SBSyntaxOffClick()
+{
+    emit commandRun(QStringLiteral("SBSyntaxOffClick"));
+    syntaxOff(REProc);
+}
+
+void TfmBrowser::SBSyntaxOffTrigClick()
+{
+    emit commandRun(QStringLiteral("SBSyntaxOffTrigClick"));
+    syntaxOff(RETrig);
+}
