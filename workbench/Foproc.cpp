@@ -170,7 +170,9 @@ bool TChooserDialog::eventFilter(QObject *watched, QEvent *event)
         auto *k = static_cast<QKeyEvent *>(event);
         const bool printable = !k->text().isEmpty() && k->text().at(0).isPrint()
                                && !(k->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
-        if (k->key() == Qt::Key_Escape && !SearchPrefix.isEmpty()) {
+        // Esc belongs to the search: it goes back to the first row, also
+        // with nothing typed, and never closes the dialog.
+        if (k->key() == Qt::Key_Escape) {
             SearchKey(k->key(), QString());
             return true;
         }

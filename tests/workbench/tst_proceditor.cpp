@@ -407,6 +407,15 @@ void TestProcEditor::chooserSearchAndLookup()
     QTest::keyClick(d.DBGrid1, Qt::Key_Escape);
     QCOMPARE(current(), QString("A1"));
     QVERIFY(d.SearchPrefix.isEmpty());
+    // With nothing typed, Esc also returns to the first row and keeps the dialog.
+    d.show();
+    QTest::keyClick(d.DBGrid1, Qt::Key_X);
+    QCOMPARE(current(), QString("X1"));
+    QTest::keyClick(d.DBGrid1, Qt::Key_Escape);
+    QTest::keyClick(d.DBGrid1, Qt::Key_Escape);
+    QCOMPARE(current(), QString("A1"));
+    QVERIFY(d.isVisible());
+    d.hide();
 
     // Lookup by name, without regard to case; an unknown name changes nothing.
     QVERIFY(d.SelectByName("prz"));
