@@ -1,9 +1,31 @@
 #pragma once
 
-// What every benchmark program shares: its own command-line flags.
+// What every benchmark program shares: its own command-line flags, the
+// Firebird runtime and scratch folder, the bare client-library side the
+// engine is measured against, and the reporter keeping the fastest
+// repetition for the summaries.
 
+#include <benchmark/benchmark.h>
+#include <ibase.h>
+
+#include <QByteArray>
+#include <QString>
+#include <QVariant>
+
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <functional>
+#include <map>
+#include <memory>
 #include <string>
+#include <vector>
+
+class QTemporaryDir;
+
+namespace engine {
+class Database;
+}
 
 // Takes "--name=value" out of argv (the benchmark library rejects flags it
 // does not know) and returns whether it was there.
@@ -21,3 +43,165 @@ inline bool takeFlag(int *argc, char **argv, const char *name, std::string *valu
     }
     return false;
 }
+
+namespace bench {
+
+// Takes "--name=N" into *target when given; false (after saying so) when N
+// is not a positive number.
+template <class Int>
+bool takePositive(int *argc, char **argv, const char *name, Int *target)
+{
+    std::string value;
+    if (!takeFlag(argc, argv, name, &value))
+        return true;
+    *target = Int(std::atoll(value.c_str()));
+    if (*target <= 0) {
+        std::fprintf(stderr, "--%s needs a positive number\n", name);
+        return false;
+    }
+    return true;
+}
+
+// Takes "--name=N" into *target when given; false (after saying so) when N
+// is below the minimum.
+bool takeCount(int *argc, char **argv, const char *name, int *target, int minimum);
+
+// ---------------------------------------------------------------- runtime
+
+// Points the engine at its runtime folder (--fb-root, or one in the scratch
+// folder) and at an alias file of the scratch folder. Before any
+// client-library call: the engine reads its configuration once. False
+// (after saying why) when there is no scratch folder.
+bool prepareRuntime(const QTemporaryDir &scratch, const std::string &root);
+
+// The engine's threads stop before their lock and temp folders go.
+void shutdownClient();
+
+// Hands the flags left over to the benchmark library; false when it does
+// not know one.
+bool initialize(int *argc, char **argv);
+
+// The start of main() once the program's own flags are taken: --fb-root,
+// the benchmark library's flags and the runtime. False (after saying why)
+// when main() should return 1.
+bool begin(int *argc, char **argv, const QTemporaryDir &scratch);
+
+// The rest of main(): runs body (set-up, benchmarks, summary), then
+// tearDown, each telling its failure on stderr under the program's name;
+// then stops the client and benchmark libraries. Returns the exit code.
+int run(const char *program, const std::function<void()> &body, const std::function<void()> &tearDown);
+
+// ---------------------------------------------------------------- engine side
+
+// A fresh connection as the programs make it: SYSDBA, opened.
+std::unique_ptr<engine::Database> connect(const QString &path);
+
+// Runs one statement without parameter parsing, outside a transaction.
+void runSql(engine::Database &db, const QString &sql);
+
+// The first column of the first row; a null QVariant when there is no row.
+QVariant scalar(engine::Database &db, const QString &sql);
+
+// The table T of ID, NAME, REMARK, AMOUNT and STAMP filled with this many
+// rows by one procedure call, so filling costs no round trip per row.
+void fillTable(engine::Database &db, qint64 rows);
+
+// ---------------------------------------------------------------- bare side
+
+// Throws std::runtime_error with the server's messages when st holds an error.
+void check(const ISC_STATUS *st, const char *what);
+
+// Bytes a value of this variable takes in the server's message.
+inline int messageSize(const XSQLVAR &v)
+{
+    return (v.sqltype & ~1) == SQL_VARYING ? v.sqllen + 2 : v.sqllen;
+}
+
+// Points every output variable into *row, laid out as the server's message:
+// each value on 8 bytes, its indicator after it on 2.
+void bindMessage(XSQLDA *da, std::vector<char> *row);
+
+// Makes every output variable nullable and points it into *row, each value
+// on 8 bytes with its indicator right after it; spare bytes follow the last.
+void bindNullableRow(XSQLDA *da, std::vector<char> *row, std::size_t spare = 0);
+
+// An attachment of its own on the client library, made as the engine
+// connects: same user, character set and dialect 1.
+class BareAttachment {
+public:
+    explicit BareAttachment(const QByteArray &path);
+    ~BareAttachment() { detach(); }
+    BareAttachment(const BareAttachment &) = delete;
+    BareAttachment &operator=(const BareAttachment &) = delete;
+
+    isc_db_handle *handle() { return &m_db; }
+    void detach();
+
+    // The transaction the engine starts (read committed, record versions,
+    // no wait).
+    void start(isc_tr_handle *tr);
+    static void commit(isc_tr_handle *tr);
+    // Quietly, for cleaning up after an error; nothing when *tr is not set.
+    static void rollback(isc_tr_handle *tr);
+
+private:
+    isc_db_handle m_db = 0;
+};
+
+// One query on an attachment of its own, written directly on the client
+// library: every row is fetched into one fixed buffer, nothing is copied or
+// decoded. The fastest anyone can fetch these rows, so the engine is
+// measured against it.
+class BareQuery {
+public:
+    BareQuery(const QByteArray &path, const char *sql) : m_att(path), m_sql(sql) {}
+
+    void detach() { m_att.detach(); }
+
+    // Runs the query in the transaction the engine starts for a statement
+    // outside one, and returns the row count.
+    qint64 fetchAll();
+
+    // The columns as the last run described them.
+    const XSQLDA *described() const { return reinterpret_cast<const XSQLDA *>(m_sqlda.data()); }
+
+private:
+    static constexpr short kMaxColumns = 20;
+    BareAttachment m_att;
+    const char *m_sql;
+    std::vector<char> m_sqlda = std::vector<char>(XSQLDA_LENGTH(kMaxColumns));
+    std::vector<char> m_row;
+};
+
+// ---------------------------------------------------------------- timing
+
+// Ends a benchmark that got total rows in all: skipped with the mismatch
+// message unless every iteration got perIteration, and a rows/s counter.
+void countRows(benchmark::State &state, qint64 total, qint64 perIteration, const char *mismatch);
+
+// The bare side's benchmark: the query fetched once per iteration.
+void bareFetch(benchmark::State &state, BareQuery &query, qint64 rows);
+
+// Prints as usual and keeps each benchmark's real time per iteration in its
+// fastest repetition (the one least disturbed by the rest of the machine),
+// so a summary compares figures of this very run.
+class FastestRepetitionReporter : public benchmark::ConsoleReporter {
+public:
+    FastestRepetitionReporter() : benchmark::ConsoleReporter(OO_Tabular) {}
+
+    void ReportRuns(const std::vector<Run> &reports) override;
+
+    // Seconds per iteration; 0 when the benchmark did not run.
+    double seconds(const std::string &name) const
+    {
+        const auto it = m_best.find(name);
+        return it == m_best.end() ? 0 : it->second;
+    }
+    // Milliseconds per iteration; 0 when the benchmark did not run.
+    double ms(const std::string &name) const { return seconds(name) * 1000.0; }
+
+private:
+    std::map<std::string, double> m_best;
+};
+
+} // namespace bench

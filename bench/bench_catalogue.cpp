@@ -14,8 +14,6 @@
 #include "engine/Database.h"
 #include "engine/EngineLists.h"
 #include "engine/Error.h"
-#include "engine/Runtime.h"
-#include "engine/Session.h"
 #include "engine/Statement.h"
 #include "engine/StatementLog.h"
 
@@ -43,23 +41,7 @@ namespace {
 
 constexpr int kColumns = 10;
 
-void check(const ISC_STATUS *st, const char *what)
-{
-    if (st[0] == 1 && st[1] != 0) {
-        std::string msg = what;
-        char buf[512];
-        const ISC_STATUS *p = st;
-        while (fb_interpret(buf, sizeof buf, &p) > 0) {
-            msg += "\n  ";
-            msg += buf;
-        }
-        throw std::runtime_error(msg);
-    }
-}
-
-// The transaction the engine starts (read committed, record versions, no wait).
-const char kTpb[] = {isc_tpb_version3, isc_tpb_write, isc_tpb_read_committed, isc_tpb_rec_version,
-                     isc_tpb_nowait};
+using bench::check;
 
 // One compiled statement with its fetch buffer, on the bare client library.
 class BareStatement {
@@ -76,21 +58,7 @@ public:
         check(st, "prepare");
         if (da->sqld > da->sqln)
             throw std::runtime_error("more columns than the descriptor holds");
-        int offset = 0;
-        std::vector<int> offsets;
-        for (int i = 0; i < da->sqld; ++i) {
-            const XSQLVAR &v = da->sqlvar[i];
-            offset = (offset + 7) / 8 * 8;
-            offsets.push_back(offset);
-            offset += ((v.sqltype & ~1) == SQL_VARYING ? v.sqllen + 2 : v.sqllen) + 2;
-        }
-        m_row.assign(size_t(offset), 0);
-        for (int i = 0; i < da->sqld; ++i) {
-            XSQLVAR &v = da->sqlvar[i];
-            v.sqltype |= 1;
-            v.sqldata = m_row.data() + offsets[size_t(i)];
-            v.sqlind = reinterpret_cast<short *>(v.sqldata + ((v.sqltype & ~1) == SQL_VARYING ? v.sqllen + 2 : v.sqllen));
-        }
+        bench::bindNullableRow(da, &m_row);
         XSQLDA *in = this->in();
         in->version = SQLDA_VERSION1;
         in->sqln = 1;
@@ -175,46 +143,9 @@ struct BareField {
     bool nullable;
 };
 
-class BareConnection {
+class BareConnection : public bench::BareAttachment {
 public:
-    explicit BareConnection(const QByteArray &path)
-    {
-        std::string dpb(1, char(isc_dpb_version1));
-        auto add = [&dpb](char item, const std::string &value) {
-            dpb += item;
-            dpb += char(value.size());
-            dpb += value;
-        };
-        // As the engine connects: same user, character set and dialect.
-        add(isc_dpb_user_name, "SYSDBA");
-        add(isc_dpb_lc_ctype, "UTF8");
-        dpb += char(isc_dpb_sql_dialect);
-        dpb += char(1);
-        dpb += char(1);
-        ISC_STATUS_ARRAY st;
-        isc_attach_database(st, 0, path.constData(), &m_db, short(dpb.size()), dpb.data());
-        check(st, "attach");
-    }
-    ~BareConnection()
-    {
-        ISC_STATUS_ARRAY st;
-        isc_detach_database(st, &m_db);
-    }
-    BareConnection(const BareConnection &) = delete;
-    BareConnection &operator=(const BareConnection &) = delete;
-
-    void start(isc_tr_handle *tr)
-    {
-        ISC_STATUS_ARRAY st;
-        isc_start_transaction(st, tr, 1, &m_db, short(sizeof kTpb), kTpb);
-        check(st, "start transaction");
-    }
-    static void commit(isc_tr_handle *tr)
-    {
-        ISC_STATUS_ARRAY st;
-        isc_commit_transaction(st, tr);
-        check(st, "commit");
-    }
+    using bench::BareAttachment::BareAttachment;
 
     // The table list and every table's fields. With oneTransaction false,
     // every list runs in a transaction of its own, as the engine's lists do
@@ -223,8 +154,8 @@ public:
     {
         isc_tr_handle tr = 0;
         start(&tr);
-        BareStatement tables(&m_db, &tr, tablesSql);
-        BareStatement fields(&m_db, &tr, fieldsSql);
+        BareStatement tables(handle(), &tr, tablesSql);
+        BareStatement fields(handle(), &tr, fieldsSql);
         std::vector<std::pair<std::string, bool>> names;
         tables.run(&tr, nullptr, [&names](const BareStatement &s) { names.emplace_back(s.text(0), s.integer(1) != 0); });
         qint64 count = 0;
@@ -245,9 +176,6 @@ public:
         commit(&tr);
         return count;
     }
-
-private:
-    isc_db_handle m_db = 0;
 };
 
 struct Setup {
@@ -262,21 +190,11 @@ struct Setup {
 
 Setup g;
 
-QVariant scalar(engine::Database &db, const QString &sql)
-{
-    engine::Statement s(&db);
-    s.setParamCheck(false);
-    s.setSql(sql);
-    s.open();
-    return s.rows().rowCount() > 0 ? s.rows().value(0, 0) : QVariant();
-}
+using bench::scalar;
 
 engine::Database *connect(const QString &path)
 {
-    g.db = std::make_unique<engine::Database>(nullptr, QStringLiteral("BENCH"));
-    g.db->setDriverName(QStringLiteral("INTRBASE"));
-    g.db->setParams({QStringLiteral("SERVER NAME=") + path, QStringLiteral("USER NAME=SYSDBA")});
-    g.db->open();
+    g.db = bench::connect(path);
     return g.db.get();
 }
 
@@ -442,35 +360,7 @@ BENCHMARK(BM_StatementInTransaction)->Iterations(3)->Repetitions(3)->Unit(benchm
 BENCHMARK(BM_BareTransactionPerList)->Iterations(3)->Repetitions(3)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_EngineAutocommit)->Iterations(3)->Repetitions(3)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// Prints as usual and keeps the fastest repetition of each benchmark (the
-// one least disturbed by the rest of the machine) for the summary.
-class RecordingReporter : public benchmark::ConsoleReporter {
-public:
-    RecordingReporter() : benchmark::ConsoleReporter(OO_Tabular) {}
-
-    void ReportRuns(const std::vector<Run> &reports) override
-    {
-        benchmark::ConsoleReporter::ReportRuns(reports);
-        for (const Run &r : reports) {
-            if (r.run_type != Run::RT_Iteration || r.error_occurred || r.iterations == 0)
-                continue;
-            const double ms = r.real_accumulated_time * 1000.0 / double(r.iterations);
-            auto it = m_best.find(r.run_name.function_name);
-            if (it == m_best.end() || ms < it->second)
-                m_best[r.run_name.function_name] = ms;
-        }
-    }
-
-    // Milliseconds per pass; 0 when the benchmark did not run.
-    double ms(const std::string &name) const
-    {
-        const auto it = m_best.find(name);
-        return it == m_best.end() ? 0 : it->second;
-    }
-
-private:
-    std::map<std::string, double> m_best;
-};
+using RecordingReporter = bench::FastestRepetitionReporter;
 
 void printSummary(const RecordingReporter &rep)
 {
@@ -503,47 +393,25 @@ void printSummary(const RecordingReporter &rep)
 
 int main(int argc, char **argv)
 {
-    std::string tables;
     std::string data = DUNMOOR_BENCH_DATA;
-    std::string root;
-    if (takeFlag(&argc, argv, "tables", &tables)) {
-        g.tables = std::atoi(tables.c_str());
-        if (g.tables <= 0) {
-            std::fprintf(stderr, "--tables needs a positive number\n");
-            return 1;
-        }
-    }
+    if (!bench::takePositive(&argc, argv, "tables", &g.tables))
+        return 1;
     takeFlag(&argc, argv, "data", &data);
-    takeFlag(&argc, argv, "fb-root", &root);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-
     QTemporaryDir scratch;
-    if (!scratch.isValid()) {
-        std::fprintf(stderr, "no temporary folder: %s\n", qPrintable(scratch.errorString()));
+    if (!bench::begin(&argc, argv, scratch))
         return 1;
-    }
-    // Before any client-library call: the engine reads its configuration once.
-    engine::Runtime::prepare(root.empty() ? scratch.path() + QStringLiteral("/fbrt") : QString::fromStdString(root));
-    engine::Session::useConfigurationFile(scratch.path() + QStringLiteral("/aliases.conf"));
 
-    int rc = 0;
-    try {
+    const auto body = [&] {
         std::printf("Catalogue of %d tables:\n", g.tables);
         setUp(QString::fromStdString(data));
         RecordingReporter reporter;
         benchmark::RunSpecifiedBenchmarks(&reporter);
         printSummary(reporter);
-    } catch (const std::exception &e) {
-        std::fprintf(stderr, "bench_catalogue: %s\n", e.what());
-        rc = 1;
-    }
-    // Kept for the next run; only the connections go.
-    g.bare.reset();
-    g.db.reset();
-    // The engine's threads stop before their lock and temp folders go.
-    fb_shutdown(0, fb_shutrsn_app_stopped);
-    benchmark::Shutdown();
-    return rc;
+    };
+    const auto tearDown = [] {
+        // Kept for the next run; only the connections go.
+        g.bare.reset();
+        g.db.reset();
+    };
+    return bench::run("bench_catalogue", body, tearDown);
 }

@@ -37,8 +37,6 @@
 #include "BenchSupport.h"
 #include "engine/Database.h"
 #include "engine/Error.h"
-#include "engine/Runtime.h"
-#include "engine/Session.h"
 #include "engine/SqlParams.h"
 #include "engine/Statement.h"
 #include "engine/StatementLog.h"
@@ -73,23 +71,7 @@ namespace {
 
 // ---------------------------------------------------------------- bare side
 
-void check(const ISC_STATUS *st, const char *what)
-{
-    if (st[0] == 1 && st[1] != 0) {
-        std::string msg = what;
-        char buf[512];
-        const ISC_STATUS *p = st;
-        while (fb_interpret(buf, sizeof buf, &p) > 0) {
-            msg += "\n  ";
-            msg += buf;
-        }
-        throw std::runtime_error(msg);
-    }
-}
-
-// The transaction the engine starts (read committed, record versions, no wait).
-const char kTpb[] = {isc_tpb_version3, isc_tpb_write, isc_tpb_read_committed, isc_tpb_rec_version,
-                     isc_tpb_nowait};
+using bench::check;
 
 // One parameter value as the module bound it.
 struct BoundValue {
@@ -110,55 +92,9 @@ struct SentStatement {
     QString queryName;     // for messages
 };
 
-class BareAttachment {
+class BareAttachment : public bench::BareAttachment {
 public:
-    explicit BareAttachment(const QByteArray &path)
-    {
-        std::string dpb(1, char(isc_dpb_version1));
-        auto add = [&dpb](char item, const std::string &value) {
-            dpb += item;
-            dpb += char(value.size());
-            dpb += value;
-        };
-        // As the engine connects: same user, character set and dialect.
-        add(isc_dpb_user_name, "SYSDBA");
-        add(isc_dpb_lc_ctype, "UTF8");
-        dpb += char(isc_dpb_sql_dialect);
-        dpb += char(1);
-        dpb += char(1);
-        ISC_STATUS_ARRAY st;
-        isc_attach_database(st, 0, path.constData(), &m_db, short(dpb.size()), dpb.data());
-        check(st, "attach");
-    }
-    ~BareAttachment()
-    {
-        ISC_STATUS_ARRAY st;
-        isc_detach_database(st, &m_db);
-    }
-    BareAttachment(const BareAttachment &) = delete;
-    BareAttachment &operator=(const BareAttachment &) = delete;
-
-    isc_db_handle *handle() { return &m_db; }
-
-    void start(isc_tr_handle *tr)
-    {
-        ISC_STATUS_ARRAY st;
-        isc_start_transaction(st, tr, 1, &m_db, short(sizeof kTpb), kTpb);
-        check(st, "start transaction");
-    }
-    static void commit(isc_tr_handle *tr)
-    {
-        ISC_STATUS_ARRAY st;
-        isc_commit_transaction(st, tr);
-        check(st, "commit");
-    }
-    static void rollback(isc_tr_handle *tr)
-    {
-        if (!*tr)
-            return;
-        ISC_STATUS_ARRAY st;
-        isc_rollback_transaction(st, tr);
-    }
+    using bench::BareAttachment::BareAttachment;
 
     // Prepares, binds, executes and fetches one statement; every row lands
     // in the same buffer, every BLOB value is read to its end. Returns rows.
@@ -166,7 +102,7 @@ public:
     {
         ISC_STATUS_ARRAY st;
         isc_stmt_handle stmt = 0;
-        isc_dsql_allocate_statement(st, &m_db, &stmt);
+        isc_dsql_allocate_statement(st, handle(), &stmt);
         check(st, "allocate statement");
         struct Free {
             isc_stmt_handle *h;
@@ -192,22 +128,10 @@ public:
             throw std::runtime_error("parameter count differs for " + s.sql);
         bind(in, s.values);
 
-        int offset = 0;
-        m_offsets.clear();
-        for (int i = 0; i < out->sqld; ++i) {
-            const XSQLVAR &v = out->sqlvar[i];
-            offset = (offset + 7) / 8 * 8;
-            m_offsets.push_back(offset);
-            offset += ((v.sqltype & ~1) == SQL_VARYING ? v.sqllen + 2 : v.sqllen) + 2;
-        }
-        m_row.assign(size_t(offset) + 8, 0);
+        bench::bindNullableRow(out, &m_row, 8);
         m_blobs.clear();
         for (int i = 0; i < out->sqld; ++i) {
-            XSQLVAR &v = out->sqlvar[i];
-            v.sqltype |= 1;
-            v.sqldata = m_row.data() + m_offsets[size_t(i)];
-            v.sqlind = reinterpret_cast<short *>(v.sqldata + ((v.sqltype & ~1) == SQL_VARYING ? v.sqllen + 2 : v.sqllen));
-            if ((v.sqltype & ~1) == SQL_BLOB)
+            if ((out->sqlvar[i].sqltype & ~1) == SQL_BLOB)
                 m_blobs.push_back(i);
         }
 
@@ -282,7 +206,7 @@ private:
     {
         ISC_STATUS_ARRAY st;
         isc_blob_handle bh = 0;
-        isc_open_blob2(st, &m_db, tr, &bh, &id, 0, nullptr);
+        isc_open_blob2(st, handle(), tr, &bh, &id, 0, nullptr);
         check(st, "open blob");
         for (;;) {
             unsigned short got = 0;
@@ -300,9 +224,8 @@ private:
         check(st, "close blob");
     }
 
-    isc_db_handle m_db = 0;
     std::vector<char> m_out, m_in, m_row, m_params;
-    std::vector<int> m_offsets, m_blobs;
+    std::vector<int> m_blobs;
     std::vector<std::string> m_texts;
     char m_chunk[32768];
 };
@@ -324,23 +247,8 @@ Setup g;
 
 constexpr int kSchemaVersion = 1;
 
-QVariant scalar(engine::Database &db, const QString &sql)
-{
-    engine::Statement s(&db);
-    s.setParamCheck(false);
-    s.setSql(sql);
-    s.open();
-    return s.rows().rowCount() > 0 ? s.rows().value(0, 0) : QVariant();
-}
-
-std::unique_ptr<engine::Database> connect(const QString &path)
-{
-    auto db = std::make_unique<engine::Database>(nullptr, QStringLiteral("BENCH"));
-    db->setDriverName(QStringLiteral("INTRBASE"));
-    db->setParams({QStringLiteral("SERVER NAME=") + path, QStringLiteral("USER NAME=SYSDBA")});
-    db->open();
-    return db;
-}
+using bench::connect;
+using bench::scalar;
 
 QString tableName(int t)
 {
@@ -786,34 +694,7 @@ void BM_Bare(benchmark::State &state)
 BENCHMARK(BM_Bare)->Iterations(5)->Repetitions(6)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Module)->Iterations(5)->Repetitions(6)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// Prints as usual and keeps the fastest repetition of each benchmark (the
-// one least disturbed by the rest of the machine) for the summary.
-class RecordingReporter : public benchmark::ConsoleReporter {
-public:
-    RecordingReporter() : benchmark::ConsoleReporter(OO_Tabular) {}
-
-    void ReportRuns(const std::vector<Run> &reports) override
-    {
-        benchmark::ConsoleReporter::ReportRuns(reports);
-        for (const Run &r : reports) {
-            if (r.run_type != Run::RT_Iteration || r.error_occurred || r.iterations == 0)
-                continue;
-            const double ms = r.real_accumulated_time * 1000.0 / double(r.iterations);
-            auto it = m_best.find(r.run_name.function_name);
-            if (it == m_best.end() || ms < it->second)
-                m_best[r.run_name.function_name] = ms;
-        }
-    }
-
-    double ms(const std::string &name) const
-    {
-        const auto it = m_best.find(name);
-        return it == m_best.end() ? 0 : it->second;
-    }
-
-private:
-    std::map<std::string, double> m_best;
-};
+using RecordingReporter = bench::FastestRepetitionReporter;
 
 void printSummary(const RecordingReporter &rep)
 {
@@ -829,18 +710,7 @@ void printSummary(const RecordingReporter &rep)
 }
 
 
-bool takeCount(int *argc, char **argv, const char *name, int *target, int minimum)
-{
-    std::string value;
-    if (!takeFlag(argc, argv, name, &value))
-        return true;
-    *target = std::atoi(value.c_str());
-    if (*target < minimum) {
-        std::fprintf(stderr, "--%s needs a number of at least %d\n", name, minimum);
-        return false;
-    }
-    return true;
-}
+using bench::takeCount;
 
 } // namespace
 
@@ -866,28 +736,15 @@ int main(int argc, char **argv)
         return 1;
 
     QTemporaryDir scratch;
-    if (!scratch.isValid()) {
-        std::fprintf(stderr, "no temporary folder: %s\n", qPrintable(scratch.errorString()));
+    if (!bench::prepareRuntime(scratch, root))
         return 1;
-    }
-    // Before any client-library call: the engine reads its configuration once.
-    engine::Runtime::prepare(root.empty() ? scratch.path() + QStringLiteral("/fbrt") : QString::fromStdString(root));
-    engine::Session::useConfigurationFile(scratch.path() + QStringLiteral("/aliases.conf"));
 
-    int rc = 0;
-    try {
+    const auto body = [&] {
         std::printf("Catalogue of %d tables, %d procedures, %d triggers:\n", g.tables, g.procedures, g.triggers);
         setUp(QString::fromStdString(data));
         RecordingReporter reporter;
         benchmark::RunSpecifiedBenchmarks(&reporter);
         printSummary(reporter);
-    } catch (const std::exception &e) {
-        std::fprintf(stderr, "bench_datamodule: %s\n", e.what());
-        rc = 1;
-    }
-    g.dm.reset();
-    // The engine's threads stop before their lock and temp folders go.
-    fb_shutdown(0, fb_shutrsn_app_stopped);
-    benchmark::Shutdown();
-    return rc;
+    };
+    return bench::run("bench_datamodule", body, [] { g.dm.reset(); });
 }

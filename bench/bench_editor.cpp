@@ -145,38 +145,7 @@ BENCHMARK(BM_SetPlainText)->Iterations(10)->Repetitions(5)->Unit(benchmark::kMil
 BENCHMARK(BM_Highlight)->Iterations(10)->Repetitions(5)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_HighlightAgain)->Iterations(10)->Repetitions(5)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// Prints as usual and keeps each benchmark's real time per iteration in its
-// fastest repetition, so the summary compares figures of this very run. The
-// fastest is the one least disturbed by whatever else the machine is doing,
-// and every benchmark is treated alike.
-class RecordingReporter : public benchmark::ConsoleReporter {
-public:
-    RecordingReporter() : benchmark::ConsoleReporter(OO_Tabular) {}
-
-    void ReportRuns(const std::vector<Run> &reports) override
-    {
-        benchmark::ConsoleReporter::ReportRuns(reports);
-        for (const Run &r : reports) {
-            if (r.run_type != Run::RT_Iteration || r.error_occurred || r.iterations == 0)
-                continue;
-            const double perIteration = r.real_accumulated_time / double(r.iterations);
-            double &best = m_best[r.run_name.function_name];
-            if (best == 0 || perIteration < best)
-                best = perIteration;
-        }
-    }
-
-    // Seconds per iteration of the fastest repetition; 0 when the benchmark
-    // did not run.
-    double seconds(const std::string &name) const
-    {
-        const auto it = m_best.find(name);
-        return it == m_best.end() ? 0 : it->second;
-    }
-
-private:
-    std::map<std::string, double> m_best;
-};
+using RecordingReporter = bench::FastestRepetitionReporter;
 
 void printSummary(const RecordingReporter &rep)
 {
@@ -221,8 +190,7 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+    if (!bench::initialize(&argc, argv))
         return 1;
 
     g.procedure = makeProcedure(g.lines);

@@ -14,12 +14,9 @@
 #include "engine/GridModel.h"
 #include "engine/Query.h"
 #include "engine/RowSet.h"
-#include "engine/Runtime.h"
-#include "engine/Session.h"
 #include "engine/Statement.h"
 
 #include <benchmark/benchmark.h>
-#include <ibase.h>
 
 #include <QTemporaryDir>
 
@@ -36,27 +33,6 @@ namespace {
 constexpr int kScreenRows = 40;
 constexpr int kPositions = 1000;
 
-// Dialect 1: NUMERIC(15,2) is held as a double and DATE holds date and time.
-const char kCreateTable[] = "CREATE TABLE T (ID INTEGER, NAME CHAR(31), REMARK VARCHAR(100), "
-                            "AMOUNT NUMERIC(15,2), STAMP DATE)";
-
-const char kCreateFill[] =
-    "CREATE PROCEDURE FILL_T (N INTEGER)\n"
-    "AS\n"
-    "DECLARE VARIABLE I INTEGER;\n"
-    "DECLARE VARIABLE S VARCHAR(100);\n"
-    "BEGIN\n"
-    "  S = '0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789abcdefghijklmnopqrstuvwxyz';\n"
-    "  I = 0;\n"
-    "  WHILE (I < N) DO\n"
-    "  BEGIN\n"
-    "    INSERT INTO T (ID, NAME, REMARK, AMOUNT, STAMP)\n"
-    "    VALUES (:I, 'Row ' || :I, SUBSTRING(:S FROM 1 FOR 40 + MOD(:I, 61)), :I * 1.25,\n"
-    "            CAST('2020-01-01' AS DATE) + :I / 1440.0);\n"
-    "    I = I + 1;\n"
-    "  END\n"
-    "END";
-
 struct Setup {
     qint64 rows = 1000000;
     QString databasePath;
@@ -67,14 +43,6 @@ struct Setup {
 };
 
 Setup g;
-
-void runSql(engine::Database &db, const QString &sql)
-{
-    engine::Statement s(&db);
-    s.setParamCheck(false);
-    s.setSql(sql);
-    s.execute();
-}
 
 // Every cell of one screen through the model, as a view paints it.
 qint64 paintScreen(const engine::GridModel &m, int top)
@@ -236,13 +204,8 @@ void createTable(const QString &folder)
 {
     g.databasePath = folder + QStringLiteral("/grid.fdb");
     engine::Database::createDatabase(g.databasePath);
-    g.db = std::make_unique<engine::Database>(nullptr, QStringLiteral("BENCH"));
-    g.db->setDriverName(QStringLiteral("INTRBASE"));
-    g.db->setParams({QStringLiteral("SERVER NAME=") + g.databasePath, QStringLiteral("USER NAME=SYSDBA")});
-    g.db->open();
-    runSql(*g.db, QString::fromLatin1(kCreateTable));
-    runSql(*g.db, QString::fromLatin1(kCreateFill));
-    runSql(*g.db, QStringLiteral("EXECUTE PROCEDURE FILL_T %1").arg(g.rows));
+    g.db = bench::connect(g.databasePath);
+    bench::fillTable(*g.db, g.rows);
 
     g.query = std::make_unique<engine::Query>(g.db.get());
     g.query->setSql(QStringLiteral("select * from T order by ID"));
@@ -279,7 +242,6 @@ void dropTable()
 int main(int argc, char **argv)
 {
     std::string rows;
-    std::string root;
     if (takeFlag(&argc, argv, "rows", &rows)) {
         g.rows = std::atoll(rows.c_str());
         if (g.rows < kScreenRows) {
@@ -287,40 +249,17 @@ int main(int argc, char **argv)
             return 1;
         }
     }
-    takeFlag(&argc, argv, "fb-root", &root);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-
     QTemporaryDir scratch;
-    if (!scratch.isValid()) {
-        std::fprintf(stderr, "no temporary folder: %s\n", qPrintable(scratch.errorString()));
+    if (!bench::begin(&argc, argv, scratch))
         return 1;
-    }
-    // Before any client-library call: the engine reads its configuration once.
-    engine::Runtime::prepare(root.empty() ? scratch.path() + QStringLiteral("/fbrt") : QString::fromStdString(root));
-    engine::Session::useConfigurationFile(scratch.path() + QStringLiteral("/aliases.conf"));
 
-    int rc = 0;
-    try {
+    const auto body = [&] {
         std::printf("Filling and opening a table of %lld rows...\n", static_cast<long long>(g.rows));
         std::fflush(stdout);
         createTable(scratch.path());
         RecordingReporter reporter;
         benchmark::RunSpecifiedBenchmarks(&reporter);
         printSummary(reporter);
-    } catch (const std::exception &e) {
-        std::fprintf(stderr, "bench_grid: %s\n", e.what());
-        rc = 1;
-    }
-    try {
-        dropTable();
-    } catch (const std::exception &e) {
-        std::fprintf(stderr, "bench_grid: dropping the database: %s\n", e.what());
-        rc = 1;
-    }
-    // The engine's threads stop before their lock and temp folders go.
-    fb_shutdown(0, fb_shutrsn_app_stopped);
-    benchmark::Shutdown();
-    return rc;
+    };
+    return bench::run("bench_grid", body, dropTable);
 }
