@@ -115,6 +115,23 @@ public:
     // editor, otherwise the trigger editor); with reload the object is read
     // back from the catalogue. False, with the error shown, when it fails.
     bool SaveSourcePlain(bool reload, const QString &kind);
+    // The save with debug info: markers become the blocks that record each
+    // pass; their points are written pending (P = 1) for the save command
+    // to settle. False, with the error shown, when it fails.
+    bool SaveSourceDebug(bool reload, const QString &kind);
+    // The login user's pass counters of an object, recreated at 0 for the
+    // kinds of points the last save met.
+    bool ResetPointCounters(const QString &object);
+    // True while a save expands markers / drops them.
+    bool DebugSaveMode = false;
+    bool StripPointsMode = false;
+    // Kinds of markers met by the last save.
+    bool BreakPointsUsed = false;
+    bool TracePointsUsed = false;
+    bool ProgressPointsUsed = false;
+    // Local variables declared in the text of the last debug save.
+    QStringList WatchedVariables;
+    int WatchedCount = 0;
     QToolButton *SBDebugMode, *SBSpyMode, *SBNewSession;
     QCheckBox *CBWithDebug, *CBVerboseCol;
 
@@ -215,6 +232,12 @@ public slots:
     void SBFindInProcClick();
     void SBFindInTrigClick();
     void REProcChange();
+    void Setbreakpoint1Click();
+    void Settracepoint1Click();
+    void Setprogresspoint1Click();
+    void Setbreakpoint2Click();
+    void Settracepoint2Click();
+    void Setprogresspoint2Click();
 
 signals:
     // Emitted by each page command as it runs; the commands of the editor,
@@ -255,6 +278,8 @@ private:
     void syntaxOff(TMyRichEdit *editor);
     void showEditorError(const QString &message, bool isProc);
     void fillParamGrid(QTableWidget *grid, const QString &title, int rows);
+    void buildPointMenus();
+    void reloadAfterSave(bool isProc, bool byNameLabel, int caret, int caretLine);
 
     TfmAliases *m_aliases = nullptr;
     TfmLoginPrompt *m_login = nullptr;

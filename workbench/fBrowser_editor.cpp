@@ -1,6 +1,7 @@
 // The procedure and trigger pages of the debugger work area: tool bars,
-// editor states, loading from the catalogue, the plain save, files, drop and
-// the line jumps.
+// editor states, loading from the catalogue, the plain save and the save with
+// debug info, the point markers of the context menus, files, drop and the
+// line jumps.
 #include "workbench/fBrowser.h"
 
 #include "engine/Error.h"
@@ -12,22 +13,29 @@
 #include "workbench/Export.h"
 #include "workbench/Foproc.h"
 #include "workbench/Foptrg.h"
+#include "workbench/Instrument.h"
 #include "workbench/ProcText.h"
+#include "workbench/Repository.h"
 #include "workbench/fmFindStr.h"
 #include "workbench/mysimplere.h"
 
+#include <QAction>
+#include <QCheckBox>
 #include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QSaveFile>
 #include <QScrollBar>
 #include <QTableWidget>
 #include <QTextBlock>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <utility>
 
 namespace {
 
@@ -272,6 +280,7 @@ void TfmBrowser::connectEditorPages()
     connect(REProc, &TMyRichEdit::mouseDown, this, &TfmBrowser::UpdateProcLinePos);
     connect(RETrig, &TMyRichEdit::keyUp, this, [this] { UpdateTrigLinePos(); });
     connect(RETrig, &TMyRichEdit::mouseDown, this, &TfmBrowser::UpdateTrigLinePos);
+    buildPointMenus();
 }
 
 void TfmBrowser::enableButtons(const char *const *names, int n, bool enabled)
@@ -618,16 +627,24 @@ bool TfmBrowser::SaveSourcePlain(bool reload, const QString &kind)
     const int caret = editor->textCursor().position();
     const int caretLine = editor->textCursor().blockNumber() + 1;
     const bool wasModified = editor->document()->isModified();
+    BreakPointsUsed = TracePointsUsed = ProgressPointsUsed = false;
     try {
         // The debug run's connection must see the recompiled object.
         DM->DataBase2.close();
         ConnectDebugDB();
         DM->Database.startTransaction();
         DM->QSave.close();
-        QStringList lines{QString(82, QLatin1Char(' '))};
-        for (QString line : editorLines(editor))
-            lines << line.replace(QLatin1Char(':'), QStringLiteral("::"));
-        DM->QSave.setSql(lines);
+        DebugSaveMode = false;
+        // Colons the parameter parser would read are doubled; those inside
+        // quoted constants and comments reach the server as typed.
+        const instrument::Instrumenter ins =
+            instrument::InstrumentText(editorLines(editor), StripPointsMode ? instrument::Mode::Strip : instrument::Mode::Plain,
+                                       QString(), isProc ? QStringLiteral("SP") : QStringLiteral("TR"),
+                                       (isProc ? ProcEditorState : TrigEditorState) != 0);
+        BreakPointsUsed = ins.breakPointsUsed();
+        TracePointsUsed = ins.tracePointsUsed();
+        ProgressPointsUsed = ins.progressPointsUsed();
+        DM->QSave.setSql(ins.lines());
         editor->document()->setModified(false);
         DM->QSave.execSql();
         DM->Database.commit();
@@ -640,38 +657,147 @@ bool TfmBrowser::SaveSourcePlain(bool reload, const QString &kind)
         return false;
     }
 
-    if (reload) {
-        InDebugBlock = false;
-        const quint8 state = isProc ? ProcEditorState : TrigEditorState;
-        const QString name = state != 0 ? (isProc ? LProcName : LTrigName)->text() : editor->GetObjectName();
-        try {
-            const bool found = isProc ? fmOpenProc->SelectByName(name) : fmOpenTrig->SelectByName(name);
-            if (!found) {
-                ShowMessage(QStringLiteral("%1 not found.").arg(name));
-            } else {
-                editor->setUpdatesEnabled(false);
-                if (isProc)
-                    LoadProcedure();
-                else
-                    LoadTrigger();
-                QTextCursor c = editor->textCursor();
-                c.setPosition(qMin(caret, editor->document()->characterCount() - 1));
-                editor->setTextCursor(c);
-                if (isProc)
-                    UpdateProcLinePos();
-                else
-                    UpdateTrigLinePos();
-                editor->verticalScrollBar()->setValue(caretLine - 1);
-                editor->setUpdatesEnabled(true);
-            }
-        } catch (const engine::Error &e) {
-            editor->setUpdatesEnabled(true);
-            ShowMessage(e.message());
-        }
-    }
+    if (reload)
+        reloadAfterSave(isProc, isProc ? ProcEditorState != 0 : TrigEditorState != 0, caret, caretLine);
     if (isProc)
         SetProcEditorSaved();
     return true;
+}
+
+void TfmBrowser::reloadAfterSave(bool isProc, bool byNameLabel, int caret, int caretLine)
+{
+    TMyRichEdit *editor = isProc ? REProc : RETrig;
+    InDebugBlock = false;
+    const QString name = byNameLabel ? (isProc ? LProcName : LTrigName)->text() : editor->GetObjectName();
+    try {
+        const bool found = isProc ? fmOpenProc->SelectByName(name) : fmOpenTrig->SelectByName(name);
+        if (!found) {
+            ShowMessage(QStringLiteral("%1 not found.").arg(name));
+            return;
+        }
+        editor->setUpdatesEnabled(false);
+        if (isProc)
+            LoadProcedure();
+        else
+            LoadTrigger();
+        QTextCursor c = editor->textCursor();
+        c.setPosition(qMin(caret, editor->document()->characterCount() - 1));
+        editor->setTextCursor(c);
+        if (isProc)
+            UpdateProcLinePos();
+        else
+            UpdateTrigLinePos();
+        editor->verticalScrollBar()->setValue(caretLine - 1);
+        editor->setUpdatesEnabled(true);
+    } catch (const engine::Error &e) {
+        editor->setUpdatesEnabled(true);
+        ShowMessage(e.message());
+    }
+}
+
+bool TfmBrowser::SaveSourceDebug(bool reload, const QString &kind)
+{
+    const bool isProc = kind == QLatin1String("SP");
+    TMyRichEdit *editor = isProc ? REProc : RETrig;
+    const QString object = (isProc ? LProcName : LTrigName)->text();
+    const int caret = editor->textCursor().position();
+    const int caretLine = editor->textCursor().blockNumber() + 1;
+    const bool wasModified = editor->document()->isModified();
+    WatchedCount = 0;
+    WatchedVariables.clear();
+    BreakPointsUsed = TracePointsUsed = ProgressPointsUsed = false;
+
+    // Transaction 1: the points of this text, pending until the command
+    // settles them, are committed before the compile.
+    instrument::Instrumenter ins(instrument::Mode::Debug, object, isProc ? QStringLiteral("SP") : QStringLiteral("TR"),
+                                 (isProc ? ProcEditorState : TrigEditorState) != 0);
+    try {
+        DM->DataBase2.close();
+        ConnectDebugDB();
+        DM->Database.startTransaction();
+        DM->QSave.close();
+        DebugSaveMode = true;
+        for (const QString &line : editorLines(editor))
+            ins.InstrumentLine(line);
+        for (const QString &insert : ins.pointInserts())
+            DM->Q6Exec(insert);
+        DM->Database.commit();
+    } catch (const engine::Error &e) {
+        rollbackQuietly(DM->Database);
+        DebugSaveMode = false;
+        ShowMessage(QStringLiteral("Uncheck \"Save with debug info\" and retry to save.\r\n") + e.message());
+        DefaultCursor();
+        return false;
+    }
+    DebugSaveMode = false;
+    BreakPointsUsed = ins.breakPointsUsed();
+    TracePointsUsed = ins.tracePointsUsed();
+    ProgressPointsUsed = ins.progressPointsUsed();
+    WatchedVariables = ins.watchedVariables();
+    WatchedCount = ins.watchedCount();
+
+    if (BreakPointsUsed || TracePointsUsed || ProgressPointsUsed) {
+        Repository repo = repository();
+        bool tables = false;
+        try {
+            tables = repo.debugTablesExist() || repo.createDebugTables();
+        } catch (const engine::Error &e) {
+            ShowMessage(QStringLiteral("Can't create external tables!\r\n") + e.message());
+        }
+        if (!tables) {
+            DefaultCursor();
+            return false;
+        }
+        if (!ResetPointCounters(object)) {
+            ShowMessage(QStringLiteral("Can't insert into META$GENS."));
+            DefaultCursor();
+            return false;
+        }
+    }
+    // Break points without watched variables never wait: the run treats
+    // the object as having none.
+    if (WatchedCount == 0)
+        BreakPointsUsed = false;
+
+    try {
+        DM->Database.startTransaction();
+        DM->QSave.setSql(ins.lines());
+        editor->document()->setModified(false);
+        DM->QSave.execSql();
+        DM->Database.commit();
+    } catch (const engine::Error &) {
+        rollbackQuietly(DM->Database);
+        editor->document()->setModified(wasModified);
+        ShowMessage(QStringLiteral("Uncheck \"Save with debug info\" and retry to save."));
+        DefaultCursor();
+        return false;
+    }
+
+    if (reload)
+        reloadAfterSave(isProc, ProcEditorState != 0, caret, caretLine);
+    if (isProc)
+        SetProcEditorSaved();
+    WatchedVariables.clear();
+    return true;
+}
+
+bool TfmBrowser::ResetPointCounters(const QString &object)
+{
+    const QString u = connectparams::quoted(LoginUser);
+    const QString o = connectparams::quoted(object);
+    try {
+        DM->Database.startTransaction();
+        DM->Q6Exec(QStringLiteral("delete from meta$Gens where UserName = \"%1\" and ProcName = \"%2\"").arg(u, o));
+        if (BreakPointsUsed)
+            DM->Q6Exec(QStringLiteral("insert into meta$gens values (\"%1\", \"%2\", \"BPNUM\", 0)").arg(u, o));
+        if (TracePointsUsed)
+            DM->Q6Exec(QStringLiteral("insert into meta$gens values (\"%1\", \"%2\", \"TPNUM\", 0)").arg(u, o));
+        DM->Database.commit();
+        return true;
+    } catch (const engine::Error &) {
+        rollbackQuietly(DM->Database);
+        return false;
+    }
 }
 
 namespace {
@@ -693,6 +819,8 @@ bool clearCounters(TfmBrowser &b, const QString &name)
     }
 }
 
+// Two-phase point bookkeeping: a successful save makes its pending points
+// current, a failed one drops them and keeps the previous version's.
 void settlePoints(TfmBrowser &b, const QString &name, bool ok)
 {
     const QString n = connectparams::quoted(name);
@@ -711,6 +839,18 @@ void settlePoints(TfmBrowser &b, const QString &name, bool ok)
     }
 }
 
+// With debug info, an object not yet in the database is first saved plain
+// so that it exists and its editor holds the stored form.
+bool saveSource(TfmBrowser &b, const QString &kind, quint8 editorState)
+{
+    if (!b.CBWithDebug->isChecked())
+        return b.SaveSourcePlain(true, kind);
+    bool ok = true;
+    if (editorState == 0)
+        ok = b.SaveSourcePlain(true, kind);
+    return ok && b.SaveSourceDebug(true, kind);
+}
+
 } // namespace
 
 void TfmBrowser::SBSaveProcClick()
@@ -723,7 +863,7 @@ void TfmBrowser::SBSaveProcClick()
         DefaultCursor();
         return;
     }
-    const bool ok = SaveSourcePlain(true, QStringLiteral("SP"));
+    const bool ok = saveSource(*this, QStringLiteral("SP"), ProcEditorState);
     if (MetaPresent)
         settlePoints(*this, LProcName->text(), ok);
     if (ok)
@@ -743,7 +883,7 @@ void TfmBrowser::SBSaveTrigClick()
         DefaultCursor();
         return;
     }
-    const bool ok = SaveSourcePlain(true, QStringLiteral("TR"));
+    const bool ok = saveSource(*this, QStringLiteral("TR"), TrigEditorState);
     if (MetaPresent)
         settlePoints(*this, LTrigName->text(), ok);
     if (ok) {
@@ -754,6 +894,56 @@ void TfmBrowser::SBSaveTrigClick()
     }
     DefaultCursor();
 }
+
+// --- point markers
+
+void TfmBrowser::buildPointMenus()
+{
+    struct Item {
+        QMenu *menu;
+        const char *name;
+        const char *text;
+        void (TfmBrowser::*slot)();
+    };
+    const Item items[] = {
+        {PMSP, "Setbreakpoint1", "Set break point", &TfmBrowser::Setbreakpoint1Click},
+        {PMSP, "Settracepoint1", "Set trace point", &TfmBrowser::Settracepoint1Click},
+        {PMSP, "Setprogresspoint1", "Set progress point", &TfmBrowser::Setprogresspoint1Click},
+        {PMTrig, "Setbreakpoint2", "Set break point", &TfmBrowser::Setbreakpoint2Click},
+        {PMTrig, "Settracepoint2", "Set trace point", &TfmBrowser::Settracepoint2Click},
+        {PMTrig, "Setprogresspoint2", "Set progress point", &TfmBrowser::Setprogresspoint2Click},
+    };
+    for (const Item &i : items) {
+        QAction *a = i.menu->addAction(QString::fromLatin1(i.text));
+        a->setObjectName(QString::fromLatin1(i.name));
+        connect(a, &QAction::triggered, this, i.slot);
+    }
+    for (auto [editor, menu] : {std::pair{REProc, PMSP}, std::pair{RETrig, PMTrig}}) {
+        editor->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(editor, &QWidget::customContextMenuRequested, this,
+                [editor = editor, menu = menu](const QPoint &at) { menu->popup(editor->mapToGlobal(at)); });
+    }
+}
+
+namespace {
+
+// The marker goes on a line of its own before the caret's line, in
+// column 1 where the instrumenter looks for it.
+void insertMarker(TMyRichEdit *editor, const QString &marker)
+{
+    QTextCursor c(editor->textCursor().block());
+    c.movePosition(QTextCursor::StartOfBlock);
+    c.insertText(marker + QLatin1Char('\n'));
+}
+
+} // namespace
+
+void TfmBrowser::Setbreakpoint1Click() { insertMarker(REProc, QStringLiteral("/*@BP1*/")); }
+void TfmBrowser::Settracepoint1Click() { insertMarker(REProc, QStringLiteral("/*#TP1*/")); }
+void TfmBrowser::Setprogresspoint1Click() { insertMarker(REProc, QStringLiteral("/*$1*/")); }
+void TfmBrowser::Setbreakpoint2Click() { insertMarker(RETrig, QStringLiteral("/*@BP1*/")); }
+void TfmBrowser::Settracepoint2Click() { insertMarker(RETrig, QStringLiteral("/*#TP1*/")); }
+void TfmBrowser::Setprogresspoint2Click() { insertMarker(RETrig, QStringLiteral("/*$1*/")); }
 
 // --- files
 
