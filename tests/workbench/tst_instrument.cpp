@@ -188,6 +188,9 @@ private slots:
     void traceHitVisibleWhileRunning();
     void breakAnsweredFromOtherConnection();
     void breakAnsweredFromOtherProcess();
+#ifdef DUNMOOR_WITH_SERVER
+    void breakAnsweredThroughLoopbackServer();
+#endif
     void storedSourceLoadsBackAsTyped();
     void triggerTraceRecordsEachRow();
 };
@@ -601,6 +604,38 @@ void TestInstrument::breakAnsweredFromOtherProcess()
     QVERIFY2(out.contains(QRegularExpression("R\\s+17\\b")), qPrintable(out + run.readAllStandardError()));
     QVERIFY2(out.contains(QRegularExpression("S\\s+e:f")), qPrintable(out));
 }
+
+#ifdef DUNMOOR_WITH_SERVER
+void TestInstrument::breakAnsweredThroughLoopbackServer()
+{
+    // The procedure runs in the server process; this process polls and
+    // answers through the embedded engine on the same file.
+    DebugDb d("DBGP");
+    d.compile(InstrumentText(procedureText("/*@BP1*/"), Mode::Debug, "DBGP", "SP", false));
+    int r = 0;
+    QString s, error;
+    std::thread worker([&] {
+        try {
+            auto conn = d.t.connectServer("SYSDBA", testsupport::serverPassword(), "DB2");
+            conn->startTransaction();
+            engine::Statement run(conn.get());
+            run.setSql(QStringLiteral("select R, S from DBGP(5)"));
+            run.open();
+            r = run.rows().value(0, 0).toInt();
+            s = run.rows().text(0, 1);
+            conn->commit();
+        } catch (const std::exception &e) {
+            error = QString::fromUtf8(e.what());
+        }
+    });
+    const int code = answerBreak(*d.db, "23", "g:h");
+    worker.join();
+    QVERIFY2(code != 0, "the break hit never became visible");
+    QCOMPARE(error, QString());
+    QCOMPARE(r, 23);
+    QCOMPARE(s.trimmed(), QStringLiteral("g:h"));
+}
+#endif
 
 void TestInstrument::storedSourceLoadsBackAsTyped()
 {
