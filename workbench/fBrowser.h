@@ -270,6 +270,8 @@ private:
     QTableWidget *makeParamGrid(QWidget *parent, const QString &name);
     void connectEditorPages();
     void enableButtons(const char *const *names, int count, bool enabled);
+    void dropEditedObject(const QString &kind, const QString &name, TMyRichEdit *editor,
+                          const char *const *dropped, int droppedCount);
     bool askModified(TMyRichEdit *editor, const QString &question);
     void goToLine(TMyRichEdit *editor, QLineEdit *edit, bool isProc);
     void loadFileInto(TMyRichEdit *editor);

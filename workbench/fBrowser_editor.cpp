@@ -1037,7 +1037,10 @@ void TfmBrowser::SBTrPasteClick() { RETrig->paste(); }
 
 // --- drop
 
-void TfmBrowser::SBDebDropProcClick()
+// DROP PROCEDURE and DROP TRIGGER remove the object's dependency rows
+// themselves; the system table refuses a delete of its own.
+void TfmBrowser::dropEditedObject(const QString &kind, const QString &name, TMyRichEdit *editor,
+                                  const char *const *dropped, int droppedCount)
 {
     if (platform::Prompter::instance().confirm(QStringLiteral("Confirmation"), QStringLiteral("Drop now?"))
         != Answer::Yes)
@@ -1045,13 +1048,11 @@ void TfmBrowser::SBDebDropProcClick()
     SetBusy();
     try {
         DM->Database.startTransaction();
-        // DROP PROCEDURE removes the procedure's dependency rows itself; the
-        // system table refuses a delete of its own.
-        DM->Q6Exec(QStringLiteral("drop procedure ") + LProcName->text());
+        DM->Q6Exec(QStringLiteral("drop %1 ").arg(kind) + name);
         DM->Database.commit();
-        REProc->clear();
-        REProc->document()->setModified(false);
-        enableButtons(kProcDropped, count(kProcDropped), false);
+        editor->clear();
+        editor->document()->setModified(false);
+        enableButtons(dropped, droppedCount, false);
         SetReady();
     } catch (const engine::Error &e) {
         rollbackQuietly(DM->Database);
@@ -1061,26 +1062,14 @@ void TfmBrowser::SBDebDropProcClick()
     DefaultCursor();
 }
 
+void TfmBrowser::SBDebDropProcClick()
+{
+    dropEditedObject(QStringLiteral("procedure"), LProcName->text(), REProc, kProcDropped, count(kProcDropped));
+}
+
 void TfmBrowser::SBDebDropTriggerClick()
 {
-    if (platform::Prompter::instance().confirm(QStringLiteral("Confirmation"), QStringLiteral("Drop now?"))
-        != Answer::Yes)
-        return;
-    SetBusy();
-    try {
-        DM->Database.startTransaction();
-        DM->Q6Exec(QStringLiteral("drop trigger ") + LTrigName->text());
-        DM->Database.commit();
-        RETrig->clear();
-        RETrig->document()->setModified(false);
-        enableButtons(kTrigDropped, count(kTrigDropped), false);
-        SetReady();
-    } catch (const engine::Error &e) {
-        rollbackQuietly(DM->Database);
-        SetError();
-        ShowMessage(e.message());
-    }
-    DefaultCursor();
+    dropEditedObject(QStringLiteral("trigger"), LTrigName->text(), RETrig, kTrigDropped, count(kTrigDropped));
 }
 
 // --- find and colour

@@ -547,17 +547,20 @@ void TestInstrument::traceHitVisibleWhileRunning()
     QCOMPARE(scalar(*other, "select max(TPNUM) from META$MTTP").toInt(), 2);
 }
 
-void TestInstrument::breakAnsweredFromOtherConnection()
+namespace {
+// Runs a debug-saved procedure with a break point on a connection of its own
+// thread while this thread answers the break through the test database's
+// embedded connection; checks the procedure ends with the answered values.
+void breakRoundTrip(const std::function<std::unique_ptr<engine::Database>(const TestDatabase &)> &connect,
+                    const QString &x, const QString &t)
 {
     DebugDb d("DBGP");
     d.compile(InstrumentText(procedureText("/*@BP1*/"), Mode::Debug, "DBGP", "SP", false));
-
-    // The procedure waits on its own connection and thread until answered.
     int r = 0;
     QString s, error;
     std::thread worker([&] {
         try {
-            auto conn = d.t.connect("SYSDBA", "DB2");
+            auto conn = connect(d.t);
             conn->startTransaction();
             engine::Statement run(conn.get());
             run.setSql(QStringLiteral("select R, S from DBGP(5)"));
@@ -569,12 +572,18 @@ void TestInstrument::breakAnsweredFromOtherConnection()
             error = QString::fromUtf8(e.what());
         }
     });
-    const int code = answerBreak(*d.db, "41", "c:d");
+    const int code = answerBreak(*d.db, x, t);
     worker.join();
     QVERIFY2(code != 0, "the break hit never became visible");
     QCOMPARE(error, QString());
-    QCOMPARE(r, 41);
-    QCOMPARE(s.trimmed(), QStringLiteral("c:d"));
+    QCOMPARE(r, x.toInt());
+    QCOMPARE(s.trimmed(), t);
+}
+} // namespace
+
+void TestInstrument::breakAnsweredFromOtherConnection()
+{
+    breakRoundTrip([](const TestDatabase &t) { return t.connect("SYSDBA", "DB2"); }, "41", "c:d");
 }
 
 void TestInstrument::breakAnsweredFromOtherProcess()
@@ -608,32 +617,10 @@ void TestInstrument::breakAnsweredFromOtherProcess()
 #ifdef DUNMOOR_WITH_SERVER
 void TestInstrument::breakAnsweredThroughLoopbackServer()
 {
-    // The procedure runs in the server process; this process polls and
-    // answers through the embedded engine on the same file.
-    DebugDb d("DBGP");
-    d.compile(InstrumentText(procedureText("/*@BP1*/"), Mode::Debug, "DBGP", "SP", false));
-    int r = 0;
-    QString s, error;
-    std::thread worker([&] {
-        try {
-            auto conn = d.t.connectServer("SYSDBA", testsupport::serverPassword(), "DB2");
-            conn->startTransaction();
-            engine::Statement run(conn.get());
-            run.setSql(QStringLiteral("select R, S from DBGP(5)"));
-            run.open();
-            r = run.rows().value(0, 0).toInt();
-            s = run.rows().text(0, 1);
-            conn->commit();
-        } catch (const std::exception &e) {
-            error = QString::fromUtf8(e.what());
-        }
-    });
-    const int code = answerBreak(*d.db, "23", "g:h");
-    worker.join();
-    QVERIFY2(code != 0, "the break hit never became visible");
-    QCOMPARE(error, QString());
-    QCOMPARE(r, 23);
-    QCOMPARE(s.trimmed(), QStringLiteral("g:h"));
+    // The procedure runs in the server process; this process answers through
+    // the embedded engine on the same file.
+    breakRoundTrip([](const TestDatabase &t) { return t.connectServer("SYSDBA", testsupport::serverPassword(), "DB2"); },
+                   "23", "g:h");
 }
 #endif
 
