@@ -394,8 +394,10 @@ QWidget *TfmBrowser::buildDebuggerPage()
     CBWithDebug = new QCheckBox(QStringLiteral("Save with debug info"), ts);
     CBWithDebug->setObjectName(QStringLiteral("CBWithDebug"));
     bottom->addWidget(CBWithDebug);
+    buildSpyPages(ts, bottom);
     bottom->addStretch();
     outer->addLayout(bottom);
+    buildRunWidgets();
     for (QWidget *w : std::initializer_list<QWidget *>{SBDebugMode, SBSpyMode, SBNewSession, CBWithDebug})
         w->setEnabled(false);
 

@@ -3,16 +3,19 @@
 #include <QHash>
 #include <QMainWindow>
 #include <QStringList>
+#include <QTime>
 
 class QAbstractButton;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QTableWidget;
+class QTableView;
 class QMenu;
 class QPlainTextEdit;
 class QProgressBar;
 class QTabWidget;
+class QHBoxLayout;
 class QTimer;
 class QToolButton;
 class QWidget;
@@ -135,6 +138,51 @@ public:
     QToolButton *SBDebugMode, *SBSpyMode, *SBNewSession;
     QCheckBox *CBWithDebug, *CBVerboseCol;
 
+    // The login user as the server records it (what USER gives inside the
+    // instrumented code): the protocol rows, sessions and pass counters are
+    // keyed by it, so a user name typed in another case still meets them.
+    QString ProtocolUser;
+
+    // --- debug run (fBrowser_run.cpp)
+    bool WorkerRunning = false;
+    bool RunSucceeded = false;
+    QString RunError;
+    QTime RunStartTime;
+    QLabel *LTime = nullptr;
+    QTableView *DBGSetOfRec = nullptr;
+    void RunProcedure(bool execute);
+    bool StartNewSession();
+    void BeginWorker();
+    void WaitWorker();
+    void RunExecThread();
+    void RunSelectThread();
+    void WorkerDone();
+    void DisableProcButtons();
+    void EnableProcButtons();
+    // --- end of debug run
+
+    // --- spy mode, watches, dumps, point list (fBrowser_spy.cpp)
+    int HitsSeen = 0;
+    int HitsProcessed = 0;
+    int CurrentHitCode = 0;
+    int WatchRowCount = 0;
+    int PointFilter = 0;
+    bool PointsByObject = true;
+    QTableWidget *SGWatch = nullptr, *SGGens = nullptr;
+    QLabel *LProcTrigName = nullptr, *LBPID = nullptr, *LBPNum = nullptr, *LBPCheck = nullptr;
+    QLabel *Image1 = nullptr, *Image2 = nullptr, *Image11 = nullptr, *Image22 = nullptr;
+    QToolButton *SBContinue = nullptr;
+    QCheckBox *CBMin = nullptr;
+    QLineEdit *EditTPTry = nullptr, *EditBPTry = nullptr;
+    bool CheckNewBreak();
+    void ProcessBP();
+    void ShowPointInSource(const QString &object, const QString &text, bool editable, const QString &kind);
+    void RefreshProgressPoints();
+    // Puts the session number into both dumps' try fields and closes both.
+    void ResetDumps();
+    bool spyMode() const { return m_spyMode; }
+    // --- end of spy mode
+
     // A command button of a page by its name (the pages' own buttons).
     QAbstractButton *button(const QString &name) const;
 
@@ -211,6 +259,33 @@ public slots:
     void SBSaveTrigClick();
     void SBExecSQLClick();
 
+    // debug run
+    void TimerExecTimer();
+
+    // spy mode, watches, dumps, point list
+    void TimerBPTimer();
+    void TimerGenTimer();
+    void SBContinueClick();
+    void CBMinClick();
+    void SBGoToSourceClick();
+    void RGTimerClick(int index);
+    void SBGenstozeroClick();
+    void SBShowDumpClick();
+    void SBShowBPDumpClick();
+    void SBCloseTPDumpClick();
+    void SBCloseBPDumpClick();
+    void SBExportTPDumpClick();
+    void SBExportBPDumpClick();
+    void SBShowAllPointsClick();
+    void SBShowBPClick();
+    void SBShowTPClick();
+    void SBShowPPClick();
+    void SBSortedByProcClick();
+    void SBSortedByPointClick();
+    void SBViewSourceClick();
+    void SBDropPointClick();
+    void SBDropAllPointsClick();
+
     void SBSyntaxOnClick();
     void SBSyntaxOnTrigClick();
     void SBOpenFromFileClick();
@@ -256,6 +331,9 @@ private:
     QWidget *buildBrowserPage();
     QWidget *buildDebuggerPage();
     QWidget *buildSqlPage();
+    // The debugger pages of the run and of spy mode (their own files).
+    void buildRunWidgets();
+    void buildSpyPages(QWidget *debuggerPage, QHBoxLayout *bottomPanel);
     QToolButton *makeButton(QWidget *parent, const QString &name, const QString &hint, const QString &icon = {});
     void showWorkArea(QWidget *page, QToolButton *pageButton);
     void showBrowserPage(int index);

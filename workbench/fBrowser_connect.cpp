@@ -160,6 +160,7 @@ void TfmBrowser::AfterConnect()
     // Nothing that fails in here may leave the window disabled: every step
     // that can fail reports and the rest goes on; anything unforeseen ends in
     // the error state with its text.
+    ProtocolUser = LoginUser;
     try {
         EnsureMetaStructures();
         DM->MetaPresent = MetaPresent;
@@ -210,7 +211,9 @@ void TfmBrowser::AfterConnect()
         if (MetaPresent) {
             try {
                 DM->Database.startTransaction();
-                const QString user = quoted(LoginUser);
+                DM->Q6Show(QStringLiteral("select current_user from rdb$database"));
+                ProtocolUser = DM->Q6.valueAt(0, 0).toString().trimmed();
+                const QString user = quoted(ProtocolUser);
                 DM->Q6Show(QStringLiteral("select count(*) from meta$session where UserName = \"%1\"").arg(user));
                 if (DM->Q6.valueAt(0, 0).toInt() == 0)
                     DM->Q6Exec(QStringLiteral("insert into meta$session values (\"%1\", 0)").arg(user));
@@ -288,10 +291,6 @@ void TfmBrowser::EnableBrowserButtons()
     button(QStringLiteral("SBSetGenValue"))->setEnabled(DM->QGenerator.isActive() && !DM->QGenerator.isEmpty());
 }
 
-// Entry points of the parts that join the window later: each does nothing
-// until its part is built.
-
-void TfmBrowser::RefreshPointList() {}
 void TfmBrowser::OpenHistory()
 {
     // Reopened with its grids frozen and left on the newest statement.
@@ -313,22 +312,5 @@ void TfmBrowser::RememberCatalogueNames()
 void TfmBrowser::PCBrowserChange() {}
 void TfmBrowser::SBGoLorvaneClick() { launcher::GoLorvane(*this); }
 
-void TfmBrowser::SBSpyModeClick()
-{
-    m_spyMode = true;
-    SBSpyMode->setChecked(true);
-    emit commandRun(QStringLiteral("SBSpyModeClick"));
-}
-
-void TfmBrowser::SBDebugModeClick()
-{
-    m_spyMode = false;
-    SBDebugMode->setChecked(true);
-    emit commandRun(QStringLiteral("SBDebugModeClick"));
-}
-
-void TfmBrowser::SBNewSessionClick() { emit commandRun(QStringLiteral("SBNewSessionClick")); }
 void TfmBrowser::SBsqlSyntaxOffClick() { emit commandRun(QStringLiteral("SBsqlSyntaxOffClick")); }
-void TfmBrowser::SBdebExecSQLClick() { emit commandRun(QStringLiteral("SBdebExecSQLClick")); }
-void TfmBrowser::SBdebShowSetClick() { emit commandRun(QStringLiteral("SBdebShowSetClick")); }
 void TfmBrowser::SBExecSQLClick() { emit commandRun(QStringLiteral("SBExecSQLClick")); }

@@ -783,7 +783,7 @@ bool TfmBrowser::SaveSourceDebug(bool reload, const QString &kind)
 
 bool TfmBrowser::ResetPointCounters(const QString &object)
 {
-    const QString u = connectparams::quoted(LoginUser);
+    const QString u = connectparams::quoted(ProtocolUser);
     const QString o = connectparams::quoted(object);
     try {
         DM->Database.startTransaction();

@@ -1,0 +1,11 @@
+#include "WorkbenchFixture.h"
+#include "support/GuiTestMain.h"
+
+class Test_tst_spy : public QObject {
+    Q_OBJECT
+private slots:
+    void placeholder() {}
+};
+
+DUNMOOR_GUI_TEST_MAIN(Test_tst_spy)
+#include "tst_spy.moc"
