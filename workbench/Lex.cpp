@@ -4,6 +4,10 @@
 #include <array>
 #include <cstdint>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 // The keywords, lower case, sorted by their ASCII codes (so "_" sorts before
@@ -208,6 +212,14 @@ constexpr KeywordTable makeKeywordTable()
 constexpr KeywordTable kKeywordTable = makeKeywordTable();
 static_assert(kKeywordTable.collisionFree, "the hash multiplier must give every keyword a slot of its own");
 
+#if defined(__SSE2__)
+// 16 bytes of 0xFF then 16 of zero: 16 bytes read from kKeepFirst + 16 - n
+// keep the first n bytes of a vector.
+alignas(16) constexpr unsigned char kKeepFirst[32] = {
+    0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+};
+#endif
+
 inline bool isKeywordKey(const Key &key)
 {
     const Key &k = kKeywordTable.keys[kKeywordTable.slotIndex[slotOf(key)]];
@@ -288,30 +300,33 @@ Q_ALWAYS_INLINE int TLex::skipSeparators(int i) const
 
 Q_ALWAYS_INLINE int TLex::scanIdentifier(int i)
 {
-    // The word's key is packed on the way (its characters are ASCII, so
-    // each fits its byte); characters past the sixteenth are not packed, and
-    // such a word is no keyword anyway.
     const char16_t *d = m_data;
-    Key key;
-    key.lo = keyByte(d[i]);
     int j = i + 1;
     char16_t n;
-    for (;; ++j) {
-        n = d[j];
-        if (!(classOf(n) & IdentTail))
-            break;
-        const int k = j - i;
-        const std::uint64_t b = keyByte(n);
-        if (k < 8)
-            key.lo |= b << (8 * k);
-        else if (k < 16)
-            key.hi |= b << (8 * (k - 8));
-    }
+    while (classOf(n = d[j]) & IdentTail)
+        ++j;
     const int length = j - i;
     setToken(i, length);
     setCurrent(j, n);
     if (length < 2 || length > kLongestKeyword)
         return Identifier;
+    Key key;
+#if defined(__SSE2__)
+    // The key of a word with sixteen characters of text from its start is
+    // packed in one step; the read stays inside the text.
+    if (Q_LIKELY(i + 16 <= TextLength)) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i *>(d + i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i *>(d + i + 8));
+        const __m128i keep = _mm_loadu_si128(reinterpret_cast<const __m128i *>(kKeepFirst + 16 - length));
+        const __m128i bytes = _mm_and_si128(_mm_or_si128(_mm_packus_epi16(a, b), _mm_set1_epi8(0x20)), keep);
+        key.lo = std::uint64_t(_mm_cvtsi128_si64(bytes));
+        key.hi = std::uint64_t(_mm_cvtsi128_si64(_mm_unpackhi_epi64(bytes, bytes)));
+        return isKeywordKey(key) ? Keyword : Identifier;
+    }
+#endif
+    // The word's characters are ASCII, so each fits its byte of the key.
+    for (int k = 0; k < length; ++k)
+        packByte(key, k, keyByte(d[i + k]));
     return isKeywordKey(key) ? Keyword : Identifier;
 }
 

@@ -174,6 +174,15 @@ void TestLexer::keywordTable()
             QCOMPARE(lex.NextToken(), int(TLex::Keyword));
             QCOMPARE(lex.TokenText().toString(), written);
         }
+        // Inside a longer text a word's key is read sixteen characters at a
+        // time: what follows the word must not leak into it.
+        for (const QString &tail : {QStringLiteral(" and then some more text"), QStringLiteral("\u00e9\u0100 and more text here"),
+                                    QStringLiteral("x and then some more text"), QStringLiteral("_1 and then some more text")}) {
+            TLex lex(word.toUpper() + tail);
+            const bool longer = tail.at(0) == QLatin1Char('x') || tail.at(0) == QLatin1Char('_');
+            QCOMPARE(lex.NextToken(), int(longer ? TLex::Identifier : TLex::Keyword));
+            QCOMPARE(lex.TokenText().size(), word.size() + (longer ? tail.indexOf(QLatin1Char(' ')) : 0));
+        }
         // One letter more is never a keyword; one letter less only when it
         // is itself in the table.
         QVERIFY2(!TLex::IsKeyword(word + QLatin1Char('x')), qPrintable(word));
