@@ -46,6 +46,13 @@ QStringList Query::masterLinkFields() const
 
 RowSetPtr Query::fetchRows()
 {
+    if (m_adopted) {
+        RowSetPtr rows = std::move(m_adopted);
+        m_adopted.reset();
+        m_updateTable.clear();
+        m_primaryKey.clear();
+        return rows;
+    }
     if (masterSource()) {
         const bool hasRow = masterHasRow();
         for (const QString &p : m_statement.paramNames()) {

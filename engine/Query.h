@@ -53,6 +53,12 @@ public:
 
     Statement &statement() { return m_statement; }
 
+    // Rows fetched elsewhere (for example by a worker thread on a connection
+    // of its own) are shown by the next open() instead of running the text;
+    // later opens run the text again. The rows are immutable, so handing
+    // them across threads is safe.
+    void adoptRows(RowSetPtr rows) { m_adopted = std::move(rows); }
+
 protected:
     RowSetPtr fetchRows() override;
     void releaseRows() override;
@@ -73,6 +79,7 @@ private:
     QString m_updateTable;
     QString m_notLiveReason;
     QStringList m_primaryKey;
+    RowSetPtr m_adopted;
 };
 
 } // namespace engine

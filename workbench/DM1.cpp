@@ -276,13 +276,30 @@ void TDM::setupRepository()
     QTPValues.setMasterSource(&QTPDump);
     QBPValues.setSql(QStringLiteral("select VarName, VarValue from meta$mtbpv where mtcode = :Code"));
     for (engine::Query *q : {&QBPV2, &QTPValues, &QBPValues}) {
-        q->setDisplayLabel(QStringLiteral("VARNAME"), q == &QTPValues ? QStringLiteral("Variable name") : QStringLiteral("Variable Name"));
+        q->setDisplayLabel(QStringLiteral("VARNAME"), QStringLiteral("Variable Name"));
         q->setDisplayLabel(QStringLiteral("VARVALUE"), QStringLiteral("Variable Value"));
     }
+    // The dumps show the object, the point and its pass; the keys stay hidden.
+    for (engine::Query *q : {&QTPDump, &QBPDump}) {
+        for (const char *f : {"CODE", "USERNAME", "SESSIONNUM"})
+            q->setFieldVisible(QLatin1String(f), false);
+        q->setDisplayLabel(QStringLiteral("PROCNAME"), QStringLiteral("Proc/Trig Name"));
+    }
+    QTPDump.setDisplayLabel(QStringLiteral("TPID"), QStringLiteral("Trace Point ID"));
+    QTPDump.setDisplayLabel(QStringLiteral("TPNUM"), QStringLiteral("Pass #"));
+    QBPDump.setDisplayLabel(QStringLiteral("BPID"), QStringLiteral("Break Point ID"));
+    QBPDump.setDisplayLabel(QStringLiteral("BPNUM"), QStringLiteral("Stop #"));
     QMT1LBP.setSql(QStringLiteral("select count(*) from meta$mtbp where UserName = :UserName and SessionNum = :SessionNum"));
     QReadMTBP.setSql(QStringLiteral("select * from meta$mtbp where Code = (select Max(Code) from meta$mtbp where UserName = :UserName and SessionNum = :SessionNum)"));
     Qwrite.setSql(QStringLiteral("insert into meta$mtbpa values (gen_id(meta$CodeGen, 1), :MTCode, :VarName, :VarValue)"));
     QPointList.setSql(QStringLiteral("select distinct * from meta$points where P = 0 order by ProcName, PID"));
+    for (const char *f : {"CODE", "SP_T", "P"})
+        QPointList.setFieldVisible(QLatin1String(f), false);
+    QPointList.setDisplayLabel(QStringLiteral("PROCNAME"), QStringLiteral("Procedure/Trigger Name"));
+    QPointList.setDisplayLabel(QStringLiteral("PID"), QStringLiteral("BP/TP/PP ID"));
+    QPointList.setDisplayWidth(QStringLiteral("PID"), 50);
+    QPointList.setDisplayLabel(QStringLiteral("PTYPE"), QStringLiteral("TYPE"));
+    QPointList.setDisplayWidth(QStringLiteral("PTYPE"), 2);
     SPMetaDep.setStoredProcName(QStringLiteral("META$RENEW"));
     THistory.setTableName(QStringLiteral("meta$History"));
     THistory.setIndexFieldNames(QStringLiteral("DT"));

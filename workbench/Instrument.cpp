@@ -107,6 +107,18 @@ QString ExtractVariableDecl(const QString &line)
     return line.mid(start, end - start).trimmed();
 }
 
+bool IsTextType(const QString &type)
+{
+    const QString t = type.trimmed().toUpper();
+    for (const char *prefix : {"CHAR", "VARCHAR", "CHARACTER", "NCHAR", "NATIONAL", "BLOB", "VARYING"}) {
+        const QLatin1String p(prefix);
+        if (t.startsWith(p) && (t.size() == p.size() || !(t.at(p.size()).isLetterOrNumber() || t.at(p.size()) == QLatin1Char('_')
+                                                         || t.at(p.size()) == QLatin1Char('$'))))
+            return true;
+    }
+    return false;
+}
+
 QString FirstWord(const QString &text)
 {
     // Any white space ends the name: a tab between name and type is common.
@@ -195,7 +207,8 @@ QStringList recordHit(const QString &header, const QString &counter, const QStri
 
 } // namespace
 
-QStringList BreakBlock(const QString &id, const QString &object, const QStringList &watched)
+QStringList BreakBlock(const QString &id, const QString &object, const QStringList &watched,
+                       const QStringList &emptyIsNull)
 {
     QStringList b = recordHit(QStringLiteral("/* META BP@") + id + QStringLiteral("*/"), QStringLiteral("BPNUM"),
                               QStringLiteral("META$MTBP"), QStringLiteral("META$MTBPV"), id, object, watched);
@@ -203,7 +216,9 @@ QStringList BreakBlock(const QString &id, const QString &object, const QStringLi
     b << QStringLiteral("while (meta$num < ") + QString::number(watched.size()) + QStringLiteral(") do");
     b << QStringLiteral("  select count(*) from meta$mtbpa where MTCode = ::meta$dummy into ::meta$num;");
     for (const QString &v : watched)
-        b << QStringLiteral("select VarValue from META$MTBPA where MTCode = ::meta$dummy and VarName = ") + quoted(v)
+        b << QStringLiteral("select ")
+                + (emptyIsNull.contains(v) ? QStringLiteral("nullif(VarValue, \"\")") : QStringLiteral("VarValue"))
+                + QStringLiteral(" from META$MTBPA where MTCode = ::meta$dummy and VarName = ") + quoted(v)
                 + QStringLiteral(" into ::") + v + QLatin1Char(';');
     b << QStringLiteral("/* END META */");
     return b;
@@ -270,9 +285,13 @@ void Instrumenter::InstrumentLine(const QString &editorLine)
     }
     if (HasDeclare(line) && !strip) {
         // A name that comes out empty could only make the blocks invalid.
-        const QString name = FirstWord(ExtractVariableDecl(line));
-        if (!name.isEmpty())
+        const QString decl = ExtractVariableDecl(line);
+        const QString name = FirstWord(decl);
+        if (!name.isEmpty()) {
             m_watched << name;
+            if (!IsTextType(decl.mid(name.size())))
+                m_emptyIsNull << name;
+        }
     }
     struct Kind {
         bool (*test)(const QString &);
@@ -292,7 +311,7 @@ void Instrumenter::InstrumentLine(const QString &editorLine)
         const Point p{ExtractPointId(line, k.marker), QLatin1String(k.type)};
         m_points << p;
         if (p.type == QLatin1String("BP"))
-            appendBlock(BreakBlock(p.id, m_object, m_watched));
+            appendBlock(BreakBlock(p.id, m_object, m_watched, m_emptyIsNull));
         else if (p.type == QLatin1String("TP"))
             appendBlock(TraceBlock(p.id, m_object, m_watched));
         else

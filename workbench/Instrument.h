@@ -36,6 +36,9 @@ bool StartsWithAs(const QString &line);
 // The declaration after "VARIABLE" (or from the ninth character when there
 // is none, as in "DECLARE x INTEGER;") up to the next ";", trimmed.
 QString ExtractVariableDecl(const QString &line);
+// A declared type holds text (CHAR, VARCHAR, BLOB and their spellings); a
+// domain name or any other type does not.
+bool IsTextType(const QString &type);
 // The text before the first white space; empty when there is none.
 QString FirstWord(const QString &text);
 // The id after the first marker character up to the first "*/" (or the end
@@ -68,7 +71,12 @@ QString LeadLine();
 // The generated blocks, line by line, as the server's parameter parser
 // receives them. object is the procedure or trigger name.
 QStringList DeclarationBlock();
-QStringList BreakBlock(const QString &id, const QString &object, const QStringList &watched);
+// The debug tables are external files, which hold no NULL: a NULL value
+// arrives as blanks. The variables named in emptyIsNull (those of other than
+// text types) read an empty answer back as NULL; a text variable reads it as
+// the empty text.
+QStringList BreakBlock(const QString &id, const QString &object, const QStringList &watched,
+                       const QStringList &emptyIsNull = QStringList());
 QStringList TraceBlock(const QString &id, const QString &object, const QStringList &watched);
 QStringList ProgressBlock(const QString &id);
 
@@ -109,6 +117,7 @@ private:
     QStringList m_lines;
     QList<Point> m_points;
     QStringList m_watched;
+    QStringList m_emptyIsNull;
     bool m_bp = false;
     bool m_tp = false;
     bool m_pp = false;

@@ -655,6 +655,13 @@ bool TfmBrowser::FormKeyDown(QKeyEvent *e)
         platform::HelpService::instance().showContents(QStringLiteral("marrowbyhelp.hlp"), data);
         return true;
     }
+    // Esc offers to end a run that waits (a break nobody answers); the
+    // window is disabled meanwhile, so this comes before the enabled test.
+    if (e->key() == Qt::Key_Escape && e->modifiers() == Qt::NoModifier && WorkerRunning) {
+        e->accept();
+        EndRunningProcedure();
+        return true;
+    }
     const QString handler = framelogic::keyCommand(area, PagePCProcTrig->currentIndex(), e->key(), e->modifiers());
     if (handler.isEmpty() || !isEnabled())
         return false;
@@ -697,6 +704,14 @@ void TfmBrowser::Exit1Click()
 
 void TfmBrowser::closeEvent(QCloseEvent *e)
 {
+    // The worker may be blocked in a server call (a break nobody answers):
+    // the program must not end under it. The user may end the run instead,
+    // and close once it has ended.
+    if (WorkerRunning) {
+        EndRunningProcedure();
+        e->ignore();
+        return;
+    }
     if (platform::Prompter::instance().confirm(QStringLiteral("Confirmation"), QStringLiteral("Exit now?"))
         != platform::Prompter::Answer::Yes) {
         e->ignore();

@@ -159,6 +159,12 @@ public:
     void WorkerDone();
     void DisableProcButtons();
     void EnableProcButtons();
+    // The running worker (it frees itself); null between runs.
+    class TMyThread *Worker = nullptr;
+    // Asks whether to end the running procedure and, on Yes, cancels its
+    // statement on the debug connection: the run then ends in the error
+    // state. False when no run is going.
+    bool EndRunningProcedure();
     // --- end of debug run
 
     // --- spy mode, watches, dumps, point list (fBrowser_spy.cpp)
@@ -174,6 +180,14 @@ public:
     QToolButton *SBContinue = nullptr;
     QCheckBox *CBMin = nullptr;
     QLineEdit *EditTPTry = nullptr, *EditBPTry = nullptr;
+    QWidget *RGTimer = nullptr;
+    QTableView *DBGPointList = nullptr, *DBGTPDump = nullptr, *DBGTPValues = nullptr, *DBGBPDump = nullptr,
+               *DBGBPV2 = nullptr;
+    // A hit is shown and waits for Continue.
+    bool HitShown = false;
+    // A message raised by a timer is open: the next ticks neither check nor
+    // show another one on top of it.
+    bool TimerMessageOpen = false;
     bool CheckNewBreak();
     void ProcessBP();
     void ShowPointInSource(const QString &object, const QString &text, bool editable, const QString &kind);

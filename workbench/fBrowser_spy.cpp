@@ -2,29 +2,1050 @@
 // view, the dumps and the point list.
 #include "workbench/fBrowser.h"
 
-void TfmBrowser::buildSpyPages(QWidget *, QHBoxLayout *) {}
-void TfmBrowser::RefreshPointList() {}
-void TfmBrowser::SBSpyModeClick() { m_spyMode = true; }
-void TfmBrowser::SBDebugModeClick() { m_spyMode = false; }
-void TfmBrowser::TimerBPTimer() {}
-void TfmBrowser::TimerGenTimer() {}
-void TfmBrowser::SBContinueClick() {}
-void TfmBrowser::CBMinClick() {}
-void TfmBrowser::SBGoToSourceClick() {}
-void TfmBrowser::SBGenstozeroClick() {}
-void TfmBrowser::SBShowDumpClick() {}
-void TfmBrowser::SBShowBPDumpClick() {}
-void TfmBrowser::SBCloseTPDumpClick() {}
-void TfmBrowser::SBCloseBPDumpClick() {}
-void TfmBrowser::SBExportTPDumpClick() {}
-void TfmBrowser::SBExportBPDumpClick() {}
-void TfmBrowser::SBShowAllPointsClick() {}
-void TfmBrowser::SBShowBPClick() {}
-void TfmBrowser::SBShowTPClick() {}
-void TfmBrowser::SBShowPPClick() {}
-void TfmBrowser::SBSortedByProcClick() {}
-void TfmBrowser::SBSortedByPointClick() {}
-void TfmBrowser::SBViewSourceClick() {}
-void TfmBrowser::SBDropPointClick() {}
-void TfmBrowser::SBDropAllPointsClick() {}
-void TfmBrowser::RGTimerClick(int) {}
+#include "engine/Error.h"
+#include "engine/GridModel.h"
+#include "platform/Prompter.h"
+#include "workbench/DM1.h"
+#include "workbench/ConnectParams.h"
+#include "workbench/Export.h"
+#include "workbench/Foproc.h"
+#include "workbench/Foptrg.h"
+#include "workbench/Glyphs.h"
+#include "workbench/Repository.h"
+#include "workbench/SpyLogic.h"
+#include "workbench/mysimplere.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QSplitter>
+#include <QTableView>
+#include <QTableWidget>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString kStillRunning = QStringLiteral("The procedure is still running.");
+const QString kDumpHint = QStringLiteral("   Hint: It is recommended to close dump after overview.");
+// Where a watched variable's shown value is kept on its cell, so Continue
+// can tell a cell the user left alone from one he changed.
+constexpr int kShownRole = Qt::UserRole;
+constexpr int kShownNullRole = Qt::UserRole + 1;
+
+void rollbackQuietly(engine::Database &db)
+{
+    if (!db.inTransaction())
+        return;
+    try {
+        db.rollback();
+    } catch (const engine::Error &) {
+    }
+}
+
+void commitQuietly(engine::Database &db)
+{
+    if (!db.inTransaction())
+        return;
+    try {
+        db.commit();
+    } catch (const engine::Error &) {
+        rollbackQuietly(db);
+    }
+}
+
+void setCell(QTableWidget *grid, int row, int column, const QString &text, bool editable = false)
+{
+    auto *item = new QTableWidgetItem(text);
+    if (!editable)
+        item->setFlags(item->flags() & ~Qt::ItemIsEditable);
+    grid->setItem(row, column, item);
+}
+
+QString cellText(const QTableWidget *grid, int row, int column)
+{
+    const QTableWidgetItem *item = grid->item(row, column);
+    return item ? item->text() : QString();
+}
+
+// The watch grid without a hit: its three heading rows only.
+void clearWatchGrid(TfmBrowser &b)
+{
+    b.SGWatch->clearContents();
+    b.SGWatch->setRowCount(3);
+    setCell(b.SGWatch, 0, 0, QStringLiteral("Stop #"));
+    setCell(b.SGWatch, 1, 0, QStringLiteral("BP ID"));
+    setCell(b.SGWatch, 2, 0, QStringLiteral("Var name"));
+    setCell(b.SGWatch, 2, 1, QStringLiteral("Var value"));
+}
+
+void clearGensGrid(TfmBrowser &b)
+{
+    b.SGGens->clearContents();
+    setCell(b.SGGens, 0, 0, QStringLiteral("Point N"));
+    setCell(b.SGGens, 0, 1, QStringLiteral("Value"));
+}
+
+// A message raised from a timer tick. While one is open its event loop
+// keeps the timers firing; the ticks then skip their work (see the timer
+// handlers), so the boxes never pile up.
+void timerMessage(TfmBrowser &b, const QString &text)
+{
+    if (b.TimerMessageOpen)
+        return;
+    b.TimerMessageOpen = true;
+    b.ShowMessage(text);
+    b.TimerMessageOpen = false;
+}
+
+QTableView *dataGrid(QWidget *parent, const QString &name, engine::DataSet *ds)
+{
+    auto *view = new QTableView(parent);
+    view->setObjectName(name);
+    auto *model = new engine::GridModel(ds, view);
+    view->setModel(model);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setSelectionMode(QAbstractItemView::SingleSelection);
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->verticalHeader()->setDefaultSectionSize(18);
+    // The grid and the data set stand on the same row both ways, so a
+    // detail follows the row picked in its master's grid.
+    QObject::connect(model, &engine::GridModel::currentRowChanged, view, [view, model](int row) {
+        if (row >= 0 && view->currentIndex().row() != row)
+            view->setCurrentIndex(model->index(row, 0));
+    });
+    QObject::connect(view->selectionModel(), &QItemSelectionModel::currentRowChanged, view,
+                     [model](const QModelIndex &current) {
+                         if (current.isValid())
+                             model->setCurrentRow(current.row());
+                     });
+    return view;
+}
+
+QToolButton *textButton(QToolButton *b, const QString &caption)
+{
+    b->setText(caption);
+    b->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    return b;
+}
+
+QLabel *picture(QWidget *parent, const QString &name, const QString &glyph)
+{
+    auto *l = new QLabel(parent);
+    l->setObjectName(name);
+    l->setPixmap(glyphs::statusPicture(glyph).scaled(18, 18, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    return l;
+}
+
+void showChecking(QLabel *idle, QLabel *checking, bool on)
+{
+    idle->setVisible(!on);
+    checking->setVisible(on);
+    checking->repaint();
+    idle->repaint();
+}
+
+enum class Strip { Done, Missing, Failed };
+
+// Loads object into its editor (the loader turns its debug blocks back into
+// markers) and saves it with the markers dropped. An object no longer in the
+// catalogue is left alone: the chooser would stay on another row, and that
+// object would be rewritten instead.
+Strip stripObject(TfmBrowser &b, const QString &object, const QString &kind, bool reload)
+{
+    const bool isProc = kind == QLatin1String("SP");
+    b.PagePCProcTrig->setCurrentWidget(isProc ? b.TSProc : b.TSTrig);
+    b.InDebugBlock = false;
+    if (isProc ? (!fmOpenProc || !fmOpenProc->SelectByName(object))
+               : (!fmOpenTrig || !fmOpenTrig->SelectByName(object)))
+        return Strip::Missing;
+    if (isProc) {
+        b.LoadProcedure();
+    } else {
+        b.LoadTrigger();
+        // The stored trigger is altered, never created anew.
+        b.TrigEditorState = 1;
+    }
+    b.StripPointsMode = true;
+    const bool ok = b.SaveSourcePlain(reload, isProc ? QStringLiteral("SP") : QStringLiteral("TR"));
+    b.StripPointsMode = false;
+    if (isProc)
+        b.ProcEditorState = 1;
+    else
+        b.TrigEditorState = 1;
+    return ok ? Strip::Done : Strip::Failed;
+}
+
+// A point-list command's refresh, in a short transaction of its own.
+void refreshInTransaction(TfmBrowser &b)
+{
+    try {
+        DM->Database.startTransaction();
+        b.RefreshPointList();
+        DM->Database.commit();
+    } catch (const engine::Error &e) {
+        rollbackQuietly(DM->Database);
+        b.ShowMessage(e.message());
+    }
+}
+
+} // namespace
+
+// --- the pages
+
+void TfmBrowser::buildSpyPages(QWidget *debuggerPage, QHBoxLayout *bottomPanel)
+{
+    // The bottom panel's spy-mode controls, hidden outside spy mode.
+    SBContinue = textButton(makeButton(debuggerPage, QStringLiteral("SBContinue"),
+                                       QStringLiteral("Press this button for SP/Trigger running continue")),
+                            QStringLiteral("Continue"));
+    LBPCheck = new QLabel(QStringLiteral("BP Check:"), debuggerPage);
+    LBPCheck->setObjectName(QStringLiteral("LBPCheck"));
+    Image1 = picture(debuggerPage, QStringLiteral("Image1"), QStringLiteral("IIndif"));
+    Image2 = picture(debuggerPage, QStringLiteral("Image2"), QStringLiteral("Iooh"));
+    CBMin = new QCheckBox(QStringLiteral("Minimize "), debuggerPage);
+    CBMin->setObjectName(QStringLiteral("CBMin"));
+    CBMin->setToolTip(QStringLiteral("Minimize in Spy mode"));
+    for (QWidget *w : std::initializer_list<QWidget *>{SBContinue, LBPCheck, Image1, Image2, CBMin}) {
+        bottomPanel->addWidget(w);
+        w->setVisible(false);
+    }
+    SBContinue->setEnabled(false);
+    connect(SBContinue, &QToolButton::clicked, this, &TfmBrowser::SBContinueClick);
+    connect(CBMin, &QCheckBox::clicked, this, &TfmBrowser::CBMinClick);
+    connect(TimerBP, &QTimer::timeout, this, &TfmBrowser::TimerBPTimer);
+    connect(TimerGen, &QTimer::timeout, this, &TfmBrowser::TimerGenTimer);
+
+    // "BP Watch": the shown hit.
+    {
+        auto *l = new QVBoxLayout(TSBPV);
+        l->setContentsMargins(2, 2, 2, 2);
+        auto *top = new QHBoxLayout;
+        auto label = [this, top](const QString &name, const QString &caption, const QString &initial) {
+            top->addWidget(new QLabel(caption, TSBPV));
+            auto *v = new QLabel(initial, TSBPV);
+            v->setObjectName(name);
+            top->addWidget(v);
+            top->addSpacing(12);
+            return v;
+        };
+        LProcTrigName = label(QStringLiteral("LProcTrigName"), QStringLiteral("Proc/Trigger:"), QStringLiteral("None"));
+        LBPID = label(QStringLiteral("LBPID"), QStringLiteral("BP:"), QStringLiteral("None"));
+        LBPNum = label(QStringLiteral("LBPNum"), QStringLiteral("Stop #:"), QStringLiteral("0"));
+        QToolButton *go = textButton(makeButton(TSBPV, QStringLiteral("SBGoToSource"), QStringLiteral("View Source")),
+                                     QStringLiteral("View Source"));
+        go->setEnabled(false);
+        top->addWidget(go);
+        top->addStretch();
+        l->addLayout(top);
+        SGWatch = new QTableWidget(3, 2, TSBPV);
+        SGWatch->setObjectName(QStringLiteral("SGWatch"));
+        SGWatch->horizontalHeader()->hide();
+        SGWatch->verticalHeader()->hide();
+        SGWatch->horizontalHeader()->setStretchLastSection(true);
+        SGWatch->setColumnWidth(0, 160);
+        SGWatch->setEnabled(false);
+        l->addWidget(SGWatch, 1);
+        clearWatchGrid(*this);
+        connect(go, &QToolButton::clicked, this, &TfmBrowser::SBGoToSourceClick);
+    }
+
+    // "PP Watch": the progress generators.
+    {
+        auto *l = new QVBoxLayout(TSPPV);
+        l->setContentsMargins(2, 2, 2, 2);
+        auto *top = new QHBoxLayout;
+        auto *box = new QGroupBox(QStringLiteral("Check interval"), TSPPV);
+        box->setObjectName(QStringLiteral("RGTimer"));
+        RGTimer = box;
+        auto *boxLayout = new QHBoxLayout(box);
+        auto *group = new QButtonGroup(box);
+        int index = 0;
+        for (const char *caption : {"10 sec", "20 sec", "30 sec"}) {
+            auto *r = new QRadioButton(QLatin1String(caption), box);
+            group->addButton(r, index++);
+            boxLayout->addWidget(r);
+        }
+        group->button(0)->setChecked(true);
+        connect(group, &QButtonGroup::idClicked, this, &TfmBrowser::RGTimerClick);
+        top->addWidget(box);
+        QToolButton *zero = textButton(makeButton(TSPPV, QStringLiteral("SBGenstozero"),
+                                                  QStringLiteral("Set all PP to zero")),
+                                       QStringLiteral("Set all PP to zero"));
+        top->addWidget(zero);
+        Image11 = picture(TSPPV, QStringLiteral("Image11"), QStringLiteral("IIndif"));
+        Image22 = picture(TSPPV, QStringLiteral("Image22"), QStringLiteral("Iooh"));
+        Image22->setVisible(false);
+        top->addWidget(Image11);
+        top->addWidget(Image22);
+        top->addStretch();
+        l->addLayout(top);
+        SGGens = new QTableWidget(11, 2, TSPPV);
+        SGGens->setObjectName(QStringLiteral("SGGens"));
+        SGGens->horizontalHeader()->hide();
+        SGGens->verticalHeader()->hide();
+        SGGens->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        l->addWidget(SGGens, 1);
+        clearGensGrid(*this);
+        connect(zero, &QToolButton::clicked, this, &TfmBrowser::SBGenstozeroClick);
+    }
+
+    // The two dumps: a try number, the hits of that try and the variables
+    // of the selected hit.
+    auto dumpPage = [this](QWidget *page, const QString &editName, const QString &showName,
+                           const QString &closeName, const QString &exportName, engine::DataSet *master,
+                           engine::DataSet *detail, const QString &masterName, const QString &detailName,
+                           QTableView **masterGrid, QTableView **detailGrid) {
+        auto *l = new QVBoxLayout(page);
+        l->setContentsMargins(2, 2, 2, 2);
+        auto *top = new QHBoxLayout;
+        top->addWidget(new QLabel(QStringLiteral("Try #"), page));
+        auto *edit = new QLineEdit(QStringLiteral("0"), page);
+        edit->setObjectName(editName);
+        edit->setMaximumWidth(80);
+        top->addWidget(edit);
+        QToolButton *show = textButton(makeButton(page, showName, QString()), QStringLiteral("Show Dump"));
+        QToolButton *close = textButton(makeButton(page, closeName, QString()), QStringLiteral("Close Dump"));
+        auto *group = new QButtonGroup(page);
+        for (QToolButton *b : {show, close}) {
+            b->setCheckable(true);
+            group->addButton(b);
+            top->addWidget(b);
+        }
+        close->setChecked(true);
+        top->addWidget(textButton(makeButton(page, exportName, QString()), QStringLiteral("Export to the text file")));
+        top->addStretch();
+        l->addLayout(top);
+        auto *split = new QSplitter(Qt::Horizontal, page);
+        *masterGrid = dataGrid(split, masterName, master);
+        *detailGrid = dataGrid(split, detailName, detail);
+        l->addWidget(split, 1);
+        return edit;
+    };
+    EditTPTry = dumpPage(TSTPProtocol, QStringLiteral("EditTPTry"), QStringLiteral("SBShowDump"),
+                         QStringLiteral("SBCloseTPDump"), QStringLiteral("SBExportTPDump"), &DM->QTPDump,
+                         &DM->QTPValues, QStringLiteral("DBGTPDump"), QStringLiteral("DBGTPValues"), &DBGTPDump,
+                         &DBGTPValues);
+    EditBPTry = dumpPage(TSBPProtocol, QStringLiteral("EditBPTry"), QStringLiteral("SBShowBPDump"),
+                         QStringLiteral("SBCloseBPDump"), QStringLiteral("SBExportBPDump"), &DM->QBPDump,
+                         &DM->QBPV2, QStringLiteral("DBGBPDump"), QStringLiteral("DBGBPV2"), &DBGBPDump, &DBGBPV2);
+    connect(button(QStringLiteral("SBShowDump")), &QAbstractButton::clicked, this, &TfmBrowser::SBShowDumpClick);
+    connect(button(QStringLiteral("SBCloseTPDump")), &QAbstractButton::clicked, this, &TfmBrowser::SBCloseTPDumpClick);
+    connect(button(QStringLiteral("SBExportTPDump")), &QAbstractButton::clicked, this, &TfmBrowser::SBExportTPDumpClick);
+    connect(button(QStringLiteral("SBShowBPDump")), &QAbstractButton::clicked, this, &TfmBrowser::SBShowBPDumpClick);
+    connect(button(QStringLiteral("SBCloseBPDump")), &QAbstractButton::clicked, this, &TfmBrowser::SBCloseBPDumpClick);
+    connect(button(QStringLiteral("SBExportBPDump")), &QAbstractButton::clicked, this, &TfmBrowser::SBExportBPDumpClick);
+
+    // "BreakPoint List".
+    {
+        auto *l = new QVBoxLayout(TSPointList);
+        l->setContentsMargins(2, 2, 2, 2);
+        auto *top = new QHBoxLayout;
+        struct Spec {
+            const char *name, *caption, *hint;
+            void (TfmBrowser::*slot)();
+        };
+        const Spec filters[] = {{"SBShowAllPoints", "All", "Show All", &TfmBrowser::SBShowAllPointsClick},
+                                {"SBShowBP", "BP", "Show BP only", &TfmBrowser::SBShowBPClick},
+                                {"SBShowTP", "TP", "Show TP only", &TfmBrowser::SBShowTPClick},
+                                {"SBShowPP", "PP", "Show PP only", &TfmBrowser::SBShowPPClick}};
+        const Spec sorts[] = {{"SBSortedByProc", "Sort by Proc name", "", &TfmBrowser::SBSortedByProcClick},
+                              {"SBSortedByPoint", "Sort by Point name", "", &TfmBrowser::SBSortedByPointClick}};
+        const Spec commands[] = {
+            {"SBViewSource", "View Source", "View Source", &TfmBrowser::SBViewSourceClick},
+            {"SBDropPoint", "Clear one ", "Clear all points from one proc/trigger", &TfmBrowser::SBDropPointClick},
+            {"SBDropAllPoints", "Clear all", "Clear all points from all proc/triggers",
+             &TfmBrowser::SBDropAllPointsClick}};
+        auto add = [this, top](const Spec &s, QButtonGroup *group) {
+            QToolButton *b = textButton(makeButton(TSPointList, QLatin1String(s.name), QLatin1String(s.hint)),
+                                        QLatin1String(s.caption));
+            if (group) {
+                b->setCheckable(true);
+                group->addButton(b);
+            }
+            top->addWidget(b);
+            connect(b, &QToolButton::clicked, this, s.slot);
+        };
+        auto *filterGroup = new QButtonGroup(TSPointList);
+        for (const Spec &s : filters)
+            add(s, filterGroup);
+        top->addSpacing(12);
+        auto *sortGroup = new QButtonGroup(TSPointList);
+        for (const Spec &s : sorts)
+            add(s, sortGroup);
+        top->addSpacing(12);
+        for (const Spec &s : commands)
+            add(s, nullptr);
+        top->addStretch();
+        button(QStringLiteral("SBShowAllPoints"))->setChecked(true);
+        button(QStringLiteral("SBSortedByProc"))->setChecked(true);
+        for (const char *name : {"SBViewSource", "SBDropPoint", "SBDropAllPoints", "SBSortedByProc", "SBSortedByPoint"})
+            button(QLatin1String(name))->setEnabled(false);
+        l->addLayout(top);
+        DBGPointList = dataGrid(TSPointList, QStringLiteral("DBGPointList"), &DM->QPointList);
+        l->addWidget(DBGPointList, 1);
+    }
+}
+
+// --- spy mode on and off
+
+void TfmBrowser::SBSpyModeClick()
+{
+    SBSpyMode->setChecked(true);
+    m_spyMode = true;
+    if (!IsConnected)
+        return;
+    try {
+        if (!repository().debugTablesExist())
+            return;
+    } catch (const engine::Error &) {
+        return;
+    }
+
+    HitsProcessed = 0;
+    SBContinue->setEnabled(false);
+    SGWatch->setEnabled(false);
+    SBNewSession->setVisible(true);
+    try {
+        DM->Database.startTransaction();
+        DM->Q6Show(QStringLiteral("select SessionNum from meta$session where UserName = \"%1\"")
+                       .arg(connectparams::quoted(ProtocolUser)));
+        const QVariant number = DM->Q6.isEmpty() ? QVariant() : DM->Q6.valueAt(0, 0);
+        DM->Q6.close();
+        DM->Database.commit();
+        SessionNumber = number.toInt();
+    } catch (const engine::Error &e) {
+        rollbackQuietly(DM->Database);
+        ShowMessage(e.message());
+    }
+    SBNewSession->setText(QStringLiteral("Try # %1").arg(SessionNumber));
+    SBNewSession->repaint();
+    ResetDumps();
+
+    clearWatchGrid(*this);
+    clearGensGrid(*this);
+
+    for (QWidget *w : std::initializer_list<QWidget *>{SBContinue, LBPCheck, Image1, CBMin})
+        w->setVisible(true);
+    Image2->setVisible(false);
+    TimerBP->start();
+    TimerGen->start();
+    if (CBMin->isChecked())
+        showMinimized();
+}
+
+void TfmBrowser::SBDebugModeClick()
+{
+    SBDebugMode->setChecked(true);
+    m_spyMode = false;
+    // A hit still waiting is shown again at the next entry, which starts
+    // counting from 0.
+    if (HitShown && !WorkerRunning)
+        SetReady(); // the look the shown hit had set
+    HitShown = false;
+    SBContinue->setEnabled(false);
+    SGWatch->setEnabled(false);
+    for (QWidget *w : std::initializer_list<QWidget *>{SBNewSession, SBContinue, LBPCheck, Image1, Image2, CBMin})
+        w->setVisible(false);
+    TimerBP->stop();
+    TimerGen->stop();
+    if (isMinimized())
+        showNormal();
+}
+
+void TfmBrowser::CBMinClick()
+{
+    if (CBMin->isChecked())
+        showMinimized();
+}
+
+// --- the break check and the shown hit
+
+void TfmBrowser::TimerBPTimer()
+{
+    // Skipped while a message of a tick is open, while a hit waits for
+    // Continue and while another command holds the main connection's
+    // transaction; the next tick tries again.
+    if (TimerMessageOpen || HitShown || !IsConnected || DM->Database.inTransaction())
+        return;
+    if (CheckNewBreak())
+        ProcessBP();
+}
+
+bool TfmBrowser::CheckNewBreak()
+{
+    showChecking(Image1, Image2, true);
+    bool found = false;
+    QString failure;
+    try {
+        DM->Database.startTransaction();
+        DM->QMT1LBP.close();
+        DM->QMT1LBP.setParam(QStringLiteral("UserName"), ProtocolUser);
+        DM->QMT1LBP.setParam(QStringLiteral("SessionNum"), SessionNumber);
+        DM->QMT1LBP.open();
+        HitsSeen = DM->QMT1LBP.valueAt(0, 0).toInt();
+        DM->QMT1LBP.close();
+        DM->Database.commit();
+        found = HitsSeen > HitsProcessed;
+    } catch (const engine::Error &e) {
+        commitQuietly(DM->Database);
+        failure = e.message();
+    }
+    showChecking(Image1, Image2, false);
+    if (!failure.isEmpty())
+        timerMessage(*this, failure);
+    return found;
+}
+
+void TfmBrowser::ProcessBP()
+{
+    if (isMinimized())
+        showNormal();
+    raise();
+    activateWindow();
+    // The busy look, but the window stays usable: the grid is edited now.
+    StatusReady = false;
+    UpdateStatusLight();
+    setEnabled(true);
+    TimerBP->stop();
+    TimerGen->stop();
+
+    QString procName, pointId, passNumber;
+    QVector<QString> names, values;
+    QVector<bool> nulls;
+    try {
+        DM->Database.startTransaction();
+        DM->QReadMTBP.close();
+        DM->QReadMTBP.setParam(QStringLiteral("UserName"), ProtocolUser);
+        DM->QReadMTBP.setParam(QStringLiteral("SessionNum"), SessionNumber);
+        DM->QReadMTBP.open();
+        if (DM->QReadMTBP.isEmpty()) {
+            DM->QReadMTBP.close();
+            DM->Database.commit();
+            TimerBP->start();
+            TimerGen->start();
+            SetReady();
+            return;
+        }
+        CurrentHitCode = DM->QReadMTBP.fieldByName(QStringLiteral("Code")).asInteger();
+        procName = DM->QReadMTBP.fieldByName(QStringLiteral("ProcName")).asString().trimmed();
+        pointId = DM->QReadMTBP.fieldByName(QStringLiteral("BPID")).asString().trimmed();
+        passNumber = DM->QReadMTBP.fieldByName(QStringLiteral("BPNum")).text().trimmed();
+        DM->QReadMTBP.close();
+
+        DM->QBPValues.close();
+        DM->QBPValues.setParam(QStringLiteral("Code"), CurrentHitCode);
+        DM->QBPValues.open();
+        for (int i = 0; i < DM->QBPValues.recordCount(); ++i) {
+            names << DM->QBPValues.textAt(i, 0).trimmed();
+            values << DM->QBPValues.textAt(i, 1);
+            // The debug tables are external files, which hold no NULL: a
+            // NULL variable arrives as blanks, read as an empty text. Such a
+            // value, left alone, is answered with NULL.
+            nulls << (DM->QBPValues.isNullAt(i, 1) || values.last().isEmpty());
+        }
+        DM->QBPValues.close();
+        DM->Database.commit();
+    } catch (const engine::Error &e) {
+        // The hit is read again at the next tick.
+        rollbackQuietly(DM->Database);
+        TimerBP->start();
+        TimerGen->start();
+        SetError();
+        timerMessage(*this, e.message());
+        return;
+    }
+
+    PagePCProcTrig->setCurrentWidget(TSBPV);
+    LBPID->setText(pointId);
+    LProcTrigName->setText(procName);
+    LBPNum->setText(passNumber);
+    WatchRowCount = int(names.size());
+    // Every watched variable gets its row: the procedure waits for an
+    // answer to each of them.
+    clearWatchGrid(*this);
+    SGWatch->setRowCount(3 + WatchRowCount);
+    setCell(SGWatch, 0, 1, passNumber);
+    setCell(SGWatch, 1, 1, pointId);
+    for (int i = 0; i < WatchRowCount; ++i) {
+        setCell(SGWatch, 3 + i, 0, names[i]);
+        setCell(SGWatch, 3 + i, 1, values[i], true);
+        SGWatch->item(3 + i, 1)->setData(kShownRole, values[i]);
+        SGWatch->item(3 + i, 1)->setData(kShownNullRole, nulls[i]);
+    }
+    SBContinue->setEnabled(true);
+    button(QStringLiteral("SBGoToSource"))->setEnabled(true);
+    SGWatch->setEnabled(true);
+    HitsProcessed = HitsSeen;
+    HitShown = true;
+}
+
+void TfmBrowser::SBContinueClick()
+{
+    if (!HitShown)
+        return;
+    QVector<spylogic::WatchCell> cells;
+    for (int row = 3; row < 3 + WatchRowCount; ++row) {
+        const QTableWidgetItem *value = SGWatch->item(row, 1);
+        spylogic::WatchCell c;
+        c.name = cellText(SGWatch, row, 0);
+        c.text = value ? value->text() : QString();
+        c.shown = value ? value->data(kShownRole).toString() : QString();
+        c.shownNull = value && value->data(kShownNullRole).toBool();
+        cells << c;
+    }
+    const QString missing = spylogic::missingValueMessage(cells);
+    if (!missing.isEmpty()) {
+        ShowMessage(missing);
+        return;
+    }
+    SBContinue->setEnabled(false);
+    SBContinue->repaint();
+    SGWatch->setEnabled(false);
+
+    QString failure;
+    try {
+        for (const spylogic::WatchCell &c : cells) {
+            DM->Qwrite.close();
+            DM->Qwrite.setParam(QStringLiteral("MTCode"), CurrentHitCode);
+            DM->Qwrite.setParam(QStringLiteral("VarName"), c.name);
+            DM->Qwrite.setParam(QStringLiteral("VarValue"), spylogic::answerValue(c));
+            DM->Qwrite.execSql();
+        }
+    } catch (const engine::Error &e) {
+        failure = e.message();
+    }
+    HitShown = false;
+    if (m_spyMode) {
+        TimerBP->start();
+        TimerGen->start();
+    }
+    if (failure.isEmpty()) {
+        SetReady();
+    } else {
+        SetError();
+        ShowMessage(failure);
+    }
+    if (CBMin->isChecked())
+        showMinimized();
+}
+
+// --- the source of a point
+
+void TfmBrowser::SBGoToSourceClick()
+{
+    const QString object = LProcTrigName->text();
+    const QString point = LBPID->text();
+    QString kind;
+    try {
+        DM->Q6Show(spylogic::pointKindSql(object, point));
+        if (!DM->Q6.isEmpty())
+            kind = DM->Q6.textAt(0, 0).trimmed();
+        DM->Q6.close();
+    } catch (const engine::Error &e) {
+        ShowMessage(e.message());
+        return;
+    }
+    if (kind.isEmpty()) {
+        ShowMessage(QStringLiteral("Point %1 of %2 is unknown: it is not in the point list.").arg(point, object));
+        return;
+    }
+    ShowPointInSource(object, QLatin1Char('@') + point, false, kind);
+}
+
+void TfmBrowser::ShowPointInSource(const QString &object, const QString &text, bool editable, const QString &kind)
+{
+    const bool isProc = kind == QLatin1String("SP");
+    TMyRichEdit *editor = isProc ? REProc : RETrig;
+    // Loading another procedure would rename the stored-procedure component
+    // the running worker executes.
+    if (isProc && WorkerRunning && object.compare(LProcName->text(), Qt::CaseInsensitive) != 0) {
+        ShowMessage(kStillRunning);
+        return;
+    }
+    try {
+        InDebugBlock = false;
+        if (isProc ? (!fmOpenProc || !fmOpenProc->SelectByName(object))
+                   : (!fmOpenTrig || !fmOpenTrig->SelectByName(object))) {
+            ShowMessage(QStringLiteral("%1 not found.").arg(object));
+            return;
+        }
+        if (isProc)
+            LoadProcedure();
+        else
+            LoadTrigger();
+    } catch (const engine::Error &e) {
+        ShowMessage(e.message());
+        return;
+    }
+    PagePCProcTrig->setCurrentWidget(isProc ? TSProc : TSTrig);
+    if (isProc)
+        PCProc->setCurrentWidget(TSText);
+    // Plain display first: it drops every mark, and the marker's is next.
+    editor->setUpdatesEnabled(false);
+    editor->PlainSyntax();
+    editor->setUpdatesEnabled(true);
+    editor->setReadOnly(false);
+    editor->MarkText(text, QColor(255, 0, 0));
+    if (isProc) {
+        if (editable) {
+            SetProcEditorOpened();
+        } else {
+            SetProcEditorNew();
+            button(QStringLiteral("SBSaveProc"))->setEnabled(false);
+        }
+    } else {
+        if (editable) {
+            SetTrigEditorOpened();
+        } else {
+            SetTrigEditorNew();
+            button(QStringLiteral("SBSaveTrig"))->setEnabled(false);
+        }
+    }
+}
+
+// --- progress points
+
+void TfmBrowser::TimerGenTimer()
+{
+    if (TimerMessageOpen || !IsConnected || DM->Database.inTransaction())
+        return;
+    RefreshProgressPoints();
+}
+
+void TfmBrowser::RefreshProgressPoints()
+{
+    showChecking(Image11, Image22, true);
+    setCell(SGGens, 0, 0, QStringLiteral("Point N"));
+    setCell(SGGens, 0, 1, QStringLiteral("Value"));
+    QString failure;
+    try {
+        DM->Database.startTransaction();
+        DM->Q6Show(QStringLiteral("select * from meta$GetGens"));
+        for (int n = 1; n <= 10; ++n) {
+            setCell(SGGens, n, 0, QString::number(n));
+            setCell(SGGens, n, 1, DM->Q6.isEmpty() ? QString() : DM->Q6.textAt(0, n - 1));
+        }
+        DM->Q6.close();
+        DM->Database.commit();
+    } catch (const engine::Error &e) {
+        rollbackQuietly(DM->Database);
+        failure = e.message();
+    }
+    showChecking(Image11, Image22, false);
+    if (!failure.isEmpty())
+        timerMessage(*this, failure);
+}
+
+void TfmBrowser::RGTimerClick(int index)
+{
+    TimerGen->setInterval(index * 10000 + 10000);
+}
+
+void TfmBrowser::SBGenstozeroClick()
+{
+    if (platform::Prompter::instance().confirm(QStringLiteral("Confirmation"), QStringLiteral("Are you sure?"))
+        != platform::Prompter::Answer::Yes)
+        return;
+    try {
+        for (int n = 1; n <= 10; ++n)
+            DM->Q6Exec(QStringLiteral("set generator meta$gen%1 to 0").arg(n));
+        DM->ReopenGenerator();
+    } catch (const engine::Error &e) {
+        ShowMessage(e.message());
+    }
+    // A shown hit stays: Continue answers from its rows.
+    if (!HitShown)
+        clearWatchGrid(*this);
+    clearGensGrid(*this);
+}
+
+// --- dumps
+
+namespace {
+
+void showDump(TfmBrowser &b, QLineEdit *tryField, engine::Query &master, engine::Query &detail,
+              const QString &showButton)
+{
+    bool isNumber = false;
+    const int session = tryField->text().trimmed().toInt(&isNumber);
+    if (!isNumber) {
+        b.ShowMessage(QStringLiteral("Incorrect Try #"));
+        tryField->setFocus();
+        return;
+    }
+    try {
+        DM->Database.startTransaction();
+        detail.close();
+        master.close();
+        master.setParam(QStringLiteral("UserName"), b.ProtocolUser);
+        master.setParam(QStringLiteral("SessionNum"), session);
+        master.open();
+        detail.open();
+        DM->Database.commit();
+    } catch (const engine::Error &e) {
+        commitQuietly(DM->Database);
+        b.ShowMessage(e.message());
+    }
+    b.button(showButton)->setChecked(true);
+    b.StatusPanel1->setText(kDumpHint);
+}
+
+void closeDump(TfmBrowser &b, engine::Query &master, engine::Query &detail, const QString &closeButton)
+{
+    detail.close();
+    master.close();
+    b.button(closeButton)->setChecked(true);
+}
+
+} // namespace
+
+void TfmBrowser::SBShowDumpClick()
+{
+    showDump(*this, EditTPTry, DM->QTPDump, DM->QTPValues, QStringLiteral("SBShowDump"));
+}
+
+void TfmBrowser::SBShowBPDumpClick()
+{
+    showDump(*this, EditBPTry, DM->QBPDump, DM->QBPV2, QStringLiteral("SBShowBPDump"));
+}
+
+void TfmBrowser::SBCloseTPDumpClick()
+{
+    closeDump(*this, DM->QTPDump, DM->QTPValues, QStringLiteral("SBCloseTPDump"));
+    StatusPanel1->clear();
+}
+
+void TfmBrowser::SBCloseBPDumpClick()
+{
+    closeDump(*this, DM->QBPDump, DM->QBPV2, QStringLiteral("SBCloseBPDump"));
+    StatusPanel1->clear();
+}
+
+void TfmBrowser::ResetDumps()
+{
+    EditTPTry->setText(QString::number(SessionNumber));
+    EditBPTry->setText(QString::number(SessionNumber));
+    closeDump(*this, DM->QTPDump, DM->QTPValues, QStringLiteral("SBCloseTPDump"));
+    closeDump(*this, DM->QBPDump, DM->QBPV2, QStringLiteral("SBCloseBPDump"));
+    // Only the dumps' own hint goes; another command's stays.
+    if (StatusPanel1->text() == kDumpHint)
+        StatusPanel1->clear();
+}
+
+void TfmBrowser::SBExportTPDumpClick()
+{
+    ExportDataSet(QStringLiteral("TP Dump"), DM->QTPDump);
+}
+
+void TfmBrowser::SBExportBPDumpClick()
+{
+    ExportDataSet(QStringLiteral("BP Dump"), DM->QBPDump);
+}
+
+// --- the point list
+
+void TfmBrowser::RefreshPointList()
+{
+    DM->Q6Exec(spylogic::deleteOrphanPointsSql());
+    DM->QPointList.disableControls();
+    try {
+        DM->QPointList.close();
+        DM->QPointList.setSql(spylogic::pointListSql(PointFilter, PointsByObject));
+        DM->QPointList.open();
+    } catch (...) {
+        DM->QPointList.enableControls();
+        throw;
+    }
+    DM->QPointList.enableControls();
+    const bool any = !DM->QPointList.isEmpty();
+    for (const char *name : {"SBViewSource", "SBDropPoint", "SBSortedByProc", "SBSortedByPoint"})
+        button(QLatin1String(name))->setEnabled(any);
+    // With no point left, "Clear all" still drops the debug tables.
+    button(QStringLiteral("SBDropAllPoints"))->setEnabled(any || repository().debugTablesExist());
+}
+
+void TfmBrowser::SBShowAllPointsClick()
+{
+    PointFilter = 0;
+    button(QStringLiteral("SBShowAllPoints"))->setChecked(true);
+    refreshInTransaction(*this);
+}
+
+void TfmBrowser::SBShowBPClick()
+{
+    PointFilter = 1;
+    button(QStringLiteral("SBShowBP"))->setChecked(true);
+    refreshInTransaction(*this);
+}
+
+void TfmBrowser::SBShowTPClick()
+{
+    PointFilter = 2;
+    button(QStringLiteral("SBShowTP"))->setChecked(true);
+    refreshInTransaction(*this);
+}
+
+void TfmBrowser::SBShowPPClick()
+{
+    PointFilter = 3;
+    button(QStringLiteral("SBShowPP"))->setChecked(true);
+    refreshInTransaction(*this);
+}
+
+void TfmBrowser::SBSortedByProcClick()
+{
+    PointsByObject = true;
+    button(QStringLiteral("SBSortedByProc"))->setChecked(true);
+    refreshInTransaction(*this);
+}
+
+void TfmBrowser::SBSortedByPointClick()
+{
+    PointsByObject = false;
+    button(QStringLiteral("SBSortedByPoint"))->setChecked(true);
+    refreshInTransaction(*this);
+}
+
+void TfmBrowser::SBViewSourceClick()
+{
+    engine::Query &q = DM->QPointList;
+    if (!q.isActive() || q.isEmpty())
+        return;
+    const QString object = q.fieldByName(QStringLiteral("ProcName")).asString().trimmed();
+    const QString text = spylogic::markerText(q.fieldByName(QStringLiteral("PType")).asString(),
+                                              q.fieldByName(QStringLiteral("PID")).asString());
+    ShowPointInSource(object, text, true, q.fieldByName(QStringLiteral("SP_T")).asString().trimmed());
+}
+
+void TfmBrowser::SBDropPointClick()
+{
+    engine::Query &q = DM->QPointList;
+    if (!q.isActive() || q.isEmpty())
+        return;
+    // The strip-save reconnects the debug connection, which the running
+    // procedure still uses.
+    if (WorkerRunning) {
+        ShowMessage(kStillRunning);
+        return;
+    }
+    if (platform::Prompter::instance().confirm(QStringLiteral("Confirmation"), QStringLiteral("Clear now?"))
+        != platform::Prompter::Answer::Yes)
+        return;
+    SetBusy();
+    try {
+        const QString object = q.fieldByName(QStringLiteral("ProcName")).asString().trimmed();
+        const QString kind = q.fieldByName(QStringLiteral("SP_T")).asString().trimmed();
+        if (stripObject(*this, object, kind, true) == Strip::Failed) {
+            // The save has shown its message; the markers are still in the
+            // source, so its points stay listed.
+            StripPointsMode = false;
+            SetError();
+            DefaultCursor();
+            return;
+        }
+        DM->Q6Exec(spylogic::deleteObjectPointsSql(object));
+        DM->Database.startTransaction();
+        RefreshPointList();
+        DM->Database.commit();
+        SetReady();
+    } catch (const engine::Error &e) {
+        StripPointsMode = false;
+        rollbackQuietly(DM->Database);
+        SetError();
+        ShowMessage(e.message());
+    }
+    DefaultCursor();
+}
+
+void TfmBrowser::SBDropAllPointsClick()
+{
+    if (WorkerRunning) {
+        ShowMessage(kStillRunning);
+        return;
+    }
+    if (platform::Prompter::instance().confirm(QStringLiteral("Confirmation"), QStringLiteral("Clear now?"))
+        != platform::Prompter::Answer::Yes)
+        return;
+    SetBusy();
+    // Any failure ends the command in the error state with the server's
+    // message; what was cleared before it stays cleared.
+    try {
+        for (;;) {
+            DM->Q6Show(QStringLiteral("select * from meta$points"));
+            if (DM->Q6.isEmpty()) {
+                DM->Q6.close();
+                break;
+            }
+            const QString object = DM->Q6.fieldByName(QStringLiteral("ProcName")).asString().trimmed();
+            const QString kind = DM->Q6.fieldByName(QStringLiteral("SP_T")).asString().trimmed();
+            DM->Q6.close();
+            if (stripObject(*this, object, kind, false) == Strip::Failed) {
+                // Its markers are still in the source: its points stay, and
+                // the loop would only meet it again.
+                SetError();
+                DefaultCursor();
+                return;
+            }
+            DM->Q6Exec(spylogic::deleteObjectPointsSql(object));
+        }
+
+        // No connection of this window may hold the debug tables open.
+        DM->Database.close();
+        DM->DatabaseN.close();
+        DM->DataBase2.close();
+        ConnectUserDB();
+        ConnectNationalDB();
+        ConnectDebugDB();
+
+        try {
+            DM->Database.startTransaction();
+            for (engine::Query *q : {&DM->QDomain, &DM->QIndex, &DM->QIndexFields, &DM->QColumns, &DM->QGenerator,
+                                     &DM->QConstraints, &DM->QTableTrigger, &DM->QUDF, &DM->QFArg, &DM->QView,
+                                     &DM->QDepend, &DM->QDepend2, &DM->QTables})
+                q->close();
+            DM->OpenUserLists();
+            if (MetaPresent)
+                RefreshPointList();
+            DM->Database.commit();
+        } catch (const engine::Error &e) {
+            rollbackQuietly(DM->Database);
+            ShowMessage(e.message());
+        }
+        try {
+            DM->DatabaseN.startTransaction();
+            DM->QProc.close();
+            DM->QTableTrigger.close();
+            DM->QProc.open();
+            DM->QTableTrigger.open();
+            DM->DatabaseN.commit();
+        } catch (const engine::Error &e) {
+            rollbackQuietly(DM->DatabaseN);
+            ShowMessage(e.message());
+        }
+
+        Repository r = repository();
+        r.dropDebugTables();
+        const bool tables = r.debugTablesExist();
+        button(QStringLiteral("SBDropAllPoints"))
+            ->setEnabled((DM->QPointList.isActive() && !DM->QPointList.isEmpty()) || tables);
+        if (!tables) {
+            // Spy mode has nothing left to poll; its checks would only fail.
+            TimerBP->stop();
+            TimerGen->stop();
+        }
+        SetReady();
+    } catch (const engine::Error &e) {
+        StripPointsMode = false;
+        rollbackQuietly(DM->Database);
+        SetError();
+        ShowMessage(e.message());
+    }
+    DefaultCursor();
+}

@@ -1,11 +1,700 @@
+// The debug run from the procedure editor against real databases: the worker
+// on the debug connection while the window keeps polling, the statements the
+// run sends, sessions, outputs and failures, ending a run that waits, and the
+// break/continue round trip with the polling side in this window (loopback
+// server) or in a second copy of the program (embedded engine).
+//
+// The second copy is this very program: started with the copy's arguments
+// (alias, user, password, "Y") it runs as the workbench copy instead of the
+// tests, answers the first break it shows and exits.
 #include "WorkbenchFixture.h"
-#include "support/GuiTestMain.h"
+#include "engine/Runtime.h"
+#include "engine/StatementLog.h"
+#include "support/TestDatabase.h"
+#include "workbench/DebugRun.h"
+#include "workbench/Foproc.h"
+#include "workbench/Foptrg.h"
+#include "workbench/Repository.h"
+#include "workbench/fLaunch.h"
+#include "workbench/mysimplere.h"
 
-class Test_tst_debugrun : public QObject {
-    Q_OBJECT
-private slots:
-    void placeholder() {}
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QRegularExpression>
+#include <QTableView>
+#include <QTableWidget>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <QUuid>
+#include <functional>
+
+using platform::Prompter;
+using platform::ScopedPrompter;
+using platform::ScriptedPrompter;
+using testsupport::exec;
+using testsupport::scalar;
+using testsupport::TestDatabase;
+using namespace wbtest;
+
+namespace {
+
+// Where the second copy finds the test's alias file.
+const char kAliasFileVar[] = "DUNMOOR_DEBUGRUN_ALIASES";
+// The variable the copy edits at a break, and the value it types.
+const QString kCopyVariable = QStringLiteral("x");
+const QString kCopyValue = QStringLiteral("77");
+
+QString debugFolder()
+{
+    const QString dir = engine::Runtime::paths().external + "/" + QUuid::createUuid().toString(QUuid::Id128);
+    QDir().mkpath(dir);
+    return dir + "/";
+}
+
+#ifdef DUNMOOR_WITH_SERVER
+const bool kRemote = true;
+#else
+const bool kRemote = false;
+#endif
+
+// A workbench connected from its command line to a database with the
+// repository and the test's objects; through the loopback server in the
+// server build, where the window is told (as the alias dialog's "Remote"
+// does) that the server is not local.
+struct Bench {
+    TestDatabase t;
+    ScopedAlias alias{"TESTDB", kRemote ? testsupport::serverPrefix() + t.path() : t.path()};
+    ScriptedPrompter p;
+    ScopedPrompter sp{p};
+    std::unique_ptr<Workbench> w;
+    QStringList modal; // object names of the forms shown modally
+    int launchResult = TFmLaunch::ContinueResult;
+    platform::ModalHook previousHook;
+
+    explicit Bench(const QStringList &ddl, const QString &user = QStringLiteral("SYSDBA"))
+    {
+        {
+            auto db = t.connect("SYSDBA", "UserDB");
+            engine::Statement q6(db.get()), q7(db.get());
+            Repository r(*db, q6, q7);
+            p.answer(Prompter::Answer::Yes);
+            r.ensure([](int) {});
+            exec(*db, QString("insert into meta$External values (\"%1\")").arg(debugFolder()));
+            for (const QString &s : ddl)
+                exec(*db, s);
+        }
+        p.clear();
+        previousHook = platform::setModalHook([this](QDialog &d) {
+            modal << d.objectName();
+            if (qobject_cast<TFmLaunch *>(&d))
+                return launchResult;
+            return int(QDialog::Rejected);
+        });
+        w = std::make_unique<Workbench>(
+            QStringList{"TESTDB", user, kRemote ? testsupport::serverPassword() : QString()});
+        b().ServerIsLocal = !kRemote;
+        b().TimerBP->setInterval(50);
+        b().TimerGen->setInterval(50);
+        p.clear();
+    }
+    ~Bench()
+    {
+        w.reset();
+        platform::setModalHook(previousHook);
+    }
+    TfmBrowser &b() { return *w->browser; }
+    std::unique_ptr<engine::Database> check() const { return t.connect("SYSDBA", "Check"); }
+    QVariant value(const QString &sql) { return scalar(*check(), sql); }
+
+    // Types a procedure into the editor and saves it as the save command does.
+    bool typeAndSave(const QStringList &text, bool withDebug)
+    {
+        b().SBNewProcClick();
+        b().REProc->setPlainText(text.join('\n'));
+        b().REProc->document()->setModified(true);
+        b().CBWithDebug->setChecked(withDebug);
+        b().SBSaveProcClick();
+        return b().StatusReady && !b().StatusFailed;
+    }
+    // Opens a stored procedure in the editor as the open command does.
+    void open(const QString &name)
+    {
+        QVERIFY(fmOpenProc->SelectByName(name));
+        b().LoadProcedure();
+        b().SetProcEditorOpened();
+    }
+    void setInput(int row, const QString &value) { b().SGInput->setItem(row, 2, new QTableWidgetItem(value)); }
+    QString output(int row) const
+    {
+        const QTableWidgetItem *i = w->browser->SGOutput->item(row, 2);
+        return i ? i->text() : QString();
+    }
 };
 
-DUNMOOR_GUI_TEST_MAIN(Test_tst_debugrun)
+// A procedure with a watched variable, a break point and optionally a trace
+// point: R is what x holds after the break.
+QStringList breakProcedure(bool withTrace = false)
+{
+    QStringList text{"CREATE PROCEDURE DBGP (A INTEGER)", "RETURNS (R INTEGER)", "AS",
+                     "declare variable x integer;", "begin", "  x = A + 1;"};
+    if (withTrace)
+        text << "/*#TP1*/";
+    return text << "/*@BP1*/" << "  R = x;" << "end";
+}
+
+// Answers every new break hit of the database from a connection of the test,
+// each variable with the value given (or its own), while the window waits
+// for its worker. Counts the hits it answered.
+class BreakAnswerer {
+public:
+    BreakAnswerer(const TestDatabase &t, const QString &value) : m_db(t.connect("SYSDBA", "Answerer")), m_value(value)
+    {
+        // Hits of earlier runs (a cancelled one's stay) are not this run's.
+        m_last = scalar(*m_db, "select max(Code) from META$MTBP").toInt();
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { poll(); });
+        m_timer.start(30);
+    }
+    int answered() const { return m_answered; }
+    // Runs once, on the next poll, before the hits are looked at.
+    std::function<void()> beforeAnswer;
+
+private:
+    void poll()
+    {
+        const int code = scalar(*m_db, "select max(Code) from META$MTBP").toInt();
+        if (code == 0 || code == m_last)
+            return;
+        if (beforeAnswer) {
+            auto f = std::move(beforeAnswer);
+            beforeAnswer = nullptr;
+            f();
+        }
+        m_last = code;
+        engine::Statement vars(m_db.get());
+        vars.setSql(QString("select VarName, VarValue from META$MTBPV where MTCode = %1").arg(code));
+        vars.open();
+        for (qsizetype i = 0; i < vars.rows().rowCount(); ++i)
+            exec(*m_db, QString("insert into META$MTBPA values (gen_id(meta$CodeGen, 1), %1, \"%2\", \"%3\")")
+                            .arg(code)
+                            .arg(vars.rows().text(i, 0).trimmed(),
+                                 m_value.isEmpty() ? vars.rows().text(i, 1).trimmed() : m_value));
+        ++m_answered;
+    }
+    std::unique_ptr<engine::Database> m_db;
+    QString m_value;
+    QTimer m_timer;
+    int m_last = 0;
+    int m_answered = 0;
+};
+
+// Runs f once the window has been waiting for its worker for a moment.
+void whileRunning(TfmBrowser &b, int delayMs, const std::function<void()> &f)
+{
+    auto *t = new QTimer(&b);
+    t->setInterval(20);
+    auto *since = new QElapsedTimer;
+    QObject::connect(t, &QTimer::timeout, [t, since, &b, delayMs, f] {
+        if (!b.WorkerRunning)
+            return;
+        if (!since->isValid())
+            since->start();
+        if (since->elapsed() < delayMs)
+            return;
+        t->stop();
+        delete since;
+        f();
+        t->deleteLater();
+    });
+    t->start();
+}
+
+int sessionRow(Bench &bench, const QString &user)
+{
+    return bench.value(QString("select SessionNum from meta$session where UserName = '%1'").arg(user)).toInt();
+}
+
+} // namespace
+
+class TestDebugRun : public QObject {
+    Q_OBJECT
+private slots:
+    void selectStatement_data();
+    void selectStatement();
+    void pointUse_data();
+    void pointUse();
+    void elapsedText_data();
+    void elapsedText();
+
+    void selectFormSendsTypedValues();
+    void missingInputStopsBeforeRunning();
+    void executeFormOutputsAndFailures();
+    void sessionsAndEndingAWaitingRun();
+    void pointsOfTheRunProcedureDecide();
+    void breakRoundTrip();
+};
+
+// --- pure logic
+
+void TestDebugRun::selectStatement_data()
+{
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<QStringList>("types");
+    QTest::addColumn<QStringList>("values");
+    QTest::addColumn<QStringList>("sql");
+    QTest::newRow("no inputs: one line") << QStringList{} << QStringList{} << QStringList{}
+                                         << QStringList{"select * from P"};
+    QTest::newRow("date put in quotes")
+        << QStringList{"A", "D"} << QStringList{"INTEGER", "DATE"} << QStringList{"2", "1-JAN-2000"}
+        << QStringList{"select * from P", "(2,\"1-JAN-2000\")"};
+    QTest::newRow("date typed with quotes")
+        << QStringList{"D"} << QStringList{"DATE"} << QStringList{"\"2-JAN-2000\""}
+        << QStringList{"select * from P", "(\"2-JAN-2000\")"};
+    QTest::newRow("text as typed, other types untouched")
+        << QStringList{"S", "T"} << QStringList{"VARCHAR(10)", "TIME"} << QStringList{"'a,b'", "12:00"}
+        << QStringList{"select * from P", "('a,b',12:00)"};
+}
+
+void TestDebugRun::selectStatement()
+{
+    QFETCH(QStringList, names);
+    QFETCH(QStringList, types);
+    QFETCH(QStringList, values);
+    QFETCH(QStringList, sql);
+    QVector<debugrun::InputRow> in;
+    for (int i = 0; i < names.size(); ++i)
+        in.push_back({names[i], types[i], values[i]});
+    QCOMPARE(debugrun::selectStatement("P", in), sql);
+}
+
+void TestDebugRun::pointUse_data()
+{
+    QTest::addColumn<QStringList>("types");
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QString>("use"); // B, T, P for the kinds found
+    QTest::newRow("none") << QStringList{} << QString() << "";
+    QTest::newRow("all kinds, padded") << QStringList{"BP", "TP ", "PP"} << "while (meta$num < 2) do" << "BTP";
+    QTest::newRow("breaks without watched variables never wait")
+        << QStringList{"BP", "TP"} << "x\nwhile (meta$num < 0) do\n" << "T";
+    QTest::newRow("break waiting for ten") << QStringList{"BP"} << "while (meta$num < 10) do" << "B";
+}
+
+void TestDebugRun::pointUse()
+{
+    QFETCH(QStringList, types);
+    QFETCH(QString, source);
+    QFETCH(QString, use);
+    const debugrun::PointUse u = debugrun::pointUse(types, source);
+    QCOMPARE(QString(u.breaks ? "B" : "") + (u.traces ? "T" : "") + (u.progress ? "P" : ""), use);
+}
+
+void TestDebugRun::elapsedText_data()
+{
+    QTest::addColumn<QTime>("start");
+    QTest::addColumn<QTime>("now");
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("time zone dropped") << QTime(10, 0, 0) << QTime(10, 1, 5) << "HH:mm:ss t" << "00:01:05";
+    QTest::newRow("hours") << QTime(9, 59, 59) << QTime(12, 0, 0) << "H:mm:ss" << "2:00:01";
+    QTest::newRow("across midnight") << QTime(23, 59, 0) << QTime(0, 0, 30) << "HH:mm:ss" << "00:01:30";
+}
+
+void TestDebugRun::elapsedText()
+{
+    QFETCH(QTime, start);
+    QFETCH(QTime, now);
+    QFETCH(QString, format);
+    QFETCH(QString, text);
+    QCOMPARE(debugrun::elapsedText(start, now, format), text);
+}
+
+// --- runs
+
+void TestDebugRun::selectFormSendsTypedValues()
+{
+    Bench bench({"CREATE PROCEDURE SELP (A INTEGER, D DATE) RETURNS (R INTEGER, E DATE) AS\nbegin\n"
+                 "  R = A; E = D + 1; suspend;\n  R = A + 1; suspend;\nend",
+                 "CREATE PROCEDURE NOIN RETURNS (R INTEGER) AS\nbegin\n  R = 7; suspend;\nend"});
+    TfmBrowser &b = bench.b();
+    bench.open("SELP");
+    QCOMPARE(b.InParamCount, 2);
+    bench.setInput(1, "2");
+    bench.setInput(2, "1-JAN-2000");
+    {
+        engine::StatementRecorder rec;
+        b.SBdebShowSetClick();
+        QVERIFY2(bench.p.texts().isEmpty(), qPrintable(bench.p.texts().join('\n')));
+        QVERIFY(rec.statements().contains("select * from SELP\n(2,\"1-JAN-2000\")"));
+    }
+    QVERIFY(b.StatusReady && !b.StatusFailed);
+    QVERIFY(b.isEnabled());
+    QVERIFY(!QApplication::overrideCursor());
+    QCOMPARE(b.PCProc->currentWidget(), b.TSSetOfRec);
+    QCOMPARE(b.ProcEditorState, quint8(2)); // opened, so saved before the run
+    QAbstractItemModel *m = b.DBGSetOfRec->model();
+    QCOMPARE(m->rowCount(), 2);
+    QCOMPARE(m->data(m->index(1, 0)).toInt(), 3);
+    QCOMPARE(DM->QProcShowRec.fieldByName("E").value().toDate(), QDate(2000, 1, 2));
+    QVERIFY(b.button("SBdebShowSet")->isEnabled() && b.button("SBSaveProc")->isEnabled());
+
+    // Typed with its quotes, the date goes as typed.
+    bench.setInput(2, "\"5-JAN-2000\"");
+    {
+        engine::StatementRecorder rec;
+        b.SBdebShowSetClick();
+        QVERIFY(rec.statements().contains("select * from SELP\n(2,\"5-JAN-2000\")"));
+    }
+    QCOMPARE(DM->QProcShowRec.fieldByName("E").value().toDate(), QDate(2000, 1, 6));
+
+    // No inputs: the statement is one line.
+    bench.open("NOIN");
+    engine::StatementRecorder rec;
+    b.SBdebShowSetClick();
+    QVERIFY(rec.statements().contains("select * from NOIN"));
+    QCOMPARE(b.DBGSetOfRec->model()->rowCount(), 1);
+    QVERIFY(b.StatusReady && !b.StatusFailed);
+}
+
+void TestDebugRun::missingInputStopsBeforeRunning()
+{
+    Bench bench({"CREATE PROCEDURE INP (A INTEGER, B INTEGER) RETURNS (R INTEGER) AS\nbegin\n  R = A + B;\nend"});
+    TfmBrowser &b = bench.b();
+    bench.open("INP");
+    bench.setInput(1, "1");
+    b.PCMain->setCurrentWidget(b.TSDebugger);
+    b.PagePCProcTrig->setCurrentWidget(b.TSProc);
+    b.PCProc->setCurrentWidget(b.TSText);
+    engine::StatementRecorder rec;
+    // Ctrl+Enter in the editor is the execute command.
+    QTest::keyClick(b.REProc, Qt::Key_Return, Qt::ControlModifier);
+    QCOMPARE(bench.p.texts(), QStringList{"Type in Input parameters!"});
+    QCOMPARE(b.PCProc->currentWidget(), b.TSInput);
+    QVERIFY(b.isEnabled());
+    QVERIFY(b.StatusReady && !b.StatusFailed);
+    QVERIFY(!QApplication::overrideCursor());
+    QVERIFY(b.button("SBdebExecSQL")->isEnabled());
+    for (const QString &s : rec.statements())
+        QVERIFY2(!s.contains("EXECUTE PROCEDURE", Qt::CaseInsensitive), qPrintable(s));
+
+    // Alt+Enter (select form) checks the same way.
+    bench.p.clear();
+    b.PCProc->setCurrentWidget(b.TSText);
+    QTest::keyClick(b.REProc, Qt::Key_Return, Qt::AltModifier);
+    QCOMPARE(bench.p.texts(), QStringList{"Type in Input parameters!"});
+}
+
+void TestDebugRun::executeFormOutputsAndFailures()
+{
+    Bench bench({"CREATE EXCEPTION BOOM 'boom'",
+                 "CREATE PROCEDURE EXP (A INTEGER) RETURNS (R INTEGER, S VARCHAR(10)) AS\nbegin\n"
+                 "  R = A * 2;\n  S = 'x:' || A;\n  if (A < 0) then\n    exception BOOM;\nend"});
+    TfmBrowser &b = bench.b();
+    bench.open("EXP");
+    bench.setInput(1, "21");
+    b.SBdebExecSQLClick();
+    QVERIFY2(bench.p.texts().isEmpty(), qPrintable(bench.p.texts().join('\n')));
+    QVERIFY(b.StatusReady && !b.StatusFailed);
+    QCOMPARE(bench.output(1), QString("42"));
+    QCOMPARE(bench.output(2), QString("x:21"));
+    QCOMPARE(b.PCProc->currentWidget(), b.TSOutput);
+    QCOMPARE(b.LTime->text().count(':'), 2);
+    QVERIFY(!b.TimerExec->isActive());
+    QVERIFY(b.Panel1->isEnabled());
+
+    // The procedure fails on the server: error state, the server's message,
+    // the caret on the line it names (less the save statement's first line).
+    bench.setInput(1, "-1");
+    b.SBdebExecSQLClick();
+    QVERIFY(b.StatusFailed);
+    QVERIFY(b.isEnabled());
+    QVERIFY(!QApplication::overrideCursor());
+    QCOMPARE(bench.p.texts().size(), 1);
+    QVERIFY2(bench.p.texts().first().contains("BOOM"), qPrintable(bench.p.texts().first()));
+    const QRegularExpressionMatch line =
+        QRegularExpression("line:? (\\d+)").match(bench.p.calls().first().text);
+    QVERIFY2(line.hasMatch(), qPrintable(bench.p.texts().first()));
+    QCOMPARE(b.REProc->textCursor().blockNumber() + 1, line.captured(1).toInt());
+    QCOMPARE(b.PCProc->currentWidget(), b.TSText);
+    for (const char *name : {"SBdebExecSQL", "SBdebShowSet", "SBSaveProc", "SBOpenProc", "SBNewProc"})
+        QVERIFY2(b.button(name)->isEnabled(), name);
+
+    // Preparing fails (the debug connection is closed): the same end, and
+    // nothing runs.
+    DM->DataBase2.close();
+    bench.p.clear();
+    bench.setInput(1, "1");
+    b.SBdebExecSQLClick();
+    QVERIFY(b.StatusFailed);
+    QCOMPARE(bench.p.texts().size(), 1);
+    QVERIFY(b.isEnabled());
+    QVERIFY(!QApplication::overrideCursor());
+    QVERIFY(b.button("SBdebExecSQL")->isEnabled());
+    QVERIFY(!b.WorkerRunning);
+    QVERIFY(!DM->DataBase2.inTransaction());
+}
+
+void TestDebugRun::sessionsAndEndingAWaitingRun()
+{
+    // Logged in as typed in lower case: the protocol rows carry the server's
+    // name for the user.
+    Bench bench({}, "sysdba");
+    TfmBrowser &b = bench.b();
+    QCOMPARE(b.LoginUser, QString("sysdba"));
+    QCOMPARE(b.ProtocolUser, QString("SYSDBA"));
+
+    // "Try #" asks first; only Yes starts a session.
+    bench.p.answer(Prompter::Answer::No);
+    b.SBNewSessionClick();
+    QCOMPARE(bench.p.texts(),
+             QStringList{"Are you sure that there are no working SP/Triggers with BP? In other case you will have BIG problems!"});
+    QCOMPARE(b.SessionNumber, 0);
+    bench.p.clear();
+    bench.p.answer(Prompter::Answer::Yes);
+    b.SBNewSessionClick();
+    QCOMPARE(b.SessionNumber, 1);
+    QCOMPARE(b.SBNewSession->text(), QString("Try # 1"));
+    QCOMPARE(sessionRow(bench, "SYSDBA"), 1);
+
+    QVERIFY(bench.typeAndSave(breakProcedure(true), true));
+    QVERIFY2(bench.p.answersLeft() == 0, qPrintable(bench.p.texts().join('\n')));
+    exec(*bench.check(), "update meta$gens set GenValue = 5 where UserName = 'SYSDBA'");
+    bench.setInput(1, "4");
+
+    // Trace and break points: two sessions. The break is never answered;
+    // Esc offers to end the run, the first time declined.
+    bench.p.clear();
+    bench.p.answer(Prompter::Answer::No).answer(Prompter::Answer::Yes);
+    int escapes = 0;
+    bool disabledWhileRunning = false;
+    std::function<void()> escape = [&] {
+        disabledWhileRunning =
+            !b.Panel1->isEnabled() && !b.Connect1->isEnabled() && QApplication::overrideCursor();
+        // The window is disabled while it waits; its key preview still
+        // sees the key.
+        QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QApplication::sendEvent(&b, &esc);
+        if (++escapes < 2)
+            whileRunning(b, 100, escape);
+    };
+    whileRunning(b, 300, escape);
+    b.SBdebExecSQLClick();
+    QCOMPARE(escapes, 2);
+    QVERIFY(disabledWhileRunning);
+    QCOMPARE(b.SessionNumber, 3);
+    QCOMPARE(b.SBNewSession->text(), QString("Try # 3"));
+    QCOMPARE(sessionRow(bench, "SYSDBA"), 3);
+    // Counters reset by the sessions; the run's own passes were rolled back.
+    QCOMPARE(bench.value("select max(GenValue) from meta$gens where UserName = 'SYSDBA'").toInt(), 0);
+    QCOMPARE(bench.value("select max(SessionNum) from META$MTBP").toInt(), 3);
+    QCOMPARE(bench.value("select count(*) from META$MTTP where SessionNum = 3").toInt(), 1);
+    QVERIFY(b.StatusFailed);
+    QVERIFY(b.isEnabled());
+    QVERIFY(!b.WorkerRunning);
+    QVERIFY(!QApplication::overrideCursor());
+    QVERIFY(b.Panel1->isEnabled() && b.Connect1->isEnabled());
+    QVERIFY(b.SBSpyMode->isEnabled());
+    const QStringList texts = bench.p.texts();
+    QCOMPARE(texts.size(), 3);
+    QCOMPARE(texts[0], QString("End the running procedure?"));
+    QCOMPARE(texts[1], QString("End the running procedure?"));
+    QVERIFY2(texts[2].contains("cancel", Qt::CaseInsensitive), qPrintable(texts[2]));
+    QVERIFY(b.button("SBdebExecSQL")->isEnabled());
+
+    // The debug connection is still usable: the next run, answered from
+    // outside, ends with the answered value.
+    bench.p.clear();
+    BreakAnswerer answerer(bench.t, "30");
+    b.SBdebExecSQLClick();
+    QVERIFY2(bench.p.texts().isEmpty(), qPrintable(bench.p.texts().join('\n')));
+    QVERIFY(b.StatusReady && !b.StatusFailed);
+    QCOMPARE(answerer.answered(), 1);
+    QCOMPARE(bench.output(1), QString("30"));
+    QCOMPARE(b.SessionNumber, 5);
+}
+
+void TestDebugRun::pointsOfTheRunProcedureDecide()
+{
+    Bench bench({"CREATE TABLE EMP (ID INTEGER)",
+                 "CREATE TRIGGER TRG FOR EMP ACTIVE BEFORE INSERT POSITION 0 AS\nbegin\n  new.ID = 1;\nend"});
+    TfmBrowser &b = bench.b();
+    QVERIFY(bench.typeAndSave(breakProcedure(), true));
+    QVERIFY(b.BreakPointsUsed);
+    // A plain save of a trigger clears the flags of the last save ...
+    QVERIFY(fmOpenTrig->SelectByName("TRG"));
+    b.LoadTrigger();
+    b.SetTrigEditorOpened();
+    b.CBWithDebug->setChecked(false);
+    b.SBSaveTrigClick();
+    QVERIFY(b.StatusReady && !b.StatusFailed);
+    QVERIFY(!b.BreakPointsUsed);
+    bench.setInput(1, "1");
+
+    // ... yet the procedure's own break point makes the run start a session
+    // and choose its polling side. While it waits, closing the window only
+    // offers to end the run: the program must not end under the worker.
+    bench.p.answer(Prompter::Answer::No);
+    BreakAnswerer answerer(bench.t, "12");
+    bool stillOpen = false;
+    answerer.beforeAnswer = [&] {
+        QVERIFY(b.WorkerRunning);
+        b.close();
+        stillOpen = b.WorkerRunning;
+    };
+    const int before = b.SessionNumber;
+    b.SBdebExecSQLClick();
+    QVERIFY(stillOpen);
+    QStringList expected{"End the running procedure?"};
+    if (!kRemote) {
+        QCOMPARE(bench.modal, QStringList{"FmLaunch"});
+    } else {
+        QVERIFY(bench.modal.isEmpty());
+    }
+    QCOMPARE(bench.p.texts(), expected);
+    QCOMPARE(b.SessionNumber, before + 1);
+    QCOMPARE(answerer.answered(), 1);
+    QVERIFY(b.StatusReady && !b.StatusFailed);
+    QCOMPARE(bench.output(1), QString("12"));
+
+    // Once the run is over, closing asks as always.
+    bench.p.clear();
+    bench.p.answer(Prompter::Answer::No);
+    b.close();
+    QCOMPARE(bench.p.texts(), QStringList{"Exit now?"});
+
+    // A plain save of the procedure drops its points: no session, no polling.
+    bench.p.clear();
+    bench.modal.clear();
+    b.REProc->document()->setModified(true);
+    b.CBWithDebug->setChecked(false);
+    b.SBSaveProcClick();
+    bench.setInput(1, "1");
+    b.SBdebExecSQLClick();
+    QVERIFY(b.StatusReady && !b.StatusFailed);
+    QVERIFY(bench.modal.isEmpty());
+    QCOMPARE(b.SessionNumber, before + 1);
+    QCOMPARE(bench.output(1), QString("2"));
+}
+
+void TestDebugRun::breakRoundTrip()
+{
+    Bench bench({});
+    TfmBrowser &b = bench.b();
+    QVERIFY(bench.typeAndSave(breakProcedure(), true));
+    bench.setInput(1, "4");
+    bench.p.clear();
+#ifdef DUNMOOR_WITH_SERVER
+    // This window polls for its own run: it shows the hit within a check,
+    // the test edits x and presses Continue.
+    qint64 shownAfterMs = -1;
+    QStringList watch;
+    auto *poll = new QTimer(&b);
+    auto watcher = bench.check();
+    QElapsedTimer sinceHit;
+    QObject::connect(poll, &QTimer::timeout, [&] {
+        if (!b.WorkerRunning || !b.spyMode())
+            return;
+        if (!sinceHit.isValid() && scalar(*watcher, "select count(*) from META$MTBP").toInt() > 0)
+            sinceHit.start();
+        if (!b.SBContinue || !b.SBContinue->isEnabled())
+            return;
+        poll->stop();
+        shownAfterMs = sinceHit.isValid() ? sinceHit.elapsed() : 0;
+        for (int r = 3; r < b.SGWatch->rowCount() && b.SGWatch->item(r, 0)
+                        && !b.SGWatch->item(r, 0)->text().isEmpty(); ++r)
+            watch << b.SGWatch->item(r, 0)->text().trimmed() + "=" + b.SGWatch->item(r, 1)->text().trimmed();
+        b.SGWatch->item(3, 1)->setText(kCopyValue);
+        b.SBContinueClick();
+    });
+    poll->start(10);
+    b.SBdebExecSQLClick();
+    QVERIFY2(bench.p.texts().isEmpty(), qPrintable(bench.p.texts().join('\n')));
+    QVERIFY(bench.modal.isEmpty());
+    QCOMPARE(watch, QStringList{"x=5"});
+    // Within one check of the hit (plus the time a check and a display take).
+    QVERIFY2(shownAfterMs >= 0 && shownAfterMs <= b.TimerBP->interval() + 200, qPrintable(QString::number(shownAfterMs)));
+    QVERIFY(!b.spyMode());
+#else
+    // The launch dialog is answered "Launch 2nd copy": the workbench starts
+    // itself again (here: this program), which polls and answers.
+    const QString aliasFile = engine::Session::configurationFile();
+    engine::Session::defaultSession().saveConfigFile();
+    qputenv(kAliasFileVar, aliasFile.toLocal8Bit());
+    bench.launchResult = TFmLaunch::LaunchCopyResult;
+    QTimer guard; // a copy that never answers must not hang the test
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, [&] { DM->DataBase2.cancel(); });
+    guard.start(60000);
+    b.SBdebExecSQLClick();
+    QVERIFY2(guard.isActive(), "the second copy never answered");
+    QCOMPARE(bench.modal, QStringList{"FmLaunch"});
+    QCOMPARE(bench.p.texts(), QStringList{"Press OK button after 2nd copy successful start"});
+#endif
+    QVERIFY(b.StatusReady && !b.StatusFailed);
+    QCOMPARE(bench.output(1), kCopyValue);
+    QCOMPARE(bench.value("select count(*) from META$MTBPA").toInt(), 1);
+}
+
+namespace {
+
+// The second copy: the workbench as started by the launcher, with a shorter
+// check interval; it answers the first hit it shows by editing the agreed
+// variable, presses Continue and ends.
+int runAsCopy(const QStringList &arguments)
+{
+    const QString aliases = qEnvironmentVariable(kAliasFileVar);
+    if (!aliases.isEmpty())
+        engine::Session::useConfigurationFile(aliases);
+    ScriptedPrompter p;
+    ScopedPrompter sp(p);
+    int rc = 1;
+    {
+        Workbench w(arguments);
+        TfmBrowser &b = *w.browser;
+        b.TimerBP->setInterval(50);
+        b.show();
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            if (!b.SBContinue || !b.SBContinue->isEnabled())
+                return;
+            for (int r = 3; r < b.SGWatch->rowCount(); ++r) {
+                QTableWidgetItem *name = b.SGWatch->item(r, 0);
+                if (name && name->text().trimmed() == kCopyVariable) {
+                    b.SGWatch->item(r, 1)->setText(kCopyValue);
+                    b.SBContinueClick();
+                    poll.stop();
+                    rc = 0;
+                    QTimer::singleShot(200, qApp, [] { QCoreApplication::exit(0); });
+                    return;
+                }
+            }
+        });
+        poll.start(20);
+        // exit(), not quit(): quitting closes the window first, and it asks.
+        QTimer::singleShot(90000, qApp, [] { QCoreApplication::exit(1); });
+        QApplication::exec();
+    }
+    if (!p.texts().isEmpty())
+        qWarning("second copy: %s", qPrintable(p.texts().join(" | ")));
+    return rc;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    testsupport::initRuntime();
+    const QStringList arguments = QCoreApplication::arguments().mid(1);
+    if (arguments.size() == 4 && arguments[3] == QLatin1String("Y"))
+        return runAsCopy(arguments);
+    TestDebugRun tc;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&tc, argc, argv);
+}
+
 #include "tst_debugrun.moc"

@@ -56,14 +56,15 @@ QStringList traceLines(const QString &id, const QString &obj, const QStringList 
     return hitLines("/* META TP#", id, obj, "TPNUM", "META$MTTP", "META$MTTPV", vars) << "/* END META */";
 }
 
-QStringList breakLines(const QString &id, const QString &obj, const QStringList &vars)
+QStringList breakLines(const QString &id, const QString &obj, const QStringList &vars,
+                       const QStringList &emptyIsNull = {})
 {
     QStringList b = hitLines("/* META BP@", id, obj, "BPNUM", "META$MTBP", "META$MTBPV", vars);
     b << "meta$num = 0;" << QString("while (meta$num < %1) do").arg(vars.size())
       << "  select count(*) from meta$mtbpa where MTCode = ::meta$dummy into ::meta$num;";
     for (const QString &v : vars)
-        b << "select VarValue from META$MTBPA where MTCode = ::meta$dummy and VarName = \"" + v + "\" into ::" + v
-                + ";";
+        b << "select " + QString(emptyIsNull.contains(v) ? "nullif(VarValue, \"\")" : "VarValue")
+                + " from META$MTBPA where MTCode = ::meta$dummy and VarName = \"" + v + "\" into ::" + v + ";";
     return b << "/* END META */";
 }
 
@@ -187,6 +188,7 @@ private slots:
     void roundTrip();
     void traceHitVisibleWhileRunning();
     void breakAnsweredFromOtherConnection();
+    void breakWithEmptyAnswersContinues();
     void breakAnsweredFromOtherProcess();
 #ifdef DUNMOOR_WITH_SERVER
     void breakAnsweredThroughLoopbackServer();
@@ -262,15 +264,22 @@ void TestInstrument::declarations_data()
     QTest::addColumn<QString>("line");
     QTest::addColumn<QString>("decl");
     QTest::addColumn<QString>("name");
-    QTest::newRow("variable") << "declare variable x integer;" << "x integer" << "x";
-    QTest::newRow("upper case, blanks") << "DECLARE VARIABLE  CNT INTEGER ;" << "CNT INTEGER" << "CNT";
-    QTest::newRow("without VARIABLE") << "declare x integer;" << "x integer" << "x";
-    QTest::newRow("tab after name") << "declare variable x\tinteger;" << "x\tinteger" << "x";
+    QTest::addColumn<bool>("text"); // the type holds text: an empty answer stays the empty text
+    QTest::newRow("variable") << "declare variable x integer;" << "x integer" << "x" << false;
+    QTest::newRow("upper case, blanks") << "DECLARE VARIABLE  CNT INTEGER ;" << "CNT INTEGER" << "CNT" << false;
+    QTest::newRow("without VARIABLE") << "declare x integer;" << "x integer" << "x" << false;
+    QTest::newRow("tab after name") << "declare variable x\tinteger;" << "x\tinteger" << "x" << false;
     QTest::newRow("default and no semicolon") << "declare variable s varchar(10) = 'a;b'" << "s varchar(10) = 'a"
-                                              << "s";
-    QTest::newRow("type on next line") << "declare variable x" << "x" << "";
-    QTest::newRow("comment after AS") << "/* declare */" << "re */" << "re";
-    QTest::newRow("short line") << "declare" << "" << "";
+                                              << "s" << true;
+    QTest::newRow("type on next line") << "declare variable x" << "x" << "" << false;
+    QTest::newRow("comment after AS") << "/* declare */" << "re */" << "re" << false;
+    QTest::newRow("short line") << "declare" << "" << "" << false;
+    QTest::newRow("char") << "declare variable c CHAR(10);" << "c CHAR(10)" << "c" << true;
+    QTest::newRow("character varying") << "declare variable c character varying(5);" << "c character varying(5)"
+                                       << "c" << true;
+    QTest::newRow("blob") << "declare variable b blob sub_type 1;" << "b blob sub_type 1" << "b" << true;
+    QTest::newRow("numeric") << "declare variable n numeric(15,2);" << "n numeric(15,2)" << "n" << false;
+    QTest::newRow("domain named like a type") << "declare variable d CHARGE_D;" << "d CHARGE_D" << "d" << false;
 }
 
 void TestInstrument::declarations()
@@ -278,8 +287,11 @@ void TestInstrument::declarations()
     QFETCH(QString, line);
     QFETCH(QString, decl);
     QFETCH(QString, name);
+    QFETCH(bool, text);
     QCOMPARE(ExtractVariableDecl(line), decl);
     QCOMPARE(FirstWord(ExtractVariableDecl(line)), name);
+    if (!name.isEmpty())
+        QCOMPARE(IsTextType(decl.mid(name.size())), text);
 }
 
 void TestInstrument::pointIds_data()
@@ -351,6 +363,10 @@ void TestInstrument::blocks()
     QCOMPARE(BreakBlock("B", "P", {}), breakLines("B", "P", {}));
     QCOMPARE(BreakBlock("B", "P", {"A", "B", "C"}), breakLines("B", "P", {"A", "B", "C"}));
     QVERIFY(BreakBlock("B", "P", {"A", "B", "C"}).contains("while (meta$num < 3) do"));
+    // Variables of other than text types read an empty answer back as NULL.
+    const QStringList mixed = BreakBlock("B", "P", {"N", "S"}, {"N"});
+    QVERIFY(mixed.contains("select nullif(VarValue, \"\") from META$MTBPA where MTCode = ::meta$dummy and VarName = \"N\" into ::N;"));
+    QVERIFY(mixed.contains("select VarValue from META$MTBPA where MTCode = ::meta$dummy and VarName = \"S\" into ::S;"));
     QCOMPARE(TraceBlock("T1", "P", {"X", "Y"}), traceLines("T1", "P", {"X", "Y"}));
     QCOMPARE(TraceBlock("T1", "P", {}).size(), 8);
     QCOMPARE(ProgressBlock("3"),
@@ -398,7 +414,7 @@ void TestInstrument::wholeText_data()
         << QStringList{"AS", "declare variable x integer;", "begin", "/*@BP1*/ dropped", "end"} << Mode::Debug
         << "SP" << false
         << (QStringList{"AS"} + kDecl + QStringList{"declare variable x integer;", "begin"}
-            + breakLines("BP1", O, {"x"}) + QStringList{"end"})
+            + breakLines("BP1", O, {"x"}, {"x"}) + QStringList{"end"})
         << QStringList{"BP BP1"} << "B" << QStringList{"x"};
     QTest::newRow("break, three variables, tab")
         << QStringList{"AS", "declare variable a integer;", "DECLARE VARIABLE B\tCHAR(5);", "declare c date;",
@@ -406,7 +422,7 @@ void TestInstrument::wholeText_data()
         << Mode::Debug << "SP" << false
         << (QStringList{"AS"} + kDecl
             + QStringList{"declare variable a integer;", "DECLARE VARIABLE B\tCHAR(5);", "declare c date;", "begin"}
-            + breakLines("here", O, {"a", "B", "c"}) + QStringList{"end"})
+            + breakLines("here", O, {"a", "B", "c"}, {"a", "c"}) + QStringList{"end"})
         << QStringList{"BP here"} << "B" << QStringList{"a", "B", "c"};
     QTest::newRow("trace and progress 1, 11")
         << QStringList{"AS", "declare variable x integer;", "begin", "/*#TP1*/", "/*$1*/", "/*$11*/", "end"}
@@ -557,6 +573,7 @@ void breakRoundTrip(const std::function<std::unique_ptr<engine::Database>(const 
     DebugDb d("DBGP");
     d.compile(InstrumentText(procedureText("/*@BP1*/"), Mode::Debug, "DBGP", "SP", false));
     int r = 0;
+    bool rNull = false;
     QString s, error;
     std::thread worker([&] {
         try {
@@ -566,6 +583,7 @@ void breakRoundTrip(const std::function<std::unique_ptr<engine::Database>(const 
             run.setSql(QStringLiteral("select R, S from DBGP(5)"));
             run.open();
             r = run.rows().value(0, 0).toInt();
+            rNull = run.rows().isNull(0, 0);
             s = run.rows().text(0, 1);
             conn->commit();
         } catch (const std::exception &e) {
@@ -577,6 +595,8 @@ void breakRoundTrip(const std::function<std::unique_ptr<engine::Database>(const 
     QVERIFY2(code != 0, "the break hit never became visible");
     QCOMPARE(error, QString());
     QCOMPARE(r, x.toInt());
+    // An empty answer is NULL for the INTEGER, the empty text for the VARCHAR.
+    QCOMPARE(rNull, x.isEmpty());
     QCOMPARE(s.trimmed(), t);
 }
 } // namespace
@@ -584,6 +604,13 @@ void breakRoundTrip(const std::function<std::unique_ptr<engine::Database>(const 
 void TestInstrument::breakAnsweredFromOtherConnection()
 {
     breakRoundTrip([](const TestDatabase &t) { return t.connect("SYSDBA", "DB2"); }, "41", "c:d");
+}
+
+void TestInstrument::breakWithEmptyAnswersContinues()
+{
+    // A variable that was NULL at the break is answered empty (the tables
+    // keep no NULL); the procedure must not fail converting it.
+    breakRoundTrip([](const TestDatabase &t) { return t.connect("SYSDBA", "DB2"); }, "", "");
 }
 
 void TestInstrument::breakAnsweredFromOtherProcess()

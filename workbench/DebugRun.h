@@ -1,0 +1,117 @@
+#pragma once
+
+// The debug run's logic without windows: the input check, the select-form
+// statement, the output values, which kinds of points the procedure has, the
+// clock's text, and the worker threads that run the procedure on the debug
+// connection.
+
+#include "engine/RowSet.h"
+
+#include <QString>
+#include <QStringList>
+#include <QThread>
+#include <QTime>
+#include <QVector>
+#include <functional>
+
+namespace engine {
+class Database;
+class StoredProc;
+} // namespace engine
+
+namespace debugrun {
+
+// One row of the input grid: name, type as the grid shows it, value typed.
+struct InputRow {
+    QString name;
+    QString type;
+    QString value;
+};
+
+// Index (0-based) of the first input without a value; -1 when all are given.
+int firstMissingInput(const QVector<InputRow> &inputs);
+
+// A value as the select form sends it: taken as typed, except that a DATE
+// value not starting with a double quote is put in double quotes.
+QString selectValue(const InputRow &input);
+
+// "select * from P" and, with inputs, a second line "(v1,v2,...)".
+QStringList selectStatement(const QString &procedure, const QVector<InputRow> &inputs);
+
+// What the output grid shows for an output parameter of this type.
+QString outputText(const QString &type, const QString &value);
+
+// The kinds of points the procedure's current version carries.
+struct PointUse {
+    bool breaks = false;
+    bool traces = false;
+    bool progress = false;
+};
+
+// From the PType values of the object's current points and its stored source:
+// break points whose blocks wait for no variable never stop the procedure,
+// so they count as none.
+PointUse pointUse(const QStringList &pointTypes, const QString &storedSource);
+
+// Reads the procedure's current points (P = 0) and its source on db, in the
+// caller's transaction or in statements of their own.
+PointUse readPointUse(engine::Database &db, const QString &procedure);
+
+// The elapsed time from start to now, in the long time format given (time
+// zone parts of the format dropped: this is a duration, not a time of day).
+QString elapsedText(const QTime &start, const QTime &now, const QString &longFormat);
+
+} // namespace debugrun
+
+// The debug run's worker: it frees itself once it has ended and its
+// termination callback (connected to finished() by the starter) has run.
+// Everything it touches belongs to the debug connection; it hands its outcome
+// over as plain data (succeeded, error, rows).
+class TMyThread : public QThread {
+    Q_OBJECT
+public:
+    explicit TMyThread(engine::Database &db, QObject *parent = nullptr);
+
+    // Written by the worker before it ends; read after finished().
+    bool succeeded() const { return m_succeeded; }
+    const QString &error() const { return m_error; }
+
+protected:
+    // One transaction on the connection around work; any failure rolls back
+    // and keeps the error's message.
+    void inTransaction(const std::function<void()> &work);
+
+    engine::Database &m_db;
+    bool m_succeeded = false;
+    QString m_error;
+};
+
+// Execute form: EXECUTE PROCEDURE through the stored-procedure component;
+// its output values stay in the component.
+class TMyThread1 : public TMyThread {
+    Q_OBJECT
+public:
+    TMyThread1(engine::Database &db, engine::StoredProc &proc, QObject *parent = nullptr);
+
+protected:
+    void run() override;
+
+private:
+    engine::StoredProc &m_proc;
+};
+
+// Select form: the statement runs on the worker's connection and its rows
+// come back as data, for the main thread to show.
+class TMyThread2 : public TMyThread {
+    Q_OBJECT
+public:
+    TMyThread2(engine::Database &db, const QStringList &sql, QObject *parent = nullptr);
+    engine::RowSetPtr rows() const { return m_rows; }
+
+protected:
+    void run() override;
+
+private:
+    QStringList m_sql;
+    engine::RowSetPtr m_rows;
+};
