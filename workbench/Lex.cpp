@@ -436,6 +436,21 @@ int TLex::scanSlash(int i)
     // The closing "*" must come after the opening pair: "/*/" stays open.
     int j = i + 2;
     for (;;) {
+#if defined(__SSE2__)
+        // Eight characters at a time up to the next "*" or NUL, while eight
+        // remain in the text.
+        const __m128i star = _mm_set1_epi16(u'*');
+        while (j + 8 <= TextLength) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(d + j));
+            const unsigned hits = unsigned(
+                _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi16(v, star), _mm_cmpeq_epi16(v, _mm_setzero_si128()))));
+            if (hits != 0) {
+                j += int(__builtin_ctz(hits)) / 2;
+                break;
+            }
+            j += 8;
+        }
+#endif
         const char16_t k = d[j];
         if (k == 0)
             break;
@@ -498,14 +513,17 @@ int TLex::scanString(int i)
     if (pairs > 0) {
         // Each doubled quote inside reads as one, pairing from the left as
         // the scan did; the closing quote (if any) has no partner.
-        m_ownedText.clear();
-        m_ownedText.reserve(j - i - pairs);
-        m_ownedText.append(QChar(u'\''));
+        // Written in place into a buffer kept from string to string.
+        m_ownedText.resize(j - i - pairs);
+        char16_t *out = reinterpret_cast<char16_t *>(m_ownedText.data());
+        int n = 0;
+        out[n++] = u'\'';
         for (int k = i + 1; k < j; ++k) {
-            m_ownedText.append(QChar(d[k]));
+            out[n++] = d[k];
             if (d[k] == u'\'' && k + 1 < j && d[k + 1] == u'\'')
                 ++k;
         }
+        m_ownedText.resize(n);
         m_tokenOwned = true;
     }
     return kind;

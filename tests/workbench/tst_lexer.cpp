@@ -135,6 +135,18 @@ void TestLexer::tokens_data()
     row("NUL between tokens", QStringLiteral("a") + nul + QStringLiteral("b"), {"3|a|1"});
     row("NUL after separators", QStringLiteral("select ") + nul + QStringLiteral(" from"), {"2|select|1"});
     row("NUL in a comment", QStringLiteral("/* x") + nul + QStringLiteral(" */ y"), {"1|/* x|1"});
+    row("NUL deep in a long comment", QStringLiteral("/* long comment text") + nul + QStringLiteral(" and more text */ y"),
+        {"1|/* long comment text|1"});
+    // Long comments are searched eight characters at a time: stars that end
+    // nothing, a close straddling the eighth character, an unclosed end.
+    row("stars inside a long comment", QStringLiteral("/* a * b ** c *** d ****/x"),
+        {"1|/* a * b ** c *** d ****/|1", "3|x|26"});
+    row("close across a block of eight", QStringLiteral("/*123456*/y"), {"1|/*123456*/|1", "3|y|11"});
+    row("long unclosed comment ending in a star", QStringLiteral("/* never closed at all *"),
+        {"1|/* never closed at all *|1"});
+    // Strings with doubled quotes one after another reuse one buffer.
+    row("two strings with doubled quotes", QStringLiteral("'it''s a long one' 'a''b'"),
+        {"5|'it's a long one'|1", "5|'a'b'|20"});
     row("NUL in a string", QStringLiteral("'ab") + nul + QStringLiteral("cd'"), {"12|'ab|1"});
     row("NUL in a name", QStringLiteral("\"ab") + nul + QStringLiteral("\""), {"12|\"ab|1"});
     row("NUL after a digit", QStringLiteral("12") + nul + QStringLiteral("x"), {"4|12|1"});
