@@ -183,6 +183,33 @@ Strip stripObject(TfmBrowser &b, const QString &object, const QString &kind, boo
 }
 
 // A point-list command's refresh, in a short transaction of its own.
+void refreshInTransaction(TfmBrowser &b);
+
+// A filter or order button: its choice is set, it shows pressed, the list follows.
+template <typename T>
+void choosePoints(TfmBrowser &b, T &choice, T value, const char *buttonName)
+{
+    choice = value;
+    b.button(QLatin1String(buttonName))->setChecked(true);
+    refreshInTransaction(b);
+}
+
+// The start of both clear commands: never while a procedure runs (the
+// strip-saves and the reconnect touch the debug connection it still uses),
+// only after "Clear now?" is answered Yes; then busy.
+bool beginClear(TfmBrowser &b)
+{
+    if (b.WorkerRunning) {
+        b.ShowMessage(kStillRunning);
+        return false;
+    }
+    if (platform::Prompter::instance().confirm(QStringLiteral("Confirmation"), QStringLiteral("Clear now?"))
+        != platform::Prompter::Answer::Yes)
+        return false;
+    b.SetBusy();
+    return true;
+}
+
 void refreshInTransaction(TfmBrowser &b)
 {
     try {
@@ -873,44 +900,32 @@ void TfmBrowser::RefreshPointList()
 
 void TfmBrowser::SBShowAllPointsClick()
 {
-    PointFilter = 0;
-    button(QStringLiteral("SBShowAllPoints"))->setChecked(true);
-    refreshInTransaction(*this);
+    choosePoints(*this, PointFilter, 0, "SBShowAllPoints");
 }
 
 void TfmBrowser::SBShowBPClick()
 {
-    PointFilter = 1;
-    button(QStringLiteral("SBShowBP"))->setChecked(true);
-    refreshInTransaction(*this);
+    choosePoints(*this, PointFilter, 1, "SBShowBP");
 }
 
 void TfmBrowser::SBShowTPClick()
 {
-    PointFilter = 2;
-    button(QStringLiteral("SBShowTP"))->setChecked(true);
-    refreshInTransaction(*this);
+    choosePoints(*this, PointFilter, 2, "SBShowTP");
 }
 
 void TfmBrowser::SBShowPPClick()
 {
-    PointFilter = 3;
-    button(QStringLiteral("SBShowPP"))->setChecked(true);
-    refreshInTransaction(*this);
+    choosePoints(*this, PointFilter, 3, "SBShowPP");
 }
 
 void TfmBrowser::SBSortedByProcClick()
 {
-    PointsByObject = true;
-    button(QStringLiteral("SBSortedByProc"))->setChecked(true);
-    refreshInTransaction(*this);
+    choosePoints(*this, PointsByObject, true, "SBSortedByProc");
 }
 
 void TfmBrowser::SBSortedByPointClick()
 {
-    PointsByObject = false;
-    button(QStringLiteral("SBSortedByPoint"))->setChecked(true);
-    refreshInTransaction(*this);
+    choosePoints(*this, PointsByObject, false, "SBSortedByPoint");
 }
 
 void TfmBrowser::SBViewSourceClick()
@@ -929,16 +944,8 @@ void TfmBrowser::SBDropPointClick()
     engine::Query &q = DM->QPointList;
     if (!q.isActive() || q.isEmpty())
         return;
-    // The strip-save reconnects the debug connection, which the running
-    // procedure still uses.
-    if (WorkerRunning) {
-        ShowMessage(kStillRunning);
+    if (!beginClear(*this))
         return;
-    }
-    if (platform::Prompter::instance().confirm(QStringLiteral("Confirmation"), QStringLiteral("Clear now?"))
-        != platform::Prompter::Answer::Yes)
-        return;
-    SetBusy();
     try {
         const QString object = q.fieldByName(QStringLiteral("ProcName")).asString().trimmed();
         const QString kind = q.fieldByName(QStringLiteral("SP_T")).asString().trimmed();
@@ -966,14 +973,8 @@ void TfmBrowser::SBDropPointClick()
 
 void TfmBrowser::SBDropAllPointsClick()
 {
-    if (WorkerRunning) {
-        ShowMessage(kStillRunning);
+    if (!beginClear(*this))
         return;
-    }
-    if (platform::Prompter::instance().confirm(QStringLiteral("Confirmation"), QStringLiteral("Clear now?"))
-        != platform::Prompter::Answer::Yes)
-        return;
-    SetBusy();
     // Any failure ends the command in the error state with the server's
     // message; what was cleared before it stays cleared.
     try {

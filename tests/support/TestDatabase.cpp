@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QUuid>
 
 namespace testsupport {
 
@@ -25,6 +26,13 @@ void initRuntime()
         root = scratch().path() + QStringLiteral("/fbrt");
     engine::Runtime::prepare(root);
     engine::Session::useConfigurationFile(scratch().path() + QStringLiteral("/aliases.conf"));
+}
+
+QString debugFolder()
+{
+    const QString dir = engine::Runtime::paths().external + "/" + QUuid::createUuid().toString(QUuid::Id128);
+    QDir().mkpath(dir);
+    return dir + "/";
 }
 
 QString serverPrefix()

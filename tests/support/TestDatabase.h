@@ -50,4 +50,8 @@ void exec(engine::Database &db, const QString &sql);
 // The first column of the first row, or an invalid value when there is none.
 QVariant scalar(engine::Database &db, const QString &sql);
 
+// A fresh folder for one test's debug tables, inside the folder the engine
+// lets external tables live in; with its closing slash.
+QString debugFolder();
+
 } // namespace testsupport

@@ -12,11 +12,38 @@
 #include "workbench/fBrowser.h"
 #include "workbench/fExternal.h"
 #include "workbench/fLoginPrompt.h"
+#include "workbench/Repository.h"
 
 #include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTextBlock>
 #include <QListWidget>
 
 namespace wbtest {
+
+using testsupport::debugFolder;
+
+// Gives a test database the workbench's repository (its question answered
+// Yes) and a fresh folder for the debug tables, which are not made yet.
+inline void installRepository(engine::Database &db)
+{
+    platform::ScriptedPrompter p;
+    platform::ScopedPrompter sp(p);
+    engine::Statement q6(&db), q7(&db);
+    Repository r(db, q6, q7);
+    p.answer(platform::Prompter::Answer::Yes);
+    r.ensure([](int) {});
+    testsupport::exec(db, QStringLiteral("insert into meta$External values (\"%1\")").arg(debugFolder()));
+}
+
+// An editor's text, line by line, as the document holds it.
+inline QStringList lines(const QPlainTextEdit *e)
+{
+    QStringList r;
+    for (QTextBlock b = e->document()->begin(); b.isValid(); b = b.next())
+        r << b.text();
+    return r;
+}
 
 // An alias of the default session pointing at a database, removed again.
 class ScopedAlias {

@@ -50,13 +50,6 @@ const char kAliasFileVar[] = "DUNMOOR_DEBUGRUN_ALIASES";
 const QString kCopyVariable = QStringLiteral("x");
 const QString kCopyValue = QStringLiteral("77");
 
-QString debugFolder()
-{
-    const QString dir = engine::Runtime::paths().external + "/" + QUuid::createUuid().toString(QUuid::Id128);
-    QDir().mkpath(dir);
-    return dir + "/";
-}
-
 #ifdef DUNMOOR_WITH_SERVER
 const bool kRemote = true;
 #else
@@ -81,11 +74,7 @@ struct Bench {
     {
         {
             auto db = t.connect("SYSDBA", "UserDB");
-            engine::Statement q6(db.get()), q7(db.get());
-            Repository r(*db, q6, q7);
-            p.answer(Prompter::Answer::Yes);
-            r.ensure([](int) {});
-            exec(*db, QString("insert into meta$External values (\"%1\")").arg(debugFolder()));
+            installRepository(*db);
             for (const QString &s : ddl)
                 exec(*db, s);
         }

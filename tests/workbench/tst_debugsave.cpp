@@ -29,21 +29,6 @@ using namespace wbtest;
 
 namespace {
 
-QStringList lines(const QPlainTextEdit *e)
-{
-    QStringList r;
-    for (QTextBlock b = e->document()->begin(); b.isValid(); b = b.next())
-        r << b.text();
-    return r;
-}
-
-QString debugFolder()
-{
-    const QString dir = engine::Runtime::paths().external + "/" + QUuid::createUuid().toString(QUuid::Id128);
-    QDir().mkpath(dir);
-    return dir + "/";
-}
-
 // A connected workbench on a database with the repository (and its folder
 // for the debug tables, which are not made yet) and the test's objects.
 struct Bench {
@@ -57,11 +42,7 @@ struct Bench {
     {
         {
             auto db = t.connect("SYSDBA", "UserDB");
-            engine::Statement q6(db.get()), q7(db.get());
-            Repository r(*db, q6, q7);
-            p.answer(Prompter::Answer::Yes);
-            r.ensure([](int) {});
-            exec(*db, QString("insert into meta$External values (\"%1\")").arg(debugFolder()));
+            installRepository(*db);
             for (const QString &s : ddl)
                 exec(*db, s);
         }

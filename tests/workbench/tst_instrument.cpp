@@ -22,6 +22,7 @@
 using namespace instrument;
 using platform::Prompter;
 using platform::ScriptedPrompter;
+using testsupport::debugFolder;
 using testsupport::exec;
 using testsupport::scalar;
 using testsupport::TestDatabase;
@@ -84,13 +85,6 @@ QStringList loadBack(const QStringList &stored)
             r << out;
     }
     return r;
-}
-
-QString debugFolder()
-{
-    const QString dir = engine::Runtime::paths().external + "/" + QUuid::createUuid().toString(QUuid::Id128);
-    QDir().mkpath(dir);
-    return dir + "/";
 }
 
 // A test database with the repository and the debug tables, a session row

@@ -29,14 +29,6 @@ using namespace wbtest;
 
 namespace {
 
-QStringList lines(const QPlainTextEdit *e)
-{
-    QStringList r;
-    for (QTextBlock b = e->document()->begin(); b.isValid(); b = b.next())
-        r << b.text();
-    return r;
-}
-
 // Chooses a name in whichever chooser dialog is shown, as a user would:
 // the list is read on show, the row is clicked, then "Choose".
 class ChooserAnswer {

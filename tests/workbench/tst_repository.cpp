@@ -43,13 +43,6 @@ int count(engine::Database &db, const QString &sql)
 }
 
 // A folder the test server allows for external files, of this test alone.
-QString debugFolder()
-{
-    const QString dir = engine::Runtime::paths().external + "/" + QUuid::createUuid().toString(QUuid::Id128);
-    QDir().mkpath(dir);
-    return dir + "/";
-}
-
 } // namespace
 
 class TestRepository : public QObject {

@@ -41,21 +41,6 @@ using namespace wbtest;
 
 namespace {
 
-QStringList lines(const QPlainTextEdit *e)
-{
-    QStringList r;
-    for (QTextBlock b = e->document()->begin(); b.isValid(); b = b.next())
-        r << b.text();
-    return r;
-}
-
-QString debugFolder()
-{
-    const QString dir = engine::Runtime::paths().external + "/" + QUuid::createUuid().toString(QUuid::Id128);
-    QDir().mkpath(dir);
-    return dir + "/";
-}
-
 struct Var {
     QString name;
     QVariant value; // null: NULL
@@ -74,12 +59,10 @@ struct Bench {
     explicit Bench(const QStringList &ddl, bool debugTables = true, const QString &user = "SYSDBA")
     {
         db = t.connect("SYSDBA", "Test");
+        installRepository(*db);
         {
             engine::Statement q6(db.get()), q7(db.get());
             Repository r(*db, q6, q7);
-            p.answer(Prompter::Answer::Yes);
-            r.ensure([](int) {});
-            exec(*db, QString("insert into meta$External values (\"%1\")").arg(debugFolder()));
             if (debugTables && !r.createDebugTables())
                 qFatal("debug tables: %s", qPrintable(p.texts().join('\n')));
         }
