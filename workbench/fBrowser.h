@@ -122,6 +122,11 @@ public:
     // pass; their points are written pending (P = 1) for the save command
     // to settle. False, with the error shown, when it fails.
     bool SaveSourceDebug(bool reload, const QString &kind);
+    // A save command's steps for the editor of kind ("SP" or "TR"): the
+    // object's counters cleared, the plain or debug save as the check box
+    // says, the points of the new version settled. False, with the failure
+    // shown, when any step fails.
+    bool SaveEditorObject(const QString &kind, bool reload);
     // The login user's pass counters of an object, recreated at 0 for the
     // kinds of points the last save met.
     bool ResetPointCounters(const QString &object);

@@ -841,17 +841,30 @@ void settlePoints(TfmBrowser &b, const QString &name, bool ok)
 
 // With debug info, an object not yet in the database is first saved plain
 // so that it exists and its editor holds the stored form.
-bool saveSource(TfmBrowser &b, const QString &kind, quint8 editorState)
+bool saveSource(TfmBrowser &b, const QString &kind, quint8 editorState, bool reload)
 {
     if (!b.CBWithDebug->isChecked())
-        return b.SaveSourcePlain(true, kind);
+        return b.SaveSourcePlain(reload, kind);
     bool ok = true;
     if (editorState == 0)
-        ok = b.SaveSourcePlain(true, kind);
-    return ok && b.SaveSourceDebug(true, kind);
+        ok = b.SaveSourcePlain(reload, kind);
+    return ok && b.SaveSourceDebug(reload, kind);
 }
 
 } // namespace
+
+bool TfmBrowser::SaveEditorObject(const QString &kind, bool reload)
+{
+    const bool isProc = kind == QLatin1String("SP");
+    QLabel *name = isProc ? LProcName : LTrigName;
+    if (MetaPresent && !clearCounters(*this, name->text()))
+        return false;
+    const bool ok = saveSource(*this, kind, isProc ? ProcEditorState : TrigEditorState, reload);
+    // A new object has its name only once it is saved.
+    if (MetaPresent)
+        settlePoints(*this, name->text(), ok);
+    return ok;
+}
 
 void TfmBrowser::SBSaveProcClick()
 {
@@ -859,14 +872,7 @@ void TfmBrowser::SBSaveProcClick()
     if (!button(QStringLiteral("SBSaveProc"))->isEnabled())
         return;
     SetBusy();
-    if (MetaPresent && !clearCounters(*this, LProcName->text())) {
-        DefaultCursor();
-        return;
-    }
-    const bool ok = saveSource(*this, QStringLiteral("SP"), ProcEditorState);
-    if (MetaPresent)
-        settlePoints(*this, LProcName->text(), ok);
-    if (ok)
+    if (SaveEditorObject(QStringLiteral("SP"), true))
         SetReady();
     else
         SetError();
@@ -879,14 +885,7 @@ void TfmBrowser::SBSaveTrigClick()
     if (!button(QStringLiteral("SBSaveTrig"))->isEnabled())
         return;
     SetBusy();
-    if (MetaPresent && !clearCounters(*this, LTrigName->text())) {
-        DefaultCursor();
-        return;
-    }
-    const bool ok = saveSource(*this, QStringLiteral("TR"), TrigEditorState);
-    if (MetaPresent)
-        settlePoints(*this, LTrigName->text(), ok);
-    if (ok) {
+    if (SaveEditorObject(QStringLiteral("TR"), true)) {
         SetReady();
         button(QStringLiteral("SBDebDropTrigger"))->setEnabled(true);
     } else {

@@ -57,48 +57,6 @@ QVector<debugrun::InputRow> inputRows(const TfmBrowser &b)
     return rows;
 }
 
-// The save a run makes first when the editor's text is not the saved one:
-// the steps of the save command without reloading the editor.
-bool saveBeforeRun(TfmBrowser &b)
-{
-    const QString name = connectparams::quoted(b.LProcName->text());
-    if (b.MetaPresent) {
-        try {
-            DM->Database.startTransaction();
-            DM->Q6Exec(QStringLiteral("delete from meta$gens where ProcName = \"%1\"").arg(name));
-            DM->Database.commit();
-        } catch (const engine::Error &e) {
-            rollbackQuietly(DM->Database);
-            b.ShowMessage(e.message());
-            return false;
-        }
-    }
-    bool ok = true;
-    if (!b.CBWithDebug->isChecked()) {
-        ok = b.SaveSourcePlain(false, QStringLiteral("SP"));
-    } else {
-        if (b.ProcEditorState == 0)
-            ok = b.SaveSourcePlain(false, QStringLiteral("SP"));
-        ok = ok && b.SaveSourceDebug(false, QStringLiteral("SP"));
-    }
-    if (b.MetaPresent) {
-        try {
-            DM->Database.startTransaction();
-            if (ok) {
-                DM->Q6Exec(QStringLiteral("delete from meta$points where ProcName = \"%1\" and P = 0").arg(name));
-                DM->Q6Exec(QStringLiteral("update meta$points set P = 0 where ProcName = \"%1\" and P = 1").arg(name));
-            } else {
-                DM->Q6Exec(QStringLiteral("delete from meta$points where ProcName = \"%1\" and P = 1").arg(name));
-            }
-            DM->Database.commit();
-        } catch (const engine::Error &e) {
-            rollbackQuietly(DM->Database);
-            b.ShowMessage(QStringLiteral("Table META$POINTS corrupted: ") + e.message());
-        }
-    }
-    return ok;
-}
-
 } // namespace
 
 void TfmBrowser::buildRunWidgets()
@@ -159,7 +117,7 @@ void TfmBrowser::RunProcedure(bool execute)
     SetBusy();
     const QString procedure = LProcName->text();
 
-    if (ProcEditorState != 2 && !saveBeforeRun(*this)) {
+    if (ProcEditorState != 2 && !SaveEditorObject(QStringLiteral("SP"), false)) {
         SetError();
         DefaultCursor();
         return;
