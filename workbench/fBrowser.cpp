@@ -354,7 +354,7 @@ QWidget *TfmBrowser::buildDebuggerPage()
     auto *textLayout = new QVBoxLayout(TSText);
     textLayout->setContentsMargins(2, 2, 2, 2);
     textLayout->setSpacing(2);
-    textLayout->addWidget(buildProcToolBar(TSText));
+    textLayout->addWidget(buildEditorToolBar(TSText, true));
     REProc = editor(TSText, QStringLiteral("REProc"));
     textLayout->addWidget(REProc, 1);
     auto *inLayout = new QVBoxLayout(TSInput);
@@ -369,7 +369,7 @@ QWidget *TfmBrowser::buildDebuggerPage()
     auto *trigLayout = new QVBoxLayout(TSTrig);
     trigLayout->setContentsMargins(2, 2, 2, 2);
     trigLayout->setSpacing(2);
-    trigLayout->addWidget(buildTrigToolBar(TSTrig));
+    trigLayout->addWidget(buildEditorToolBar(TSTrig, false));
     RETrig = editor(TSTrig, QStringLiteral("RETrig"));
     trigLayout->addWidget(RETrig, 1);
     connectEditorPages();

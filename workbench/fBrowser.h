@@ -362,8 +362,8 @@ private:
     void reconnectIfPending();
     void applyConnectionParams(const QString &user, const QString &password);
     void connectAll();
-    QWidget *buildProcToolBar(QWidget *parent);
-    QWidget *buildTrigToolBar(QWidget *parent);
+    // The procedure's (isProc) or the trigger's editor tool bar.
+    QWidget *buildEditorToolBar(QWidget *parent, bool isProc);
     QTableWidget *makeParamGrid(QWidget *parent, const QString &name);
     void connectEditorPages();
     void enableButtons(const char *const *names, int count, bool enabled);

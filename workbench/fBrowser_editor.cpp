@@ -95,7 +95,7 @@ const char *const kTrigEditing[] = {"SBSaveTrig", "SBOpenFromFile2", "SBSaveToFi
 const char *const kProcDropped[] = {"SBDebDropProc", "SBSaveProc", "SBOpenFromFile", "SBSaveToFile"};
 const char *const kTrigDropped[] = {"SBDebDropTrigger", "SBSaveTrig", "SBOpenFromFile2", "SBSaveToFile2"};
 
-template <size_t N> constexpr int count(const char *const (&)[N]) { return int(N); }
+template <typename T, size_t N> constexpr int count(const T (&)[N]) { return int(N); }
 
 QLabel *label(QWidget *parent, const QString &name, const QString &text)
 {
@@ -139,75 +139,50 @@ void rollbackQuietly(engine::Database &db)
 
 // --- page layout
 
-QWidget *TfmBrowser::buildProcToolBar(QWidget *parent)
+QWidget *TfmBrowser::buildEditorToolBar(QWidget *parent, bool isProc)
 {
     auto *bar = new QWidget(parent);
-    bar->setObjectName(QStringLiteral("PanelProcTools"));
+    bar->setObjectName(isProc ? QStringLiteral("PanelProcTools") : QStringLiteral("PanelTrigTools"));
     auto *rows = new QVBoxLayout(bar);
     rows->setContentsMargins(0, 0, 0, 0);
     rows->setSpacing(1);
     auto *tools = new QHBoxLayout;
     tools->setSpacing(1);
-    for (const ButtonSpec &s : kProcButtons) {
+    // The go-to-line field stands right after its button.
+    QLineEdit *&lineField = isProc ? EditSPLine : EditTrigLine;
+    const char *lineButton = isProc ? "SBSPLine" : "SBTrigLine";
+    const ButtonSpec *specs = isProc ? kProcButtons : kTrigButtons;
+    const int specCount = isProc ? count(kProcButtons) : count(kTrigButtons);
+    for (int i = 0; i < specCount; ++i) {
+        const ButtonSpec &s = specs[i];
         QToolButton *b = makeButton(bar, QLatin1String(s.name), QLatin1String(s.hint));
         b->setText(QLatin1String(s.text));
         b->setToolButtonStyle(Qt::ToolButtonTextOnly);
         b->setAutoRaise(true);
         b->setEnabled(false);
         tools->addWidget(b);
-        if (qstrcmp(s.name, "SBSPLine") == 0) {
-            EditSPLine = lineEdit(bar, QStringLiteral("EditSPLine"));
-            tools->addWidget(EditSPLine);
+        if (qstrcmp(s.name, lineButton) == 0) {
+            lineField = lineEdit(bar, isProc ? QStringLiteral("EditSPLine") : QStringLiteral("EditTrigLine"));
+            tools->addWidget(lineField);
         }
     }
+    if (!isProc)
+        enableButtons(kTrigAlwaysOn, count(kTrigAlwaysOn), true);
     tools->addStretch();
     rows->addLayout(tools);
+    // The object's name, the caret's line and position.
+    QLabel *&name = isProc ? LProcName : LTrigName;
+    QLabel *&line = isProc ? LSPLine : LTRLine;
+    QLabel *&pos = isProc ? LSPPos : LTRPos;
     auto *info = new QHBoxLayout;
-    LProcName = label(bar, QStringLiteral("LProcName"), QStringLiteral("Unknown"));
-    LSPLine = label(bar, QStringLiteral("LSPLine"), QStringLiteral("1"));
-    LSPPos = label(bar, QStringLiteral("LSPPos"), QStringLiteral("1"));
-    info->addWidget(LProcName, 1);
+    name = label(bar, isProc ? QStringLiteral("LProcName") : QStringLiteral("LTrigName"), QStringLiteral("Unknown"));
+    line = label(bar, isProc ? QStringLiteral("LSPLine") : QStringLiteral("LTRLine"), QStringLiteral("1"));
+    pos = label(bar, isProc ? QStringLiteral("LSPPos") : QStringLiteral("LTRPos"), QStringLiteral("1"));
+    info->addWidget(name, 1);
     info->addWidget(new QLabel(QStringLiteral("Line:"), bar));
-    info->addWidget(LSPLine);
+    info->addWidget(line);
     info->addWidget(new QLabel(QStringLiteral("Pos:"), bar));
-    info->addWidget(LSPPos);
-    rows->addLayout(info);
-    return bar;
-}
-
-QWidget *TfmBrowser::buildTrigToolBar(QWidget *parent)
-{
-    auto *bar = new QWidget(parent);
-    bar->setObjectName(QStringLiteral("PanelTrigTools"));
-    auto *rows = new QVBoxLayout(bar);
-    rows->setContentsMargins(0, 0, 0, 0);
-    rows->setSpacing(1);
-    auto *tools = new QHBoxLayout;
-    tools->setSpacing(1);
-    for (const ButtonSpec &s : kTrigButtons) {
-        QToolButton *b = makeButton(bar, QLatin1String(s.name), QLatin1String(s.hint));
-        b->setText(QLatin1String(s.text));
-        b->setToolButtonStyle(Qt::ToolButtonTextOnly);
-        b->setAutoRaise(true);
-        b->setEnabled(false);
-        tools->addWidget(b);
-        if (qstrcmp(s.name, "SBTrigLine") == 0) {
-            EditTrigLine = lineEdit(bar, QStringLiteral("EditTrigLine"));
-            tools->addWidget(EditTrigLine);
-        }
-    }
-    enableButtons(kTrigAlwaysOn, count(kTrigAlwaysOn), true);
-    tools->addStretch();
-    rows->addLayout(tools);
-    auto *info = new QHBoxLayout;
-    LTrigName = label(bar, QStringLiteral("LTrigName"), QStringLiteral("Unknown"));
-    LTRLine = label(bar, QStringLiteral("LTRLine"), QStringLiteral("1"));
-    LTRPos = label(bar, QStringLiteral("LTRPos"), QStringLiteral("1"));
-    info->addWidget(LTrigName, 1);
-    info->addWidget(new QLabel(QStringLiteral("Line:"), bar));
-    info->addWidget(LTRLine);
-    info->addWidget(new QLabel(QStringLiteral("Pos:"), bar));
-    info->addWidget(LTRPos);
+    info->addWidget(pos);
     rows->addLayout(info);
     return bar;
 }
