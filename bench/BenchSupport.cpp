@@ -310,4 +310,20 @@ void FastestRepetitionReporter::ReportRuns(const std::vector<Run> &reports)
     }
 }
 
+void CounterReporter::ReportRuns(const std::vector<Run> &reports)
+{
+    benchmark::ConsoleReporter::ReportRuns(reports);
+    for (const Run &r : reports) {
+        if (r.error_occurred) {
+            m_values.erase(r.run_name.function_name);
+            continue;
+        }
+        if (r.run_type == Run::RT_Aggregate)
+            continue;
+        const auto c = r.counters.find(m_counter);
+        if (c != r.counters.end())
+            m_values[r.run_name.function_name] = c->second.value;
+    }
+}
+
 } // namespace bench

@@ -204,4 +204,27 @@ private:
     std::map<std::string, double> m_best;
 };
 
+// Prints as usual and keeps one counter (rows/s, cells/s) of each
+// benchmark's last run, so a summary compares the rates of this very run.
+class CounterReporter : public benchmark::ConsoleReporter {
+public:
+    explicit CounterReporter(std::string counter)
+        : benchmark::ConsoleReporter(OO_Tabular), m_counter(std::move(counter))
+    {
+    }
+
+    void ReportRuns(const std::vector<Run> &reports) override;
+
+    // The counter's value; 0 when the benchmark did not run or failed.
+    double value(const std::string &name) const
+    {
+        const auto it = m_values.find(name);
+        return it == m_values.end() ? 0 : it->second;
+    }
+
+private:
+    std::string m_counter;
+    std::map<std::string, double> m_values;
+};
+
 } // namespace bench

@@ -106,40 +106,11 @@ BENCHMARK(BM_BareFetch)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTi
 BENCHMARK(BM_ExportWithFetch)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ExportWrite)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// Prints as usual and keeps each benchmark's rate, so the summary compares
-// the rates of this very run.
-class RecordingReporter : public benchmark::ConsoleReporter {
-public:
-    RecordingReporter() : benchmark::ConsoleReporter(OO_Tabular) {}
-
-    void ReportRuns(const std::vector<Run> &reports) override
-    {
-        benchmark::ConsoleReporter::ReportRuns(reports);
-        for (const Run &r : reports) {
-            if (r.error_occurred || r.run_type == Run::RT_Aggregate)
-                continue;
-            const auto c = r.counters.find("rows/s");
-            if (c != r.counters.end())
-                m_rates[r.run_name.function_name] = c->second.value;
-        }
-    }
-
-    // Rows per second of real time; 0 when the benchmark did not run.
-    double rate(const std::string &name) const
-    {
-        const auto it = m_rates.find(name);
-        return it == m_rates.end() ? 0 : it->second;
-    }
-
-private:
-    std::map<std::string, double> m_rates;
-};
-
-void printSummary(const RecordingReporter &rep)
+void printSummary(const bench::CounterReporter &rep)
 {
-    const double bare = rep.rate("BM_BareFetch");
-    const double whole = rep.rate("BM_ExportWithFetch");
-    const double write = rep.rate("BM_ExportWrite");
+    const double bare = rep.value("BM_BareFetch");
+    const double whole = rep.value("BM_ExportWithFetch");
+    const double write = rep.value("BM_ExportWrite");
     auto printRate = [](const char *label, double rate) {
         if (rate > 0)
             std::printf("  %-34s %12.0f rows/s\n", label, rate);
@@ -199,7 +170,7 @@ int main(int argc, char **argv)
         std::fflush(stdout);
         createTable(scratch.path());
         g.bare->fetchAll(); // one untimed pass warms the page cache
-        RecordingReporter reporter;
+        bench::CounterReporter reporter("rows/s");
         benchmark::RunSpecifiedBenchmarks(&reporter);
         printSummary(reporter);
     };

@@ -138,43 +138,19 @@ BENCHMARK(BM_GridSpread)->Iterations(20)->Unit(benchmark::kMillisecond)->UseReal
 BENCHMARK(BM_GridFirstRows)->Iterations(20)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_GridLastRows)->Iterations(20)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// Prints as usual and keeps each benchmark's cell rate for the summary.
-class RecordingReporter : public benchmark::ConsoleReporter {
-public:
-    RecordingReporter() : benchmark::ConsoleReporter(OO_Tabular) {}
-
-    void ReportRuns(const std::vector<Run> &reports) override
-    {
-        benchmark::ConsoleReporter::ReportRuns(reports);
-        for (const Run &r : reports) {
-            if (r.error_occurred || r.run_type == Run::RT_Aggregate) {
-                if (r.error_occurred)
-                    m_rates[r.run_name.function_name] = -1;
-                continue;
-            }
-            const auto c = r.counters.find("cells/s");
-            if (c != r.counters.end())
-                m_rates[r.run_name.function_name] = c->second.value;
-        }
-    }
-
-    // Nanoseconds per cell; 0 when the benchmark did not run.
-    double nsPerCell(const std::string &name) const
-    {
-        const auto it = m_rates.find(name);
-        return it == m_rates.end() || it->second <= 0 ? 0 : 1e9 / it->second;
-    }
-
-private:
-    std::map<std::string, double> m_rates;
-};
-
-void printSummary(const RecordingReporter &rep)
+// Nanoseconds per cell; 0 when the benchmark did not run.
+double nsPerCell(const bench::CounterReporter &rep, const std::string &name)
 {
-    const double direct = rep.nsPerCell("BM_DirectSpread");
-    const double grid = rep.nsPerCell("BM_GridSpread");
-    const double first = rep.nsPerCell("BM_GridFirstRows");
-    const double last = rep.nsPerCell("BM_GridLastRows");
+    const double rate = rep.value(name);
+    return rate <= 0 ? 0 : 1e9 / rate;
+}
+
+void printSummary(const bench::CounterReporter &rep)
+{
+    const double direct = nsPerCell(rep, "BM_DirectSpread");
+    const double grid = nsPerCell(rep, "BM_GridSpread");
+    const double first = nsPerCell(rep, "BM_GridFirstRows");
+    const double last = nsPerCell(rep, "BM_GridLastRows");
     auto line = [](const char *label, double ns) {
         if (ns > 0)
             std::printf("  %-38s %8.1f ns/cell\n", label, ns);
@@ -257,7 +233,7 @@ int main(int argc, char **argv)
         std::printf("Filling and opening a table of %lld rows...\n", static_cast<long long>(g.rows));
         std::fflush(stdout);
         createTable(scratch.path());
-        RecordingReporter reporter;
+        bench::CounterReporter reporter("cells/s");
         benchmark::RunSpecifiedBenchmarks(&reporter);
         printSummary(reporter);
     };

@@ -9,6 +9,7 @@
 #include "workbench/DM1.h"
 #include "workbench/FrameLogic.h"
 #include "workbench/Glyphs.h"
+#include "workbench/Grids.h"
 #include "workbench/mysimplere.h"
 
 #include <QApplication>
@@ -358,10 +359,10 @@ QWidget *TfmBrowser::buildDebuggerPage()
     REProc = editor(TSText, QStringLiteral("REProc"));
     textLayout->addWidget(REProc, 1);
     auto *inLayout = new QVBoxLayout(TSInput);
-    SGInput = makeParamGrid(TSInput, QStringLiteral("SGInput"));
+    SGInput = grids::plainGrid(TSInput, QStringLiteral("SGInput"), 0, 3);
     inLayout->addWidget(SGInput);
     auto *outLayout = new QVBoxLayout(TSOutput);
-    SGOutput = makeParamGrid(TSOutput, QStringLiteral("SGOutput"));
+    SGOutput = grids::plainGrid(TSOutput, QStringLiteral("SGOutput"), 0, 3);
     outLayout->addWidget(SGOutput);
     fillParamGrid(SGInput, QStringLiteral("Input param."), 0);
     fillParamGrid(SGOutput, QStringLiteral("Output param."), 0);

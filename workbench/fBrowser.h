@@ -361,10 +361,11 @@ private:
     void FormShow();
     void reconnectIfPending();
     void applyConnectionParams(const QString &user, const QString &password);
-    void connectAll();
+    // The three connections with the user's parameter sets; a failure is
+    // reported ("Incorrect User Name or Password: ") in the error state.
+    bool connectAll();
     // The procedure's (isProc) or the trigger's editor tool bar.
     QWidget *buildEditorToolBar(QWidget *parent, bool isProc);
-    QTableWidget *makeParamGrid(QWidget *parent, const QString &name);
     void connectEditorPages();
     void enableButtons(const char *const *names, int count, bool enabled);
     void dropEditedObject(const QString &kind, const QString &name, TMyRichEdit *editor,

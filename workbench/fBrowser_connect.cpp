@@ -65,13 +65,21 @@ void TfmBrowser::applyConnectionParams(const QString &user, const QString &passw
     }
 }
 
-void TfmBrowser::connectAll()
+bool TfmBrowser::connectAll()
 {
-    MakeUserParams();
-    MakeNationalParams();
-    ConnectUserDB();
-    ConnectNationalDB();
-    ConnectDebugDB();
+    try {
+        MakeUserParams();
+        MakeNationalParams();
+        ConnectUserDB();
+        ConnectNationalDB();
+        ConnectDebugDB();
+    } catch (const engine::Error &e) {
+        ShowMessage(kIncorrectLogin + e.message());
+        SetError();
+        return false;
+    }
+    setWindowTitle(connectparams::captionWithDatabase(windowTitle(), CurrentAlias));
+    return true;
 }
 
 void TfmBrowser::SBConnectClick()
@@ -105,15 +113,9 @@ void TfmBrowser::ConnectInteractive()
     const QString user = m_login->EditUserName->text();
     const QString password = m_login->EditPassword->text();
     applyConnectionParams(user, password);
-    try {
-        AliasParams = m_aliases->MParams->toPlainText().split(QLatin1Char('\n'));
-        connectAll();
-    } catch (const engine::Error &e) {
-        ShowMessage(kIncorrectLogin + e.message());
-        SetError();
+    AliasParams = m_aliases->MParams->toPlainText().split(QLatin1Char('\n'));
+    if (!connectAll())
         return;
-    }
-    setWindowTitle(connectparams::captionWithDatabase(windowTitle(), CurrentAlias));
     LoginUser = connectparams::upperLatin(user);
     LoginPassword = password;
     AfterConnect();
@@ -141,14 +143,8 @@ void TfmBrowser::ConnectFromCommandLine(const QStringList &arguments)
     }
     UserParams = AliasParams;
     NationalParams = AliasParams;
-    try {
-        connectAll();
-    } catch (const engine::Error &e) {
-        ShowMessage(kIncorrectLogin + e.message());
-        SetError();
+    if (!connectAll())
         return;
-    }
-    setWindowTitle(connectparams::captionWithDatabase(windowTitle(), CurrentAlias));
     LoginUser = arguments.value(1);
     LoginPassword = arguments.value(2);
     StartedFromCommandLine = true;

@@ -187,17 +187,6 @@ QWidget *TfmBrowser::buildEditorToolBar(QWidget *parent, bool isProc)
     return bar;
 }
 
-QTableWidget *TfmBrowser::makeParamGrid(QWidget *parent, const QString &name)
-{
-    auto *g = new QTableWidget(parent);
-    g->setObjectName(name);
-    g->setColumnCount(3);
-    g->horizontalHeader()->hide();
-    g->verticalHeader()->hide();
-    g->horizontalHeader()->setStretchLastSection(true);
-    return g;
-}
-
 void TfmBrowser::fillParamGrid(QTableWidget *grid, const QString &title, int rows)
 {
     // Row 0 is the grid's fixed title row; at least one value row follows.

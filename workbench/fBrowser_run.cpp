@@ -9,6 +9,7 @@
 #include "workbench/DM1.h"
 #include "workbench/DebugRun.h"
 #include "workbench/Foproc.h"
+#include "workbench/Grids.h"
 #include "workbench/Launcher.h"
 #include "workbench/fLaunch.h"
 
@@ -70,14 +71,10 @@ void TfmBrowser::buildRunWidgets()
             bottom->addWidget(LTime);
     }
 
-    DBGSetOfRec = new QTableView(TSSetOfRec);
-    DBGSetOfRec->setObjectName(QStringLiteral("DBGSetOfRec"));
-    DBGSetOfRec->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    DBGSetOfRec = grids::dataGrid(TSSetOfRec, QStringLiteral("DBGSetOfRec"), DM ? &DM->QProcShowRec : nullptr);
     auto *l = new QVBoxLayout(TSSetOfRec);
     l->setContentsMargins(2, 2, 2, 2);
     l->addWidget(DBGSetOfRec);
-    if (DM)
-        DBGSetOfRec->setModel(new engine::GridModel(&DM->QProcShowRec, DBGSetOfRec));
 
     connect(TimerExec, &QTimer::timeout, this, &TfmBrowser::TimerExecTimer);
 }

@@ -11,6 +11,7 @@
 #include "workbench/Foproc.h"
 #include "workbench/Foptrg.h"
 #include "workbench/Glyphs.h"
+#include "workbench/Grids.h"
 #include "workbench/Repository.h"
 #include "workbench/SpyLogic.h"
 #include "workbench/mysimplere.h"
@@ -102,30 +103,6 @@ void timerMessage(TfmBrowser &b, const QString &text)
     b.TimerMessageOpen = true;
     b.ShowMessage(text);
     b.TimerMessageOpen = false;
-}
-
-QTableView *dataGrid(QWidget *parent, const QString &name, engine::DataSet *ds)
-{
-    auto *view = new QTableView(parent);
-    view->setObjectName(name);
-    auto *model = new engine::GridModel(ds, view);
-    view->setModel(model);
-    view->setSelectionBehavior(QAbstractItemView::SelectRows);
-    view->setSelectionMode(QAbstractItemView::SingleSelection);
-    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    view->verticalHeader()->setDefaultSectionSize(18);
-    // The grid and the data set stand on the same row both ways, so a
-    // detail follows the row picked in its master's grid.
-    QObject::connect(model, &engine::GridModel::currentRowChanged, view, [view, model](int row) {
-        if (row >= 0 && view->currentIndex().row() != row)
-            view->setCurrentIndex(model->index(row, 0));
-    });
-    QObject::connect(view->selectionModel(), &QItemSelectionModel::currentRowChanged, view,
-                     [model](const QModelIndex &current) {
-                         if (current.isValid())
-                             model->setCurrentRow(current.row());
-                     });
-    return view;
 }
 
 QToolButton *textButton(QToolButton *b, const QString &caption)
@@ -271,11 +248,7 @@ void TfmBrowser::buildSpyPages(QWidget *debuggerPage, QHBoxLayout *bottomPanel)
         top->addWidget(go);
         top->addStretch();
         l->addLayout(top);
-        SGWatch = new QTableWidget(3, 2, TSBPV);
-        SGWatch->setObjectName(QStringLiteral("SGWatch"));
-        SGWatch->horizontalHeader()->hide();
-        SGWatch->verticalHeader()->hide();
-        SGWatch->horizontalHeader()->setStretchLastSection(true);
+        SGWatch = grids::plainGrid(TSBPV, QStringLiteral("SGWatch"), 3, 2);
         SGWatch->setColumnWidth(0, 160);
         SGWatch->setEnabled(false);
         l->addWidget(SGWatch, 1);
@@ -313,10 +286,7 @@ void TfmBrowser::buildSpyPages(QWidget *debuggerPage, QHBoxLayout *bottomPanel)
         top->addWidget(Image22);
         top->addStretch();
         l->addLayout(top);
-        SGGens = new QTableWidget(11, 2, TSPPV);
-        SGGens->setObjectName(QStringLiteral("SGGens"));
-        SGGens->horizontalHeader()->hide();
-        SGGens->verticalHeader()->hide();
+        SGGens = grids::plainGrid(TSPPV, QStringLiteral("SGGens"), 11, 2);
         SGGens->setEditTriggers(QAbstractItemView::NoEditTriggers);
         l->addWidget(SGGens, 1);
         clearGensGrid(*this);
@@ -350,8 +320,8 @@ void TfmBrowser::buildSpyPages(QWidget *debuggerPage, QHBoxLayout *bottomPanel)
         top->addStretch();
         l->addLayout(top);
         auto *split = new QSplitter(Qt::Horizontal, page);
-        *masterGrid = dataGrid(split, masterName, master);
-        *detailGrid = dataGrid(split, detailName, detail);
+        *masterGrid = grids::dataGrid(split, masterName, master);
+        *detailGrid = grids::dataGrid(split, detailName, detail);
         l->addWidget(split, 1);
         return edit;
     };
@@ -415,7 +385,7 @@ void TfmBrowser::buildSpyPages(QWidget *debuggerPage, QHBoxLayout *bottomPanel)
         for (const char *name : {"SBViewSource", "SBDropPoint", "SBDropAllPoints", "SBSortedByProc", "SBSortedByPoint"})
             button(QLatin1String(name))->setEnabled(false);
         l->addLayout(top);
-        DBGPointList = dataGrid(TSPointList, QStringLiteral("DBGPointList"), &DM->QPointList);
+        DBGPointList = grids::dataGrid(TSPointList, QStringLiteral("DBGPointList"), &DM->QPointList);
         l->addWidget(DBGPointList, 1);
     }
 }

@@ -1,0 +1,45 @@
+#include "workbench/Grids.h"
+
+#include "engine/GridModel.h"
+
+#include <QHeaderView>
+#include <QTableView>
+#include <QTableWidget>
+
+namespace grids {
+
+QTableView *dataGrid(QWidget *parent, const QString &name, engine::DataSet *ds)
+{
+    auto *view = new QTableView(parent);
+    view->setObjectName(name);
+    auto *model = new engine::GridModel(ds, view);
+    view->setModel(model);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setSelectionMode(QAbstractItemView::SingleSelection);
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->verticalHeader()->setDefaultSectionSize(18);
+    // The grid and the data set stand on the same row both ways, so a
+    // detail follows the row picked in its master's grid.
+    QObject::connect(model, &engine::GridModel::currentRowChanged, view, [view, model](int row) {
+        if (row >= 0 && view->currentIndex().row() != row)
+            view->setCurrentIndex(model->index(row, 0));
+    });
+    QObject::connect(view->selectionModel(), &QItemSelectionModel::currentRowChanged, view,
+                     [model](const QModelIndex &current) {
+                         if (current.isValid())
+                             model->setCurrentRow(current.row());
+                     });
+    return view;
+}
+
+QTableWidget *plainGrid(QWidget *parent, const QString &name, int rows, int columns)
+{
+    auto *g = new QTableWidget(rows, columns, parent);
+    g->setObjectName(name);
+    g->horizontalHeader()->hide();
+    g->verticalHeader()->hide();
+    g->horizontalHeader()->setStretchLastSection(true);
+    return g;
+}
+
+} // namespace grids
