@@ -174,6 +174,16 @@ void choosePoints(TfmBrowser &b, T &choice, T value, const char *buttonName)
 // The start of both clear commands: never while a procedure runs (the
 // strip-saves and the reconnect touch the debug connection it still uses),
 // only after "Clear now?" is answered Yes; then busy.
+// The end of a clear command that failed: no strip-save is left half
+// set, the transaction is undone, the server's message is shown.
+void clearFailed(TfmBrowser &b, const QString &message)
+{
+    b.StripPointsMode = false;
+    rollbackQuietly(DM->Database);
+    b.SetError();
+    b.ShowMessage(message);
+}
+
 bool beginClear(TfmBrowser &b)
 {
     if (b.WorkerRunning) {
@@ -933,10 +943,7 @@ void TfmBrowser::SBDropPointClick()
         DM->Database.commit();
         SetReady();
     } catch (const engine::Error &e) {
-        StripPointsMode = false;
-        rollbackQuietly(DM->Database);
-        SetError();
-        ShowMessage(e.message());
+        clearFailed(*this, e.message());
     }
     DefaultCursor();
 }
@@ -1013,10 +1020,7 @@ void TfmBrowser::SBDropAllPointsClick()
         }
         SetReady();
     } catch (const engine::Error &e) {
-        StripPointsMode = false;
-        rollbackQuietly(DM->Database);
-        SetError();
-        ShowMessage(e.message());
+        clearFailed(*this, e.message());
     }
     DefaultCursor();
 }
