@@ -12,18 +12,6 @@ namespace engine {
 
 namespace {
 
-// Keeps a data set's controls disabled for a scope, also when it throws.
-class ControlsFrozen {
-public:
-    explicit ControlsFrozen(DataSet &ds) : m_ds(ds) { m_ds.disableControls(); }
-    ~ControlsFrozen() { m_ds.enableControls(); }
-    ControlsFrozen(const ControlsFrozen &) = delete;
-    ControlsFrozen &operator=(const ControlsFrozen &) = delete;
-
-private:
-    DataSet &m_ds;
-};
-
 int bytesPerChar(short charset)
 {
     switch (charset) {

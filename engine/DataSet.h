@@ -385,4 +385,17 @@ private:
     bool m_pendingDetails = false;
 };
 
+// Keeps a data set's controls disabled for a scope, also when it throws:
+// the grids see one reset at the end instead of every step in between.
+class ControlsFrozen {
+public:
+    explicit ControlsFrozen(DataSet &ds) : m_ds(ds) { m_ds.disableControls(); }
+    ~ControlsFrozen() { m_ds.enableControls(); }
+    ControlsFrozen(const ControlsFrozen &) = delete;
+    ControlsFrozen &operator=(const ControlsFrozen &) = delete;
+
+private:
+    DataSet &m_ds;
+};
+
 } // namespace engine

@@ -11,7 +11,8 @@ namespace engine {
 enum class ErrorCategory {
     General,
     KeyViolation,   // unique or primary key violated
-    NoPermission,   // no permission for an operation on an object
+    NoPermission,   // no permission for an operation on an object, no grant
+                    // option, or a revoke of another grantor's privilege
     LockConflict,   // update conflict / deadlock
     Cancelled,      // the statement was cancelled from another thread
     Configuration,  // alias store, unknown alias, broken configuration file

@@ -14,6 +14,10 @@ ErrorCategory categoryOf(const QVector<long> &codes)
         case isc_no_dup:
             return ErrorCategory::KeyViolation;
         case isc_no_priv:
+        case 335545094: // no privilege for this operation (CREATE TABLE and the like)
+        case 336068781: // no grant option for a privilege on a table or view
+        case 336068908: // no grant option on a procedure
+        case 336068854: // revoke of a privilege another user granted
             return ErrorCategory::NoPermission;
         case isc_lock_conflict:
         case isc_deadlock:

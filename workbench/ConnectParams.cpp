@@ -1,5 +1,7 @@
 #include "workbench/ConnectParams.h"
 
+#include "engine/SqlText.h"
+
 namespace connectparams {
 
 QStringList makeUserParams(const QStringList &aliasParams)
@@ -43,14 +45,12 @@ QString upperLatin(const QString &s)
 
 QString quoted(const QString &value)
 {
-    QString v = value;
-    return v.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return engine::quotedConstant(value);
 }
 
 QString singleQuoted(const QString &value)
 {
-    QString v = value;
-    return v.replace(QLatin1Char('\''), QLatin1String("''"));
+    return engine::singleQuotedConstant(value);
 }
 
 } // namespace connectparams

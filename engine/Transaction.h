@@ -1,0 +1,69 @@
+#pragma once
+
+#include <utility>
+
+namespace engine {
+
+class Database;
+
+// A transaction for one piece of work. It starts one when the database has
+// none open and then owns it: commit() commits it, and leaving the scope
+// without commit() rolls it back quietly (the error that left the scope is
+// the one worth showing). A transaction that was already open belongs to
+// somebody else: the guard neither commits nor rolls it back.
+class TransactionGuard {
+public:
+    explicit TransactionGuard(Database &db);
+    ~TransactionGuard();
+    TransactionGuard(const TransactionGuard &) = delete;
+    TransactionGuard &operator=(const TransactionGuard &) = delete;
+
+    // Commits an owned transaction (raising on failure; a failed commit has
+    // rolled back). Does nothing for a transaction the guard did not start.
+    void commit();
+    // Rolls an owned transaction back now, quietly.
+    void rollback();
+    bool owns() const { return m_owns; }
+
+private:
+    Database &m_db;
+    bool m_owns = false;
+};
+
+// Rolls back whatever transaction is open, swallowing a failure of the
+// rollback itself: for error paths, where the first error is what counts.
+void rollbackQuietly(Database &db);
+
+// A connection that always keeps one transaction open. Work runs in the open
+// transaction; when it throws, that transaction is rolled back, the next one
+// is started and the error goes on to the caller. commit() and rollback()
+// end the transaction and start the next one at once.
+class KeptTransaction {
+public:
+    explicit KeptTransaction(Database &db) : m_db(db) {}
+
+    // Starts the transaction when none is open.
+    void ensure();
+    void commit();   // a failed commit has rolled back; the next one starts anyway
+    void rollback();
+
+    template<typename F>
+    decltype(auto) run(F &&work)
+    {
+        ensure();
+        try {
+            return std::forward<F>(work)();
+        } catch (...) {
+            restartAfterFailure();
+            throw;
+        }
+    }
+
+    Database &database() const { return m_db; }
+
+private:
+    void restartAfterFailure();
+    Database &m_db;
+};
+
+} // namespace engine
