@@ -36,8 +36,6 @@ TfmAliases::TfmAliases(bool *serverIsLocal, QWidget *parent) : QDialog(parent), 
     RBLocal->setObjectName(QStringLiteral("RBLocal"));
     RBRemote = new QRadioButton(QStringLiteral("Remote"), this);
     RBRemote->setObjectName(QStringLiteral("RBRemote"));
-    RBLocal->setAutoExclusive(false);
-    RBRemote->setAutoExclusive(false);
 
     BtnOK = new QPushButton(QStringLiteral("Connect"), this);
     BtnOK->setObjectName(QStringLiteral("BtnOK"));
@@ -126,15 +124,17 @@ void TfmAliases::BtnOKClick()
     accept();
 }
 
+// Only a change of the checked button flips the choice: clicking the button
+// that is already checked changes nothing.
 void TfmAliases::RBLocalClick()
 {
-    *m_serverIsLocal = !*m_serverIsLocal;
+    *m_serverIsLocal = true;
     syncRadios();
 }
 
 void TfmAliases::RBRemoteClick()
 {
-    *m_serverIsLocal = !*m_serverIsLocal;
+    *m_serverIsLocal = false;
     syncRadios();
 }
 

@@ -3,12 +3,14 @@
 #include "WorkbenchFixture.h"
 #include "platform/Settings.h"
 #include "support/GuiTestMain.h"
+#include "workbench/fAliases.h"
 #include "workbench/mysimplere.h"
 
 #include <QLabel>
 #include <QMenu>
 #include <QCheckBox>
 #include <QPlainTextEdit>
+#include <QRadioButton>
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QToolButton>
@@ -48,6 +50,7 @@ private slots:
     void exitAsksFirst();
     void masterThenBrowserReconnects();
     void menusSwitchPages();
+    void localRemoteFollowTheCheckedButton();
 };
 
 void TestBrowser::startWithoutArguments()
@@ -378,6 +381,24 @@ void TestBrowser::menusSwitchPages()
     QVERIFY(b.SBGoMaster->isChecked());
     // The menus neither disconnect nor reconnect.
     QVERIFY(w.dm->DataBase2.isConnected());
+}
+
+// Clicking the button that is already checked must not switch the choice:
+// a local debug run would otherwise be treated as remote.
+void TestBrowser::localRemoteFollowTheCheckedButton()
+{
+    bool local = true;
+    TfmAliases d(&local);
+    const struct {
+        QRadioButton *button;
+        bool expected;
+    } clicks[] = {{d.RBLocal, true}, {d.RBRemote, false}, {d.RBRemote, false}, {d.RBLocal, true}, {d.RBLocal, true}};
+    for (const auto &c : clicks) {
+        QTest::mouseClick(c.button, Qt::LeftButton);
+        QCOMPARE(local, c.expected);
+        QCOMPARE(d.RBLocal->isChecked(), c.expected);
+        QCOMPARE(d.RBRemote->isChecked(), !c.expected);
+    }
 }
 
 DUNMOOR_GUI_TEST_MAIN(TestBrowser)
