@@ -12,6 +12,9 @@
 #include "workbench/Foproc.h"
 #include "workbench/Foptrg.h"
 
+#include "engine/Transaction.h"
+
+
 Workbench::Workbench(const QStringList &arguments)
 {
     dm = std::make_unique<TDM>();
@@ -28,6 +31,19 @@ Workbench::Workbench(const QStringList &arguments)
     launch = std::make_unique<TFmLaunch>(browser.get());
     divider = std::make_unique<TfmDivider>(browser.get());
     find = std::make_unique<TfmFind>(browser.get());
+}
+
+// SIGTERM or SIGINT: a running debug procedure is cancelled on the server,
+// open work is rolled back, and the event loops end (a box that is open
+// closes unanswered); the connections close with the forms.
+void Workbench::endOnSignal()
+{
+    if (browser->WorkerRunning)
+        dm->DataBase2.cancel();
+    else
+        engine::rollbackQuietly(dm->DataBase2);
+    engine::rollbackQuietly(dm->Database);
+    engine::rollbackQuietly(dm->DatabaseN);
 }
 
 Workbench::~Workbench()

@@ -33,4 +33,7 @@ struct Workbench {
 
     explicit Workbench(const QStringList &arguments);
     ~Workbench();
+
+    // SIGTERM or SIGINT: see main().
+    void endOnSignal();
 };

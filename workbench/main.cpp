@@ -1,4 +1,5 @@
 #include "engine/Runtime.h"
+#include "engine/Termination.h"
 #include "platform/Help.h"
 #include "workbench/App.h"
 #include "workbench/fBrowser.h"
@@ -11,6 +12,20 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     engine::Runtime::prepare();
 
+    // SIGTERM and SIGINT end the program in order: the running debug
+    // procedure cancelled, open work rolled back, the event loops ended (a
+    // question that is open closes unanswered). A signal that comes while
+    // the forms are still being made (a question asked by the command-line
+    // connect) is acted on once they stand, since exec() would forget it.
+    static Workbench *forms = nullptr;
+    static bool terminated = false;
+    engine::handleTerminationSignals(&app, [] {
+        terminated = true;
+        if (forms)
+            forms->endOnSignal();
+        QCoreApplication::exit(0);
+    });
+
     auto *splash = new TMarrowbyLogo;
     splash->show();
     splash->repaint();
@@ -21,8 +36,16 @@ int main(int argc, char *argv[])
 
     QStringList args = QApplication::arguments();
     args.removeFirst();
-    Workbench forms(args);
-    forms.browser->show();
+    Workbench made(args);
+    forms = &made;
+    if (terminated) {
+        made.endOnSignal();
+        delete splash;
+        return 0;
+    }
+    made.browser->show();
     delete splash; // freed once the main window has shown
-    return app.exec();
+    const int code = app.exec();
+    forms = nullptr;
+    return code;
 }
