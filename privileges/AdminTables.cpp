@@ -30,38 +30,9 @@ private:
     OperationProgress &m_progress;
 };
 
-CataloguePrivilege catalogueRow(const engine::RowSet &rows, qsizetype i)
-{
-    static const ObjectKind kinds[] = {ObjectKind::Other, ObjectKind::Table, ObjectKind::View, ObjectKind::Procedure};
-    CataloguePrivilege p;
-    p.user = rows.text(i, 0).trimmed();
-    const QString letter = rows.text(i, 1).trimmed();
-    p.letter = letter.isEmpty() ? QChar() : letter.at(0);
-    p.grantOption = rows.value(i, 2).toInt();
-    p.relation = rows.text(i, 3).trimmed();
-    if (!rows.isNull(i, 4))
-        p.field = rows.text(i, 4).trimmed();
-    const int kind = rows.value(i, 5).toInt();
-    p.kind = kind >= 0 && kind <= 3 ? kinds[kind] : ObjectKind::Other;
-    p.owner = rows.text(i, 6).trimmed();
-    return p;
-}
-
-QVector<UserImport> readPlan(engine::Database &db)
-{
-    engine::Statement s(&db);
-    s.setSql(cataloguePrivilegesSql());
-    s.open();
-    QVector<CataloguePrivilege> rows;
-    rows.reserve(int(s.rows().rowCount()));
-    for (qsizetype i = 0; i < s.rows().rowCount(); ++i)
-        rows.append(catalogueRow(s.rows(), i));
-    return planImport(rows);
-}
-
 QVector<UserImport> checkedPlan(engine::Database &db)
 {
-    QVector<UserImport> plan = readPlan(db);
+    QVector<UserImport> plan = readImportPlan(db);
     const QString problem = importNameProblem(plan);
     if (!problem.isEmpty())
         throw engine::Error(problem);

@@ -1,11 +1,15 @@
 #include "privileges/ImportPlan.h"
 
+#include "engine/Database.h"
 #include "engine/SqlText.h"
+#include "engine/Statement.h"
 #include "privileges/AdminTables.h"
 #include "privileges/PrivilegeKinds.h"
 
-#include <QMap>
+#include <algorithm>
+#include <functional>
 #include <tuple>
+#include <vector>
 
 namespace privileges {
 
@@ -47,26 +51,35 @@ QString groupName(const QString &user)
 
 QVector<UserImport> planImport(const QVector<CataloguePrivilege> &rows)
 {
-    // Keyed by what makes a privilege one privilege; the grantor is not part
-    // of it, so two grantors' rows fold into one.
-    using Key = std::tuple<QString, QString, QString, QString>; // relation, letter, field ("" whole), kind
-    QMap<QString, QMap<Key, GroupPrivilege>> byUser;
-    for (const CataloguePrivilege &r : rows) {
-        if (!importable(r))
-            continue;
-        const Key key{r.relation, QString(r.letter), r.field.isNull() ? QString() : QStringLiteral("~") + r.field,
-                      typeWord(r.kind)};
-        auto &privileges = byUser[r.user];
-        auto it = privileges.find(key);
-        const int option = r.grantOption > 0 ? 1 : 0;
-        if (it == privileges.end())
-            privileges.insert(key, GroupPrivilege{r.relation, typeWord(r.kind), r.field, privilegeWord(r.letter), option});
-        else
-            it->option = std::max(it->option, option);
-    }
+    // Sorted by what makes a privilege one privilege; the grantor is not part
+    // of it, so the rows of several grantors end up side by side and fold
+    // into one.
+    std::vector<const CataloguePrivilege *> kept;
+    kept.reserve(size_t(rows.size()));
+    for (const CataloguePrivilege &r : rows)
+        if (importable(r))
+            kept.push_back(&r);
+    const auto key = [](const CataloguePrivilege *r) {
+        return std::make_tuple(std::cref(r->user), std::cref(r->relation), r->letter.unicode(), !r->field.isNull(),
+                               std::cref(r->field));
+    };
+    std::sort(kept.begin(), kept.end(), [&](const CataloguePrivilege *x, const CataloguePrivilege *y) {
+        return key(x) < key(y);
+    });
     QVector<UserImport> plan;
-    for (auto u = byUser.cbegin(); u != byUser.cend(); ++u)
-        plan.append(UserImport{u.key(), u.value().values().toVector()});
+    const CataloguePrivilege *previous = nullptr;
+    for (const CataloguePrivilege *r : kept) {
+        const int option = r->grantOption > 0 ? 1 : 0;
+        if (previous && key(previous) == key(r)) {
+            int &held = plan.last().privileges.last().option;
+            held = std::max(held, option);
+            continue;
+        }
+        if (!previous || previous->user != r->user)
+            plan.append(UserImport{r->user, {}});
+        plan.last().privileges.append(GroupPrivilege{r->relation, typeWord(r->kind), r->field, privilegeWord(r->letter), option});
+        previous = r;
+    }
     return plan;
 }
 
@@ -89,12 +102,18 @@ QString importNameProblem(const QVector<UserImport> &plan)
 
 QStringList cataloguePrivilegesSql()
 {
+    // Names travel as 31 single-byte characters (the catalogue's own columns
+    // are four times as wide), so the thousands of rows of a large database
+    // cost a quarter of the transfer; a name that is not plain ASCII fails
+    // the name check anyway.
     return {
-        QStringLiteral("select a.rdb$user, a.rdb$privilege, a.rdb$grant_option, a.rdb$relation_name, a.rdb$field_name,"),
+        QStringLiteral("select cast(a.rdb$user as varchar(31) character set none), a.rdb$privilege, a.rdb$grant_option,"),
+        QStringLiteral(" cast(a.rdb$relation_name as varchar(31) character set none),"),
+        QStringLiteral(" cast(a.rdb$field_name as varchar(31) character set none),"),
         QStringLiteral(" case when r.rdb$relation_name is null then"),
         QStringLiteral("   case when p.rdb$procedure_name is null then 0 else 3 end"),
         QStringLiteral("  when r.rdb$view_blr is null then 1 else 2 end,"),
-        QStringLiteral(" coalesce(r.rdb$owner_name, p.rdb$owner_name)"),
+        QStringLiteral(" cast(coalesce(r.rdb$owner_name, p.rdb$owner_name) as varchar(31) character set none)"),
         QStringLiteral(" from rdb$user_privileges a"),
         QStringLiteral(" left join rdb$relations r on a.rdb$object_type = 0 and r.rdb$relation_name = a.rdb$relation_name"),
         QStringLiteral("  and coalesce(r.rdb$system_flag, 0) = 0"),
@@ -127,6 +146,39 @@ QStringList groupPrivilegeInsert(int k, const QString &user, const GroupPrivileg
                 + QStringLiteral("',"),
             p.field.isNull() ? QStringLiteral("null,") + tail
                              : QStringLiteral("'") + engine::singleQuotedConstant(p.field) + QStringLiteral("',") + tail};
+}
+
+namespace {
+
+CataloguePrivilege catalogueRow(const engine::RowSet &rows, qsizetype i)
+{
+    static const ObjectKind kinds[] = {ObjectKind::Other, ObjectKind::Table, ObjectKind::View, ObjectKind::Procedure};
+    CataloguePrivilege p;
+    p.user = rows.text(i, 0).trimmed();
+    const QString letter = rows.text(i, 1).trimmed();
+    p.letter = letter.isEmpty() ? QChar() : letter.at(0);
+    p.grantOption = rows.value(i, 2).toInt();
+    p.relation = rows.text(i, 3).trimmed();
+    if (!rows.isNull(i, 4))
+        p.field = rows.text(i, 4).trimmed();
+    const int kind = rows.value(i, 5).toInt();
+    p.kind = kind >= 0 && kind <= 3 ? kinds[kind] : ObjectKind::Other;
+    p.owner = rows.text(i, 6).trimmed();
+    return p;
+}
+
+} // namespace
+
+QVector<UserImport> readImportPlan(engine::Database &db)
+{
+    engine::Statement s(&db);
+    s.setSql(cataloguePrivilegesSql());
+    s.open();
+    QVector<CataloguePrivilege> rows;
+    rows.reserve(int(s.rows().rowCount()));
+    for (qsizetype i = 0; i < s.rows().rowCount(); ++i)
+        rows.append(catalogueRow(s.rows(), i));
+    return planImport(rows);
 }
 
 } // namespace privileges

@@ -10,6 +10,10 @@
 // catalogue holds far more than the administrative layer can carry out
 // (usage, DDL and role rows, functions and packages, system tables, owners'
 // own rows), so the rows are sifted here before anything is written.
+namespace engine {
+class Database;
+}
+
 namespace privileges {
 
 // What the object of a catalogue privilege is, as the catalogue query finds
@@ -61,6 +65,9 @@ QString importNameProblem(const QVector<UserImport> &plan);
 // user, letter, grant option, relation, field, kind (0 other, 1 table,
 // 2 view, 3 procedure), owner.
 QStringList cataloguePrivilegesSql();
+
+// The plan for what the database holds now, read in its open transaction.
+QVector<UserImport> readImportPlan(engine::Database &db);
 
 // The statements writing one user's registration, group, assignment and
 // expansion (user number n from 0), each as its lines.
