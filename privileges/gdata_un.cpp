@@ -197,22 +197,23 @@ void TGrantData::TrigListDSDataChange()
         m_view->setRevokeEnabled(hasRow(TrigList));
 }
 
-void TGrantData::usergrpsdDataChange()
+void TGrantData::groupChanged(engine::Query &groups, const QString &nameField, engine::Query &list,
+                              void (GrantDataView::*setTitle)(const QString &))
 {
     if (m_view)
-        m_view->setMembersTitle(QStringLiteral(" '") + (hasRow(usergrp) ? usergrp.fieldByName(QStringLiteral("UGNAME")).asString() : QString())
-                                + QStringLiteral("'"));
-    FilterUsersDef(usersgrp, false);
+        (m_view->*setTitle)(QStringLiteral(" '") + (hasRow(groups) ? groups.fieldByName(nameField).asString() : QString())
+                            + QStringLiteral("'"));
+    FilterUsersDef(list, false);
     if (m_view)
         m_view->ubuttons();
 }
 
+void TGrantData::usergrpsdDataChange()
+{
+    groupChanged(usergrp, QStringLiteral("UGNAME"), usersgrp, &GrantDataView::setMembersTitle);
+}
+
 void TGrantData::metagrpsdDataChange()
 {
-    if (m_view)
-        m_view->setHoldersTitle(QStringLiteral(" '") + (hasRow(metagrp) ? metagrp.fieldByName(QStringLiteral("GGNAME")).asString() : QString())
-                                + QStringLiteral("'"));
-    FilterUsersDef(metasgrp, false);
-    if (m_view)
-        m_view->ubuttons();
+    groupChanged(metagrp, QStringLiteral("GGNAME"), metasgrp, &GrantDataView::setHoldersTitle);
 }

@@ -97,6 +97,11 @@ public:
     void metagrpsdDataChange();
 
 private:
+    // The title, the candidate filter and the page buttons after the current
+    // user group or grant group changed.
+    void groupChanged(engine::Query &groups, const QString &nameField, engine::Query &list,
+                      void (GrantDataView::*setTitle)(const QString &));
+
     GrantDataView *m_view = nullptr;
 };
 

@@ -27,6 +27,16 @@ inline std::unique_ptr<TGrantData> connectGrantData(const testsupport::TestDatab
     return d;
 }
 
+// The data module on a database whose administrative layer it has just
+// created (and imported into), everything committed.
+inline std::unique_ptr<TGrantData> connectWithLayer(const testsupport::TestDatabase &t)
+{
+    auto d = connectGrantData(t);
+    privileges::NoProgress quiet;
+    privileges::AdminTables(*d, quiet).create();
+    return d;
+}
+
 // Each condition is one query that returns no rows while the layer agrees
 // with the server. The fifth reads what grantor granted.
 inline QStringList agreementQueries(const QString &grantor)

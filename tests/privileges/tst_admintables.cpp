@@ -231,9 +231,8 @@ void TestAdminTables::eraseRevokingAndDropping()
 {
     TestDatabase t;
     makeOwnGrants(t);
-    auto d = connectGrantData(t);
+    auto d = connectWithLayer(t);
     RecordingProgress progress;
-    AdminTables(*d, progress).create();
     d->TrigList.open();
     engine::StatementRecorder log;
     AdminTables(*d, progress).erase(true);
@@ -249,7 +248,7 @@ void TestAdminTables::eraseRevokingAndDropping()
     QCOMPARE(drops, (QStringList{"drop table \nMETA$USERSGRANT", "drop table \nMETA$GRANTUSERS",
                                  "drop table \nMETA$GRANTLIST", "drop table \nMETA$GRANTDEF",
                                  "drop table \nMETA$USERSLIST", "drop table \nMETA$USERSDEF"}));
-    QCOMPARE(progress.statuses.mid(2), (QStringList{"Erase", ""}));
+    QCOMPARE(progress.statuses, (QStringList{"Erase", ""}));
     QVERIFY(d->grantdb.inTransaction());
     auto second = t.connect("SYSDBA", "Second");
     QCOMPARE(count(*second, kMetaTables), 0);
@@ -262,11 +261,10 @@ void TestAdminTables::eraseDroppingOnly()
 {
     TestDatabase t;
     makeOwnGrants(t);
-    auto d = connectGrantData(t);
-    RecordingProgress progress;
-    AdminTables(*d, progress).create();
+    auto d = connectWithLayer(t);
     const int u1 = privilegesOf(d->grantdb, "U1");
-    AdminTables(*d, progress).erase(false);
+    privileges::NoProgress quiet;
+    AdminTables(*d, quiet).erase(false);
     auto second = t.connect("SYSDBA", "Second");
     QCOMPARE(count(*second, kMetaTables), 0);
     QCOMPARE(privilegesOf(*second, "U1"), u1);
@@ -278,13 +276,12 @@ void TestAdminTables::eraseRefusedRevokeKeepsEverything()
     // U2's select on T3 was granted by U1 only: SYSDBA may not revoke it.
     TestDatabase t;
     makeGrants(t);
-    auto d = connectGrantData(t);
-    RecordingProgress progress;
-    AdminTables(*d, progress).create();
+    auto d = connectWithLayer(t);
+    privileges::NoProgress quiet;
     const int u1 = privilegesOf(d->grantdb, "U1");
     engine::StatementRecorder log;
     try {
-        AdminTables(*d, progress).erase(true);
+        AdminTables(*d, quiet).erase(true);
         QFAIL("the erase revoked another grantor's privilege");
     } catch (const engine::Error &e) {
         QCOMPARE(e.message(), privileges::revokeRefusalText());
@@ -302,11 +299,7 @@ void TestAdminTables::eraseWithoutDropRights()
 {
     TestDatabase t;
     makeOwnGrants(t);
-    {
-        auto creator = connectGrantData(t);
-        RecordingProgress progress;
-        AdminTables(*creator, progress).create();
-    }
+    connectWithLayer(t);
     auto d = connectGrantData(t, "U3");
     privileges::NoProgress quiet;
     for (bool revoke : {false, true}) {
@@ -330,9 +323,8 @@ void TestAdminTables::eraseWhileAnotherConnectionReadATable()
 {
     TestDatabase t;
     makeOwnGrants(t);
-    auto d = connectGrantData(t);
+    auto d = connectWithLayer(t);
     privileges::NoProgress quiet;
-    AdminTables(*d, quiet).create();
     auto reader = t.connect("U2", "Reader");
     QCOMPARE(count(*reader, "select count(*) from meta$grantdef"), 3);
 
@@ -364,9 +356,8 @@ void TestAdminTables::failuresInsideEraseLeaveNothingPending()
     QFETCH(int, occurrence);
     TestDatabase t;
     makeOwnGrants(t);
-    auto d = connectGrantData(t);
+    auto d = connectWithLayer(t);
     privileges::NoProgress quiet;
-    AdminTables(*d, quiet).create();
     {
         FailingStatement fail(needle, occurrence);
         try {

@@ -5,7 +5,6 @@
 #include "support/TestMain.h"
 
 using namespace privtest;
-using privileges::AdminTables;
 using testsupport::exec;
 using testsupport::TestDatabase;
 
@@ -28,9 +27,7 @@ struct RecordingView : GrantDataView {
 // The layer made empty, then filled with the given rows, committed.
 std::unique_ptr<TGrantData> withLayer(const TestDatabase &t, const QStringList &inserts)
 {
-    auto d = connectGrantData(t);
-    privileges::NoProgress quiet;
-    AdminTables(*d, quiet).create();
+    auto d = connectWithLayer(t);
     for (const QString &sql : inserts)
         exec(d->grantdb, sql);
     d->transaction.commit();
