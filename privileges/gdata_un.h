@@ -2,9 +2,36 @@
 
 #include "engine/Database.h"
 #include "engine/Query.h"
+#include "engine/Table.h"
 #include "engine/Transaction.h"
 
 #include <QObject>
+
+// What the data module's handlers change on the main window. The window
+// implements it and hands itself to setView(); without a view the handlers
+// change nothing but the data sets.
+class GrantDataView {
+public:
+    virtual ~GrantDataView() = default;
+    // Whether `GrantGroups` is the active page of `GrantPages`.
+    virtual bool grantGroupsPageActive() const = 0;
+    // `AddggName`; `DelggName` and `ModifyGrantGroup`.
+    virtual void setGroupButtons(bool add, bool deleteAndModify) = 0;
+    // `Commitbtn`, `RollBackbtn`, `Commit2`, `RollBack2` enabled.
+    virtual void enableGroupCommit() = 0;
+    // `Removebtn`, `RemoveAllbtn`, `rmvG`, `rmvag`.
+    virtual void setRemoveButtons(bool enabled) = 0;
+    // The "Privilege" column of `GrantListGrid`: the automatic button style,
+    // or no button.
+    virtual void setPrivilegeButton(bool automatic) = 0;
+    // `Revokebtn`.
+    virtual void setRevokeEnabled(bool enabled) = 0;
+    // Title of the second column of `usersgp` / `metagrid`.
+    virtual void setMembersTitle(const QString &title) = 0;
+    virtual void setHoldersTitle(const QString &title) = 0;
+    // The enabled state of the user and assignment pages.
+    virtual void ubuttons() = 0;
+};
 
 // The privilege manager's data module: the connection to the managed
 // database and the data sets of the main window. The connection always keeps
@@ -20,6 +47,62 @@ public:
     engine::KeptTransaction transaction{grantdb};
     // Scratch query for single statements.
     engine::Query q{&grantdb};
+
+    // Grant groups and the current group's privileges.
+    engine::Query MetaGrantDef{&grantdb};
+    engine::Table MetaGrantlist{&grantdb};
+    // The privileges the server holds.
+    engine::Query TrigList{&grantdb};
+    // Registered users and user groups, filtered by FilterUsersDef.
+    engine::Query usersdef{&grantdb};
+    // User groups (editable) and the members of the current one.
+    engine::Query usergrp{&grantdb};
+    engine::Query usersgrp{&grantdb};
+    // Grant groups and the holders of the current one.
+    engine::Query metagrp{&grantdb};
+    engine::Query metasgrp{&grantdb};
+    // The users a grant group reaches (:mtob).
+    engine::Query addus{&grantdb};
+    // The users of the current privilege row's group who do not own its object.
+    engine::Query ufn{&grantdb};
+    // Grant options with which a user's other grant groups give a privilege.
+    engine::Query ggopt{&grantdb};
+    // The same for the groups left to a user leaving a user group.
+    engine::Query ggopt2{&grantdb};
+    // Inserts one grant group; the caller puts the values into line 2.
+    engine::Query ggins{&grantdb};
+
+    void setView(GrantDataView *view) { m_view = view; }
+
+    // Filters `usersdef` to the users (for the member list `usersgrp`) or to
+    // the users and user groups (for the holder list `metasgrp`) that the
+    // query does not list yet. A closed query leaves the filter as it was.
+    void FilterUsersDef(engine::Query &query, bool reopen);
+    // The filter FilterUsersDef builds for the names a list holds.
+    static QString usersDefFilter(bool membersList, const QStringList &names);
+
+    // Closes the group pages' data sets in an order that leaves no cursor
+    // on the administrative tables.
+    void closeGroupDataSets();
+
+    // Handlers, bound in the constructor.
+    void GrantDefSDDataChange();
+    void GrantlistDSStateChange();
+    void GrantlistDSDataChange();
+    void MetaGrantlistAfterInsert();
+    void MetaGrantlistCalcFields(engine::CalcRecord &record);
+    void TrigListCalcFields(engine::CalcRecord &record);
+    void TrigListDSDataChange();
+    void usergrpsdDataChange();
+    void metagrpsdDataChange();
+
+private:
+    // The title, the candidate filter and the page buttons after the current
+    // user group or grant group changed.
+    void groupChanged(engine::Query &groups, const QString &nameField, engine::Query &list,
+                      void (GrantDataView::*setTitle)(const QString &));
+
+    GrantDataView *m_view = nullptr;
 };
 
 // The one instance, made at start-up.

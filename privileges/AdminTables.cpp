@@ -1,0 +1,254 @@
+#include "privileges/AdminTables.h"
+
+#include "engine/Database.h"
+#include "engine/Error.h"
+#include "engine/SqlText.h"
+#include "engine/Statement.h"
+#include "privileges/ImportPlan.h"
+#include "privileges/RevokeRights.h"
+#include "privileges/gdata_un.h"
+
+namespace privileges {
+
+namespace {
+
+// Empties the status panel and the progress bar when an operation ends,
+// whichever way it ends.
+class StatusScope {
+public:
+    StatusScope(OperationProgress &progress, const QString &text) : m_progress(progress)
+    {
+        m_progress.showStatus(text);
+    }
+    ~StatusScope()
+    {
+        m_progress.showStatus(QString());
+        m_progress.resetProgress();
+    }
+
+private:
+    OperationProgress &m_progress;
+};
+
+QVector<UserImport> checkedPlan(engine::Database &db)
+{
+    QVector<UserImport> plan = readImportPlan(db);
+    const QString problem = importNameProblem(plan);
+    if (!problem.isEmpty())
+        throw engine::Error(problem);
+    return plan;
+}
+
+} // namespace
+
+const QStringList &adminTableNames()
+{
+    static const QStringList names{QStringLiteral("META$GRANTDEF"),  QStringLiteral("META$GRANTLIST"),
+                                   QStringLiteral("META$USERSDEF"),  QStringLiteral("META$USERSLIST"),
+                                   QStringLiteral("META$GRANTUSERS"), QStringLiteral("META$USERSGRANT")};
+    return names;
+}
+
+bool isAdminTable(const QString &name)
+{
+    return adminTableNames().contains(name.toUpper());
+}
+
+const QVector<TableDefinition> &adminTableDefinitions()
+{
+    static const QVector<TableDefinition> defs{
+        {QStringLiteral("create table Meta$GrantDef(ggName varchar(31) not null unique,ggdesc varchar(255))"),
+         QStringLiteral("Grant all on Meta$GrantDef to PUBLIC with grant option")},
+        {QStringLiteral("create table Meta$GrantList(id integer not null,gfName varchar(31) not null,"
+                        "tvname varchar(31) not null,tvtype varchar(9) not null,tvcols varchar(31),"
+                        "ggtype char(7) not null,ggOption smallint default 0 not null,unique(id,gfname))"),
+         QStringLiteral("Grant all on Meta$GrantList to PUBLIC with grant option")},
+        {QStringLiteral("create table Meta$USERSDEF(ugName varchar(31) not null unique,ugdesc varchar(255),"
+                        "usertype smallint default 0)"),
+         QStringLiteral("Grant all on Meta$usersdef to PUBLIC with grant option")},
+        {QStringLiteral("create table Meta$USERSLIST(id integer not null,ufName varchar(31) not null,"
+                        "uAlias varchar(31) not null,unique(id,ufname))"),
+         QStringLiteral("Grant all on Meta$userslist to PUBLIC with grant option")},
+        {QStringLiteral("create table Meta$grantusers(id integer not null,gfName varchar(31) not null,"
+                        "ufName varchar(31) not null,UTYPE SMALLINT,UNIQUE (ID, GFNAME))"),
+         QStringLiteral("Grant all on Meta$grantusers to PUBLIC with grant option")},
+        {QStringLiteral("create table meta$usersgrant(id integer not null,gfName varchar(31) not null,"
+                        "ufName varchar(31) not null,UNIQUE (ID, GFNAME))"),
+         QStringLiteral("Grant all on Meta$usersgrant to PUBLIC with grant option")},
+    };
+    return defs;
+}
+
+QString AdminTables::eraseRightsText()
+{
+    return QStringLiteral("You have no rihgts to erase additional privileges structures.\r\n"
+                          "Only it's creator and SYSDBA user can drop them");
+}
+
+AdminTables::AdminTables(TGrantData &data, OperationProgress &progress) : m_data(data), m_progress(progress) {}
+
+void AdminTables::exec(const QStringList &lines)
+{
+    engine::Query &q = m_data.q;
+    q.close();
+    q.sql() = lines;
+    try {
+        q.execSql();
+    } catch (...) {
+        q.close();
+        q.sql().clear();
+        throw;
+    }
+    q.close();
+    q.sql().clear();
+}
+
+void AdminTables::create()
+{
+    StatusScope status(m_progress, QStringLiteral("Creating GrantGroups"));
+    engine::KeptTransaction &tr = m_data.transaction;
+    // Names are checked before anything exists, so a plan that cannot be
+    // written leaves the database as it was.
+    const QVector<UserImport> plan = tr.run([&] { return checkedPlan(m_data.grantdb); });
+    m_progress.startProgress(7 + int(plan.size()));
+    tr.run([&] {
+        for (const TableDefinition &d : adminTableDefinitions()) {
+            exec({d.create});
+            exec({d.grant});
+            m_progress.stepProgress();
+        }
+    });
+    // The server writes no row into a table before the transaction that
+    // made it has committed.
+    tr.commit();
+    try {
+        tr.run([&] { writeImport(plan); });
+        tr.commit();
+    } catch (...) {
+        dropAfterFailedImport();
+        throw;
+    }
+}
+
+void AdminTables::importExisting()
+{
+    m_data.transaction.run([&] { writeImport(checkedPlan(m_data.grantdb)); });
+}
+
+void AdminTables::writeImport(const QVector<UserImport> &plan)
+{
+    int n = 0;
+    for (const UserImport &u : plan) {
+        for (const QStringList &s : userImportStatements(n, u.user))
+            exec(s);
+        int k = 0;
+        for (const GroupPrivilege &p : u.privileges)
+            exec(groupPrivilegeInsert(k++, u.user, p));
+        ++n;
+        m_progress.stepProgress();
+    }
+    // PUBLIC is a user group; imported like a user, it becomes one now.
+    engine::Query &q = m_data.q;
+    q.close();
+    q.sql() = QStringList{QStringLiteral("select ugName from meta$usersdef where ugname=\"PUBLIC\"")};
+    q.open();
+    const bool publicImported = !q.isEmpty();
+    q.close();
+    q.sql().clear();
+    if (!publicImported) {
+        exec({QStringLiteral("insert into meta$usersdef values('PUBLIC',null,2)")});
+    } else {
+        exec({QStringLiteral("update meta$usersdef set usertype=2 where ugname=\"PUBLIC\"")});
+        exec({QStringLiteral("update meta$grantusers set utype=2 where ufname=\"PUBLIC\"")});
+    }
+    m_progress.stepProgress();
+}
+
+void AdminTables::dropAfterFailedImport()
+{
+    try {
+        m_data.transaction.run([&] { DropGrantTables(); });
+        m_data.transaction.commit();
+    } catch (const engine::Error &) {
+        // The import's error is the one to show; tables left behind here are
+        // found by the next connect's probe as before.
+    }
+}
+
+void AdminTables::DropGrantTables()
+{
+    static const char *const order[] = {"META$USERSGRANT", "META$GRANTUSERS", "META$GRANTLIST",
+                                        "META$GRANTDEF",   "META$USERSLIST",  "META$USERSDEF"};
+    for (const char *table : order) {
+        try {
+            exec({QStringLiteral("drop table "), QString::fromLatin1(table)});
+        } catch (const engine::Error &e) {
+            if (e.category() == engine::ErrorCategory::NoPermission)
+                throw engine::Error(eraseRightsText(), engine::ErrorCategory::NoPermission, e.sqlCode(), e.statusCodes());
+            throw;
+        }
+    }
+}
+
+void AdminTables::RevokeAllGroupGrants()
+{
+    engine::Database &db = m_data.grantdb;
+    engine::Statement groups(&db);
+    groups.setSql(QStringLiteral("select distinct ggname from meta$grantdef"));
+    groups.open();
+    if (groups.rows().rowCount() == 0)
+        return;
+    // The privilege list is read again once, so the test sees what this
+    // transaction granted since it was last opened.
+    engine::DataSet &trigList = m_data.TrigList;
+    if (trigList.isActive())
+        trigList.refresh();
+    const QString grantor = sessionUser(db);
+    engine::Statement a(&db), b(&db), c(&db);
+    for (qsizetype g = 0; g < groups.rows().rowCount(); ++g) {
+        const QString group = engine::quotedConstant(groups.rows().text(g, 0).trimmed());
+        a.setSql(QStringList{QStringLiteral("select distinct tvname,tvcols,ggtype from meta$grantlist where gfname="),
+                             QStringLiteral("\"") + group + QStringLiteral("\"")});
+        a.open();
+        for (qsizetype r = 0; r < a.rows().rowCount(); ++r) {
+            const QString object = a.rows().text(r, 0).trimmed();
+            const QString column = a.rows().text(r, 1).trimmed();
+            const QString privilege = a.rows().text(r, 2).trimmed();
+            const QString t = engine::quotedConstant(object);
+            b.setSql(QStringList{
+                QStringLiteral("select distinct a.ufname from meta$usersgrant a where (a.gfname="),
+                QStringLiteral("\"") + group + QStringLiteral("\") and (a.ufname not in (select b.rdb$owner_name "),
+                QStringLiteral("from rdb$relations b where b.rdb$relation_name=\"") + t + QStringLiteral("\""),
+                QStringLiteral(")) and (a.ufname not in (select c.rdb$owner_name from rdb$procedures c "),
+                QStringLiteral("where c.rdb$procedure_name=\"") + t + QStringLiteral("\"))")});
+            b.open();
+            QStringList users;
+            for (qsizetype u = 0; u < b.rows().rowCount(); ++u)
+                users << b.rows().text(u, 0).trimmed();
+            b.close();
+            if (users.isEmpty())
+                continue;
+            if (CheckRevokeRights(trigList, grantor, users, privilege, object, column, false))
+                throw engine::Error(revokeRefusalText(), engine::ErrorCategory::NoPermission);
+            c.setSql(revokeStatement(privilege, column, object, users));
+            c.execute();
+            c.close();
+        }
+        a.close();
+    }
+}
+
+void AdminTables::erase(bool revoke)
+{
+    StatusScope status(m_progress, QStringLiteral("Erase"));
+    m_data.closeGroupDataSets();
+    m_data.transaction.run([&] {
+        if (revoke)
+            RevokeAllGroupGrants();
+        DropGrantTables();
+    });
+    // A drop of a table another connection has used fails only here.
+    m_data.transaction.commit();
+}
+
+} // namespace privileges

@@ -1,0 +1,86 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+class TGrantData;
+
+// The six tables of the administrative layer in the managed database: their
+// creation with the import of the privileges already there, and the erase.
+// Plain operations over the data module; the window asks the questions,
+// hides and shows its pages and shows the errors.
+namespace privileges {
+
+struct UserImport;
+
+// The six table names in upper case, in creation order.
+const QStringList &adminTableNames();
+// Whether a name (any case) is one of the six.
+bool isAdminTable(const QString &name);
+
+// The create statement of each table and its grant to PUBLIC, in order.
+struct TableDefinition {
+    QString create;
+    QString grant;
+};
+const QVector<TableDefinition> &adminTableDefinitions();
+
+// Status panel and progress bar of the main window while an operation runs.
+class OperationProgress {
+public:
+    virtual ~OperationProgress() = default;
+    // The running step's text; the empty text when it ends.
+    virtual void showStatus(const QString &text) = 0;
+    // From 0 to maximum, step 1.
+    virtual void startProgress(int maximum) = 0;
+    virtual void stepProgress() = 0;
+    // Back to position 0.
+    virtual void resetProgress() = 0;
+};
+
+// Reports nothing: for callers without a window.
+class NoProgress : public OperationProgress {
+public:
+    void showStatus(const QString &) override {}
+    void startProgress(int) override {}
+    void stepProgress() override {}
+    void resetProgress() override {}
+};
+
+class AdminTables {
+public:
+    AdminTables(TGrantData &data, OperationProgress &progress);
+
+    // Creates the six tables, grants them to PUBLIC and commits; then
+    // imports the existing privileges and commits again. A plan that cannot
+    // be written fails before anything is created; a failed import drops the
+    // tables again in a commit of their own, so the next connect asks again.
+    // Raises engine::Error with the server's text.
+    void create();
+    // The import alone, in the open transaction, on existing empty tables.
+    void importExisting();
+
+    // The erase after its questions: revokes what the grant groups gave
+    // (when asked to), drops the six tables and commits, as one commit
+    // point. On any failure everything is rolled back, the next transaction
+    // started and the error raised: the revoke refusal, the missing drop
+    // rights text for a refused drop, otherwise the server's message.
+    void erase(bool revoke);
+
+    // Steps of the erase, each in the open transaction.
+    void RevokeAllGroupGrants();
+    void DropGrantTables();
+
+    static QString eraseRightsText();
+
+private:
+    void exec(const QStringList &lines);
+    void writeImport(const QVector<UserImport> &plan);
+    void dropAfterFailedImport();
+
+    TGrantData &m_data;
+    OperationProgress &m_progress;
+};
+
+} // namespace privileges

@@ -1,0 +1,163 @@
+#pragma once
+
+// What the privilege manager's tests share: the data module on a fresh test
+// database, the five agreement conditions of the administrative layer, a
+// recording progress display and injected statement failures.
+#include "engine/Error.h"
+#include "engine/Statement.h"
+#include "engine/StatementLog.h"
+#include "privileges/AdminTables.h"
+#include "privileges/gdata_un.h"
+#include "support/TestDatabase.h"
+
+#include <QStringList>
+#include <memory>
+
+namespace privtest {
+
+// The data module connected to a test database as a user, its transaction open.
+inline std::unique_ptr<TGrantData> connectGrantData(const testsupport::TestDatabase &t,
+                                                    const QString &user = QStringLiteral("SYSDBA"))
+{
+    auto d = std::make_unique<TGrantData>();
+    d->grantdb.setDriverName(QStringLiteral("INTRBASE"));
+    d->grantdb.setParams({QStringLiteral("SERVER NAME=") + t.path(), QStringLiteral("USER NAME=") + user});
+    d->grantdb.open();
+    d->transaction.ensure();
+    return d;
+}
+
+// The data module on a database whose administrative layer it has just
+// created (and imported into), everything committed.
+inline std::unique_ptr<TGrantData> connectWithLayer(const testsupport::TestDatabase &t)
+{
+    auto d = connectGrantData(t);
+    privileges::NoProgress quiet;
+    privileges::AdminTables(*d, quiet).create();
+    return d;
+}
+
+// Each condition is one query that returns no rows while the layer agrees
+// with the server. The fifth reads what grantor granted.
+inline QStringList agreementQueries(const QString &grantor)
+{
+    const QString letter = QStringLiteral("case k.ggtype when 'Execute' then 'X' else substring(k.ggtype from 1 for 1) end");
+    const QString expansion = QStringLiteral(
+        "select g.gfname, g.ufname from meta$grantusers g where not (coalesce(g.utype, 0) = 2 and g.ufname <> 'PUBLIC') "
+        "union select g.gfname, l.ualias from meta$grantusers g join meta$userslist l on l.ufname = g.ufname "
+        "where coalesce(g.utype, 0) = 2 and g.ufname <> 'PUBLIC'");
+    return {
+        // 1. expansion, nothing missing and nothing extra
+        QStringLiteral("with e (gfname, ufname) as (%1) "
+                       "select 'missing', e.gfname, e.ufname from e where not exists (select 1 from meta$usersgrant u "
+                       "where u.gfname = e.gfname and u.ufname = e.ufname) "
+                       "union all select 'extra', u.gfname, u.ufname from meta$usersgrant u where not exists "
+                       "(select 1 from e where e.gfname = u.gfname and e.ufname = u.ufname)")
+            .arg(expansion),
+        // 2. every group privilege held by every user the group reaches
+        QStringLiteral("select u.gfname, u.ufname, k.tvname, k.tvcols, k.ggtype from meta$usersgrant u "
+                       "join meta$grantlist k on k.gfname = u.gfname where not exists (select 1 from rdb$user_privileges p "
+                       "where p.rdb$user = u.ufname and p.rdb$user_type = 8 and p.rdb$relation_name = k.tvname "
+                       "and p.rdb$privilege = %1 and ((coalesce(k.tvcols, '') = '' and p.rdb$field_name is null) "
+                       "or p.rdb$field_name = k.tvcols) and p.rdb$grant_option >= k.ggoption) "
+                       "and not exists (select 1 from rdb$relations r where r.rdb$relation_name = k.tvname and r.rdb$owner_name = u.ufname) "
+                       "and not exists (select 1 from rdb$procedures r where r.rdb$procedure_name = k.tvname and r.rdb$owner_name = u.ufname)")
+            .arg(letter),
+        // 3. well-formed rows
+        QStringLiteral("select k.gfname, k.tvname, k.tvtype, k.ggtype from meta$grantlist k where "
+                       "k.ggtype not in ('Select','Insert','Delete','Update','Execute') "
+                       "or k.tvtype not in ('Table','View','Procedure') "
+                       "or (k.tvtype in ('Table','View') and not exists (select 1 from rdb$relations r "
+                       "where r.rdb$relation_name = k.tvname and coalesce(r.rdb$system_flag, 0) = 0)) "
+                       "or (k.tvtype = 'Procedure' and not exists (select 1 from rdb$procedures r "
+                       "where r.rdb$procedure_name = k.tvname and r.rdb$package_name is null)) "
+                       "or (k.ggtype = 'Execute' and k.tvtype <> 'Procedure') or (k.ggtype <> 'Execute' and k.tvtype = 'Procedure')"),
+        // 4. no privilege twice in a group, NULL and empty column alike
+        QStringLiteral("select gfname, tvname, coalesce(tvcols, ''), ggtype from meta$grantlist "
+                       "group by 1, 2, 3, 4 having count(*) > 1"),
+        // 5. nothing the grantor gave to a user or PUBLIC outside the groups
+        QStringLiteral("select p.rdb$user, p.rdb$relation_name, p.rdb$privilege, p.rdb$field_name from rdb$user_privileges p "
+                       "where p.rdb$grantor = '%1' and p.rdb$user_type = 8 and p.rdb$privilege in ('S','I','D','U','X') "
+                       "and p.rdb$relation_name not in ('META$GRANTDEF','META$GRANTLIST','META$GRANTUSERS','META$USERSDEF',"
+                       "'META$USERSLIST','META$USERSGRANT') "
+                       "and ((p.rdb$object_type = 0 and exists (select 1 from rdb$relations r where r.rdb$relation_name = p.rdb$relation_name "
+                       "and coalesce(r.rdb$system_flag, 0) = 0 and r.rdb$owner_name <> p.rdb$user)) "
+                       "or (p.rdb$object_type = 5 and exists (select 1 from rdb$procedures r where r.rdb$procedure_name = p.rdb$relation_name "
+                       "and r.rdb$package_name is null and r.rdb$owner_name <> p.rdb$user))) "
+                       "and not exists (select 1 from meta$usersgrant u join meta$grantlist k on k.gfname = u.gfname "
+                       "where u.ufname = p.rdb$user and k.tvname = p.rdb$relation_name and p.rdb$privilege = %2 "
+                       "and coalesce(k.tvcols, '') = coalesce(p.rdb$field_name, ''))")
+            .arg(grantor, letter),
+    };
+}
+
+// The rows breaking the five conditions, as "condition N: values"; empty
+// when the layer agrees or does not exist. Runs in the open transaction.
+inline QStringList disagreements(engine::Database &db, const QString &grantor = QStringLiteral("SYSDBA"))
+{
+    if (testsupport::scalar(db, QStringLiteral("select count(*) from rdb$relations where rdb$relation_name = 'META$GRANTDEF'")).toInt() == 0)
+        return {};
+    QStringList out;
+    const QStringList queries = agreementQueries(grantor);
+    for (int i = 0; i < queries.size(); ++i) {
+        engine::Statement s(&db);
+        s.setSql(queries[i]);
+        s.open();
+        for (qsizetype r = 0; r < s.rows().rowCount(); ++r) {
+            QStringList values;
+            for (int c = 0; c < s.rows().columnCount(); ++c)
+                values << s.rows().text(r, c).trimmed();
+            out << QStringLiteral("condition %1: %2").arg(i + 1).arg(values.join(QLatin1Char(',')));
+        }
+    }
+    return out;
+}
+
+// The same from a connection of its own, which sees only committed work.
+inline QStringList committedDisagreements(const testsupport::TestDatabase &t, const QString &grantor = QStringLiteral("SYSDBA"))
+{
+    auto db = t.connect(grantor, QStringLiteral("Second"));
+    return disagreements(*db, grantor);
+}
+
+// Records what an operation shows in the status panel and progress bar.
+class RecordingProgress : public privileges::OperationProgress {
+public:
+    QStringList statuses;
+    int maximum = -1;
+    int steps = 0;
+    int resets = 0;
+    void showStatus(const QString &text) override { statuses << text; }
+    void startProgress(int max) override { maximum = max; }
+    void stepProgress() override { ++steps; }
+    void resetProgress() override { ++resets; }
+};
+
+// Makes the statement whose text contains needle fail (the occurrence-th
+// one, counted from 1) before it reaches the server, and records every text.
+class FailingStatement {
+public:
+    FailingStatement(QString needle, int occurrence = 1) : m_needle(std::move(needle)), m_left(occurrence)
+    {
+        m_previous = engine::StatementLog::setHook([this](const QString &, const QString &sql) {
+            sent << sql;
+            if (sql.contains(m_needle) && --m_left == 0)
+                throw engine::Error(QStringLiteral("injected failure"));
+        });
+    }
+    ~FailingStatement() { engine::StatementLog::setHook(m_previous); }
+    QStringList sent;
+
+private:
+    QString m_needle;
+    int m_left;
+    engine::StatementLog::Hook m_previous;
+};
+
+// The number of rows a statement returns, read on db.
+inline int count(engine::Database &db, const QString &sql)
+{
+    return testsupport::scalar(db, sql).toInt();
+}
+
+} // namespace privtest
