@@ -6,6 +6,7 @@
 #include "platform/Prompter.h"
 #include "platform/Settings.h"
 #include "engine/Error.h"
+#include "engine/Transaction.h"
 #include "workbench/DM1.h"
 #include "workbench/FrameLogic.h"
 #include "workbench/Glyphs.h"
@@ -613,15 +614,11 @@ void TfmBrowser::PagePCProcTrigChange()
         RETrig->setFocus();
     } else if (PagePCProcTrig->currentWidget() == TSPointList && IsConnected) {
         try {
-            DM->Database.startTransaction();
+            engine::TransactionGuard transaction(DM->Database);
             RefreshPointList();
-            DM->Database.commit();
+            transaction.commit();
         } catch (const engine::Error &) {
             // The list stays as it was; the refresh is tried again next time.
-            try {
-                DM->Database.rollback();
-            } catch (const engine::Error &) {
-            }
         }
     }
 }
