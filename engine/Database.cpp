@@ -3,7 +3,6 @@
 #include "engine/FbStatus.h"
 #include "engine/LanguageDrivers.h"
 #include "engine/Runtime.h"
-#include "engine/SampleDatabase.h"
 #include "engine/SqlText.h"
 #include "engine/Session.h"
 #include "engine/StatementLog.h"
@@ -57,13 +56,6 @@ QByteArray dpbFor(const ConnectionSettings &s)
     dpb.append(char(1));
     dpb.append(char(1));
     return dpb;
-}
-
-// The server path is passed as the user typed it; only an embedded path is
-// checked against the sample database, which is made on first use.
-bool isSamplePath(const QString &serverName)
-{
-    return !serverName.isEmpty() && serverName == Runtime::sampleDatabasePath();
 }
 
 QByteArray pathBytes(const QString &serverName)
@@ -137,8 +129,6 @@ void Database::open()
     Runtime::prepare();
     const ConnectionSettings s = resolve();
     const LanguageDriver &ld = languageDriver(s.languageDriver);
-    if (isSamplePath(s.serverName) && !QFile::exists(s.serverName))
-        createSampleDatabase(s.serverName);
     const QByteArray dpb = dpbFor(s);
     const QByteArray path = pathBytes(s.serverName);
     ISC_STATUS_ARRAY st;

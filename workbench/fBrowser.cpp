@@ -134,7 +134,12 @@ QToolButton *TfmBrowser::makeButton(QWidget *parent, const QString &name, const 
 
 QAbstractButton *TfmBrowser::button(const QString &name) const
 {
-    return m_buttons.value(name);
+    // Every caller uses the button at once: a misspelt name is a fault of
+    // this code, told with the name rather than as a null pointer later.
+    QAbstractButton *b = m_buttons.value(name);
+    if (!b)
+        qFatal("TfmBrowser has no button named %s", qPrintable(name));
+    return b;
 }
 
 void TfmBrowser::buildFrame()

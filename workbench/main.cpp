@@ -1,4 +1,6 @@
+#include "engine/Error.h"
 #include "engine/Runtime.h"
+#include "engine/SampleDatabase.h"
 #include "platform/Help.h"
 #include "workbench/App.h"
 #include "workbench/fBrowser.h"
@@ -10,6 +12,11 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     engine::Runtime::prepare();
+    try {
+        engine::ensureSampleDatabase();
+    } catch (const engine::Error &) {
+        // The SAMPLE alias then fails to connect with the server's own message.
+    }
 
     auto *splash = new TMarrowbyLogo;
     splash->show();
