@@ -3,13 +3,16 @@
 #include "engine/FbStatus.h"
 #include "engine/LanguageDrivers.h"
 #include "engine/Runtime.h"
-#include "engine/SampleDatabase.h"
+#include "engine/SqlText.h"
 #include "engine/Session.h"
 #include "engine/StatementLog.h"
 
 #include <QAtomicInt>
 #include <QFile>
 #include <QMutexLocker>
+
+#include <cstring>
+#include <utility>
 
 namespace engine {
 
@@ -53,13 +56,6 @@ QByteArray dpbFor(const ConnectionSettings &s)
     dpb.append(char(1));
     dpb.append(char(1));
     return dpb;
-}
-
-// The server path is passed as the user typed it; only an embedded path is
-// checked against the sample database, which is made on first use.
-bool isSamplePath(const QString &serverName)
-{
-    return !serverName.isEmpty() && serverName == Runtime::sampleDatabasePath();
 }
 
 QByteArray pathBytes(const QString &serverName)
@@ -133,8 +129,6 @@ void Database::open()
     Runtime::prepare();
     const ConnectionSettings s = resolve();
     const LanguageDriver &ld = languageDriver(s.languageDriver);
-    if (isSamplePath(s.serverName) && !QFile::exists(s.serverName))
-        createSampleDatabase(s.serverName);
     const QByteArray dpb = dpbFor(s);
     const QByteArray path = pathBytes(s.serverName);
     ISC_STATUS_ARRAY st;
@@ -164,6 +158,7 @@ void Database::close()
         isc_rollback_transaction(st, &m_tr);
         m_tr = 0;
     }
+    m_currentUser = QString();
     QMutexLocker lock(&m_cancelMutex);
     isc_detach_database(st, &m_db);
     m_db = 0; // a failed detach leaves nothing usable either
@@ -195,6 +190,8 @@ void Database::commitHandle(unsigned int *tr)
         throw e;
     }
     *tr = 0;
+    if (fb::hasWarnings(st))
+        noteWarnings(fb::warningsOf(st));
 }
 
 void Database::rollbackHandle(unsigned int *tr)
@@ -237,8 +234,53 @@ void Database::executeImmediate(const QString &sql)
     const QByteArray text = encode(sql);
     ISC_STATUS_ARRAY st;
     isc_dsql_execute_immediate(st, &m_db, work.transaction(), 0, text.constData(), 1, nullptr);
-    fb::check(st);
+    fb::check(st, *this);
     work.finish();
+}
+
+void Database::noteWarnings(const QStringList &texts)
+{
+    // Nobody may ever take them (a dialect-1 client reading a dialect-3
+    // database is warned at every prepare): only the newest are kept.
+    constexpr qsizetype kKept = 100;
+    QMutexLocker lock(&m_warningsMutex);
+    m_warnings << texts;
+    if (m_warnings.size() > kKept)
+        m_warnings.erase(m_warnings.begin(), m_warnings.end() - kKept);
+}
+
+QStringList Database::takeWarnings()
+{
+    QMutexLocker lock(&m_warningsMutex);
+    return std::exchange(m_warnings, QStringList());
+}
+
+QString Database::currentUser()
+{
+    if (!isConnected() || !m_currentUser.isEmpty())
+        return m_currentUser;
+    const QString sql = QStringLiteral("select current_user from rdb$database");
+    Work work(*this);
+    StatementLog::record(m_name, sql);
+    const QByteArray text = encode(sql);
+    char value[2 + 256] = {};
+    short indicator = 0;
+    XSQLDA out = {};
+    out.version = SQLDA_VERSION1;
+    out.sqln = out.sqld = 1;
+    out.sqlvar[0].sqltype = SQL_VARYING + 1;
+    out.sqlvar[0].sqllen = 256;
+    out.sqlvar[0].sqldata = value;
+    out.sqlvar[0].sqlind = &indicator;
+    ISC_STATUS_ARRAY st;
+    isc_dsql_exec_immed2(st, &m_db, work.transaction(), 0, text.constData(), 1, nullptr, &out);
+    fb::check(st, *this);
+    work.finish();
+    short length = 0;
+    std::memcpy(&length, value, sizeof length);
+    const QByteArray bytes(value + 2, qBound<int>(0, length, 256));
+    m_currentUser = (m_latin1 ? QString::fromLatin1(bytes) : QString::fromUtf8(bytes)).trimmed();
+    return m_currentUser;
 }
 
 void Database::cancel()
@@ -275,7 +317,7 @@ void Database::createDatabase(const QString &serverName, const QString &user, co
                               int pageSize)
 {
     Runtime::prepare();
-    auto quoted = [](QString s) { return QLatin1Char('\'') + s.replace(QLatin1Char('\''), QLatin1String("''")) + QLatin1Char('\''); };
+    auto quoted = [](const QString &s) { return QLatin1Char('\'') + singleQuotedConstant(s) + QLatin1Char('\''); };
     QString sql = QStringLiteral("CREATE DATABASE %1").arg(quoted(serverName));
     if (!user.isEmpty())
         sql += QStringLiteral(" USER %1").arg(quoted(user));

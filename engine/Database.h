@@ -73,6 +73,14 @@ public:
     // from any thread; the running call then raises a Cancelled error.
     void cancel();
 
+    // The server's warnings (a revoke of a privilege never granted succeeds
+    // with one) collected from every statement and commit on this connection
+    // since the last call, oldest first.
+    QStringList takeWarnings();
+    // The user the server records for this session (CURRENT_USER): read once
+    // after open, kept until close; empty when not connected.
+    QString currentUser();
+
     // The server's version text, e.g. "LI-V3.0.11.33637 Firebird 3.0".
     QString serverVersion();
 
@@ -90,6 +98,7 @@ public:
     static int openStatementCount();
     static void statementOpened();
     static void statementClosed();
+    void noteWarnings(const QStringList &texts);
 
 private:
     ConnectionSettings resolve() const;
@@ -108,6 +117,9 @@ private:
     unsigned int m_tr = 0;         // the explicit transaction
     unsigned int m_implicitTr = 0; // NOAUTOCOMMIT work outside it
     QMutex m_cancelMutex;          // keeps cancel() and close() apart
+    QMutex m_warningsMutex;        // a worker thread's statements add to them
+    QStringList m_warnings;
+    QString m_currentUser;
 };
 
 // The transaction a statement runs in: the explicit one, the implicit

@@ -1,5 +1,7 @@
 #include "engine/FbStatus.h"
 
+#include "engine/Database.h"
+
 #include <iberror.h>
 
 namespace engine::fb {
@@ -65,6 +67,25 @@ Error toError(const ISC_STATUS *status)
         lines << QString::fromUtf8(buf);
     const QVector<long> codes = codesOf(status);
     return Error(lines.join(QLatin1Char('\n')), categoryOf(codes), long(isc_sqlcode(status)), codes);
+}
+
+QStringList warningsOf(const ISC_STATUS *status)
+{
+    QStringList texts;
+    if (!hasWarnings(status))
+        return texts;
+    char buf[1024];
+    const ISC_STATUS *p = status;
+    while (fb_interpret(buf, sizeof buf, &p) > 0)
+        texts << QString::fromUtf8(buf);
+    return texts;
+}
+
+void check(const ISC_STATUS *status, Database &db)
+{
+    check(status);
+    if (hasWarnings(status))
+        db.noteWarnings(warningsOf(status));
 }
 
 } // namespace engine::fb

@@ -1,5 +1,7 @@
 #include "engine/Runtime.h"
 
+#include "engine/RuntimeDefaults.h"
+
 #include <QDir>
 #include <QSaveFile>
 #include <QStandardPaths>
@@ -33,24 +35,15 @@ int Runtime::defaultPort()
 {
     bool ok = false;
     const int p = qEnvironmentVariableIntValue("DUNMOOR_FB_PORT", &ok);
-    return ok && p > 0 ? p : 30557;
+    return ok && p > 0 ? p : generated::kDefaultPort;
 }
 
 QString Runtime::configText(const RuntimePaths &p)
 {
-    return QStringLiteral(
-               "# Firebird configuration of the Dunmoor tools; written once, edit freely.\n"
-               "ServerMode = SuperClassic\n"
-               "ExternalFileAccess = Restrict %1\n"
-               "RemoteServicePort = %2\n"
-               "RemoteBindAddress = 127.0.0.1\n"
-               "SecurityDatabase = %3\n"
-               "AuthServer = Srp, Legacy_Auth\n"
-               "UserManager = Srp\n"
-               "WireCrypt = Enabled\n")
-        .arg(p.external)
-        .arg(p.port)
-        .arg(p.securityDatabase);
+    return QString::fromUtf8(generated::kConfigTemplate)
+        .replace(QLatin1String("@EXTERNAL@"), p.external)
+        .replace(QLatin1String("@PORT@"), QString::number(p.port))
+        .replace(QLatin1String("@SECURITY@"), p.securityDatabase);
 }
 
 const RuntimePaths &Runtime::prepare(const QString &root)

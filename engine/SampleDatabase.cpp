@@ -2,6 +2,7 @@
 
 #include "engine/Database.h"
 #include "engine/Error.h"
+#include "engine/Runtime.h"
 #include "engine/Statement.h"
 
 #include <QFile>
@@ -88,6 +89,13 @@ void createSampleDatabase(const QString &path)
         QFile::remove(path);
         throw;
     }
+}
+
+void ensureSampleDatabase()
+{
+    const QString path = Runtime::sampleDatabasePath();
+    if (!QFile::exists(path))
+        createSampleDatabase(path);
 }
 
 } // namespace engine

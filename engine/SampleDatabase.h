@@ -11,5 +11,8 @@ QStringList sampleSchema();
 // and a few rows. On failure the half-made file is removed and the error
 // raised, so the next attempt starts clean.
 void createSampleDatabase(const QString &path);
+// Makes the sample database the SAMPLE alias points at when it is missing:
+// the programs call it once at start, before any connection.
+void ensureSampleDatabase();
 
 } // namespace engine

@@ -117,7 +117,7 @@ public:
         fb::check(st);
         m_out = std::make_unique<Sqlda>(20);
         isc_dsql_prepare(st, m_tr, &m_handle, 0, text.constData(), 1, m_out->da());
-        fb::check(st);
+        fb::check(st, m_db);
         if (m_out->da()->sqld > m_out->da()->sqln) {
             m_out = std::make_unique<Sqlda>(m_out->da()->sqld);
             isc_dsql_describe(st, &m_handle, 1, m_out->da());
@@ -224,7 +224,7 @@ public:
             isc_dsql_execute2(st, m_tr, &m_handle, 1, in, m_out->da());
         else
             isc_dsql_execute(st, m_tr, &m_handle, 1, in);
-        fb::check(st);
+        fb::check(st, m_db);
     }
 
     void fetchAll(RowSet &rows)

@@ -1,7 +1,5 @@
 #include "workbench/ConnectParams.h"
 
-#include "engine/SqlText.h"
-
 namespace connectparams {
 
 QStringList makeUserParams(const QStringList &aliasParams)
@@ -41,16 +39,6 @@ QString upperLatin(const QString &s)
         if (c >= QLatin1Char('a') && c <= QLatin1Char('z'))
             c = QChar(c.unicode() - 32);
     return out;
-}
-
-QString quoted(const QString &value)
-{
-    return engine::quotedConstant(value);
-}
-
-QString singleQuoted(const QString &value)
-{
-    return engine::singleQuotedConstant(value);
 }
 
 } // namespace connectparams

@@ -21,9 +21,5 @@ QString valueOfLine(const QString &line);
 QString captionWithDatabase(const QString &caption, const QString &alias);
 // Upper case of the letters a-z only, as the login user is held.
 QString upperLatin(const QString &s);
-// A value placed inside a double-quoted SQL constant: its quotes doubled.
-QString quoted(const QString &value);
-// The same for single-quoted filter constants.
-QString singleQuoted(const QString &value);
 
 } // namespace connectparams

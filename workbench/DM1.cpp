@@ -1,6 +1,8 @@
 #include "workbench/DM1.h"
 
+#include "engine/SqlText.h"
 #include "engine/Error.h"
+#include "engine/Transaction.h"
 #include "workbench/CatalogueText.h"
 #include "workbench/ConnectParams.h"
 
@@ -399,8 +401,8 @@ void TDM::RememberAll()
 void TDM::reopenAt(engine::Query &q, const QString &field, QString name, bool equalOnly,
                    const QStringList &buttons)
 {
-    q.disableControls();
     try {
+        engine::ControlsFrozen frozen(q);
         q.close();
         q.open();
         q.first();
@@ -415,31 +417,23 @@ void TDM::reopenAt(engine::Query &q, const QString &field, QString name, bool eq
                 q.next();
         }
     } catch (...) {
-        q.enableControls();
         emit listButtons(buttons, q.isActive() && !q.isEmpty());
         throw;
     }
-    q.enableControls();
     emit listButtons(buttons, !q.isEmpty());
 }
 
 void TDM::inTransaction(engine::Database &db, const std::function<void()> &work, bool swallow)
 {
-    const bool own = !db.inTransaction();
-    if (own)
-        db.startTransaction();
+    // These reopens only read: a failed one's transaction is simply ended.
     try {
+        engine::TransactionGuard transaction(db);
         work();
+        transaction.commit();
     } catch (const engine::Error &) {
-        // These reopens commit on their way out even after an error.
-        if (own)
-            db.commit();
-        if (swallow)
-            return;
-        throw;
+        if (!swallow)
+            throw;
     }
-    if (own)
-        db.commit();
 }
 
 namespace {
@@ -607,7 +601,7 @@ void TDM::ReopenDependenciesSave()
 void TDM::ReopenPKFK()
 {
     Q6Show(QStringLiteral("select PKI1, FKI, T2 from meta$dep where T1 = \"%1\"")
-               .arg(connectparams::quoted(QTables.isActive() && !QTables.isEmpty()
+               .arg(engine::quotedConstant(QTables.isActive() && !QTables.isEmpty()
                                               ? QTables.fieldByName(QStringLiteral("RDB$RELATION_NAME")).asString()
                                               : QString())));
 }

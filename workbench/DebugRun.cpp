@@ -1,6 +1,8 @@
 #include "workbench/DebugRun.h"
 
+#include "engine/SqlText.h"
 #include "engine/Database.h"
+#include "engine/Transaction.h"
 #include "engine/Error.h"
 #include "engine/Statement.h"
 #include "engine/StoredProc.h"
@@ -60,7 +62,7 @@ PointUse pointUse(const QStringList &pointTypes, const QString &storedSource)
 
 PointUse readPointUse(engine::Database &db, const QString &procedure)
 {
-    const QString name = connectparams::quoted(procedure);
+    const QString name = engine::quotedConstant(procedure);
     engine::Statement points(&db);
     points.setSql(QStringLiteral("select distinct PType from meta$points where ProcName = \"%1\" and P = 0").arg(name));
     points.open();
@@ -100,16 +102,11 @@ TMyThread::TMyThread(engine::Database &db, QObject *parent) : QThread(parent), m
 void TMyThread::inTransaction(const std::function<void()> &work)
 {
     try {
-        m_db.startTransaction();
+        engine::TransactionGuard transaction(m_db);
         work();
-        m_db.commit();
+        transaction.commit();
         m_succeeded = true;
     } catch (const engine::Error &e) {
-        try {
-            m_db.rollback();
-        } catch (const engine::Error &) {
-            // The connection may be gone; the first error is the one to show.
-        }
         m_error = e.message();
         m_succeeded = false;
     }

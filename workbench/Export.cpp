@@ -226,18 +226,6 @@ private:
     QFileDevice *m_device = nullptr;
 };
 
-// Grids follow the scan once, at its end, instead of at every record.
-class ControlsFrozen {
-public:
-    explicit ControlsFrozen(engine::DataSet &ds) : m_ds(ds) { m_ds.disableControls(); }
-    ~ControlsFrozen() { m_ds.enableControls(); }
-    ControlsFrozen(const ControlsFrozen &) = delete;
-    ControlsFrozen &operator=(const ControlsFrozen &) = delete;
-
-private:
-    engine::DataSet &m_ds;
-};
-
 // The columns' own descriptions (their declared scale) are kept by the data
 // set for its subclasses; the values alone, held as doubles, no longer say
 // how many digits a NUMERIC field has.
@@ -352,7 +340,8 @@ void WriteDataSetToFile(const QString &title, engine::DataSet &dataSet, const QS
     buf.append(kLineEnd);
 
     {
-        ControlsFrozen frozen(dataSet);
+        // Grids follow the scan once, at its end, instead of at every record.
+        engine::ControlsFrozen frozen(dataSet);
         dataSet.first();
         while (!dataSet.eof()) {
             for (const ExportField &f : fields) {

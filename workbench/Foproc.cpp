@@ -2,6 +2,7 @@
 
 #include "engine/Error.h"
 #include "engine/GridModel.h"
+#include "engine/Transaction.h"
 #include "workbench/DM1.h"
 #include "workbench/ProcText.h"
 #include "workbench/fBrowser.h"
@@ -63,21 +64,14 @@ TChooserDialog::TChooserDialog(const QString &nameField, const QString &sourceFi
 
 void TChooserDialog::reopenList()
 {
-    engine::Database &db = DM->DatabaseN;
     QString failure;
     try {
-        db.startTransaction();
+        engine::TransactionGuard transaction(DM->DatabaseN);
         Query1.close();
         Query1.open();
+        transaction.commit();
     } catch (const engine::Error &e) {
         failure = e.message();
-    }
-    try {
-        if (db.inTransaction())
-            db.commit();
-    } catch (const engine::Error &e) {
-        if (failure.isEmpty())
-            failure = e.message();
     }
     if (Query1.isActive())
         arrangeColumns();
@@ -146,9 +140,8 @@ void TChooserDialog::SearchKey(int key, const QString &text)
     const int f = Query1.fieldIndex(m_nameField);
     for (int i = 0; i < Query1.recordCount(); ++i)
         names << Query1.textAt(i, f);
-    Query1.disableControls();
+    engine::ControlsFrozen frozen(Query1);
     Query1.moveTo(proctext::SearchForward(names, Query1.recNo(), SearchPrefix));
-    Query1.enableControls();
 }
 
 bool TChooserDialog::selectName(const QString &name)

@@ -1,12 +1,12 @@
 #include "workbench/Repository.h"
 
+#include "engine/SqlText.h"
 #include "engine/Database.h"
 #include "engine/Error.h"
 #include "engine/Statement.h"
+#include "engine/Transaction.h"
 #include "platform/Prompter.h"
-#include "workbench/ConnectParams.h"
 
-using connectparams::quoted;
 
 namespace {
 
@@ -15,14 +15,6 @@ const char *const kDebugTables[] = {"META$MTBP", "META$MTTP", "META$MTBPV", "MET
 void showMessage(const QString &text)
 {
     platform::Prompter::instance().message(platform::Prompter::Icon::Information, QStringLiteral("Marrowby "), text);
-}
-
-void rollbackQuietly(engine::Database &db)
-{
-    try {
-        db.rollback();
-    } catch (const engine::Error &) {
-    }
 }
 
 } // namespace
@@ -145,12 +137,12 @@ QStringList Repository::debugTableDdl(const QString &table, const QString &path)
         columns = QStringLiteral("Code Integer not null, MTCode Integer, VarName Char(31) CHARACTER SET NONE, "
                                  "VarValue Char(255) CHARACTER SET NONE)");
     }
-    return {QStringLiteral("create table %1 external file \"%2%3\" (").arg(table, quoted(path), file), columns};
+    return {QStringLiteral("create table %1 external file \"%2%3\" (").arg(table, engine::quotedConstant(path), file), columns};
 }
 
 QString Repository::probeDdl(const QString &folder)
 {
-    return QStringLiteral("create table META$PROBA external file \"%1mtproba.mz\" (I Integer)").arg(quoted(folder));
+    return QStringLiteral("create table META$PROBA external file \"%1mtproba.mz\" (I Integer)").arg(engine::quotedConstant(folder));
 }
 
 QString Repository::normalizedPath(const QString &typed)
@@ -175,22 +167,17 @@ void Repository::exec(engine::Statement &s, const QStringList &sql)
 
 bool Repository::count(const QString &sql)
 {
-    m_q6.close();
-    m_q6.setSql(sql);
-    m_q6.open();
-    const bool any = m_q6.rows().value(0, 0).toLongLong() != 0;
-    m_q6.close();
-    return any;
+    return firstValue(sql).toLongLong() != 0;
 }
 
 bool Repository::tableExists(const QString &name)
 {
-    return count(QStringLiteral("select count(*) from rdb$relations where rdb$relation_name = \"%1\"").arg(quoted(name)));
+    return count(QStringLiteral("select count(*) from rdb$relations where rdb$relation_name = \"%1\"").arg(engine::quotedConstant(name)));
 }
 
 bool Repository::procedureExists(const QString &name)
 {
-    return count(QStringLiteral("select count(*) from rdb$procedures where rdb$procedure_name = \"%1\"").arg(quoted(name)));
+    return count(QStringLiteral("select count(*) from rdb$procedures where rdb$procedure_name = \"%1\"").arg(engine::quotedConstant(name)));
 }
 
 bool Repository::debugTablesExist()
@@ -198,16 +185,20 @@ bool Repository::debugTablesExist()
     return count(QStringLiteral("select count(*) from RDB$Relations where RDB$Relation_Name containing \"META$MT\""));
 }
 
+void Repository::inTransaction(const std::function<void()> &work)
+{
+    engine::TransactionGuard transaction(m_db);
+    work();
+    transaction.commit();
+}
+
 bool Repository::inOwnTransaction(const QStringList &sql)
 {
     try {
-        m_db.startTransaction();
-        exec(m_q6, sql);
-        m_db.commit();
+        inTransaction([&] { exec(m_q6, sql); });
         return true;
     } catch (const engine::Error &) {
         // An object that already exists ends here; the installer goes on.
-        rollbackQuietly(m_db);
         return false;
     }
 }
@@ -220,11 +211,8 @@ void Repository::grant(const QString &sql)
 void Repository::createMetaRenew()
 {
     try {
-        m_db.startTransaction();
-        exec(m_q6, metaRenewDdl());
-        m_db.commit();
+        inTransaction([this] { exec(m_q6, metaRenewDdl()); });
     } catch (const engine::Error &e) {
-        rollbackQuietly(m_db);
         showMessage(e.message());
     }
 }
@@ -255,16 +243,15 @@ Repository::InstallResult Repository::ensure(const std::function<void(int)> &pro
     }
     progress(3);
     try {
-        m_db.startTransaction();
-        exec(m_q6, {QStringLiteral("create generator meta$CodeGen")});
-        for (int i = 1; i <= 10; ++i)
-            exec(m_q6, {QStringLiteral("create generator meta$gen%1").arg(i)});
-        progress(4);
-        exec(m_q6, {QStringLiteral("create table meta$external (ExternalPath char(255))")});
-        m_db.commit();
+        inTransaction([&] {
+            exec(m_q6, {QStringLiteral("create generator meta$CodeGen")});
+            for (int i = 1; i <= 10; ++i)
+                exec(m_q6, {QStringLiteral("create generator meta$gen%1").arg(i)});
+            progress(4);
+            exec(m_q6, {QStringLiteral("create table meta$external (ExternalPath char(255))")});
+        });
         progress(5);
     } catch (const engine::Error &) {
-        rollbackQuietly(m_db);
     }
     inOwnTransaction({QStringLiteral("create table meta$Gens (UserName char(31), ProcName Char(31), GenID Char(31), GenValue Integer)")});
     progress(6);
@@ -287,24 +274,29 @@ Repository::InstallResult Repository::ensure(const std::function<void(int)> &pro
     return InstallResult::Installed;
 }
 
+QVariant Repository::firstValue(const QString &sql)
+{
+    m_q6.close();
+    m_q6.setSql(sql);
+    m_q6.open();
+    const QVariant v = m_q6.rows().value(0, 0);
+    m_q6.close();
+    return v;
+}
+
 bool Repository::createDebugTables(QString *externalPath)
 {
     try {
-        m_db.startTransaction();
-        m_q6.close();
-        m_q6.setSql(QStringLiteral("select min(EXTERNALPATH) from META$EXTERNAL"));
-        m_q6.open();
-        const QString path = m_q6.rows().value(0, 0).toString();
-        m_q6.close();
-        if (externalPath)
-            *externalPath = path;
-        for (const char *t : {"META$MTBP", "META$MTTP", "META$MTBPV", "META$MTBPA", "META$MTTPV"})
-            exec(m_q7, debugTableDdl(QLatin1String(t), path));
-        for (const char *t : {"meta$mtbp", "meta$mtbpv", "meta$mtbpa", "meta$mttp", "meta$mttpv"})
-            exec(m_q7, {QStringLiteral("grant all on %1 to public").arg(QLatin1String(t))});
-        m_db.commit();
+        inTransaction([&] {
+            const QString path = firstValue(QStringLiteral("select min(EXTERNALPATH) from META$EXTERNAL")).toString();
+            if (externalPath)
+                *externalPath = path;
+            for (const char *t : {"META$MTBP", "META$MTTP", "META$MTBPV", "META$MTBPA", "META$MTTPV"})
+                exec(m_q7, debugTableDdl(QLatin1String(t), path));
+            for (const char *t : {"meta$mtbp", "meta$mtbpv", "meta$mtbpa", "meta$mttp", "meta$mttpv"})
+                exec(m_q7, {QStringLiteral("grant all on %1 to public").arg(QLatin1String(t))});
+        });
     } catch (const engine::Error &e) {
-        rollbackQuietly(m_db);
         showMessage(QStringLiteral("Can't create external tables!\r\n") + e.message());
         return false;
     }
@@ -318,21 +310,14 @@ bool Repository::createDebugTables(QString *externalPath)
 void Repository::moveCodeGenPastOldRows()
 {
     try {
-        m_q6.close();
-        m_q6.setSql(QStringLiteral(
+        const QVariant highest = firstValue(QStringLiteral(
             "select max(C) from (select max(Code) as C from META$MTBP union all select max(Code) from META$MTTP "
             "union all select max(Code) from META$MTBPV union all select max(Code) from META$MTBPA "
             "union all select max(Code) from META$MTTPV)"));
-        m_q6.open();
-        const QVariant highest = m_q6.rows().value(0, 0);
-        m_q6.close();
         if (highest.isNull())
             return;
         const qint64 h = highest.toLongLong();
-        m_q6.setSql(QStringLiteral("select gen_id(meta$CodeGen, 0) from rdb$database"));
-        m_q6.open();
-        const qint64 current = m_q6.rows().value(0, 0).toLongLong();
-        m_q6.close();
+        const qint64 current = firstValue(QStringLiteral("select gen_id(meta$CodeGen, 0) from rdb$database")).toLongLong();
         if (current <= h)
             exec(m_q6, {QStringLiteral("set generator meta$CodeGen to %1").arg(h)});
     } catch (const engine::Error &e) {
@@ -343,13 +328,12 @@ void Repository::moveCodeGenPastOldRows()
 void Repository::dropDebugTables()
 {
     try {
-        m_db.startTransaction();
-        for (const char *t : {"META$MTBPV", "META$MTBPA", "META$MTBP", "META$MTTPV", "META$MTTP"})
-            if (tableExists(QLatin1String(t)))
-                exec(m_q7, {QStringLiteral("drop table %1").arg(QLatin1String(t))});
-        m_db.commit();
+        inTransaction([this] {
+            for (const char *t : {"META$MTBPV", "META$MTBPA", "META$MTBP", "META$MTTPV", "META$MTTP"})
+                if (tableExists(QLatin1String(t)))
+                    exec(m_q7, {QStringLiteral("drop table %1").arg(QLatin1String(t))});
+        });
     } catch (const engine::Error &e) {
-        rollbackQuietly(m_db);
         showMessage(e.message());
     }
 }
@@ -359,27 +343,18 @@ bool Repository::testExternalPath(const QString &folder)
     // Firebird accepts an external table on any path and fails only at the
     // first read or write, so the probe writes a row and reads it back.
     try {
-        m_db.startTransaction();
-        exec(m_q6, {probeDdl(folder)});
-        m_db.commit();
+        inTransaction([&] { exec(m_q6, {probeDdl(folder)}); });
     } catch (const engine::Error &e) {
-        rollbackQuietly(m_db);
         showMessage(e.message());
         return false;
     }
     try {
-        m_db.startTransaction();
-        exec(m_q6, {QStringLiteral("insert into META$PROBA values (1)")});
-        m_q6.close();
-        m_q6.setSql(QStringLiteral("select count(*) from META$PROBA"));
-        m_q6.open();
-        const bool readBack = m_q6.rows().value(0, 0).toLongLong() > 0;
-        m_q6.close();
-        m_db.commit();
-        if (!readBack)
-            throw engine::Error(QStringLiteral("The probe row written to %1 could not be read back").arg(folder));
+        inTransaction([&] {
+            exec(m_q6, {QStringLiteral("insert into META$PROBA values (1)")});
+            if (firstValue(QStringLiteral("select count(*) from META$PROBA")).toLongLong() <= 0)
+                throw engine::Error(QStringLiteral("The probe row written to %1 could not be read back").arg(folder));
+        });
     } catch (const engine::Error &e) {
-        rollbackQuietly(m_db);
         showMessage(e.message());
         dropProbeTable();
         return false;
@@ -390,27 +365,14 @@ bool Repository::testExternalPath(const QString &folder)
 void Repository::dropProbeTable()
 {
     try {
-        m_db.startTransaction();
-        exec(m_q6, {QStringLiteral("drop table META$PROBA")});
-        m_db.commit();
+        inTransaction([this] { exec(m_q6, {QStringLiteral("drop table META$PROBA")}); });
     } catch (const engine::Error &e) {
-        rollbackQuietly(m_db);
         showMessage(e.message());
     }
 }
 
 void Repository::erase()
 {
-    auto inTransaction = [this](const std::function<void()> &work) {
-        try {
-            m_db.startTransaction();
-            work();
-            m_db.commit();
-        } catch (const engine::Error &) {
-            rollbackQuietly(m_db);
-            throw;
-        }
-    };
     // Dropping the procedures removes their dependency rows as well; the
     // system tables cannot be written directly.
     inTransaction([this] {
@@ -430,4 +392,80 @@ void Repository::erase()
         for (qsizetype i = 0; i < gens->rowCount(); ++i)
             exec(m_q7, {QStringLiteral("drop generator %1").arg(gens->value(i, 0).toString())});
     });
+}
+
+// --- the debugger's rows
+
+QString Repository::sessionNumberSql(const QString &user)
+{
+    return QStringLiteral("select SessionNum from meta$session where UserName = \"%1\"").arg(engine::quotedConstant(user));
+}
+
+int Repository::ensureSession(const QString &user)
+{
+    int number = 0;
+    inTransaction([&] {
+        const QString u = engine::quotedConstant(user);
+        if (firstValue(QStringLiteral("select count(*) from meta$session where UserName = \"%1\"").arg(u)).toInt() == 0)
+            exec(m_q6, {QStringLiteral("insert into meta$session values (\"%1\", 0)").arg(u)});
+        number = firstValue(sessionNumberSql(user)).toInt();
+    });
+    return number;
+}
+
+int Repository::sessionNumber(const QString &user)
+{
+    int number = 0;
+    inTransaction([&] { number = firstValue(sessionNumberSql(user)).toInt(); });
+    return number;
+}
+
+void Repository::startSession(const QString &user, int number)
+{
+    const QString u = engine::quotedConstant(user);
+    inTransaction([&] {
+        exec(m_q7, {QStringLiteral("update meta$session set SessionNum = %1 where UserName = \"%2\"")
+                        .arg(QString::number(number), u)});
+        exec(m_q7, {QStringLiteral("update meta$gens set GenValue = 0 where UserName = \"%1\"").arg(u)});
+    });
+}
+
+void Repository::resetPointCounters(const QString &user, const QString &object, bool breaks, bool traces)
+{
+    const QString u = engine::quotedConstant(user);
+    const QString o = engine::quotedConstant(object);
+    inTransaction([&] {
+        exec(m_q6, {QStringLiteral("delete from meta$Gens where UserName = \"%1\" and ProcName = \"%2\"").arg(u, o)});
+        if (breaks)
+            exec(m_q6, {QStringLiteral("insert into meta$gens values (\"%1\", \"%2\", \"BPNUM\", 0)").arg(u, o)});
+        if (traces)
+            exec(m_q6, {QStringLiteral("insert into meta$gens values (\"%1\", \"%2\", \"TPNUM\", 0)").arg(u, o)});
+    });
+}
+
+void Repository::clearCounters(const QString &object)
+{
+    inTransaction([&] {
+        exec(m_q6, {QStringLiteral("delete from meta$gens where ProcName = \"%1\"").arg(engine::quotedConstant(object))});
+    });
+}
+
+void Repository::settlePoints(const QString &object, bool saved)
+{
+    const QString o = engine::quotedConstant(object);
+    inTransaction([&] {
+        if (saved) {
+            exec(m_q6, {QStringLiteral("delete from meta$points where ProcName = \"%1\" and P = 0").arg(o)});
+            exec(m_q6, {QStringLiteral("update meta$points set P = 0 where ProcName = \"%1\" and P = 1").arg(o)});
+        } else {
+            exec(m_q6, {QStringLiteral("delete from meta$points where ProcName = \"%1\" and P = 1").arg(o)});
+        }
+    });
+}
+
+void Repository::zeroProgressGenerators()
+{
+    // Generators ignore transactions: those zeroed before a failure stay zero.
+    for (int n = 1; n <= 10; ++n)
+        exec(m_q6, {QStringLiteral("set generator meta$gen%1 to 0").arg(n)});
 }

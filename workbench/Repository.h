@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 #include <functional>
 
 namespace engine {
@@ -52,9 +53,31 @@ public:
     // raises on a failure (what earlier transactions removed stays removed).
     void erase();
 
+    // The debugger's rows. Each runs in a transaction of its own (or the
+    // caller's) and raises on a failure, with nothing of it left behind.
+    // The user's session row, made with number 0 when missing; its number.
+    int ensureSession(const QString &user);
+    // The user's session number; 0 when he has no row.
+    int sessionNumber(const QString &user);
+    // A new try: number becomes the user's session and his pass counters
+    // start again from 0.
+    void startSession(const QString &user, int number);
+    // The user's pass counters of object, one per kind of point it uses.
+    void resetPointCounters(const QString &user, const QString &object, bool breaks, bool traces);
+    // Every user's pass counters of object, before it is saved again.
+    void clearCounters(const QString &object);
+    // After a save of object: a saved one's pending points become current,
+    // a failed one's are dropped and the previous version's stay.
+    void settlePoints(const QString &object, bool saved);
+    // The ten progress generators back to 0.
+    void zeroProgressGenerators();
+
 private:
     bool count(const QString &sql);
+    void inTransaction(const std::function<void()> &work);
     bool inOwnTransaction(const QStringList &sql);
+    QVariant firstValue(const QString &sql);
+    static QString sessionNumberSql(const QString &user);
     void exec(engine::Statement &s, const QStringList &sql);
     void createMetaRenew();
     void grant(const QString &sql);

@@ -1,6 +1,6 @@
 #include "workbench/SpyLogic.h"
 
-#include "workbench/ConnectParams.h"
+#include "engine/SqlText.h"
 
 namespace spylogic {
 
@@ -33,13 +33,13 @@ QString deleteOrphanPointsSql()
 
 QString deleteObjectPointsSql(const QString &object)
 {
-    return QStringLiteral("delete from meta$points where ProcName = \"%1\"").arg(connectparams::quoted(object));
+    return QStringLiteral("delete from meta$points where ProcName = \"%1\"").arg(engine::quotedConstant(object));
 }
 
 QString pointKindSql(const QString &object, const QString &pointId)
 {
     return QStringLiteral("select SP_T from meta$points where ProcName = \"%1\" and PID = \"%2\"")
-        .arg(connectparams::quoted(object), connectparams::quoted(pointId));
+        .arg(engine::quotedConstant(object), engine::quotedConstant(pointId));
 }
 
 QString markerText(const QString &pointType, const QString &pointId)

@@ -6,6 +6,7 @@
 #include "platform/Prompter.h"
 #include "platform/Settings.h"
 #include "engine/Error.h"
+#include "engine/Transaction.h"
 #include "workbench/DM1.h"
 #include "workbench/FrameLogic.h"
 #include "workbench/Glyphs.h"
@@ -133,7 +134,12 @@ QToolButton *TfmBrowser::makeButton(QWidget *parent, const QString &name, const 
 
 QAbstractButton *TfmBrowser::button(const QString &name) const
 {
-    return m_buttons.value(name);
+    // Every caller uses the button at once: a misspelt name is a fault of
+    // this code, told with the name rather than as a null pointer later.
+    QAbstractButton *b = m_buttons.value(name);
+    if (!b)
+        qFatal("TfmBrowser has no button named %s", qPrintable(name));
+    return b;
 }
 
 void TfmBrowser::buildFrame()
@@ -613,15 +619,11 @@ void TfmBrowser::PagePCProcTrigChange()
         RETrig->setFocus();
     } else if (PagePCProcTrig->currentWidget() == TSPointList && IsConnected) {
         try {
-            DM->Database.startTransaction();
+            engine::TransactionGuard transaction(DM->Database);
             RefreshPointList();
-            DM->Database.commit();
+            transaction.commit();
         } catch (const engine::Error &) {
             // The list stays as it was; the refresh is tried again next time.
-            try {
-                DM->Database.rollback();
-            } catch (const engine::Error &) {
-            }
         }
     }
 }

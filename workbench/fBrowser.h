@@ -202,7 +202,8 @@ public:
     bool spyMode() const { return m_spyMode; }
     // --- end of spy mode
 
-    // A command button of a page by its name (the pages' own buttons).
+    // A command button of a page by its name (the pages' own buttons); an
+    // unknown name stops the program with that name.
     QAbstractButton *button(const QString &name) const;
 
     // --- status protocol

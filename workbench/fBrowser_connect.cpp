@@ -3,11 +3,14 @@
 // after-connect step that brings the window to life.
 #include "workbench/fBrowser.h"
 
+#include "engine/SqlText.h"
 #include "engine/Error.h"
+#include "engine/Transaction.h"
 #include "platform/Modal.h"
 #include "platform/Prompter.h"
 #include "workbench/ConnectParams.h"
 #include "workbench/DM1.h"
+#include "workbench/Repository.h"
 #include "workbench/Launcher.h"
 #include "workbench/fAliases.h"
 #include "workbench/fExternal.h"
@@ -22,7 +25,6 @@
 #include <QTabWidget>
 #include <QToolButton>
 
-using connectparams::quoted;
 
 namespace {
 const QString kIncorrectLogin = QStringLiteral("Incorrect User Name or Password: ");
@@ -167,7 +169,7 @@ void TfmBrowser::AfterConnect()
                 if (fmExternal && platform::execModal(*fmExternal) == 1) {
                     repaint();
                     ExternalTablesPath = fmExternal->ExternalTablesPath;
-                    DM->Q6Exec(QStringLiteral("insert into meta$External values (\"%1\")").arg(quoted(ExternalTablesPath)));
+                    DM->Q6Exec(QStringLiteral("insert into meta$External values (\"%1\")").arg(engine::quotedConstant(ExternalTablesPath)));
                 }
             } else {
                 ExternalTablesPath = DM->Q6.valueAt(0, 0).toString();
@@ -175,23 +177,21 @@ void TfmBrowser::AfterConnect()
         }
 
         try {
-            DM->Database.startTransaction();
+            engine::TransactionGuard transaction(DM->Database);
             DM->OpenUserLists();
             if (MetaPresent)
                 RefreshPointList();
-            DM->Database.commit();
+            transaction.commit();
             StatusPanel1->clear();
         } catch (const engine::Error &e) {
-            DM->Database.rollback();
             ShowMessage(e.message());
         }
 
         try {
-            DM->DatabaseN.startTransaction();
+            engine::TransactionGuard transaction(DM->DatabaseN);
             DM->OpenNationalLists();
-            DM->DatabaseN.commit();
+            transaction.commit();
         } catch (const engine::Error &e) {
-            DM->DatabaseN.rollback();
             ShowMessage(e.message());
         }
 
@@ -206,21 +206,11 @@ void TfmBrowser::AfterConnect()
         setTabShown(PCSQL, TSHistory, MetaPresent);
         if (MetaPresent) {
             try {
-                DM->Database.startTransaction();
-                DM->Q6Show(QStringLiteral("select current_user from rdb$database"));
-                ProtocolUser = DM->Q6.valueAt(0, 0).toString().trimmed();
-                const QString user = quoted(ProtocolUser);
-                DM->Q6Show(QStringLiteral("select count(*) from meta$session where UserName = \"%1\"").arg(user));
-                if (DM->Q6.valueAt(0, 0).toInt() == 0)
-                    DM->Q6Exec(QStringLiteral("insert into meta$session values (\"%1\", 0)").arg(user));
-                DM->Q6Show(QStringLiteral("select SessionNum from meta$session where UserName = \"%1\"").arg(user));
-                SessionNumber = DM->Q6.valueAt(0, 0).toInt();
-                DM->Database.commit();
+                ProtocolUser = DM->Database.currentUser();
+                SessionNumber = repository().ensureSession(ProtocolUser);
             } catch (const engine::Error &e) {
-                DM->Database.rollback();
                 ShowMessage(e.message());
             }
-            DM->Q6.close();
             SBNewSession->setText(QStringLiteral("Try # %1").arg(SessionNumber));
             for (QWidget *w : std::initializer_list<QWidget *>{SBSpyMode, SBNewSession, SBDebugMode, CBWithDebug})
                 w->setEnabled(true);
@@ -244,7 +234,7 @@ void TfmBrowser::AfterConnect()
             button(QStringLiteral("SBClearHistory"))->setEnabled(true);
             // Each user sees his own history only.
             DM->THistory.close();
-            DM->THistory.setFilter(QStringLiteral("USERNAME='%1'").arg(connectparams::singleQuoted(DM->GetUserName())));
+            DM->THistory.setFilter(QStringLiteral("USERNAME='%1'").arg(engine::singleQuotedConstant(DM->GetUserName())));
             DM->THistory.setFiltered(true);
             try {
                 DM->THistory.open();
@@ -290,7 +280,7 @@ void TfmBrowser::EnableBrowserButtons()
 void TfmBrowser::OpenHistory()
 {
     // Reopened with its grids frozen and left on the newest statement.
-    DM->THistory.disableControls();
+    engine::ControlsFrozen frozen(DM->THistory);
     try {
         DM->THistory.close();
         DM->THistory.open();
@@ -298,7 +288,6 @@ void TfmBrowser::OpenHistory()
     } catch (const engine::Error &e) {
         ShowMessage(e.message());
     }
-    DM->THistory.enableControls();
 }
 
 void TfmBrowser::RememberCatalogueNames()

@@ -5,10 +5,10 @@
 #include "workbench/fBrowser.h"
 
 #include "engine/Error.h"
+#include "engine/Transaction.h"
 #include "platform/Modal.h"
 #include "platform/Prompter.h"
 #include "workbench/CatalogueText.h"
-#include "workbench/ConnectParams.h"
 #include "workbench/DM1.h"
 #include "workbench/Export.h"
 #include "workbench/Foproc.h"
@@ -123,16 +123,6 @@ QStringList editorLines(const TMyRichEdit *editor)
     for (QTextBlock b = editor->document()->begin(); b.isValid(); b = b.next())
         lines << b.text();
     return lines;
-}
-
-void rollbackQuietly(engine::Database &db)
-{
-    try {
-        if (db.inTransaction())
-            db.rollback();
-    } catch (const engine::Error &) {
-        // The failure being reported matters more than this one.
-    }
 }
 
 } // namespace
@@ -596,7 +586,7 @@ bool TfmBrowser::SaveSourcePlain(bool reload, const QString &kind)
         // The debug run's connection must see the recompiled object.
         DM->DataBase2.close();
         ConnectDebugDB();
-        DM->Database.startTransaction();
+        engine::TransactionGuard transaction(DM->Database);
         DM->QSave.close();
         DebugSaveMode = false;
         // Colons the parameter parser would read are doubled; those inside
@@ -611,9 +601,8 @@ bool TfmBrowser::SaveSourcePlain(bool reload, const QString &kind)
         DM->QSave.setSql(ins.lines());
         editor->document()->setModified(false);
         DM->QSave.execSql();
-        DM->Database.commit();
+        transaction.commit();
     } catch (const engine::Error &e) {
-        rollbackQuietly(DM->Database);
         // The text was not stored: it still counts as modified.
         editor->document()->setModified(wasModified);
         DefaultCursor();
@@ -678,16 +667,15 @@ bool TfmBrowser::SaveSourceDebug(bool reload, const QString &kind)
     try {
         DM->DataBase2.close();
         ConnectDebugDB();
-        DM->Database.startTransaction();
+        engine::TransactionGuard transaction(DM->Database);
         DM->QSave.close();
         DebugSaveMode = true;
         for (const QString &line : editorLines(editor))
             ins.InstrumentLine(line);
         for (const QString &insert : ins.pointInserts())
             DM->Q6Exec(insert);
-        DM->Database.commit();
+        transaction.commit();
     } catch (const engine::Error &e) {
-        rollbackQuietly(DM->Database);
         DebugSaveMode = false;
         ShowMessage(QStringLiteral("Uncheck \"Save with debug info\" and retry to save.\r\n") + e.message());
         DefaultCursor();
@@ -724,13 +712,12 @@ bool TfmBrowser::SaveSourceDebug(bool reload, const QString &kind)
         BreakPointsUsed = false;
 
     try {
-        DM->Database.startTransaction();
+        engine::TransactionGuard transaction(DM->Database);
         DM->QSave.setSql(ins.lines());
         editor->document()->setModified(false);
         DM->QSave.execSql();
-        DM->Database.commit();
+        transaction.commit();
     } catch (const engine::Error &) {
-        rollbackQuietly(DM->Database);
         editor->document()->setModified(wasModified);
         ShowMessage(QStringLiteral("Uncheck \"Save with debug info\" and retry to save."));
         DefaultCursor();
@@ -747,19 +734,10 @@ bool TfmBrowser::SaveSourceDebug(bool reload, const QString &kind)
 
 bool TfmBrowser::ResetPointCounters(const QString &object)
 {
-    const QString u = connectparams::quoted(ProtocolUser);
-    const QString o = connectparams::quoted(object);
     try {
-        DM->Database.startTransaction();
-        DM->Q6Exec(QStringLiteral("delete from meta$Gens where UserName = \"%1\" and ProcName = \"%2\"").arg(u, o));
-        if (BreakPointsUsed)
-            DM->Q6Exec(QStringLiteral("insert into meta$gens values (\"%1\", \"%2\", \"BPNUM\", 0)").arg(u, o));
-        if (TracePointsUsed)
-            DM->Q6Exec(QStringLiteral("insert into meta$gens values (\"%1\", \"%2\", \"TPNUM\", 0)").arg(u, o));
-        DM->Database.commit();
+        repository().resetPointCounters(ProtocolUser, object, BreakPointsUsed, TracePointsUsed);
         return true;
     } catch (const engine::Error &) {
-        rollbackQuietly(DM->Database);
         return false;
     }
 }
@@ -771,13 +749,10 @@ namespace {
 bool clearCounters(TfmBrowser &b, const QString &name)
 {
     try {
-        DM->Database.startTransaction();
-        DM->Q6Exec(QStringLiteral("delete from meta$gens where ProcName = \"%1\"").arg(connectparams::quoted(name)));
-        DM->Database.commit();
+        b.repository().clearCounters(name);
         return true;
     } catch (const engine::Error &e) {
         b.SetError();
-        rollbackQuietly(DM->Database);
         b.ShowMessage(e.message());
         return false;
     }
@@ -787,18 +762,9 @@ bool clearCounters(TfmBrowser &b, const QString &name)
 // current, a failed one drops them and keeps the previous version's.
 void settlePoints(TfmBrowser &b, const QString &name, bool ok)
 {
-    const QString n = connectparams::quoted(name);
     try {
-        DM->Database.startTransaction();
-        if (ok) {
-            DM->Q6Exec(QStringLiteral("delete from meta$points where ProcName = \"%1\" and P = 0").arg(n));
-            DM->Q6Exec(QStringLiteral("update meta$points set P = 0 where ProcName = \"%1\" and P = 1").arg(n));
-        } else {
-            DM->Q6Exec(QStringLiteral("delete from meta$points where ProcName = \"%1\" and P = 1").arg(n));
-        }
-        DM->Database.commit();
+        b.repository().settlePoints(name, ok);
     } catch (const engine::Error &e) {
-        rollbackQuietly(DM->Database);
         b.ShowMessage(QStringLiteral("Table META$POINTS corrupted: ") + e.message());
     }
 }
@@ -1010,15 +976,14 @@ void TfmBrowser::dropEditedObject(const QString &kind, const QString &name, TMyR
         return;
     SetBusy();
     try {
-        DM->Database.startTransaction();
+        engine::TransactionGuard transaction(DM->Database);
         DM->Q6Exec(QStringLiteral("drop %1 ").arg(kind) + name);
-        DM->Database.commit();
+        transaction.commit();
         editor->clear();
         editor->document()->setModified(false);
         enableButtons(dropped, droppedCount, false);
         SetReady();
     } catch (const engine::Error &e) {
-        rollbackQuietly(DM->Database);
         SetError();
         ShowMessage(e.message());
     }

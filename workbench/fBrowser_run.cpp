@@ -4,13 +4,14 @@
 
 #include "engine/Error.h"
 #include "engine/GridModel.h"
+#include "engine/Transaction.h"
 #include "platform/Prompter.h"
-#include "workbench/ConnectParams.h"
 #include "workbench/DM1.h"
 #include "workbench/DebugRun.h"
 #include "workbench/Foproc.h"
 #include "workbench/Grids.h"
 #include "workbench/Launcher.h"
+#include "workbench/Repository.h"
 #include "workbench/fLaunch.h"
 
 #include <QAbstractButton>
@@ -32,16 +33,6 @@ namespace {
 // The procedure editor's tool buttons that a run keeps from being pressed.
 const char *const kProcButtons[] = {"SBdebExecSQL", "SBdebShowSet", "SBNewProc",      "SBOpenProc",
                                     "SBSaveProc",   "SBDebDropProc", "SBOpenFromFile", "SBSaveToFile"};
-
-void rollbackQuietly(engine::Database &db)
-{
-    try {
-        if (db.inTransaction())
-            db.rollback();
-    } catch (const engine::Error &) {
-        // The failure being reported matters more than this one.
-    }
-}
 
 QString cellText(const QTableWidget *grid, int row, int column)
 {
@@ -136,7 +127,7 @@ void TfmBrowser::RunProcedure(bool execute)
 
     bool spyDisabled = false;
     auto errorExit = [&](const QString &message) {
-        rollbackQuietly(DM->Database);
+        engine::rollbackQuietly(DM->Database);
         SetError();
         if (spyDisabled)
             SBSpyMode->setEnabled(true);
@@ -163,14 +154,13 @@ void TfmBrowser::RunProcedure(bool execute)
     if (execute) {
         try {
             DM->StoredProc.setStoredProcName(procedure);
-            DM->DataBase2.startTransaction();
+            engine::TransactionGuard transaction(DM->DataBase2);
             DM->StoredProc.prepare();
-            DM->DataBase2.commit();
+            transaction.commit();
             for (const debugrun::InputRow &in : inputs)
                 DM->StoredProc.setParam(in.name, in.value);
         } catch (const engine::Error &e) {
             SetError();
-            rollbackQuietly(DM->DataBase2);
             EnableProcButtons();
             DefaultCursor();
             ShowProcError(e.message());
@@ -188,8 +178,7 @@ void TfmBrowser::RunProcedure(bool execute)
     }
     if (ProgressPointsUsed) {
         try {
-            for (int n = 1; n <= 10; ++n)
-                DM->Q6Exec(QStringLiteral("set generator meta$gen%1 to 0").arg(n));
+            repository().zeroProgressGenerators();
         } catch (const engine::Error &e) {
             errorExit(e.message());
             return;
@@ -276,20 +265,13 @@ void TfmBrowser::RunProcedure(bool execute)
 
 bool TfmBrowser::StartNewSession()
 {
-    ++SessionNumber;
-    const QString user = connectparams::quoted(ProtocolUser);
     try {
-        DM->Database.startTransaction();
-        DM->Q7Exec(QStringLiteral("update meta$session set SessionNum = %1 where UserName = \"%2\"")
-                       .arg(QString::number(SessionNumber), user));
-        DM->Q7Exec(QStringLiteral("update meta$gens set GenValue = 0 where UserName = \"%1\"").arg(user));
-        DM->Database.commit();
+        repository().startSession(ProtocolUser, SessionNumber + 1);
     } catch (const engine::Error &e) {
-        rollbackQuietly(DM->Database);
-        --SessionNumber;
         ShowMessage(e.message());
         return false;
     }
+    ++SessionNumber;
     SBNewSession->setText(QStringLiteral("Try # %1").arg(SessionNumber));
     SBNewSession->repaint();
     ResetDumps();

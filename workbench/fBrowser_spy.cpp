@@ -2,8 +2,10 @@
 // view, the dumps and the point list.
 #include "workbench/fBrowser.h"
 
+#include "engine/SqlText.h"
 #include "engine/Error.h"
 #include "engine/GridModel.h"
+#include "engine/Transaction.h"
 #include "platform/Prompter.h"
 #include "workbench/DM1.h"
 #include "workbench/ConnectParams.h"
@@ -39,27 +41,6 @@ const QString kDumpHint = QStringLiteral("   Hint: It is recommended to close du
 // can tell a cell the user left alone from one he changed.
 constexpr int kShownRole = Qt::UserRole;
 constexpr int kShownNullRole = Qt::UserRole + 1;
-
-void rollbackQuietly(engine::Database &db)
-{
-    if (!db.inTransaction())
-        return;
-    try {
-        db.rollback();
-    } catch (const engine::Error &) {
-    }
-}
-
-void commitQuietly(engine::Database &db)
-{
-    if (!db.inTransaction())
-        return;
-    try {
-        db.commit();
-    } catch (const engine::Error &) {
-        rollbackQuietly(db);
-    }
-}
 
 void setCell(QTableWidget *grid, int row, int column, const QString &text, bool editable = false)
 {
@@ -179,7 +160,7 @@ void choosePoints(TfmBrowser &b, T &choice, T value, const char *buttonName)
 void clearFailed(TfmBrowser &b, const QString &message)
 {
     b.StripPointsMode = false;
-    rollbackQuietly(DM->Database);
+    engine::rollbackQuietly(DM->Database);
     b.SetError();
     b.ShowMessage(message);
 }
@@ -200,11 +181,10 @@ bool beginClear(TfmBrowser &b)
 void refreshInTransaction(TfmBrowser &b)
 {
     try {
-        DM->Database.startTransaction();
+        engine::TransactionGuard transaction(DM->Database);
         b.RefreshPointList();
-        DM->Database.commit();
+        transaction.commit();
     } catch (const engine::Error &e) {
-        rollbackQuietly(DM->Database);
         b.ShowMessage(e.message());
     }
 }
@@ -420,15 +400,8 @@ void TfmBrowser::SBSpyModeClick()
     SGWatch->setEnabled(false);
     SBNewSession->setVisible(true);
     try {
-        DM->Database.startTransaction();
-        DM->Q6Show(QStringLiteral("select SessionNum from meta$session where UserName = \"%1\"")
-                       .arg(connectparams::quoted(ProtocolUser)));
-        const QVariant number = DM->Q6.isEmpty() ? QVariant() : DM->Q6.valueAt(0, 0);
-        DM->Q6.close();
-        DM->Database.commit();
-        SessionNumber = number.toInt();
+        SessionNumber = repository().sessionNumber(ProtocolUser);
     } catch (const engine::Error &e) {
-        rollbackQuietly(DM->Database);
         ShowMessage(e.message());
     }
     SBNewSession->setText(QStringLiteral("Try # %1").arg(SessionNumber));
@@ -491,17 +464,16 @@ bool TfmBrowser::CheckNewBreak()
     bool found = false;
     QString failure;
     try {
-        DM->Database.startTransaction();
+        engine::TransactionGuard transaction(DM->Database);
         DM->QMT1LBP.close();
         DM->QMT1LBP.setParam(QStringLiteral("UserName"), ProtocolUser);
         DM->QMT1LBP.setParam(QStringLiteral("SessionNum"), SessionNumber);
         DM->QMT1LBP.open();
         HitsSeen = DM->QMT1LBP.valueAt(0, 0).toInt();
         DM->QMT1LBP.close();
-        DM->Database.commit();
+        transaction.commit();
         found = HitsSeen > HitsProcessed;
     } catch (const engine::Error &e) {
-        commitQuietly(DM->Database);
         failure = e.message();
     }
     showChecking(Image1, Image2, false);
@@ -527,14 +499,14 @@ void TfmBrowser::ProcessBP()
     QVector<QString> names, values;
     QVector<bool> nulls;
     try {
-        DM->Database.startTransaction();
+        engine::TransactionGuard transaction(DM->Database);
         DM->QReadMTBP.close();
         DM->QReadMTBP.setParam(QStringLiteral("UserName"), ProtocolUser);
         DM->QReadMTBP.setParam(QStringLiteral("SessionNum"), SessionNumber);
         DM->QReadMTBP.open();
         if (DM->QReadMTBP.isEmpty()) {
             DM->QReadMTBP.close();
-            DM->Database.commit();
+            transaction.commit();
             TimerBP->start();
             TimerGen->start();
             SetReady();
@@ -558,10 +530,9 @@ void TfmBrowser::ProcessBP()
             nulls << (DM->QBPValues.isNullAt(i, 1) || values.last().isEmpty());
         }
         DM->QBPValues.close();
-        DM->Database.commit();
+        transaction.commit();
     } catch (const engine::Error &e) {
         // The hit is read again at the next tick.
-        rollbackQuietly(DM->Database);
         TimerBP->start();
         TimerGen->start();
         SetError();
@@ -733,16 +704,15 @@ void TfmBrowser::RefreshProgressPoints()
     setCell(SGGens, 0, 1, QStringLiteral("Value"));
     QString failure;
     try {
-        DM->Database.startTransaction();
+        engine::TransactionGuard transaction(DM->Database);
         DM->Q6Show(QStringLiteral("select * from meta$GetGens"));
         for (int n = 1; n <= 10; ++n) {
             setCell(SGGens, n, 0, QString::number(n));
             setCell(SGGens, n, 1, DM->Q6.isEmpty() ? QString() : DM->Q6.textAt(0, n - 1));
         }
         DM->Q6.close();
-        DM->Database.commit();
+        transaction.commit();
     } catch (const engine::Error &e) {
-        rollbackQuietly(DM->Database);
         failure = e.message();
     }
     showChecking(Image11, Image22, false);
@@ -761,8 +731,7 @@ void TfmBrowser::SBGenstozeroClick()
         != platform::Prompter::Answer::Yes)
         return;
     try {
-        for (int n = 1; n <= 10; ++n)
-            DM->Q6Exec(QStringLiteral("set generator meta$gen%1 to 0").arg(n));
+        repository().zeroProgressGenerators();
         DM->ReopenGenerator();
     } catch (const engine::Error &e) {
         ShowMessage(e.message());
@@ -788,16 +757,15 @@ void showDump(TfmBrowser &b, QLineEdit *tryField, engine::Query &master, engine:
         return;
     }
     try {
-        DM->Database.startTransaction();
+        engine::TransactionGuard transaction(DM->Database);
         detail.close();
         master.close();
         master.setParam(QStringLiteral("UserName"), b.ProtocolUser);
         master.setParam(QStringLiteral("SessionNum"), session);
         master.open();
         detail.open();
-        DM->Database.commit();
+        transaction.commit();
     } catch (const engine::Error &e) {
-        commitQuietly(DM->Database);
         b.ShowMessage(e.message());
     }
     b.button(showButton)->setChecked(true);
@@ -861,16 +829,12 @@ void TfmBrowser::SBExportBPDumpClick()
 void TfmBrowser::RefreshPointList()
 {
     DM->Q6Exec(spylogic::deleteOrphanPointsSql());
-    DM->QPointList.disableControls();
-    try {
+    {
+        engine::ControlsFrozen frozen(DM->QPointList);
         DM->QPointList.close();
         DM->QPointList.setSql(spylogic::pointListSql(PointFilter, PointsByObject));
         DM->QPointList.open();
-    } catch (...) {
-        DM->QPointList.enableControls();
-        throw;
     }
-    DM->QPointList.enableControls();
     const bool any = !DM->QPointList.isEmpty();
     for (const char *name : {"SBViewSource", "SBDropPoint", "SBSortedByProc", "SBSortedByPoint"})
         button(QLatin1String(name))->setEnabled(any);
@@ -938,9 +902,9 @@ void TfmBrowser::SBDropPointClick()
             return;
         }
         DM->Q6Exec(spylogic::deleteObjectPointsSql(object));
-        DM->Database.startTransaction();
+        engine::TransactionGuard transaction(DM->Database);
         RefreshPointList();
-        DM->Database.commit();
+        transaction.commit();
         SetReady();
     } catch (const engine::Error &e) {
         clearFailed(*this, e.message());
@@ -983,7 +947,7 @@ void TfmBrowser::SBDropAllPointsClick()
         ConnectDebugDB();
 
         try {
-            DM->Database.startTransaction();
+            engine::TransactionGuard transaction(DM->Database);
             for (engine::Query *q : {&DM->QDomain, &DM->QIndex, &DM->QIndexFields, &DM->QColumns, &DM->QGenerator,
                                      &DM->QConstraints, &DM->QTableTrigger, &DM->QUDF, &DM->QFArg, &DM->QView,
                                      &DM->QDepend, &DM->QDepend2, &DM->QTables})
@@ -991,20 +955,18 @@ void TfmBrowser::SBDropAllPointsClick()
             DM->OpenUserLists();
             if (MetaPresent)
                 RefreshPointList();
-            DM->Database.commit();
+            transaction.commit();
         } catch (const engine::Error &e) {
-            rollbackQuietly(DM->Database);
             ShowMessage(e.message());
         }
         try {
-            DM->DatabaseN.startTransaction();
+            engine::TransactionGuard transaction(DM->DatabaseN);
             DM->QProc.close();
             DM->QTableTrigger.close();
             DM->QProc.open();
             DM->QTableTrigger.open();
-            DM->DatabaseN.commit();
+            transaction.commit();
         } catch (const engine::Error &e) {
-            rollbackQuietly(DM->DatabaseN);
             ShowMessage(e.message());
         }
 

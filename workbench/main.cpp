@@ -1,4 +1,6 @@
+#include "engine/Error.h"
 #include "engine/Runtime.h"
+#include "engine/SampleDatabase.h"
 #include "engine/Termination.h"
 #include "platform/Help.h"
 #include "workbench/App.h"
@@ -25,6 +27,12 @@ int main(int argc, char *argv[])
             forms->endOnSignal();
         QCoreApplication::exit(0);
     });
+
+    try {
+        engine::ensureSampleDatabase();
+    } catch (const engine::Error &) {
+        // The SAMPLE alias then fails to connect with the server's own message.
+    }
 
     auto *splash = new TMarrowbyLogo;
     splash->show();

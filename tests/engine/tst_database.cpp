@@ -1,6 +1,7 @@
 // Connections, transactions and statements against real embedded databases.
 #include "engine/Error.h"
 #include "engine/Runtime.h"
+#include "engine/SampleDatabase.h"
 #include "engine/Session.h"
 #include "engine/Statement.h"
 #include "engine/StatementLog.h"
@@ -383,6 +384,7 @@ void TestDatabaseOps::unknownAliasIsAConfigurationError()
 void TestDatabaseOps::sampleAliasCreatesSampleDatabase()
 {
     QVERIFY(engine::Session::defaultSession().aliasNames().contains("SAMPLE"));
+    engine::ensureSampleDatabase(); // as the programs do at start
     Database db;
     db.setAliasName("SAMPLE");
     db.params() = QStringList{"USER NAME=SYSDBA", "PASSWORD="};

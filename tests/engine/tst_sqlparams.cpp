@@ -1,4 +1,5 @@
 #include "engine/SqlParams.h"
+#include "engine/SqlText.h"
 
 #include <QTest>
 
@@ -9,6 +10,9 @@ class TestSqlParams : public QObject {
 private slots:
     void parse_data();
     void parse();
+    void constantsDoubleTheirQuote();
+    void plainIdentifiers_data();
+    void plainIdentifiers();
 };
 
 void TestSqlParams::parse_data()
@@ -49,6 +53,36 @@ void TestSqlParams::parse()
     const auto r = parseSqlParams(text);
     QCOMPARE(r.serverText, serverText);
     QCOMPARE(r.paramNames, names);
+}
+
+void TestSqlParams::constantsDoubleTheirQuote()
+{
+    QCOMPARE(engine::quotedConstant("O\"Brien"), QString("O\"\"Brien"));
+    QCOMPARE(engine::quotedConstant("O'Brien"), QString("O'Brien"));
+    QCOMPARE(engine::singleQuotedConstant("O'Brien"), QString("O''Brien"));
+    QCOMPARE(engine::singleQuotedConstant("O\"Brien"), QString("O\"Brien"));
+}
+
+void TestSqlParams::plainIdentifiers_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("plain");
+    QTest::newRow("letters, digits, _ and $") << "META$GEN_1" << true;
+    QTest::newRow("31 characters") << QString(31, 'A') << true;
+    QTest::newRow("32 characters") << QString(32, 'A') << false;
+    QTest::newRow("empty") << "" << false;
+    QTest::newRow("leading digit") << "1A" << false;
+    QTest::newRow("blank") << "MY TABLE" << false;
+    QTest::newRow("comment") << "T--" << false;
+    QTest::newRow("list") << "A,B" << false;
+    QTest::newRow("quote") << "A\"" << false;
+}
+
+void TestSqlParams::plainIdentifiers()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, plain);
+    QCOMPARE(engine::isPlainIdentifier(name), plain);
 }
 
 QTEST_GUILESS_MAIN(TestSqlParams)

@@ -68,6 +68,7 @@ private slots:
     void paramTypes();
     void codeTexts();
     void listsShowTheSchema();
+    void workbenchTablesLeftOutOfTheTableList();
     void tableDetailsFollowTheTable();
     void proceduresAndTheirParameterTexts();
     void reopenKeepsPosition();
@@ -192,6 +193,15 @@ void TestDataModule::listsShowTheSchema()
     QCOMPARE(dm.QDepend.fieldByName("FromType").asString(), QString("Table"));
     QCOMPARE(column(dm.QDepend2, "RDB$FIELD_NAME"), (QStringList{"ID", "NAME"}));
     QVERIFY(!column(dm.QDepend, "RDB$DEPENDENT_NAME").contains("META$HIDDEN"));
+}
+
+void TestDataModule::workbenchTablesLeftOutOfTheTableList()
+{
+    auto db = m_t->connect();
+    exec(*db, "create table META$OWN (A integer)");
+    exec(*db, "create table MY_META$ROWS (A integer)");
+    open();
+    QCOMPARE(column(m_dm->QTables, "RDB$RELATION_NAME"), (QStringList{"A", "B", "C", "X1", "X2"}));
 }
 
 void TestDataModule::tableDetailsFollowTheTable()

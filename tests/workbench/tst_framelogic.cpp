@@ -15,7 +15,6 @@ private slots:
     void paramSets_data();
     void paramSets();
     void caption();
-    void quoting();
     void statusLight_data();
     void statusLight();
     void keys_data();
@@ -70,12 +69,6 @@ void TestFrameLogic::caption()
     QCOMPARE(valueOfLine("USER NAME=sys=dba"), QString("sys=dba"));
     QCOMPARE(valueOfLine("no equals"), QString());
     QCOMPARE(upperLatin(QString::fromUtf8("sysdba_ä")), QString::fromUtf8("SYSDBA_ä"));
-}
-
-void TestFrameLogic::quoting()
-{
-    QCOMPARE(quoted("O\"Brien"), QString("O\"\"Brien"));
-    QCOMPARE(singleQuoted("O'Brien"), QString("O''Brien"));
 }
 
 void TestFrameLogic::statusLight_data()

@@ -64,6 +64,8 @@ private slots:
     void connectWithYesShowsDebuggerPages();
     void eraseRefusedWhileDebugTablesExist();
     void eraseRemovesEverything();
+    void debuggerRowsOperations();
+    void debuggerRowsFailureLeavesNothing();
 };
 
 void TestRepository::normalizedPath_data()
@@ -463,6 +465,98 @@ void TestRepository::eraseRemovesEverything()
     QVERIFY(!b.PCSQL->isTabVisible(b.PCSQL->indexOf(b.TSHistory)));
     QCOMPARE(b.StatusPanel0->text(), QString("   Status: OK."));
     QVERIFY(b.isEnabled());
+}
+
+namespace {
+
+// A repository installed with its prompt answered Yes.
+void install(Repo &x)
+{
+    ScriptedPrompter p;
+    platform::ScopedPrompter sp(p);
+    p.answer(Prompter::Answer::Yes);
+    QCOMPARE(x.r.ensure([](int) {}), Repository::InstallResult::Installed);
+}
+
+} // namespace
+
+void TestRepository::debuggerRowsOperations()
+{
+    TestDatabase t;
+    Repo x(t);
+    install(x);
+    auto other = t.connect("SYSDBA", "Other");
+    auto seen = [&](const QString &sql) { return count(*other, sql); };
+    engine::StatementRecorder log;
+
+    QCOMPARE(x.r.ensureSession("O\"B"), 0);
+    QCOMPARE(x.r.ensureSession("O\"B"), 0); // the row is made once
+    x.r.startSession("O\"B", 4);
+    QCOMPARE(x.r.sessionNumber("O\"B"), 4);
+    QCOMPARE(x.r.sessionNumber("NOBODY"), 0);
+    QCOMPARE(log.statements(),
+             (QStringList{"select count(*) from meta$session where UserName = \"O\"\"B\"",
+                          "insert into meta$session values (\"O\"\"B\", 0)",
+                          "select SessionNum from meta$session where UserName = \"O\"\"B\"",
+                          "select count(*) from meta$session where UserName = \"O\"\"B\"",
+                          "select SessionNum from meta$session where UserName = \"O\"\"B\"",
+                          "update meta$session set SessionNum = 4 where UserName = \"O\"\"B\"",
+                          "update meta$gens set GenValue = 0 where UserName = \"O\"\"B\"",
+                          "select SessionNum from meta$session where UserName = \"O\"\"B\"",
+                          "select SessionNum from meta$session where UserName = \"NOBODY\""}));
+    QCOMPARE(seen("select count(*) from meta$session where UserName = 'O\"B'"), 1);
+
+    log.clear();
+    x.r.resetPointCounters("ANN", "P1", true, false);
+    x.r.resetPointCounters("ANN", "P1", true, true);
+    QCOMPARE(log.statements().mid(0, 2),
+             (QStringList{"delete from meta$Gens where UserName = \"ANN\" and ProcName = \"P1\"",
+                          "insert into meta$gens values (\"ANN\", \"P1\", \"BPNUM\", 0)"}));
+    QCOMPARE(log.statements().last(), QString("insert into meta$gens values (\"ANN\", \"P1\", \"TPNUM\", 0)"));
+    QCOMPARE(seen("select count(*) from meta$gens where UserName = 'ANN' and ProcName = 'P1'"), 2);
+    log.clear();
+    x.r.clearCounters("P1");
+    QCOMPARE(log.statements(), QStringList{"delete from meta$gens where ProcName = \"P1\""});
+    QCOMPARE(seen("select count(*) from meta$gens"), 0);
+
+    // Points: 1 and 2 current, 3 pending from the latest save.
+    exec(*x.db, "insert into meta$points values (1, \"P1\", \"a\", \"BP\", \"SP\", 0)");
+    exec(*x.db, "insert into meta$points values (2, \"P1\", \"b\", \"BP\", \"SP\", 0)");
+    exec(*x.db, "insert into meta$points values (3, \"P1\", \"c\", \"BP\", \"SP\", 1)");
+    x.r.settlePoints("P1", false);
+    QCOMPARE(seen("select count(*) from meta$points where P = 0"), 2);
+    QCOMPARE(seen("select count(*) from meta$points where P = 1"), 0);
+    exec(*x.db, "insert into meta$points values (3, \"P1\", \"c\", \"BP\", \"SP\", 1)");
+    x.r.settlePoints("P1", true);
+    QCOMPARE(seen("select Code from meta$points where P = 0"), 3);
+    QCOMPARE(seen("select count(*) from meta$points"), 1);
+
+    exec(*x.db, "set generator meta$gen3 to 7");
+    log.clear();
+    x.r.zeroProgressGenerators();
+    QCOMPARE(log.statements().size(), 10);
+    QCOMPARE(log.statements().last(), QString("set generator meta$gen10 to 0"));
+    QCOMPARE(seen("select gen_id(meta$gen3, 0) from rdb$database"), 0);
+    QVERIFY(!x.db->inTransaction());
+}
+
+void TestRepository::debuggerRowsFailureLeavesNothing()
+{
+    TestDatabase t;
+    Repo x(t);
+    install(x);
+    auto other = t.connect("SYSDBA", "Other");
+    exec(*x.db, "insert into meta$gens values (\"ANN\", \"P1\", \"BPNUM\", 5)");
+    // The second insert fails: the delete before it must not stay.
+    exec(*x.db, "alter table meta$gens add constraint ONE_KIND check (GenID <> \"TPNUM\")");
+    try {
+        x.r.resetPointCounters("ANN", "P1", true, true);
+        QFAIL("the refused insert passed");
+    } catch (const engine::Error &e) {
+        QVERIFY2(e.message().contains("ONE_KIND"), qPrintable(e.message()));
+    }
+    QVERIFY(!x.db->inTransaction());
+    QCOMPARE(scalar(*other, "select GenValue from meta$gens where ProcName = 'P1'").toInt(), 5);
 }
 
 DUNMOOR_GUI_TEST_MAIN(TestRepository)
