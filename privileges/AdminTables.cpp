@@ -12,24 +12,6 @@ namespace privileges {
 
 namespace {
 
-// Empties the status panel and the progress bar when an operation ends,
-// whichever way it ends.
-class StatusScope {
-public:
-    StatusScope(OperationProgress &progress, const QString &text) : m_progress(progress)
-    {
-        m_progress.showStatus(text);
-    }
-    ~StatusScope()
-    {
-        m_progress.showStatus(QString());
-        m_progress.resetProgress();
-    }
-
-private:
-    OperationProgress &m_progress;
-};
-
 QVector<UserImport> checkedPlan(engine::Database &db)
 {
     QVector<UserImport> plan = readImportPlan(db);
