@@ -71,18 +71,7 @@ AdminTables::AdminTables(TGrantData &data, OperationProgress &progress) : m_data
 
 void AdminTables::exec(const QStringList &lines)
 {
-    engine::Query &q = m_data.q;
-    q.close();
-    q.sql() = lines;
-    try {
-        q.execSql();
-    } catch (...) {
-        q.close();
-        q.sql().clear();
-        throw;
-    }
-    q.close();
-    q.sql().clear();
+    m_data.execQ(lines);
 }
 
 void AdminTables::create()

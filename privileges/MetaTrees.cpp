@@ -36,35 +36,15 @@ TreeNode userNode(const QString &name)
                                            : node(name, TreeImage::User, TreeImage::UserSelected);
 }
 
-// The first column of every row the scratch query returns for lines.
-QStringList readNames(engine::Query &q, const QStringList &lines)
-{
-    q.close();
-    q.sql() = lines;
-    QStringList names;
-    struct Closer {
-        engine::Query &q;
-        ~Closer()
-        {
-            q.close();
-            q.sql().clear();
-        }
-    } closer{q};
-    q.open();
-    for (int i = 0; i < q.recordCount(); ++i)
-        names << q.textAt(i, 0).trimmed();
-    return names;
-}
-
 QStringList registeredUsers(TGrantData &data, bool administrativeTables)
 {
     if (administrativeTables)
-        return readNames(data.q, usersStatement());
+        return data.namesQ(usersStatement());
     // A failed SELECT changes nothing in the open transaction, which keeps
     // its pending grants; a user the server does not let read its users
     // simply gets an empty "Users".
     try {
-        return readNames(data.q, {serverUsersStatement()});
+        return data.namesQ({serverUsersStatement()});
     } catch (const engine::Error &) {
         return {};
     }
@@ -172,7 +152,7 @@ MetaTrees FillMetaTree(TGrantData &data, OperationProgress &progress)
         sortLevels(trees.metatree);
         progress.stepProgress();
 
-        const QStringList triggers = readNames(data.q, {triggersStatement()});
+        const QStringList triggers = data.namesQ({triggersStatement()});
         progress.stepProgress();
         if (!triggers.isEmpty()) {
             trees.usertree.prepend(root(triggersRoot(), triggers));
