@@ -96,6 +96,21 @@ void revokeRow(TGrantData &d, const QString &user, const QString &relation, cons
     dialog.okbtnClick();
 }
 
+// A test's database made by make, the data module on it (with the
+// administrative layer when asked), a scripted prompter, and the log of
+// what is sent from then on.
+struct Scene {
+    Scene(void (*make)(const TestDatabase &), bool layer = false, const QString &user = QStringLiteral("SYSDBA"))
+        : d((make(t), layer ? connectWithLayer(t) : connectGrantData(t, user)))
+    {
+    }
+    TestDatabase t;
+    std::unique_ptr<TGrantData> d;
+    ScriptedPrompter prompter;
+    platform::ScopedPrompter scoped{prompter};
+    engine::StatementRecorder log;
+};
+
 } // namespace
 
 class TestDirectGrants : public QObject {
@@ -117,13 +132,9 @@ private slots:
 
 void TestDirectGrants::grantsStayPendingUntilCommit()
 {
-    TestDatabase t;
-    makeTable4(t);
-    auto d = connectGrantData(t);
-    ScriptedPrompter prompter;
-    platform::ScopedPrompter scoped(prompter);
+    Scene s(makeTable4);
+    auto &[t, d, prompter, scoped, log] = s;
     Tgrantmes dialog(*d);
-    engine::StatementRecorder log;
 
     // Select, and Update on two of three columns with grant option.
     dialog.prepare(Tgrantmes::Mode::Direct, "T4", kColumns, 0, {GranteeType::User, "U4"});
@@ -154,11 +165,9 @@ void TestDirectGrants::grantsStayPendingUntilCommit()
 
 void TestDirectGrants::grantsToViewTriggerAndProcedure()
 {
-    TestDatabase t;
-    makeGrants(t);
-    auto d = connectWithLayer(t);
+    Scene s(makeGrants, true);
+    auto &[t, d, prompter, scoped, log] = s;
     Tgrantmes dialog(*d);
-    engine::StatementRecorder log;
     for (const Grantee &g : {Grantee{GranteeType::View, "V1"}, Grantee{GranteeType::Trigger, "TR1"},
                              Grantee{GranteeType::Procedure, "P1"}}) {
         dialog.prepare(Tgrantmes::Mode::Direct, "T2", {"C1"}, 0, g);
@@ -178,13 +187,9 @@ void TestDirectGrants::grantsToViewTriggerAndProcedure()
 
 void TestDirectGrants::dialogRefusesEmptyChoices()
 {
-    TestDatabase t;
-    makeTable4(t);
-    auto d = connectGrantData(t);
-    ScriptedPrompter prompter;
-    platform::ScopedPrompter scoped(prompter);
+    Scene s(makeTable4);
+    auto &[t, d, prompter, scoped, log] = s;
     Tgrantmes dialog(*d);
-    engine::StatementRecorder log;
 
     dialog.prepare(Tgrantmes::Mode::Direct, "T4", kColumns, 0, {GranteeType::User, "U4"});
     for (int r = 0; r < 3; ++r)
@@ -202,19 +207,17 @@ void TestDirectGrants::dialogRefusesEmptyChoices()
 
 void TestDirectGrants::grantWithoutGrantOptionAsSecondUser()
 {
-    TestDatabase t;
-    makeTable4(t);
-    {
-        auto db = t.connect();
-        for (const char *sql : {"grant select on T4 to U5 with grant option", "grant insert on T4 to U5",
-                                "grant delete on T4 to U5 with grant option"})
-            exec(*db, sql);
-    }
-    auto d = connectGrantData(t, "U5");
-    ScriptedPrompter prompter;
-    platform::ScopedPrompter scoped(prompter);
+    Scene s(
+        [](const TestDatabase &t) {
+            makeTable4(t);
+            auto db = t.connect();
+            for (const char *sql : {"grant select on T4 to U5 with grant option", "grant insert on T4 to U5",
+                                    "grant delete on T4 to U5 with grant option"})
+                exec(*db, sql);
+        },
+        false, "U5");
+    auto &[t, d, prompter, scoped, log] = s;
     Tgrantmes dialog(*d);
-    engine::StatementRecorder log;
     // Work pending before: it must survive the refusal.
     dialog.prepare(Tgrantmes::Mode::Direct, "T4", kColumns, 0, {GranteeType::User, "U7"});
     untick({dialog.inscheck, dialog.delcheck, dialog.updcheck});
@@ -234,11 +237,8 @@ void TestDirectGrants::grantWithoutGrantOptionAsSecondUser()
 
 void TestDirectGrants::failedGrantRollsBackPendingWork()
 {
-    TestDatabase t;
-    makeTable4(t);
-    auto d = connectGrantData(t);
-    ScriptedPrompter prompter;
-    platform::ScopedPrompter scoped(prompter);
+    Scene s(makeTable4);
+    auto &[t, d, prompter, scoped, log] = s;
     Tgrantmes dialog(*d);
     dialog.prepare(Tgrantmes::Mode::Direct, "T4", kColumns, 0, {GranteeType::User, "U4"});
     {
@@ -282,12 +282,8 @@ void TestDirectGrants::executeThroughRevokeDialogCommitsAtOnce()
 
 void TestDirectGrants::revokeWithAndWithoutGrantOption()
 {
-    TestDatabase t;
-    makeGrants(t);
-    auto d = connectGrantData(t);
-    ScriptedPrompter prompter;
-    platform::ScopedPrompter scoped(prompter);
-    engine::StatementRecorder log;
+    Scene s(makeGrants);
+    auto &[t, d, prompter, scoped, log] = s;
     revokeRow(*d, "U1", "T1", "S", "SYSDBA", true);
     QCOMPARE(committedHeld(t, "U1").first(), QString("T1|S|0||SYSDBA"));
     revokeRow(*d, "U1", "T1", "S", "SYSDBA", true); // held without option now: the box is hidden
@@ -359,13 +355,9 @@ void TestDirectGrants::revokeThatChangesNothingWarns()
 
 void TestDirectGrants::revokeOfGroupPrivilegeAsksFirst()
 {
-    TestDatabase t;
-    makeGrants(t);
-    auto d = connectWithLayer(t);
-    ScriptedPrompter prompter;
-    platform::ScopedPrompter scoped(prompter);
+    Scene s(makeGrants, true);
+    auto &[t, d, prompter, scoped, log] = s;
     prompter.answer(Prompter::Answer::No);
-    engine::StatementRecorder log;
     revokeRow(*d, "U1", "T1", "S", "SYSDBA", false);
     QCOMPARE(prompter.texts(), QStringList{"The grant group U1_Group gives Select on T1 to U1. Revoked here, the group's "
                                            "list no longer agrees with the server.\r\nRevoke it all the same?"});
@@ -376,18 +368,14 @@ void TestDirectGrants::revokeOfGroupPrivilegeAsksFirst()
 
 void TestDirectGrants::tableLevelUpdateRevokeAsksFirst()
 {
-    TestDatabase t;
-    makeTable4(t);
-    {
+    Scene s([](const TestDatabase &t) {
+        makeTable4(t);
         auto db = t.connect();
         exec(*db, "grant update on T4 to U4");
         exec(*db, "grant update(C2) on T4 to U4");
-    }
-    auto d = connectGrantData(t);
-    ScriptedPrompter prompter;
-    platform::ScopedPrompter scoped(prompter);
+    });
+    auto &[t, d, prompter, scoped, log] = s;
     prompter.answer(Prompter::Answer::Yes);
-    engine::StatementRecorder log;
     revokeRow(*d, "U4", "T4", "U", "SYSDBA", false);
     QCOMPARE(prompter.texts(), QStringList{"Revoking Update on T4 from U4 also revokes the updates of the columns C2.\r\n"
                                            "Revoke it all the same?"});

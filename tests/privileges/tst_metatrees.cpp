@@ -81,12 +81,13 @@ const QStringList kUserTree{
     "Views 0/1", "  V1 2/3", "  V2 2/3",
 };
 
-// Registers U1, U2 and PUBLIC through the import, and a user group that
-// is no grantee on the server.
-std::unique_ptr<TGrantData> registeredUsers(const TestDatabase &t)
+// The objects above, with U1, U2 and PUBLIC registered through the import
+// and a user group that is no grantee on the server.
+std::unique_ptr<TGrantData> withObjectsAndUsers(const TestDatabase &t)
 {
     {
         auto db = t.connect();
+        run(*db, kObjects);
         run(*db, {"grant select on T1 to U2", "grant select on T1 to U1", "grant select on T2 to PUBLIC"});
     }
     auto d = connectWithLayer(t);
@@ -111,11 +112,7 @@ private slots:
 void TestMetaTrees::fullTrees()
 {
     TestDatabase t;
-    {
-        auto db = t.connect();
-        run(*db, kObjects);
-    }
-    auto d = registeredUsers(t);
+    auto d = withObjectsAndUsers(t);
     RecordingProgress progress;
     engine::StatementRecorder log;
     const MetaTrees trees = FillMetaTree(*d, progress);
@@ -177,11 +174,7 @@ void TestMetaTrees::rootsOnlyWithContent()
 void TestMetaTrees::failureEmptiesStatus()
 {
     TestDatabase t;
-    {
-        auto db = t.connect();
-        run(*db, kObjects);
-    }
-    auto d = registeredUsers(t);
+    auto d = withObjectsAndUsers(t);
     d->transaction.commit();
     RecordingProgress progress;
     {
@@ -198,11 +191,7 @@ void TestMetaTrees::failureEmptiesStatus()
 void TestMetaTrees::treeWidgetShowsTheData()
 {
     TestDatabase t;
-    {
-        auto db = t.connect();
-        run(*db, kObjects);
-    }
-    auto d = registeredUsers(t);
+    auto d = withObjectsAndUsers(t);
     NoProgress quiet;
     const MetaTrees trees = FillMetaTree(*d, quiet);
     QTreeWidget metatree, usertree;
