@@ -12,24 +12,6 @@ namespace privileges {
 
 namespace {
 
-// Empties the status panel and the progress bar when an operation ends,
-// whichever way it ends.
-class StatusScope {
-public:
-    StatusScope(OperationProgress &progress, const QString &text) : m_progress(progress)
-    {
-        m_progress.showStatus(text);
-    }
-    ~StatusScope()
-    {
-        m_progress.showStatus(QString());
-        m_progress.resetProgress();
-    }
-
-private:
-    OperationProgress &m_progress;
-};
-
 QVector<UserImport> checkedPlan(engine::Database &db)
 {
     QVector<UserImport> plan = readImportPlan(db);
@@ -89,18 +71,7 @@ AdminTables::AdminTables(TGrantData &data, OperationProgress &progress) : m_data
 
 void AdminTables::exec(const QStringList &lines)
 {
-    engine::Query &q = m_data.q;
-    q.close();
-    q.sql() = lines;
-    try {
-        q.execSql();
-    } catch (...) {
-        q.close();
-        q.sql().clear();
-        throw;
-    }
-    q.close();
-    q.sql().clear();
+    m_data.execQ(lines);
 }
 
 void AdminTables::create()

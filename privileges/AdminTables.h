@@ -48,6 +48,27 @@ public:
     void resetProgress() override {}
 };
 
+// Shows an operation's text for a scope and empties the status panel and
+// the progress bar when it ends, whichever way it ends: a failed operation
+// must not leave its text standing as if it still ran.
+class StatusScope {
+public:
+    StatusScope(OperationProgress &progress, const QString &text) : m_progress(progress)
+    {
+        m_progress.showStatus(text);
+    }
+    ~StatusScope()
+    {
+        m_progress.showStatus(QString());
+        m_progress.resetProgress();
+    }
+    StatusScope(const StatusScope &) = delete;
+    StatusScope &operator=(const StatusScope &) = delete;
+
+private:
+    OperationProgress &m_progress;
+};
+
 class AdminTables {
 public:
     AdminTables(TGrantData &data, OperationProgress &progress);

@@ -63,6 +63,13 @@ QString sessionUser(engine::Database &db)
     return s.rows().text(0, 0).trimmed();
 }
 
+void checkPlainNames(const QStringList &names, const QString &nothingDone)
+{
+    for (const QString &name : names)
+        if (!engine::isPlainIdentifier(name))
+            throw engine::Error(QStringLiteral("\"%1\" is not a plain name; nothing was %2.").arg(name, nothingDone));
+}
+
 QStringList revokeStatement(const QString &privilegeWord, const QString &column, const QString &object,
                             const QStringList &users)
 {
@@ -70,9 +77,7 @@ QStringList revokeStatement(const QString &privilegeWord, const QString &column,
     if (!column.isEmpty())
         names << column;
     names << users;
-    for (const QString &name : names)
-        if (!engine::isPlainIdentifier(name))
-            throw engine::Error(QStringLiteral("\"%1\" is not a plain name; nothing was revoked.").arg(name));
+    checkPlainNames(names, QStringLiteral("revoked"));
     QStringList lines{QStringLiteral("revoke ") + privilegeWord};
     if (!column.isEmpty())
         lines << QStringLiteral("(") + column + QStringLiteral(")");

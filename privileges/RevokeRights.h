@@ -31,6 +31,11 @@ bool CheckRevokeRights(engine::DataSet &trigList, const QString &grantor, const 
 // which is not always the name typed at login.
 QString sessionUser(engine::Database &db);
 
+// Raises engine::Error naming the first name that is not a plain
+// identifier ("... is not a plain name; nothing was <done>."): names stand
+// bare in GRANT and REVOKE, where a comma or a blank changes what is meant.
+void checkPlainNames(const QStringList &names, const QString &nothingDone);
+
 // "revoke P" / "(C)" only with a column / " on " / "procedure " only for
 // Execute / "T" / "from users": the erase's revoke of a group privilege. Raises
 // engine::Error when the object, column or a user is not a plain name,

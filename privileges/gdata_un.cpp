@@ -2,6 +2,7 @@
 
 #include "engine/SqlText.h"
 #include "privileges/PrivilegeKinds.h"
+#include "privileges/PrivilegeList.h"
 
 TGrantData *GrantData = nullptr;
 
@@ -29,11 +30,7 @@ TGrantData::TGrantData(QObject *parent) : QObject(parent)
     MetaGrantlist.setFieldVisible(QStringLiteral("GGOPTION"), false);
     MetaGrantlist.setCalcFieldsHandler([this](engine::CalcRecord &r) { MetaGrantlistCalcFields(r); });
 
-    TrigList.setSql(QStringList{
-        QStringLiteral("select * from rdb$user_privileges a where  (a.rdb$grant_option is not null) and (a.rdb$privilege<>\"R\") and "),
-        QStringLiteral("(a.rdb$user not in (select b.rdb$owner_name from rdb$relations b where b.rdb$relation_name=a.rdb$relation_name))"),
-        QStringLiteral(" and (a.rdb$relation_name not in ('META$GRANTDEF','META$GRANTLIST','META$GRANTUSERS','META$USERSDEF','META$USERSLIST','META$USERSGRANT'))"),
-        QStringLiteral("order by a.rdb$user")});
+    TrigList.setSql(privileges::privilegeListSql());
     TrigList.addCalculatedField(QStringLiteral("privilege"), engine::FieldType::VarChar, 7);
     TrigList.addCalculatedField(QStringLiteral("GrantOption"), engine::FieldType::Boolean);
     TrigList.setCalcFieldsHandler([this](engine::CalcRecord &r) { TrigListCalcFields(r); });
@@ -114,6 +111,48 @@ QString TGrantData::usersDefFilter(bool membersList, const QStringList &names)
     for (const QString &name : names)
         f += QStringLiteral(" and ([ugname]<>'") + engine::singleQuotedConstant(name) + QStringLiteral("')");
     return f;
+}
+
+namespace {
+
+// Leaves the scratch query closed and empty on every way out.
+struct ScratchReset {
+    engine::Query &q;
+    explicit ScratchReset(engine::Query &query, const QStringList &lines) : q(query)
+    {
+        q.close();
+        q.sql() = lines;
+    }
+    ~ScratchReset()
+    {
+        q.close();
+        q.sql().clear();
+    }
+};
+
+} // namespace
+
+void TGrantData::execQ(const QStringList &lines)
+{
+    ScratchReset reset(q, lines);
+    q.execSql();
+}
+
+QStringList TGrantData::namesQ(const QStringList &lines)
+{
+    ScratchReset reset(q, lines);
+    q.open();
+    QStringList names;
+    for (int i = 0; i < q.recordCount(); ++i)
+        names << q.textAt(i, 0).trimmed();
+    return names;
+}
+
+void TGrantData::reopenTrigList()
+{
+    engine::ControlsFrozen frozen(TrigList);
+    TrigList.close();
+    TrigList.open();
 }
 
 void TGrantData::FilterUsersDef(engine::Query &query, bool reopen)

@@ -74,6 +74,15 @@ public:
 
     void setView(GrantDataView *view) { m_view = view; }
 
+    // Runs one statement on the scratch query `q`, which is closed and
+    // cleared afterwards, also when the statement fails.
+    void execQ(const QStringList &lines);
+    // Opens a select on `q` the same way and returns its first column,
+    // values trimmed.
+    QStringList namesQ(const QStringList &lines);
+    // `TrigList` closed and opened again, its grids frozen meanwhile.
+    void reopenTrigList();
+
     // Filters `usersdef` to the users (for the member list `usersgrp`) or to
     // the users and user groups (for the holder list `metasgrp`) that the
     // query does not list yet. A closed query leaves the filter as it was.

@@ -43,40 +43,6 @@ QStringList layer(engine::Database &db)
                     "order by 1, 2, 3");
 }
 
-// Objects of every kind, granted by SYSDBA and by U1, to users, PUBLIC, a
-// view, a trigger, a procedure and a role.
-void makeGrants(const TestDatabase &t)
-{
-    auto db = t.connect();
-    for (const char *sql : {
-             "create table T1 (C1 integer, C2 integer)",
-             "create table T2 (C1 integer)",
-             "create view V1 as select C1 from T1",
-             "create procedure P1 returns (R integer) as begin R = 1; suspend; end",
-             "create trigger TR1 for T2 before insert as begin end",
-             "create function F1 returns integer as begin return 1; end",
-             "create role R1",
-             "grant create table to U1",
-             "grant select on T1 to U1 with grant option",
-             "grant update(C1) on T1 to U1",
-             "grant insert on T2 to PUBLIC",
-             "grant execute on procedure P1 to U2",
-             "grant select on T1 to U2",
-             "grant select on V1 to U2",
-             "grant select on T1 to view V1",
-             "grant select on T2 to trigger TR1",
-             "grant select on T1 to procedure P1",
-             "grant select on T1 to R1",
-             "grant R1 to U3",
-             "grant execute on function F1 to U2",
-         })
-        exec(*db, QString::fromLatin1(sql));
-    auto u1 = t.connect("U1", "U1");
-    // The same privilege from a second grantor, and U1's own table.
-    for (const char *sql : {"grant select on T1 to U2", "create table T3 (C1 integer)", "grant select on T3 to U2"})
-        exec(*u1, QString::fromLatin1(sql));
-}
-
 // Everything granted by SYSDBA, so SYSDBA may revoke all of it.
 void makeOwnGrants(const TestDatabase &t)
 {

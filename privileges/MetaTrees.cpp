@@ -1,0 +1,254 @@
+#include "privileges/MetaTrees.h"
+
+#include "engine/EngineLists.h"
+#include "engine/Error.h"
+#include "privileges/AdminTables.h"
+#include "privileges/gdata_un.h"
+
+#include <QTreeWidget>
+#include <algorithm>
+
+namespace privileges {
+
+namespace {
+
+TreeNode node(const QString &text, int image, int selected)
+{
+    return TreeNode{text, image, selected, {}};
+}
+
+TreeNode objectNode(const QString &name)
+{
+    return node(name, TreeImage::Object, TreeImage::ObjectSelected);
+}
+
+TreeNode root(const QString &caption, const QStringList &objects)
+{
+    TreeNode r = node(caption, TreeImage::Root, TreeImage::RootSelected);
+    for (const QString &name : objects)
+        r.children << objectNode(name);
+    return r;
+}
+
+TreeNode userNode(const QString &name)
+{
+    return name == QLatin1String("PUBLIC") ? node(name, TreeImage::Public, TreeImage::PublicSelected)
+                                           : node(name, TreeImage::User, TreeImage::UserSelected);
+}
+
+QStringList registeredUsers(TGrantData &data, bool administrativeTables)
+{
+    if (administrativeTables)
+        return data.namesQ(usersStatement());
+    // A failed SELECT changes nothing in the open transaction, which keeps
+    // its pending grants; a user the server does not let read its users
+    // simply gets an empty "Users".
+    try {
+        return data.namesQ({serverUsersStatement()});
+    } catch (const engine::Error &) {
+        return {};
+    }
+}
+
+} // namespace
+
+QString tablesRoot() { return QStringLiteral("Tables"); }
+QString viewsRoot() { return QStringLiteral("Views"); }
+QString proceduresRoot() { return QStringLiteral("Stored Procedures"); }
+QString usersRoot() { return QStringLiteral("Users"); }
+QString triggersRoot() { return QStringLiteral("Triggers"); }
+
+TableLists fDbiOpenTableList(engine::EngineLists &lists)
+{
+    TableLists out;
+    for (const engine::TableInfo &t : lists.tables()) {
+        if (isAdminTable(t.name)) {
+            out.administrativeTables = true;
+            continue;
+        }
+        (t.isView ? out.views : out.tables) << t.name;
+    }
+    out.procedures = lists.procedures();
+    return out;
+}
+
+QStringList fDbiOpenFieldsList(engine::EngineLists &lists, const QString &tableOrView)
+{
+    QStringList names;
+    for (const engine::FieldInfo &f : lists.fields(tableOrView))
+        names << f.name;
+    return names;
+}
+
+QString triggersStatement()
+{
+    return QStringLiteral("select rdb$trigger_name from RDB$TrIggers where rdb$SYSTEM_FLAG=0");
+}
+
+QStringList usersStatement()
+{
+    return {QStringLiteral("select distinct ugname from meta$usersdef where (((usertype=0) and (ugname<>'PUBLIC'))"),
+            QStringLiteral(" or((usertype=2) and (ugname='PUBLIC')))")};
+}
+
+QString serverUsersStatement()
+{
+    return QStringLiteral("select sec$user_name from sec$users where sec$user_name<>'SYSDBA'");
+}
+
+void sortLevels(TreeNodes &nodes)
+{
+    std::stable_sort(nodes.begin(), nodes.end(), [](const TreeNode &a, const TreeNode &b) { return a.text < b.text; });
+    for (TreeNode &n : nodes)
+        sortLevels(n.children);
+}
+
+MetaTrees FillMetaTree(TGrantData &data, OperationProgress &progress)
+{
+    StatusScope status(progress, QStringLiteral("Creating MetaTree..."));
+    return data.transaction.run([&] {
+        engine::EngineLists lists(data.grantdb);
+        const TableLists names = fDbiOpenTableList(lists);
+        progress.startProgress(2 * int(names.views.size()) + int(names.procedures.size())
+                               + 2 * int(names.tables.size()) + 11);
+        progress.stepProgress();
+
+        MetaTrees trees;
+        // Procedures and views are the same nodes in both trees; only the
+        // object tree gives views their columns.
+        if (!names.procedures.isEmpty()) {
+            trees.usertree << root(proceduresRoot(), names.procedures);
+            for (int i = 0; i <= names.procedures.size(); ++i)
+                progress.stepProgress();
+        }
+        if (!names.views.isEmpty()) {
+            trees.usertree.prepend(root(viewsRoot(), names.views));
+            for (int i = 0; i <= names.views.size(); ++i)
+                progress.stepProgress();
+        }
+        if (!trees.usertree.isEmpty()) {
+            trees.metatree = trees.usertree;
+            progress.stepProgress();
+        }
+        if (!names.views.isEmpty()) {
+            for (TreeNode &view : trees.metatree.first().children) {
+                for (const QString &column : fDbiOpenFieldsList(lists, view.text))
+                    view.children << node(column, TreeImage::Column, TreeImage::ColumnSelected);
+                progress.stepProgress();
+            }
+        }
+        TreeNode tables = root(tablesRoot(), {});
+        progress.stepProgress();
+        for (const QString &table : names.tables) {
+            TreeNode t = objectNode(table);
+            const QStringList columns = fDbiOpenFieldsList(lists, table);
+            progress.stepProgress();
+            for (const QString &column : columns)
+                t.children << node(column, TreeImage::Column, TreeImage::ColumnSelected);
+            progress.stepProgress();
+            tables.children << std::move(t);
+        }
+        trees.metatree.prepend(std::move(tables));
+        sortLevels(trees.metatree);
+        progress.stepProgress();
+
+        const QStringList triggers = data.namesQ({triggersStatement()});
+        progress.stepProgress();
+        if (!triggers.isEmpty()) {
+            trees.usertree.prepend(root(triggersRoot(), triggers));
+            progress.stepProgress();
+        }
+        progress.stepProgress();
+
+        TreeNode users = root(usersRoot(), {});
+        progress.stepProgress();
+        for (const QString &name : registeredUsers(data, names.administrativeTables))
+            users.children << userNode(name);
+        trees.usertree.prepend(std::move(users));
+        progress.stepProgress();
+        sortLevels(trees.usertree);
+        return trees;
+    });
+}
+
+namespace {
+
+QTreeWidgetItem *makeItem(const TreeNode &n, const QVector<QIcon> &images)
+{
+    auto *item = new QTreeWidgetItem(QStringList{n.text});
+    item->setData(0, Qt::UserRole, n.image);
+    item->setData(0, Qt::UserRole + 1, n.selectedImage);
+    if (n.image < images.size()) {
+        QIcon icon = images[n.image];
+        if (n.selectedImage < images.size())
+            for (const QSize &size : images[n.selectedImage].availableSizes())
+                icon.addPixmap(images[n.selectedImage].pixmap(size), QIcon::Selected);
+        item->setIcon(0, icon);
+    }
+    for (const TreeNode &child : n.children)
+        item->addChild(makeItem(child, images));
+    return item;
+}
+
+} // namespace
+
+void showTree(QTreeWidget &tree, const TreeNodes &roots, bool sorting, const QVector<QIcon> &images)
+{
+    tree.setSortingEnabled(false);
+    tree.clear();
+    QList<QTreeWidgetItem *> items;
+    items.reserve(roots.size());
+    for (const TreeNode &n : roots)
+        items << makeItem(n, images);
+    tree.addTopLevelItems(items);
+    if (sorting) {
+        tree.sortByColumn(0, Qt::AscendingOrder);
+        tree.setSortingEnabled(true);
+    }
+}
+
+namespace {
+
+void reopenAt(engine::DataSet &ds, const engine::Bookmark &mark)
+{
+    engine::ControlsFrozen frozen(ds);
+    ds.close();
+    ds.open();
+    if (mark.isValid())
+        ds.gotoBookmark(mark);
+}
+
+// A master and its detail: both positions are taken before the master's
+// reopen moves the detail.
+void reopenPair(engine::DataSet &master, engine::DataSet &detail)
+{
+    const engine::Bookmark detailMark = detail.bookmark();
+    reopenAt(master, master.bookmark());
+    reopenAt(detail, detailMark);
+}
+
+} // namespace
+
+bool refreshPageData(TGrantData &data, const QString &page)
+{
+    if (page == QLatin1String("GrantGroups")) {
+        reopenAt(data.MetaGrantDef, data.MetaGrantDef.bookmark());
+        if (data.MetaGrantlist.isActive())
+            data.MetaGrantlist.refresh();
+        return true;
+    }
+    if (page == QLatin1String("GrantInfo")) {
+        reopenAt(data.TrigList, data.TrigList.bookmark());
+        return true;
+    }
+    if (page == QLatin1String("UserGroups") || page == QLatin1String("GrantAction")) {
+        reopenAt(data.usersdef, data.usersdef.bookmark());
+        if (page == QLatin1String("UserGroups"))
+            reopenPair(data.usergrp, data.usersgrp);
+        else
+            reopenPair(data.metagrp, data.metasgrp);
+    }
+    return false;
+}
+
+} // namespace privileges
