@@ -77,7 +77,6 @@ TLorvane::~TLorvane()
 
 void TLorvane::AppException(const QString &text)
 {
-    QApplication::restoreOverrideCursor();
     platform::Prompter::instance().message(platform::Prompter::Icon::Error, kTitle, text);
 }
 

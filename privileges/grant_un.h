@@ -1,5 +1,6 @@
 #pragma once
 
+#include "privileges/ConnectRules.h"
 #include "privileges/FrameRules.h"
 
 #include <QMainWindow>
@@ -148,6 +149,7 @@ public:
 
     // --- connection state and operations (the connection page)
     QStringList LangDriverDescs, LangDriverNames;
+    int DefParamListTag = 0; // 1 while the in-place list is shown
     void FillAliasBox();
     void AliasBoxChange(QTreeWidgetItem *item);
     void BtnEnabled(int mode);
@@ -156,6 +158,8 @@ public:
     QString ChooseName(const QString &description);
     void FillList();
     void Refsys();
+    // Commits and closes the connection. A failed commit raises the
+    // server's error and leaves the connection open with its work pending.
     void disconnectdb();
     // The user's answer to the login dialog, or the command line's values.
     const QStringList &commandLine() const { return m_arguments; }
@@ -294,7 +298,25 @@ private:
     // transaction rolled back, no page offers to commit, the error shown.
     void rollbackQuietlyAndShow(const QString &error);
 
+    // --- connection page
+    connectrules::LangDrivers langDrivers();
+    void showAliasRows(const QString &alias, const QStringList &params, bool nameEditable);
+    QString gridText(int row, int column) const;
+    QStringList gridParamLines();
+    void fitAliasColumns();
+    void placeDefParamList();
+    // --- connect and disconnect
+    bool askLogin();
+    void takeCommandLine();
+    QStringList presentAdminTables();
+    void showPages(bool allPages);
+    void openAdminPages();
+    bool createAdminTables();
+    void stayConnected();
+    void closeConnection();
+
     QStringList m_arguments;
+    QStringList m_shownParams; // the stored parameters of the alias shown
     QPointer<QWidget> m_splash;
     Tbasepar *m_login = nullptr;
     QDialog *m_about = nullptr;

@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QTreeWidget>
 
@@ -67,6 +68,13 @@ void TLorvane::buildConnectPage()
     DefParamList->setObjectName(QStringLiteral("DefParamList"));
     DefParamList->hide();
 
+    connect(aliasbox, &QTreeWidget::currentItemChanged, this,
+            [this](QTreeWidgetItem *item) { guarded([this, item] { AliasBoxChange(item); }); });
+    connect(AliasParams, &QTableWidget::cellClicked, this, [this] { guarded([this] { AliasParamsClick(); }); });
+    connect(AliasParams, &QTableWidget::currentCellChanged, this, [this] { guarded([this] { AliasParamsClick(); }); });
+    connect(AliasParams->verticalScrollBar(), &QScrollBar::valueChanged, this, &TLorvane::AliasParamsTopLeftChanged);
+    connect(DefParamList, &QComboBox::activated, this, &TLorvane::DefParamListChange);
+    DefParamList->installEventFilter(this); // opening the list fills the drivers
     bind(AddAliasBtn, &TLorvane::AddAliasBtnClick);
     bind(ModifyAliasBtn, &TLorvane::ModifyAliasBtnClick);
     bind(DelAliasBtn, &TLorvane::DelAliasBtnClick);

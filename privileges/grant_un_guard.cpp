@@ -168,6 +168,8 @@ bool TLorvane::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == btnpanel && event->type() == QEvent::Resize) {
         resizebtnpanel();
+    } else if (watched == DefParamList && event->type() == QEvent::MouseButtonPress) {
+        DefParamListDropDown();
     } else if (watched == static_cast<QObject *>(Grantsb) && event->type() == QEvent::Resize && StatusProgress) {
         placeStatusProgress();
     } else if (watched == GrantPages->tabBar() && event->type() == QEvent::MouseButtonPress) {

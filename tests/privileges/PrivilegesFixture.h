@@ -140,3 +140,27 @@ inline int committedRows(const TestDatabase &db)
 }
 
 } // namespace lvtest
+
+namespace lvtest {
+
+// The administrative tables as the creation writes them; the first `count`
+// of the six.
+inline void createAdminTables(engine::Database &db, int count = 6)
+{
+    const QStringList statements{
+        "create table Meta$GrantDef(ggName varchar(31) not null unique,ggdesc varchar(255))",
+        "create table Meta$GrantList(id integer not null,gfName varchar(31) not null,tvname varchar(31) not null,"
+        "tvtype varchar(9) not null,tvcols varchar(31),ggtype char(7) not null,ggOption smallint default 0 not null,"
+        "unique(id,gfname))",
+        "create table Meta$USERSDEF(ugName varchar(31) not null unique,ugdesc varchar(255),usertype smallint default 0)",
+        "create table Meta$USERSLIST(id integer not null,ufName varchar(31) not null,uAlias varchar(31) not null,"
+        "unique(id,ufname))",
+        "create table Meta$grantusers(id integer not null,gfName varchar(31) not null,ufName varchar(31) not null,"
+        "UTYPE SMALLINT,UNIQUE (ID, GFNAME))",
+        "create table meta$usersgrant(id integer not null,gfName varchar(31) not null,ufName varchar(31) not null,"
+        "UNIQUE (ID, GFNAME))"};
+    for (int i = 0; i < count; ++i)
+        testsupport::exec(db, statements.at(i));
+}
+
+} // namespace lvtest
