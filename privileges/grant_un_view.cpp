@@ -104,7 +104,8 @@ void TLorvane::FormShow()
     }
 
     const QFontMetrics fm(font());
-    AliasParams->setColumnWidth(0, fm.horizontalAdvance(QStringLiteral("ENABLE SCHENA CACHE ")));
+    // The longest parameter name, plus the margins a cell keeps around its text.
+    AliasParams->setColumnWidth(0, fm.horizontalAdvance(QStringLiteral("ENABLE SCHENA CACHE ")) + 8);
     AliasParams->verticalHeader()->setDefaultSectionSize(fm.boundingRect(QStringLiteral("CACHE")).height() + 4);
 
     const QRect screen = this->screen() ? this->screen()->availableGeometry() : QRect(0, 0, 1024, 768);
@@ -122,7 +123,7 @@ void TLorvane::FormShow()
 
     aliasbox->setGeometry(AliasParams->x() + AliasParams->width() + 4, AliasParams->y(), aliasbox->width(),
                           AddAliasBtn->y() - 4 - AliasParams->y());
-    AliasParams->setColumnWidth(1, AliasParams->width() - AliasParams->columnWidth(0));
+    fitAliasColumns();
 
     if (m_splash) {
         m_splash->hide();
@@ -186,10 +187,9 @@ void TLorvane::FormResize()
     AddAliasBtn->setGeometry(n.addBtn);
     ModifyAliasBtn->setGeometry(n.modifyBtn);
     DelAliasBtn->setGeometry(n.delBtn);
-    if (n.column1 != p.column1) {
-        AliasParams->setColumnWidth(1, n.column1);
-        DefParamList->resize(n.column1, DefParamList->height());
-    }
+    // The grid's own frame and scroll bar are not room for the column.
+    if (n.column1 != p.column1)
+        fitAliasColumns();
     for (QTableView *g : {gdeflist, metalist, usergrid, usersgp, usergp, uusergrid, metagrid})
         fillLastColumn(g);
 }

@@ -19,6 +19,7 @@
 #include <QLineEdit>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTreeWidget>
 #include <QTest>
 #include <memory>
 
@@ -100,6 +101,13 @@ public:
     Lorvane32 forms;
     TLorvane &w;
 
+    // Picks an alias in the connection page's list, as the user does.
+    void selectAlias(const QString &name)
+    {
+        const QList<QTreeWidgetItem *> items = w.aliasbox->findItems(name, Qt::MatchFixedString);
+        QVERIFY2(!items.isEmpty(), qPrintable(name));
+        w.aliasbox->setCurrentItem(items.first());
+    }
     // Clicks a page's tab as the user does.
     void clickTab(int index)
     {
@@ -130,6 +138,16 @@ inline void attach(TGrantData &data, const TestDatabase &db, const QString &user
 inline void pendingInsert(TGrantData &data, int value)
 {
     data.transaction.run([&] { data.grantdb.executeImmediate(QStringLiteral("insert into T values (%1)").arg(value)); });
+}
+
+// Leaves a DROP of T pending that fails at commit ("object ... is in use"):
+// another connection, returned, has used T.
+inline std::unique_ptr<engine::Database> pendingDropInUse(const TestDatabase &db)
+{
+    auto other = db.connect(QStringLiteral("SYSDBA"), QStringLiteral("Other"));
+    testsupport::scalar(*other, QStringLiteral("select count(*) from T"));
+    GrantData->transaction.run([] { GrantData->grantdb.executeImmediate(QStringLiteral("drop table T")); });
+    return other;
 }
 
 // Rows of T as a second connection sees them after the commit.

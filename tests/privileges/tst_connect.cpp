@@ -65,6 +65,18 @@ private slots:
     void failedCommitAtCloseKeepsTheWindow();
 
 private:
+    // Started with the test alias on its command line; No to the creation
+    // question.
+    std::unique_ptr<Program> connectedByCommandLine()
+    {
+        auto p = std::make_unique<Program>(QStringList{kAlias, "SYSDBA", ""}, false);
+        p->prompter.answer(Answer::No);
+        p->w.show();
+        if (!GrantData->grantdb.isConnected())
+            qWarning("not connected");
+        return p;
+    }
+
     std::unique_ptr<TestDatabase> m_db;
     std::unique_ptr<ScopedAlias> m_alias;
 };
@@ -102,6 +114,7 @@ void TestConnect::connectWithoutAlias()
 void TestConnect::cancelInTheLoginDialog()
 {
     Program p;
+    p.selectAlias(kAlias);
     LoginAnswers login;
     login.cancel = true;
     p.w.connect1->trigger();
@@ -146,6 +159,7 @@ void TestConnect::adminTables()
         createAdminTables(*c, tables);
     }
     Program p;
+    p.selectAlias(kAlias);
     LoginAnswers login;
     login.password = "x";
     if (answer >= 0)
@@ -177,6 +191,7 @@ void TestConnect::tablesWithoutReadRightStillCount()
         createAdminTables(*c); // no grants: U1 may not read them
     }
     Program p;
+    p.selectAlias(kAlias);
     LoginAnswers login;
     login.user = "U1";
     p.w.cntbtn->click();
@@ -208,10 +223,8 @@ void TestConnect::commandLineConnectsAtOnce()
 
 void TestConnect::connectWhileConnectedDoesNothing()
 {
-    Program p({kAlias, "SYSDBA", ""}, false);
-    p.prompter.answer(Answer::No);
-    p.w.show();
-    QVERIFY(GrantData->grantdb.isConnected());
+    auto started = connectedByCommandLine();
+    Program &p = *started;
     LoginAnswers login;
     p.w.cntbtnClick();
     QCOMPARE(login.shown, 0);
@@ -227,10 +240,8 @@ void TestConnect::disconnectCommitsPendingGrant_data()
 void TestConnect::disconnectCommitsPendingGrant()
 {
     QFETCH(bool, confirm);
-    Program p({kAlias, "SYSDBA", ""}, false);
-    p.prompter.answer(Answer::No); // no administrative tables
-    p.w.show();
-    QVERIFY(GrantData->grantdb.isConnected());
+    auto started = connectedByCommandLine();
+    Program &p = *started;
     GrantData->transaction.run([] { GrantData->grantdb.executeImmediate("grant select on T to U2"); });
     QCOMPARE(grantsTo(*m_db, "U2"), 0);
 
@@ -263,13 +274,9 @@ void TestConnect::failedCommitAtDisconnect_data()
 void TestConnect::failedCommitAtDisconnect()
 {
     QFETCH(bool, rollBack);
-    Program p({kAlias, "SYSDBA", ""}, false);
-    p.prompter.answer(Answer::No);
-    p.w.show();
-    // Another connection has used T, so its drop fails at commit.
-    auto other = m_db->connect("SYSDBA", "Other");
-    testsupport::scalar(*other, "select count(*) from T");
-    GrantData->transaction.run([] { GrantData->grantdb.executeImmediate("drop table T"); });
+    auto started = connectedByCommandLine();
+    Program &p = *started;
+    auto other = pendingDropInUse(*m_db);
 
     p.prompter.answer(Answer::Yes).answer(rollBack ? Answer::Yes : Answer::No);
     p.w.dcntbtn->click();
@@ -301,12 +308,9 @@ void TestConnect::failedCommitAtDisconnect()
 
 void TestConnect::failedCommitAtCloseKeepsTheWindow()
 {
-    Program p({kAlias, "SYSDBA", ""}, false);
-    p.prompter.answer(Answer::No);
-    p.w.show();
-    auto other = m_db->connect("SYSDBA", "Other");
-    testsupport::scalar(*other, "select count(*) from T");
-    GrantData->transaction.run([] { GrantData->grantdb.executeImmediate("drop table T"); });
+    auto started = connectedByCommandLine();
+    Program &p = *started;
+    auto other = pendingDropInUse(*m_db);
     p.prompter.answer(Answer::Yes);
     QVERIFY(!p.w.close());
     QVERIFY(p.w.isVisible());
