@@ -219,6 +219,16 @@ void Database::commit()
         commitHandle(&m_implicitTr);
 }
 
+void Database::commitOrKeep()
+{
+    if (!m_tr)
+        return;
+    ISC_STATUS_ARRAY st;
+    isc_commit_transaction(st, &m_tr); // clears the handle only on success
+    fb::check(st);
+    m_tr = 0;
+}
+
 void Database::rollback()
 {
     if (m_tr)

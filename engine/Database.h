@@ -65,6 +65,11 @@ public:
     // transaction afterwards. Rollback without a transaction does nothing.
     void commit();
     void rollback();
+    // Commits the explicit transaction; a failed commit leaves it open, its
+    // work still pending, so the caller may retry or roll back (a schema
+    // change refused at commit because another connection uses the object
+    // succeeds once that connection has let go).
+    void commitOrKeep();
     bool inTransaction() const { return m_tr != 0; }
 
     // Runs one statement without parameters (DDL, GRANT and the like).

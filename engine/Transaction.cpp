@@ -73,6 +73,11 @@ void KeptTransaction::rollback()
     ensure();
 }
 
+void KeptTransaction::commitFinally()
+{
+    m_db.commitOrKeep();
+}
+
 void KeptTransaction::restartAfterFailure()
 {
     rollbackQuietly(m_db);

@@ -46,6 +46,10 @@ public:
     void ensure();
     void commit();   // a failed commit has rolled back; the next one starts anyway
     void rollback();
+    // Ends the connection's work: commits without starting the next
+    // transaction. A failed commit leaves the transaction open with its work,
+    // for the caller to retry or roll back.
+    void commitFinally();
 
     template<typename F>
     decltype(auto) run(F &&work)

@@ -81,6 +81,25 @@ std::unique_ptr<engine::Database> TestDatabase::connectServer(const QString &use
     return db;
 }
 
+ScopedAlias::ScopedAlias(const QString &name, const QString &serverName, const QString &user) : m_name(name)
+{
+    QStringList p = engine::Session::driverDefaultParams(QStringLiteral("INTRBASE"));
+    for (QString &l : p) {
+        if (l.startsWith(QLatin1String("SERVER NAME=")))
+            l = QStringLiteral("SERVER NAME=") + serverName;
+        else if (l.startsWith(QLatin1String("USER NAME=")))
+            l = QStringLiteral("USER NAME=") + user;
+    }
+    engine::Session::defaultSession().addAlias(name, QStringLiteral("INTRBASE"), p);
+}
+
+ScopedAlias::~ScopedAlias()
+{
+    // A test may have deleted the alias itself.
+    if (engine::Session::defaultSession().aliasNames().contains(m_name, Qt::CaseInsensitive))
+        engine::Session::defaultSession().deleteAlias(m_name);
+}
+
 void exec(engine::Database &db, const QString &sql)
 {
     engine::Statement s(&db);

@@ -45,6 +45,19 @@ private:
     QString m_path;
 };
 
+// An alias of the default session pointing at a database (its driver's
+// default parameters with the server name and user set), removed again.
+class ScopedAlias {
+public:
+    ScopedAlias(const QString &name, const QString &serverName, const QString &user = QStringLiteral("SYSDBA"));
+    ~ScopedAlias();
+    ScopedAlias(const ScopedAlias &) = delete;
+    ScopedAlias &operator=(const ScopedAlias &) = delete;
+
+private:
+    QString m_name;
+};
+
 // Runs statements without parameter parsing, each committed at once.
 void exec(engine::Database &db, const QString &sql);
 // The first column of the first row, or an invalid value when there is none.

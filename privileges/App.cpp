@@ -1,0 +1,26 @@
+#include "privileges/App.h"
+
+#include "common/about_un.h"
+#include "privileges/dspar_un.h"
+#include "privileges/gdata_un.h"
+#include "privileges/grant_un.h"
+
+Lorvane32::Lorvane32(const QStringList &arguments)
+{
+    main = std::make_unique<TLorvane>(arguments);
+    data = std::make_unique<TGrantData>();
+    GrantData = data.get();
+    about = std::make_unique<TAboutBox>(QStringLiteral("Lorvane32Pro"), QStringLiteral("Version 1.04"),
+                                        main->windowIcon(), main.get());
+    main->setAboutBox(about.get());
+    login = std::make_unique<Tbasepar>(main.get());
+    main->setLoginDialog(login.get());
+}
+
+Lorvane32::~Lorvane32()
+{
+    login.reset();
+    about.reset();
+    main.reset();
+    data.reset();
+}

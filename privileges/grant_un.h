@@ -1,0 +1,339 @@
+#pragma once
+
+#include "privileges/ConnectRules.h"
+#include "privileges/FrameRules.h"
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QStringList>
+
+class QAbstractButton;
+class QAction;
+class QDialog;
+class QComboBox;
+class QGroupBox;
+class QHeaderView;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QTabWidget;
+class QTableView;
+class QTableWidget;
+class QTimer;
+class QToolButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+class TSplitter;
+class Tbasepar;
+namespace platform {
+class PanelStatusBar;
+}
+
+// The privilege manager's main window: the page control with the connection
+// page and the four pages of privileges, grant groups, user groups and
+// assignments, the tool panel with its clock, the status bar and the menu.
+// The handlers carry the names the program gives them; what they decide is
+// in FrameRules and the connection rules, beside it.
+class TLorvane : public QMainWindow {
+    Q_OBJECT
+public:
+    // arguments: the program's arguments without its name; any argument makes
+    // the first show connect with them (alias, user name, password).
+    explicit TLorvane(const QStringList &arguments = {}, QWidget *parent = nullptr);
+    ~TLorvane() override;
+
+    // The splash, freed at the end of the first show.
+    void setSplash(QWidget *splash) { m_splash = splash; }
+    // The login dialog, created after the main window.
+    void setLoginDialog(Tbasepar *dialog) { m_login = dialog; }
+    // The about box, shown by About1Click.
+    void setAboutBox(QDialog *about) { m_about = about; }
+
+    // --- frame
+    QWidget *ToolPanel;
+    QLabel *clocklbl;
+    QTimer *CrTimer;
+    QToolButton *refbutton, *Smen, *cntbtn, *dcntbtn, *erasebtn;
+    QToolButton *uplus, *umodify, *uminus, *ugplus, *ugmodify, *ugminus;
+    QTabWidget *GrantPages;
+    QWidget *Connect, *GrantInfo, *GrantGroups, *UserGroups, *GrAct;
+    platform::PanelStatusBar *Grantsb;
+    QProgressBar *StatusProgress = nullptr; // made by the first show
+
+    // --- menus
+    QMenu *DataBase1, *Alias1, *Info1, *MetaObjects1, *UserObjects1, *Grantor1, *Options1, *SortOrder1;
+    QMenu *Groups1, *Users1, *User2, *UserG2, *GrantAction1, *View1, *Help1;
+    QAction *connect1, *Disconnect1, *Erasemn, *Exit1;
+    QAction *Add2, *Modify2, *Delete2;
+    QAction *All1, *Selected1, *All2, *Selected2, *All3, *USER1;
+    QAction *All4, *Select1, *Insert1, *Delete3, *Update1, *Execute1;
+    QAction *byUserObject1, *byMetaObject1, *Grant2, *Revoke2;
+    QAction *mvG, *MvaG, *rmvG, *rmvag, *Commit2, *RollBack2;
+    QAction *Add3, *Modify3, *delete4, *Add4, *Modify4, *Delete5;
+    QAction *MoveToGroup3, *MoveAllToGroup1, *RemoveFromGroup1, *RemoveAllFromGroup1, *Commit1, *RollBack1;
+    QAction *Grant1, *GrantAll1, *Revoke1, *RevokeAll1, *Commit3, *RollBack3;
+    QAction *ToolBar1, *StatusBar1, *Font1, *ServerManager1, *Refresh1, *HelpTopics1, *About1;
+
+    // --- page Connect
+    QGroupBox *SessionInfo, *Aliases;
+    QLabel *Nt, *Un;
+    QListWidget *SsInfo;
+    QTableWidget *AliasParams;
+    QTreeWidget *aliasbox;
+    QComboBox *DefParamList;
+    QPushButton *AddAliasBtn, *ModifyAliasBtn, *DelAliasBtn;
+
+    // --- page GrantInfo (the list and trees are filled by their own parts)
+    QWidget *panel9, *Panel8, *btnpanel;
+    TSplitter *Splitter4;
+    QHeaderView *MOHeader, *UOHeader;
+    QRadioButton *MOAll = nullptr, *MOActive = nullptr, *UOAll = nullptr, *UOActive = nullptr;
+    QTreeWidget *Metatree, *usertree;
+    QToolButton *Upbtn, *DownBtn;
+    QPushButton *Grantbtn, *Revokebtn;
+    QTableView *PrivGrid;
+    QLabel *userlbl, *metalbl;
+    QGroupBox *GrantorGroup, *SortOrder;
+    QComboBox *PrivBox;
+
+    // --- page GrantGroups
+    QTreeWidget *Metatreegrant;
+    TSplitter *Splitter2;
+    QWidget *Panel2;
+    QTableView *gdeflist, *GrantListGrid;
+    QLineEdit *gdefname;
+    QPlainTextEdit *Grantdesc;
+    QPushButton *AddggName, *ModifyGrantGroup, *DelggName;
+    QPushButton *MoveallBtn, *Movebtn, *Removebtn, *RemoveAllbtn, *Commitbtn, *RollBackbtn;
+
+    // --- page UserGroups
+    QWidget *Userpanel, *Panel1, *Panel10, *Panel13;
+    TSplitter *Splitter3, *Splitter5;
+    QTableView *usergrid, *usersgp, *usergp;
+    QLineEdit *usn, *fn, *mn, *ln, *ugp;
+    QPlainTextEdit *udes;
+    QPushButton *svu, *escu, *AddIBnames, *svugp, *escugp;
+    QToolButton *mvbtn, *mvallbtn, *remvbtn, *remvallbtn, *okbtn, *escbtn;
+
+    // --- page GrAct
+    QWidget *Panel12, *Panel14;
+    TSplitter *Splitter7, *Splitter8;
+    QTableView *uusergrid, *metagrid, *metalist;
+    QToolButton *gmvallbtn, *gmvbtn, *gremvbtn, *gremvallbtn, *gokbtn, *gescbtn;
+
+    // --- operations of the frame
+    // The guard before leaving a page with work and before closing: true
+    // when the page may be left or the program closed.
+    bool exitaction();
+    void resizebtnpanel();
+    // A page change as the user makes it: the guard when leaving a page with
+    // work, then the change and its four blocks. False when the guard kept
+    // the page.
+    bool selectPage(int index);
+    // The application's exception display.
+    void AppException(const QString &text);
+    // Runs a handler, showing what it raises through AppException.
+    template<typename F>
+    void guarded(F &&handler);
+    // The pages' own commit and roll-back controls, all disabled: after the
+    // guard has settled the transaction they share, no page has work left.
+    void resetPageControls();
+    framerules::PendingWork pendingWork() const;
+    // The colour of the window's font, as the settings keep it.
+    int FontColor = framerules::kWindowTextColor;
+
+    // --- connection state and operations (the connection page)
+    QStringList LangDriverDescs, LangDriverNames;
+    int DefParamListTag = 0; // 1 while the in-place list is shown
+    void FillAliasBox();
+    void AliasBoxChange(QTreeWidgetItem *item);
+    void BtnEnabled(int mode);
+    void FillNewParams();
+    QString ChooseDesc(const QString &name);
+    QString ChooseName(const QString &description);
+    void FillList();
+    void Refsys();
+    // Commits and closes the connection. A failed commit raises the
+    // server's error and leaves the connection open with its work pending.
+    void disconnectdb();
+    // The user's answer to the login dialog, or the command line's values.
+    const QStringList &commandLine() const { return m_arguments; }
+
+    // --- work of the parts that fill the pages (grant_un_pending.cpp)
+    void CreateGrantTables();
+    void FillMetaTree(bool build);
+    void HideGroupPages();
+    bool OpenTrigList();
+    void OpenGrantGroupSets();
+    void OpenUserGroupSets();
+    void OpenGrantActionSets();
+    bool GrantListHasRows();
+    void GrantDefSDDataChange();
+    void ubuttons();
+    void CloseDataSets();
+
+public slots:
+    // --- frame (Part of this window)
+    void FormShow();
+    void FormResize();
+    void GrantPagesChange();
+    void Exit1Click();
+    void ToolBar1Click();
+    void StatusBar1Click();
+    void fontbtnClick();
+    void SmenClick();
+    void HelpTopics1Click();
+    void About1Click();
+    void CrTimerTimer();
+    void Splitter2PosChanged(QObject *sender);
+    void Splitter3PosChanged(QObject *sender);
+    void Splitter5PosChanged(QObject *sender);
+    void Splitter7PosChanged(QObject *sender);
+    void Splitter8PosChanged(QObject *sender);
+
+    // --- connection and aliases
+    void cntbtnClick();
+    void connect1Click();
+    void dcntbtnClick();
+    void Disconnect1Click();
+    void AddAliasBtnClick();
+    void ModifyAliasBtnClick();
+    void DelAliasBtnClick();
+    void Add2Click();
+    void Modify2Click();
+    void Delete2Click();
+    void AliasParamsClick();
+    void AliasParamsTopLeftChanged();
+    void DefParamListChange();
+    void DefParamListDropDown();
+
+    // --- commands of the parts that fill the pages (grant_un_pending.cpp)
+    void refbuttonClick();
+    void erasebtnClick();
+    void uplusClick();
+    void umodifyClick();
+    void uminusClick();
+    void ugplusClick();
+    void ugmodifyClick();
+    void ugminusClick();
+    void All1Click();
+    void Selected1Click();
+    void All2Click();
+    void Selected2Click();
+    void All3Click();
+    void USER1Click();
+    void All4Click();
+    void Select1Click();
+    void Insert1Click();
+    void Delete3Click();
+    void Update1Click();
+    void Execute1Click();
+    void GrantbtnClick();
+    void RevokebtnClick();
+    void MovebtnClick();
+    void MoveallBtnClick();
+    void RemovebtnClick();
+    void RemoveAllbtnClick();
+    void CommitbtnClick();
+    void RollBackbtnClick();
+    void AddggNameClick();
+    void DelggNameClick();
+    void Add3Click();
+    void Modify3Click();
+    void delete4Click();
+    void Add4Click();
+    void Modify4Click();
+    void Delete5Click();
+    void svuClick();
+    void escuClick();
+    void svugpClick();
+    void escugpClick();
+    void mvbtnClick();
+    void mvallbtnClick();
+    void remvbtnClick();
+    void remvallbtnClick();
+    void okbtnClick();
+    void escbtnClick();
+    void gmvbtnClick();
+    void gmvallbtnClick();
+    void gremvbtnClick();
+    void gremvallbtnClick();
+    void gokbtnClick();
+    void gescbtnClick();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildFrame();
+    void buildMenu();
+    void buildConnectPage();
+    void buildGrantInfoPage();
+    void buildGrantGroupsPage();
+    void buildUserGroupsPage();
+    void buildGrantActionPage();
+    void readSettings();
+    void createHeaderButtons();
+    void placeStatusProgress();
+    // Binds an action or button to a handler through the exception display.
+    void bind(QAction *action, void (TLorvane::*handler)());
+    void bind(QAbstractButton *button, void (TLorvane::*handler)());
+    // The page-change guard: false keeps the page.
+    bool GrantPagesChanging();
+    // Settles the one transaction for the guard (commit or roll back); false,
+    // with the server's error shown, when that failed.
+    bool settleTransaction(bool commit);
+    void FormCloseQuery(bool &canClose);
+    // Settles and closes the connection; false keeps the window open.
+    bool FormClose();
+    // After a failure while the guard completes open entries: the
+    // transaction rolled back, no page offers to commit, the error shown.
+    void rollbackQuietlyAndShow(const QString &error);
+
+    // --- connection page
+    connectrules::LangDrivers langDrivers();
+    void showAliasRows(const QString &alias, const QStringList &params, bool nameEditable);
+    QString gridText(int row, int column) const;
+    QStringList gridParamLines();
+    void fitAliasColumns();
+    void placeDefParamList();
+    // --- connect and disconnect
+    bool askLogin();
+    void takeCommandLine();
+    QStringList presentAdminTables();
+    void showPages(bool allPages);
+    void openAdminPages();
+    bool createAdminTables();
+    void stayConnected();
+    void closeConnection();
+
+    QStringList m_arguments;
+    QStringList m_shownParams; // the stored parameters of the alias shown
+    QPointer<QWidget> m_splash;
+    Tbasepar *m_login = nullptr;
+    QDialog *m_about = nullptr;
+    bool m_shown = false;
+    bool m_connectTag = false; // the tag of cntbtn: 1 for the command-line connect
+    bool m_inPageKey = false;
+};
+
+template<typename F>
+void TLorvane::guarded(F &&handler)
+{
+    try {
+        handler();
+    } catch (const std::exception &e) {
+        AppException(QString::fromUtf8(e.what()));
+    }
+}
+
+// The one main window, made at start-up.
+extern TLorvane *Lorvane;
