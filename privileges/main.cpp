@@ -1,4 +1,9 @@
+#include "engine/Error.h"
 #include "engine/Runtime.h"
+#include "engine/SampleDatabase.h"
+#include "engine/Termination.h"
+#include "engine/Transaction.h"
+#include "privileges/gdata_un.h"
 #include "platform/Help.h"
 #include "privileges/App.h"
 #include "privileges/grant_un.h"
@@ -10,6 +15,25 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     engine::Runtime::prepare();
+
+    // SIGTERM and SIGINT: the open transaction rolled back and the event
+    // loops ended (an open question closes unanswered), instead of the
+    // client library shutting the connection down under a running program.
+    // A signal that comes before exec() is acted on there, since exec()
+    // would forget it.
+    static bool terminated = false;
+    engine::handleTerminationSignals(&app, [] {
+        terminated = true;
+        if (GrantData)
+            engine::rollbackQuietly(GrantData->grantdb);
+        QCoreApplication::exit(0);
+    });
+
+    try {
+        engine::ensureSampleDatabase();
+    } catch (const engine::Error &) {
+        // The SAMPLE alias then fails to connect with the server's own message.
+    }
 
     auto *splash = new TLorvaneLogo;
     splash->show();
@@ -24,5 +48,7 @@ int main(int argc, char *argv[])
     Lorvane32 forms(args);
     forms.main->setSplash(splash); // freed at the end of the first show
     forms.main->show();
+    if (terminated)
+        return 0;
     return app.exec();
 }

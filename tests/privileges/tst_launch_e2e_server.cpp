@@ -30,6 +30,7 @@ struct Seen {
     QString process;
     QString user;
     int transactions = 0;
+    bool endedBySigterm = false;
 };
 
 // Children of this process, by the parent id in /proc.
@@ -82,9 +83,24 @@ Seen watch(const QString &serverName, std::atomic<bool> &stop)
     }
     db.close();
     // The privilege manager runs until its window closes: end it, and only
-    // it, by its own process id. The client library catches SIGTERM.
-    for (qint64 child : ownChildren())
+    // it, by its own process id, with SIGTERM as a session's end would. It
+    // must end by itself; what is still there after a while is killed.
+    const QList<qint64> children = ownChildren();
+    for (qint64 child : children)
         if (!seen.pid || child == seen.pid)
+            ::kill(pid_t(child), SIGTERM);
+    const auto grace = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    auto alive = [&] {
+        for (qint64 child : ownChildren())
+            if (children.contains(child))
+                return true;
+        return false;
+    };
+    while (alive() && std::chrono::steady_clock::now() < grace)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    seen.endedBySigterm = !alive();
+    for (qint64 child : ownChildren())
+        if (children.contains(child))
             ::kill(pid_t(child), SIGKILL);
     return seen;
 }
@@ -151,6 +167,7 @@ void TestLaunchEndToEnd::privilegeManagerConnectsWithTheWorkbenchConnection()
     QVERIFY2(seen.process.endsWith("lorvane32"), qPrintable(seen.process));
     QCOMPARE(seen.user, QString("SYSDBA"));
     QVERIFY(seen.transactions >= 1); // the transaction it always keeps open
+    QVERIFY2(seen.endedBySigterm, "the privilege manager went on running after SIGTERM");
     QVERIFY(prompter.problems().isEmpty());
 }
 
