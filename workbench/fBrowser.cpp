@@ -11,6 +11,7 @@
 #include "workbench/FrameLogic.h"
 #include "workbench/Glyphs.h"
 #include "workbench/Grids.h"
+#include "workbench/WorkStatus.h"
 #include "workbench/mysimplere.h"
 
 #include <QApplication>
@@ -490,9 +491,16 @@ void TfmBrowser::ShowMessage(const QString &text)
 
 void TfmBrowser::DefaultCursor()
 {
-    while (QApplication::overrideCursor())
-        QApplication::restoreOverrideCursor();
+    restoreDefaultCursor();
 }
+
+void TfmBrowser::setBusy() { SetBusy(); }
+void TfmBrowser::setReady() { SetReady(); }
+void TfmBrowser::setError() { SetError(); }
+void TfmBrowser::showMessage(const QString &text) { ShowMessage(text); }
+void TfmBrowser::redraw() { repaint(); }
+QString &TfmBrowser::rememberedSaveName() { return SaveDialog1FileName; }
+void TfmBrowser::reopenUserConnection() { ConnectUserDB(); }
 
 // --- page switching
 

@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <QTime>
 
+#include "workbench/WorkStatus.h"
+
 class QAbstractButton;
 class QCheckBox;
 class QLabel;
@@ -26,7 +28,7 @@ class Repository;
 
 // The workbench's main window: three work areas on a page control whose tabs
 // are hidden, the tool bar, the menu, the status light and the connections.
-class TfmBrowser : public QMainWindow {
+class TfmBrowser : public QMainWindow, public WorkStatus {
     Q_OBJECT
 public:
     // Runs the command-line connect while it is being created, as the program
@@ -213,6 +215,14 @@ public:
     void UpdateStatusLight();
     void ShowMessage(const QString &text);
     static void DefaultCursor();
+    // The same, for the export and the dialogs.
+    void setBusy() override;
+    void setReady() override;
+    void setError() override;
+    void showMessage(const QString &text) override;
+    void redraw() override;
+    QString &rememberedSaveName() override;
+    void reopenUserConnection() override;
 
     // --- connections
     void ConnectInteractive();

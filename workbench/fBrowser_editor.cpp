@@ -28,7 +28,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QSaveFile>
 #include <QScrollBar>
 #include <QTableWidget>
 #include <QTextBlock>
@@ -916,30 +915,12 @@ void TfmBrowser::SBOpenFromFile2Click()
 void TfmBrowser::saveEditorToFile(TMyRichEdit *editor, QLabel *nameLabel)
 {
     SaveDialog1FileName = nameLabel->text() + QStringLiteral(".txt");
-    const std::optional<QString> name = ChooseSaveFileName();
-    if (!name)
-        return;
-    if (QFileInfo::exists(*name)
-        && platform::Prompter::instance().confirm(QStringLiteral("Confirmation"), QStringLiteral("File exists. Owerwrite?"))
-               != Answer::Yes)
-        return;
-    SetBusy();
-    QSaveFile f(*name);
-    bool ok = f.open(QIODevice::WriteOnly | QIODevice::Text);
-    if (ok) {
+    SaveToChosenFile(*this, [editor](const QString &fileName) {
         QByteArray data;
         for (const QString &line : editorLines(editor))
             data += line.toUtf8() + '\n';
-        ok = f.write(data) == data.size() && f.commit();
-    }
-    if (ok) {
-        SetReady();
-    } else {
-        // A refused or full disk must not leave the window disabled.
-        SetError();
-        ShowMessage(f.errorString());
-    }
-    DefaultCursor();
+        WriteTextFile(fileName, data);
+    });
 }
 
 void TfmBrowser::SBSaveToFileClick() { saveEditorToFile(REProc, LProcName); }

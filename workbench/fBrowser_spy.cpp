@@ -779,12 +779,12 @@ void TfmBrowser::ResetDumps()
 
 void TfmBrowser::SBExportTPDumpClick()
 {
-    ExportDataSet(QStringLiteral("TP Dump"), DM->QTPDump);
+    ExportDataSet(*this, QStringLiteral("TP Dump"), DM->QTPDump);
 }
 
 void TfmBrowser::SBExportBPDumpClick()
 {
-    ExportDataSet(QStringLiteral("BP Dump"), DM->QBPDump);
+    ExportDataSet(*this, QStringLiteral("BP Dump"), DM->QBPDump);
 }
 
 // --- the point list

@@ -366,6 +366,8 @@ void TestProcEditor::filesAndStates()
     QVERIFY(b.StatusFailed);
     QVERIFY(b.isEnabled());
     QCOMPARE(bench.p.calls().size(), 2);
+    // The export's write routine: the message names the file.
+    QVERIFY2(bench.p.texts().last().contains(dir.filePath("no/such/folder/x.txt")), qPrintable(bench.p.texts().last()));
 
     // Reading into the procedure editor makes its text new again.
     bench.p.clear();
