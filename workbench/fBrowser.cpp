@@ -47,6 +47,25 @@ const char *const kBrowserButtons[] = {
     "SBIndexStatistics", "SBTriggerActive", "SBTriggerInactive", "SBHideBlob", "SBShowBlob", "SBHideImage",
     "SBShowImage"};
 
+// The page buttons kept as members of their names, filled in as each is made.
+const struct {
+    const char *name;
+    QToolButton *TfmBrowser::*member;
+} kButtonMembers[] = {
+    {"SBRefreshAll", &TfmBrowser::SBRefreshAll},       {"SBSetGenValue", &TfmBrowser::SBSetGenValue},
+    {"SBDropTable", &TfmBrowser::SBDropTable},         {"SBClearHistory", &TfmBrowser::SBClearHistory},
+    {"SBNewProc", &TfmBrowser::SBNewProc},             {"SBOpenProc", &TfmBrowser::SBOpenProc},
+    {"SBSaveProc", &TfmBrowser::SBSaveProc},           {"SBDebDropProc", &TfmBrowser::SBDebDropProc},
+    {"SBdebExecSQL", &TfmBrowser::SBdebExecSQL},       {"SBdebShowSet", &TfmBrowser::SBdebShowSet},
+    {"SBSaveToFile", &TfmBrowser::SBSaveToFile},       {"SBNewTrig", &TfmBrowser::SBNewTrig},
+    {"SBOpenTrig", &TfmBrowser::SBOpenTrig},           {"SBSaveTrig", &TfmBrowser::SBSaveTrig},
+    {"SBDebDropTrigger", &TfmBrowser::SBDebDropTrigger}, {"SBGoToSource", &TfmBrowser::SBGoToSource},
+    {"SBGenstozero", &TfmBrowser::SBGenstozero},       {"SBShowDump", &TfmBrowser::SBShowDump},
+    {"SBCloseTPDump", &TfmBrowser::SBCloseTPDump},     {"SBExportTPDump", &TfmBrowser::SBExportTPDump},
+    {"SBShowBPDump", &TfmBrowser::SBShowBPDump},       {"SBCloseBPDump", &TfmBrowser::SBCloseBPDump},
+    {"SBExportBPDump", &TfmBrowser::SBExportBPDump},   {"SBShowAllPoints", &TfmBrowser::SBShowAllPoints},
+    {"SBSortedByProc", &TfmBrowser::SBSortedByProc},   {"SBDropAllPoints", &TfmBrowser::SBDropAllPoints}};
+
 QWidget *page(QTabWidget *tabs, const QString &name, const QString &caption)
 {
     auto *w = new QWidget(tabs);
@@ -130,6 +149,9 @@ QToolButton *TfmBrowser::makeButton(QWidget *parent, const QString &name, const 
         b->setAutoRaise(true);
     }
     m_buttons.insert(name, b);
+    for (const auto &m : kButtonMembers)
+        if (name == QLatin1String(m.name))
+            this->*m.member = b;
     return b;
 }
 

@@ -204,7 +204,18 @@ public:
     bool spyMode() const { return m_spyMode; }
     // --- end of spy mode
 
-    // A command button of a page by its name (the pages' own buttons); an
+    // The pages' command buttons that the code reaches one by one; the rest
+    // are switched in named groups through button().
+    QToolButton *SBRefreshAll = nullptr, *SBSetGenValue = nullptr, *SBDropTable = nullptr, *SBClearHistory = nullptr;
+    QToolButton *SBNewProc = nullptr, *SBOpenProc = nullptr, *SBSaveProc = nullptr, *SBDebDropProc = nullptr,
+                *SBdebExecSQL = nullptr, *SBdebShowSet = nullptr, *SBSaveToFile = nullptr;
+    QToolButton *SBNewTrig = nullptr, *SBOpenTrig = nullptr, *SBSaveTrig = nullptr, *SBDebDropTrigger = nullptr;
+    QToolButton *SBGoToSource = nullptr, *SBGenstozero = nullptr, *SBShowDump = nullptr, *SBCloseTPDump = nullptr,
+                *SBExportTPDump = nullptr, *SBShowBPDump = nullptr, *SBCloseBPDump = nullptr,
+                *SBExportBPDump = nullptr, *SBShowAllPoints = nullptr, *SBSortedByProc = nullptr,
+                *SBDropAllPoints = nullptr;
+
+    // A command button of a page by its name, for the named groups; an
     // unknown name stops the program with that name.
     QAbstractButton *button(const QString &name) const;
 

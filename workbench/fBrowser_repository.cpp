@@ -23,7 +23,7 @@ void TfmBrowser::SetNoRepositoryState()
     DM->VerboseColumns = false;
     CBVerboseCol->setChecked(false);
     CBVerboseCol->setEnabled(false);
-    button(QStringLiteral("SBRefreshAll"))->setEnabled(false);
+    SBRefreshAll->setEnabled(false);
     MetaPresent = false;
     MetaRenewPresent = false;
 }

@@ -322,12 +322,12 @@ void TfmBrowser::buildSpyPages(QWidget *debuggerPage, QHBoxLayout *bottomPanel)
     EditBPTry = dumpPage(TSBPProtocol, QStringLiteral("EditBPTry"), QStringLiteral("SBShowBPDump"),
                          QStringLiteral("SBCloseBPDump"), QStringLiteral("SBExportBPDump"), &DM->QBPDump,
                          &DM->QBPV2, QStringLiteral("DBGBPDump"), QStringLiteral("DBGBPV2"), &DBGBPDump, &DBGBPV2);
-    connect(button(QStringLiteral("SBShowDump")), &QAbstractButton::clicked, this, &TfmBrowser::SBShowDumpClick);
-    connect(button(QStringLiteral("SBCloseTPDump")), &QAbstractButton::clicked, this, &TfmBrowser::SBCloseTPDumpClick);
-    connect(button(QStringLiteral("SBExportTPDump")), &QAbstractButton::clicked, this, &TfmBrowser::SBExportTPDumpClick);
-    connect(button(QStringLiteral("SBShowBPDump")), &QAbstractButton::clicked, this, &TfmBrowser::SBShowBPDumpClick);
-    connect(button(QStringLiteral("SBCloseBPDump")), &QAbstractButton::clicked, this, &TfmBrowser::SBCloseBPDumpClick);
-    connect(button(QStringLiteral("SBExportBPDump")), &QAbstractButton::clicked, this, &TfmBrowser::SBExportBPDumpClick);
+    connect(SBShowDump, &QToolButton::clicked, this, &TfmBrowser::SBShowDumpClick);
+    connect(SBCloseTPDump, &QToolButton::clicked, this, &TfmBrowser::SBCloseTPDumpClick);
+    connect(SBExportTPDump, &QToolButton::clicked, this, &TfmBrowser::SBExportTPDumpClick);
+    connect(SBShowBPDump, &QToolButton::clicked, this, &TfmBrowser::SBShowBPDumpClick);
+    connect(SBCloseBPDump, &QToolButton::clicked, this, &TfmBrowser::SBCloseBPDumpClick);
+    connect(SBExportBPDump, &QToolButton::clicked, this, &TfmBrowser::SBExportBPDumpClick);
 
     // "BreakPoint List".
     {
@@ -370,8 +370,8 @@ void TfmBrowser::buildSpyPages(QWidget *debuggerPage, QHBoxLayout *bottomPanel)
         for (const Spec &s : commands)
             add(s, nullptr);
         top->addStretch();
-        button(QStringLiteral("SBShowAllPoints"))->setChecked(true);
-        button(QStringLiteral("SBSortedByProc"))->setChecked(true);
+        SBShowAllPoints->setChecked(true);
+        SBSortedByProc->setChecked(true);
         for (const char *name : {"SBViewSource", "SBDropPoint", "SBDropAllPoints", "SBSortedByProc", "SBSortedByPoint"})
             button(QLatin1String(name))->setEnabled(false);
         l->addLayout(top);
@@ -527,7 +527,7 @@ void TfmBrowser::ProcessBP()
         SGWatch->item(3 + i, 1)->setData(kShownNullRole, v.isNull);
     }
     SBContinue->setEnabled(true);
-    button(QStringLiteral("SBGoToSource"))->setEnabled(true);
+    SBGoToSource->setEnabled(true);
     SGWatch->setEnabled(true);
     HitsProcessed = HitsSeen;
     HitShown = true;
@@ -642,14 +642,14 @@ void TfmBrowser::ShowPointInSource(const QString &object, const QString &text, b
             SetProcEditorOpened();
         } else {
             SetProcEditorNew();
-            button(QStringLiteral("SBSaveProc"))->setEnabled(false);
+            SBSaveProc->setEnabled(false);
         }
     } else {
         if (editable) {
             SetTrigEditorOpened();
         } else {
             SetTrigEditorNew();
-            button(QStringLiteral("SBSaveTrig"))->setEnabled(false);
+            SBSaveTrig->setEnabled(false);
         }
     }
 }
@@ -710,7 +710,7 @@ void TfmBrowser::SBGenstozeroClick()
 namespace {
 
 void showDump(TfmBrowser &b, QLineEdit *tryField, engine::Query &master, engine::Query &detail,
-              const QString &showButton)
+              QToolButton *showButton)
 {
     bool isNumber = false;
     const int session = tryField->text().trimmed().toInt(&isNumber);
@@ -731,38 +731,38 @@ void showDump(TfmBrowser &b, QLineEdit *tryField, engine::Query &master, engine:
     } catch (const engine::Error &e) {
         b.ShowMessage(e.message());
     }
-    b.button(showButton)->setChecked(true);
+    showButton->setChecked(true);
     b.StatusPanel1->setText(kDumpHint);
 }
 
-void closeDump(TfmBrowser &b, engine::Query &master, engine::Query &detail, const QString &closeButton)
+void closeDump(engine::Query &master, engine::Query &detail, QToolButton *closeButton)
 {
     detail.close();
     master.close();
-    b.button(closeButton)->setChecked(true);
+    closeButton->setChecked(true);
 }
 
 } // namespace
 
 void TfmBrowser::SBShowDumpClick()
 {
-    showDump(*this, EditTPTry, DM->QTPDump, DM->QTPValues, QStringLiteral("SBShowDump"));
+    showDump(*this, EditTPTry, DM->QTPDump, DM->QTPValues, SBShowDump);
 }
 
 void TfmBrowser::SBShowBPDumpClick()
 {
-    showDump(*this, EditBPTry, DM->QBPDump, DM->QBPV2, QStringLiteral("SBShowBPDump"));
+    showDump(*this, EditBPTry, DM->QBPDump, DM->QBPV2, SBShowBPDump);
 }
 
 void TfmBrowser::SBCloseTPDumpClick()
 {
-    closeDump(*this, DM->QTPDump, DM->QTPValues, QStringLiteral("SBCloseTPDump"));
+    closeDump(DM->QTPDump, DM->QTPValues, SBCloseTPDump);
     StatusPanel1->clear();
 }
 
 void TfmBrowser::SBCloseBPDumpClick()
 {
-    closeDump(*this, DM->QBPDump, DM->QBPV2, QStringLiteral("SBCloseBPDump"));
+    closeDump(DM->QBPDump, DM->QBPV2, SBCloseBPDump);
     StatusPanel1->clear();
 }
 
@@ -770,8 +770,8 @@ void TfmBrowser::ResetDumps()
 {
     EditTPTry->setText(QString::number(SessionNumber));
     EditBPTry->setText(QString::number(SessionNumber));
-    closeDump(*this, DM->QTPDump, DM->QTPValues, QStringLiteral("SBCloseTPDump"));
-    closeDump(*this, DM->QBPDump, DM->QBPV2, QStringLiteral("SBCloseBPDump"));
+    closeDump(DM->QTPDump, DM->QTPValues, SBCloseTPDump);
+    closeDump(DM->QBPDump, DM->QBPV2, SBCloseBPDump);
     // Only the dumps' own hint goes; another command's stays.
     if (StatusPanel1->text() == kDumpHint)
         StatusPanel1->clear();
@@ -802,7 +802,7 @@ void TfmBrowser::RefreshPointList()
     for (const char *name : {"SBViewSource", "SBDropPoint", "SBSortedByProc", "SBSortedByPoint"})
         button(QLatin1String(name))->setEnabled(any);
     // With no point left, "Clear all" still drops the debug tables.
-    button(QStringLiteral("SBDropAllPoints"))->setEnabled(any || repository().debugTablesExist());
+    SBDropAllPoints->setEnabled(any || repository().debugTablesExist());
 }
 
 void TfmBrowser::SBShowAllPointsClick()
@@ -929,8 +929,7 @@ void TfmBrowser::SBDropAllPointsClick()
         Repository r = repository();
         r.dropDebugTables();
         const bool tables = r.debugTablesExist();
-        button(QStringLiteral("SBDropAllPoints"))
-            ->setEnabled((DM->QPointList.isActive() && !DM->QPointList.isEmpty()) || tables);
+        SBDropAllPoints->setEnabled((DM->QPointList.isActive() && !DM->QPointList.isEmpty()) || tables);
         if (!tables) {
             // Spy mode has nothing left to poll; its checks would only fail.
             TimerBP->stop();

@@ -18,6 +18,7 @@
 #include <QPlainTextEdit>
 #include <QTextBlock>
 #include <QListWidget>
+#include <QToolButton>
 
 namespace wbtest {
 

@@ -119,10 +119,10 @@ void TestBrowser::interactiveConnect()
     QVERIFY(!b.PagePCProcTrig->isTabVisible(b.PagePCProcTrig->indexOf(b.TSBPV)));
     QVERIFY(!b.PCSQL->isTabVisible(b.PCSQL->indexOf(b.TSHistory)));
     QVERIFY(!b.CBWithDebug->isEnabled());
-    QVERIFY(b.button("SBNewProc")->isEnabled());
-    QVERIFY(!b.button("SBSaveProc")->isEnabled());
-    QVERIFY(b.button("SBDropTable")->isEnabled());
-    QVERIFY(!b.button("SBRefreshAll")->isEnabled());
+    QVERIFY(b.SBNewProc->isEnabled());
+    QVERIFY(!b.SBSaveProc->isEnabled());
+    QVERIFY(b.SBDropTable->isEnabled());
+    QVERIFY(!b.SBRefreshAll->isEnabled());
     QCOMPARE(b.LProcName->text(), QString("Unknown"));
     // After the three connects the alias holds its own parameters again.
     QCOMPARE(engine::Session::defaultSession().aliasParams("TESTDB"), b.AliasParams);

@@ -329,7 +329,7 @@ void TestDebugRun::selectFormSendsTypedValues()
     QCOMPARE(m->rowCount(), 2);
     QCOMPARE(m->data(m->index(1, 0)).toInt(), 3);
     QCOMPARE(DM->QProcShowRec.fieldByName("E").value().toDate(), QDate(2000, 1, 2));
-    QVERIFY(b.button("SBdebShowSet")->isEnabled() && b.button("SBSaveProc")->isEnabled());
+    QVERIFY(b.SBdebShowSet->isEnabled() && b.SBSaveProc->isEnabled());
 
     // Typed with its quotes, the date goes as typed.
     bench.setInput(2, "\"5-JAN-2000\"");
@@ -366,7 +366,7 @@ void TestDebugRun::missingInputStopsBeforeRunning()
     QVERIFY(b.isEnabled());
     QVERIFY(b.StatusReady && !b.StatusFailed);
     QVERIFY(!QApplication::overrideCursor());
-    QVERIFY(b.button("SBdebExecSQL")->isEnabled());
+    QVERIFY(b.SBdebExecSQL->isEnabled());
     for (const QString &s : rec.statements())
         QVERIFY2(!s.contains("EXECUTE PROCEDURE", Qt::CaseInsensitive), qPrintable(s));
 
@@ -422,7 +422,7 @@ void TestDebugRun::executeFormOutputsAndFailures()
     QCOMPARE(bench.p.texts().size(), 1);
     QVERIFY(b.isEnabled());
     QVERIFY(!QApplication::overrideCursor());
-    QVERIFY(b.button("SBdebExecSQL")->isEnabled());
+    QVERIFY(b.SBdebExecSQL->isEnabled());
     QVERIFY(!b.WorkerRunning);
     QVERIFY(!DM->DataBase2.inTransaction());
 }
@@ -492,7 +492,7 @@ void TestDebugRun::sessionsAndEndingAWaitingRun()
     QCOMPARE(texts[0], QString("End the running procedure?"));
     QCOMPARE(texts[1], QString("End the running procedure?"));
     QVERIFY2(texts[2].contains("cancel", Qt::CaseInsensitive), qPrintable(texts[2]));
-    QVERIFY(b.button("SBdebExecSQL")->isEnabled());
+    QVERIFY(b.SBdebExecSQL->isEnabled());
 
     // The debug connection is still usable: the next run, answered from
     // outside, ends with the answered value.

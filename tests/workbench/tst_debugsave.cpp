@@ -202,7 +202,7 @@ void TestDebugSave::triggerSavedWithDebugInfo()
     b.SBSaveTrigClick();
     QVERIFY2(bench.p.texts().isEmpty(), qPrintable(bench.p.texts().join('\n')));
     QVERIFY(b.StatusReady);
-    QVERIFY(b.button("SBDebDropTrigger")->isEnabled());
+    QVERIFY(b.SBDebDropTrigger->isEnabled());
     QCOMPARE(bench.points("TRG"), (QStringList{"1 PP TR 0", "T1 TP TR 0"}));
     QCOMPARE(lines(b.RETrig), text);
     {

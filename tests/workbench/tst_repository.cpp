@@ -375,7 +375,7 @@ void TestRepository::connectWithYesShowsDebuggerPages()
     QVERIFY(!b.SBEraseMeta->isHidden());
     QVERIFY(b.CBWithDebug->isEnabled());
     QVERIFY(b.CBVerboseCol->isEnabled());
-    QVERIFY(b.button("SBRefreshAll")->isEnabled());
+    QVERIFY(b.SBRefreshAll->isEnabled());
     QCOMPARE(b.SBNewSession->text(), QString("Try # 0"));
     QCOMPARE(scalar(w.dm->Database, "select count(*) from meta$session where UserName = 'SYSDBA'").toInt(), 1);
     QVERIFY(b.ExternalTablesPath.isEmpty());
