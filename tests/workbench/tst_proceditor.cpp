@@ -56,29 +56,13 @@ private:
 };
 
 // A connected workbench on a database prepared by the test's statements.
-struct Bench {
-    TestDatabase t;
-    ScopedAlias alias{"TESTDB", t.path()};
-    ScriptedPrompter p;
-    ScopedPrompter sp{p};
-    std::unique_ptr<Workbench> w;
-
+// The workbench on a database without the repository (its question answered No).
+struct Bench : WindowBench {
     explicit Bench(const QStringList &ddl)
     {
-        {
-            auto db = t.connect();
-            for (const QString &s : ddl)
-                exec(*db, s);
-        }
-        p.answer(Prompter::Answer::No); // no repository
-        w = std::make_unique<Workbench>(QStringList{"TESTDB", "SYSDBA", ""});
-        p.clear();
-    }
-    TfmBrowser &b() { return *w->browser; }
-    QVariant value(const QString &sql)
-    {
-        auto db = t.connect(QStringLiteral("SYSDBA"), QStringLiteral("Check"));
-        return scalar(*db, sql);
+        prepare(ddl, false);
+        p.answer(Prompter::Answer::No);
+        start();
     }
 };
 

@@ -48,13 +48,10 @@ struct Var {
 
 // A connected workbench (started as from the command line) on a database
 // with the repository, optionally the debug tables, and the test's objects.
-struct Bench {
-    TestDatabase t;
-    ScopedAlias alias{"TESTDB", t.path()};
-    ScriptedPrompter p;
-    ScopedPrompter sp{p};
-    std::unique_ptr<engine::Database> db; // the test's own connection
-    std::unique_ptr<Workbench> w;
+// The workbench on a database with the repository and its debug tables;
+// the test's own connection writes what an instrumented object would.
+struct Bench : WindowBench {
+    std::unique_ptr<engine::Database> db;
 
     explicit Bench(const QStringList &ddl, bool debugTables = true, const QString &user = "SYSDBA")
     {
@@ -71,10 +68,8 @@ struct Bench {
         for (const QString &s : ddl)
             exec(*db, s);
         p.clear();
-        w = std::make_unique<Workbench>(QStringList{"TESTDB", user, ""});
-        p.clear();
+        start(user);
     }
-    TfmBrowser &b() { return *w->browser; }
     int count(const QString &sql) { return scalar(*db, sql).toInt(); }
     QString text(const QString &sql) { return scalar(*db, sql).toString(); }
     QStringList column(const QString &sql)
