@@ -91,9 +91,18 @@ TMyRichEdit *editor(QWidget *parent, const QString &name)
     return e;
 }
 
+// The window works on the data module's connections and flags: it is made first.
+TDM &dataModule()
+{
+    if (!DM)
+        qFatal("TfmBrowser needs the data module made before it");
+    return *DM;
+}
+
 } // namespace
 
-TfmBrowser::TfmBrowser(const QStringList &arguments, QWidget *parent) : QMainWindow(parent)
+TfmBrowser::TfmBrowser(const QStringList &arguments, QWidget *parent)
+    : QMainWindow(parent), MetaPresent(dataModule().MetaPresent), VerboseColumns(dataModule().VerboseColumns)
 {
     fmBrowser = this;
     setObjectName(QStringLiteral("fmBrowser"));

@@ -52,11 +52,13 @@ public:
     bool ServerIsLocal = true;
     bool StartedFromCommandLine = false;
     bool ReconnectPending = false;
-    bool MetaPresent = false;
+    // The data module's flags, which it needs for its own lists: the window
+    // reads and sets them under its own names, with no copy to keep in step.
+    bool &MetaPresent;
     bool MetaRenewPresent = false;
     QString ExternalTablesPath;
     int SessionNumber = 0;
-    bool VerboseColumns = false;
+    bool &VerboseColumns;
     // The shared save dialog's file name: offered the next time it opens
     // and replaced by every name chosen in it, from any command.
     QString SaveDialog1FileName = QStringLiteral("unknown.txt");

@@ -161,7 +161,6 @@ void TfmBrowser::AfterConnect()
     ProtocolUser = LoginUser;
     try {
         EnsureMetaStructures();
-        DM->MetaPresent = MetaPresent;
 
         if (MetaPresent) {
             DM->Q6Show(QStringLiteral("select ExternalPath from meta$External"));
