@@ -357,11 +357,6 @@ public slots:
     void Settracepoint2Click();
     void Setprogresspoint2Click();
 
-signals:
-    // Emitted by each page command as it runs; the commands of the editor,
-    // debugger and console pages report here until those pages are built.
-    void commandRun(const QString &handler);
-
 protected:
     void closeEvent(QCloseEvent *e) override;
     void showEvent(QShowEvent *e) override;

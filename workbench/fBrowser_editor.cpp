@@ -338,7 +338,6 @@ bool TfmBrowser::askModified(TMyRichEdit *editor, const QString &question)
 
 void TfmBrowser::SBNewProcClick()
 {
-    emit commandRun(QStringLiteral("SBNewProcClick"));
     if (!button(QStringLiteral("SBNewProc"))->isEnabled()
         || !askModified(REProc, QStringLiteral("Procedure text modified! Confirm?")))
         return;
@@ -354,7 +353,6 @@ void TfmBrowser::SBNewProcClick()
 
 void TfmBrowser::SBNewTrigClick()
 {
-    emit commandRun(QStringLiteral("SBNewTrigClick"));
     if (!button(QStringLiteral("SBNewTrig"))->isEnabled()
         || !askModified(RETrig, QStringLiteral("Trigger text modified! Confirm?")))
         return;
@@ -369,7 +367,6 @@ void TfmBrowser::SBNewTrigClick()
 
 void TfmBrowser::SBOpenProcClick()
 {
-    emit commandRun(QStringLiteral("SBOpenProcClick"));
     if (!fmOpenProc || !button(QStringLiteral("SBOpenProc"))->isEnabled()
         || !askModified(REProc, QStringLiteral("Procedure text modified! Confirm?")))
         return;
@@ -393,7 +390,6 @@ void TfmBrowser::SBOpenProcClick()
 
 void TfmBrowser::SBOpenTrigClick()
 {
-    emit commandRun(QStringLiteral("SBOpenTrigClick"));
     if (!fmOpenTrig || !button(QStringLiteral("SBOpenTrig"))->isEnabled()
         || !askModified(RETrig, QStringLiteral("Trigger text modified! Confirm?")))
         return;
@@ -797,7 +793,6 @@ bool TfmBrowser::SaveEditorObject(const QString &kind, bool reload)
 
 void TfmBrowser::SBSaveProcClick()
 {
-    emit commandRun(QStringLiteral("SBSaveProcClick"));
     if (!button(QStringLiteral("SBSaveProc"))->isEnabled())
         return;
     SetBusy();
@@ -810,7 +805,6 @@ void TfmBrowser::SBSaveProcClick()
 
 void TfmBrowser::SBSaveTrigClick()
 {
-    emit commandRun(QStringLiteral("SBSaveTrigClick"));
     if (!button(QStringLiteral("SBSaveTrig"))->isEnabled())
         return;
     SetBusy();
@@ -1026,12 +1020,10 @@ void TfmBrowser::SBSyntaxOnTrigClick() { syntaxOn(RETrig); }
 
 void TfmBrowser::SBSyntaxOffClick()
 {
-    emit commandRun(QStringLiteral("SBSyntaxOffClick"));
     syntaxOff(REProc);
 }
 
 void TfmBrowser::SBSyntaxOffTrigClick()
 {
-    emit commandRun(QStringLiteral("SBSyntaxOffTrigClick"));
     syntaxOff(RETrig);
 }
