@@ -83,31 +83,14 @@ std::unique_ptr<engine::Database> connect(const QString &path)
     return db;
 }
 
-void runSql(engine::Database &db, const QString &sql)
-{
-    engine::Statement s(&db);
-    s.setParamCheck(false);
-    s.setSql(sql);
-    s.execute();
-}
-
-QVariant scalar(engine::Database &db, const QString &sql)
-{
-    engine::Statement s(&db);
-    s.setParamCheck(false);
-    s.setSql(sql);
-    s.open();
-    return s.rows().rowCount() > 0 ? s.rows().value(0, 0) : QVariant();
-}
-
 void fillTable(engine::Database &db, qint64 rows)
 {
     // Dialect 1: NUMERIC(15,2) is held as a double and DATE holds date and time.
-    runSql(db, QStringLiteral("CREATE TABLE T (ID INTEGER, NAME CHAR(31), REMARK VARCHAR(100), "
+    exec(db, QStringLiteral("CREATE TABLE T (ID INTEGER, NAME CHAR(31), REMARK VARCHAR(100), "
                               "AMOUNT NUMERIC(15,2), STAMP DATE)"));
     // NAME is short, so its trailing blanks are trimmed on decode; REMARK
     // runs from 40 to 100 characters.
-    runSql(db, QStringLiteral(
+    exec(db, QStringLiteral(
                    "CREATE PROCEDURE FILL_T (N INTEGER)\n"
                    "AS\n"
                    "DECLARE VARIABLE I INTEGER;\n"
@@ -123,7 +106,7 @@ void fillTable(engine::Database &db, qint64 rows)
                    "    I = I + 1;\n"
                    "  END\n"
                    "END"));
-    runSql(db, QStringLiteral("EXECUTE PROCEDURE FILL_T %1").arg(rows));
+    exec(db, QStringLiteral("EXECUTE PROCEDURE FILL_T %1").arg(rows));
 }
 
 void check(const ISC_STATUS *st, const char *what)

@@ -5,6 +5,8 @@
 // engine is measured against, and the reporter keeping the fastest
 // repetition for the summaries.
 
+#include "support/DirectSql.h"
+
 #include <benchmark/benchmark.h>
 #include <ibase.h>
 
@@ -96,11 +98,10 @@ int run(const char *program, const std::function<void()> &body, const std::funct
 // A fresh connection as the programs make it: SYSDBA, opened.
 std::unique_ptr<engine::Database> connect(const QString &path);
 
-// Runs one statement without parameter parsing, outside a transaction.
-void runSql(engine::Database &db, const QString &sql);
-
-// The first column of the first row; a null QVariant when there is no row.
-QVariant scalar(engine::Database &db, const QString &sql);
+// Statements without parameter parsing, each committed at once, and the
+// first value of a select: the tests' own.
+using testsupport::exec;
+using testsupport::scalar;
 
 // The table T of ID, NAME, REMARK, AMOUNT and STAMP filled with this many
 // rows by one procedure call, so filling costs no round trip per row.

@@ -75,15 +75,15 @@ void setUp(const QString &folder)
         repo.ensure([](int) {});
         const QString external = engine::Runtime::paths().external + QStringLiteral("/bench_debugrun/");
         QDir().mkpath(external);
-        bench::runSql(*db, QStringLiteral("insert into meta$External values (\"%1\")").arg(external));
+        bench::exec(*db, QStringLiteral("insert into meta$External values (\"%1\")").arg(external));
         if (!repo.createDebugTables())
             throw std::runtime_error("the debug tables could not be made");
-        bench::runSql(*db, QStringLiteral("insert into meta$gens values (\"SYSDBA\", \"DBGP\", \"BPNUM\", 0)"));
+        bench::exec(*db, QStringLiteral("insert into meta$gens values (\"SYSDBA\", \"DBGP\", \"BPNUM\", 0)"));
         const instrument::Instrumenter ins =
             instrument::InstrumentText(kProcedure, instrument::Mode::Debug, QStringLiteral("DBGP"), QStringLiteral("SP"),
                                        false);
         for (const QString &insert : ins.pointInserts())
-            bench::runSql(*db, insert);
+            bench::exec(*db, insert);
         engine::Statement save(db.get());
         save.setSql(ins.lines());
         save.execute();

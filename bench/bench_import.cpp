@@ -67,7 +67,7 @@ Setup g;
 void runAll(engine::Database &db, const QStringList &statements)
 {
     for (const QString &sql : statements)
-        bench::runSql(db, sql);
+        bench::exec(db, sql);
 }
 
 void makeDatabase(const QString &folder)
@@ -102,7 +102,7 @@ void clearLayer()
 {
     engine::Database &db = g.data->grantdb;
     for (const char *table : {"meta$grantlist", "meta$usersgrant", "meta$grantusers", "meta$grantdef", "meta$usersdef"})
-        bench::runSql(db, QStringLiteral("delete from %1").arg(QString::fromLatin1(table)));
+        bench::exec(db, QStringLiteral("delete from %1").arg(QString::fromLatin1(table)));
     g.data->transaction.commit();
 }
 

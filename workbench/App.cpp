@@ -26,8 +26,8 @@ Workbench::Workbench(const QStringList &arguments)
     aliases = std::make_unique<TfmAliases>(&browser->ServerIsLocal, browser.get());
     login = std::make_unique<TfmLoginPrompt>(browser.get());
     browser->setDialogs(aliases.get(), login.get());
-    openProc = std::make_unique<TfmOpenProc>(browser.get());
-    openTrig = std::make_unique<TfmOpenTrig>(browser.get());
+    openProc = std::make_unique<TfmOpenProc>(*browser, browser.get());
+    openTrig = std::make_unique<TfmOpenTrig>(*browser, browser.get());
     launch = std::make_unique<TFmLaunch>(browser.get());
     divider = std::make_unique<TfmDivider>(browser.get());
     find = std::make_unique<TfmFind>(browser.get());

@@ -276,8 +276,7 @@ void TDM::setupRepository()
     QBPV2.setMasterSource(&QBPDump);
     QTPValues.setSql(QStringLiteral("select VarName, VarValue from meta$mttpv where mtcode = :Code"));
     QTPValues.setMasterSource(&QTPDump);
-    QBPValues.setSql(QStringLiteral("select VarName, VarValue from meta$mtbpv where mtcode = :Code"));
-    for (engine::Query *q : {&QBPV2, &QTPValues, &QBPValues}) {
+    for (engine::Query *q : {&QBPV2, &QTPValues}) {
         q->setDisplayLabel(QStringLiteral("VARNAME"), QStringLiteral("Variable Name"));
         q->setDisplayLabel(QStringLiteral("VARVALUE"), QStringLiteral("Variable Value"));
     }
@@ -291,8 +290,6 @@ void TDM::setupRepository()
     QTPDump.setDisplayLabel(QStringLiteral("TPNUM"), QStringLiteral("Pass #"));
     QBPDump.setDisplayLabel(QStringLiteral("BPID"), QStringLiteral("Break Point ID"));
     QBPDump.setDisplayLabel(QStringLiteral("BPNUM"), QStringLiteral("Stop #"));
-    QMT1LBP.setSql(QStringLiteral("select count(*) from meta$mtbp where UserName = :UserName and SessionNum = :SessionNum"));
-    QReadMTBP.setSql(QStringLiteral("select * from meta$mtbp where Code = (select Max(Code) from meta$mtbp where UserName = :UserName and SessionNum = :SessionNum)"));
     Qwrite.setSql(QStringLiteral("insert into meta$mtbpa values (gen_id(meta$CodeGen, 1), :MTCode, :VarName, :VarValue)"));
     QPointList.setSql(QStringLiteral("select distinct * from meta$points where P = 0 order by ProcName, PID"));
     for (const char *f : {"CODE", "SP_T", "P"})

@@ -35,8 +35,7 @@ public:
     // Debugger and repository.
     engine::Query QSave{&Database}, QDebProc{&Database}, QCreateMT1{&Database}, QCreateMT2{&Database},
         QCreateMT3{&Database}, QProcShowRec{&DataBase2}, QBPDump{&Database}, QTPDump{&Database}, QBPV2{&Database},
-        QTPValues{&Database}, QBPValues{&Database}, QMT1LBP{&Database}, QReadMTBP{&Database}, Qwrite{&Database},
-        QPointList{&Database};
+        QTPValues{&Database}, Qwrite{&Database}, QPointList{&Database};
     engine::StoredProc StoredProc{&DataBase2};
     engine::StoredProc SPMetaDep{&Database};
     engine::Table THistory{&Database};

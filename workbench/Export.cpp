@@ -5,7 +5,7 @@
 #include "engine/Filter.h"
 #include "platform/Modal.h"
 #include "platform/Prompter.h"
-#include "workbench/fBrowser.h"
+#include "workbench/WorkStatus.h"
 #include "workbench/fdivider.h"
 
 #include <QDate>
@@ -362,30 +362,37 @@ void WriteDataSetToFile(const QString &title, engine::DataSet &dataSet, const QS
 
 // ---------------------------------------------------------------- commands
 
-std::optional<QString> ChooseSaveFileName()
+void WriteTextFile(const QString &fileName, const QByteArray &bytes)
 {
-    std::optional<QString> name =
-        platform::Prompter::instance().saveFileName(QString(), kSaveFilter, fmBrowser->SaveDialog1FileName);
+    ExportFile file(fileName);
+    file.write(bytes);
+    file.commit();
+}
+
+std::optional<QString> ChooseSaveFileName(WorkStatus &status)
+{
+    QString &remembered = status.rememberedSaveName();
+    std::optional<QString> name = platform::Prompter::instance().saveFileName(QString(), kSaveFilter, remembered);
     if (name)
-        fmBrowser->SaveDialog1FileName = *name;
+        remembered = *name;
     return name;
 }
 
-void ExportToChosenFile(const QString &title, engine::DataSet &dataSet, const QString &separator)
+void SaveToChosenFile(WorkStatus &status, const std::function<void(const QString &fileName)> &write)
 {
-    const std::optional<QString> fileName = ChooseSaveFileName();
+    const std::optional<QString> fileName = ChooseSaveFileName(status);
     if (!fileName)
         return;
-    fmBrowser->repaint();
+    status.redraw();
     if (QFileInfo::exists(*fileName)
         && platform::Prompter::instance().confirm(QStringLiteral("Confirmation"), kOverwrite)
                != platform::Prompter::Answer::Yes)
         return;
 
-    fmBrowser->SetBusy();
+    status.setBusy();
     QString failure;
     try {
-        WriteDataSetToFile(title, dataSet, *fileName, separator);
+        write(*fileName);
     } catch (const engine::Error &e) {
         failure = e.message();
     } catch (const std::bad_alloc &) {
@@ -394,20 +401,21 @@ void ExportToChosenFile(const QString &title, engine::DataSet &dataSet, const QS
         failure = QString::fromLocal8Bit(e.what());
     }
     if (failure.isEmpty()) {
-        fmBrowser->SetReady();
+        status.setReady();
     } else {
-        fmBrowser->SetError();
-        fmBrowser->ShowMessage(failure);
+        status.setError();
+        status.showMessage(failure);
     }
-    TfmBrowser::DefaultCursor();
+    restoreDefaultCursor();
 }
 
-void ExportDataSet(const QString &title, engine::DataSet &dataSet)
+void ExportDataSet(WorkStatus &status, const QString &title, engine::DataSet &dataSet)
 {
-    if (!fmDivider || !fmBrowser)
+    if (!fmDivider)
         return;
     if (platform::execModal(*fmDivider) != QDialog::Accepted)
         return;
-    fmBrowser->repaint();
-    ExportToChosenFile(title, dataSet, fmDivider->Separator);
+    status.redraw();
+    const QString separator = fmDivider->Separator;
+    SaveToChosenFile(status, [&](const QString &fileName) { WriteDataSetToFile(title, dataSet, fileName, separator); });
 }

@@ -14,7 +14,10 @@
 #include <QByteArray>
 #include <QString>
 #include <QVariant>
+#include <functional>
 #include <optional>
+
+class WorkStatus;
 
 namespace engine {
 class DataSet;
@@ -62,15 +65,22 @@ ExportFieldFormat exportFieldFormat(const engine::DataSet &dataSet, int field);
 void WriteDataSetToFile(const QString &title, engine::DataSet &dataSet, const QString &fileName,
                         const QString &separator);
 
-// The main window's save dialog, shared by every command that saves a text
-// file: it offers the name chosen last anywhere in the window ("unknown.txt"
-// at first) and keeps the name chosen now. Nothing on Cancel.
-std::optional<QString> ChooseSaveFileName();
+// Writes bytes to fileName the way the export writes its file: beside the
+// target and put in its place only when complete (a device or pipe
+// directly). A failure raises engine::Error with its message.
+void WriteTextFile(const QString &fileName, const QByteArray &bytes);
 
-// The save dialog, the overwrite question, then the file, with the main
-// window busy while it is written; a failure ends in the error state with its
-// message shown.
-void ExportToChosenFile(const QString &title, engine::DataSet &dataSet, const QString &separator);
+// The save dialog shared by every command that saves a text file: it offers
+// the name chosen last anywhere in the window ("unknown.txt" at first) and
+// keeps the name chosen now. Nothing on Cancel.
+std::optional<QString> ChooseSaveFileName(WorkStatus &status);
 
-// The whole export, as the export buttons run it: the separator dialog first.
-void ExportDataSet(const QString &title, engine::DataSet &dataSet);
+// Every save of a text file: the shared save dialog, the overwrite question
+// for an existing file, then write(fileName) with the window busy; a failure
+// (an engine::Error or running out of memory) ends in the error state with
+// its message shown. Nothing happens on Cancel or No.
+void SaveToChosenFile(WorkStatus &status, const std::function<void(const QString &fileName)> &write);
+
+// The whole export, as the export buttons run it: the separator dialog, then
+// the save above writing the data set.
+void ExportDataSet(WorkStatus &status, const QString &title, engine::DataSet &dataSet);

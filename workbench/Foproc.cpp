@@ -5,7 +5,7 @@
 #include "engine/Transaction.h"
 #include "workbench/DM1.h"
 #include "workbench/ProcText.h"
-#include "workbench/fBrowser.h"
+#include "workbench/WorkStatus.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -16,8 +16,10 @@
 
 TfmOpenProc *fmOpenProc = nullptr;
 
-TChooserDialog::TChooserDialog(const QString &nameField, const QString &sourceField, QWidget *parent)
-    : QDialog(parent), Query1(DM ? &DM->DatabaseN : nullptr), m_nameField(nameField), m_sourceField(sourceField)
+TChooserDialog::TChooserDialog(const QString &nameField, const QString &sourceField, WorkStatus &status,
+                               QWidget *parent)
+    : QDialog(parent), Query1(DM ? &DM->DatabaseN : nullptr), m_nameField(nameField), m_sourceField(sourceField),
+      m_status(status)
 {
     auto *l = new QVBoxLayout(this);
     DBGrid1 = new QTableView(this);
@@ -84,8 +86,7 @@ void TChooserDialog::FormShow()
     try {
         reopenList();
     } catch (const engine::Error &e) {
-        if (fmBrowser)
-            fmBrowser->ShowMessage(e.message());
+        m_status.showMessage(e.message());
     }
     OKBtn->setEnabled(Query1.isActive() && !Query1.isEmpty());
     DBGrid1->setFocus();
@@ -179,8 +180,8 @@ bool TChooserDialog::eventFilter(QObject *watched, QEvent *event)
 
 // --- procedures
 
-TfmOpenProc::TfmOpenProc(QWidget *parent)
-    : TChooserDialog(QStringLiteral("RDB$PROCEDURE_NAME"), QStringLiteral("RDB$PROCEDURE_SOURCE"), parent)
+TfmOpenProc::TfmOpenProc(WorkStatus &status, QWidget *parent)
+    : TChooserDialog(QStringLiteral("RDB$PROCEDURE_NAME"), QStringLiteral("RDB$PROCEDURE_SOURCE"), status, parent)
 {
     fmOpenProc = this;
     setObjectName(QStringLiteral("fmOpenProc"));
@@ -217,31 +218,24 @@ void TfmOpenProc::keyPressEvent(QKeyEvent *e)
     TChooserDialog::keyPressEvent(e);
 }
 
-namespace {
-
-// The user connection is closed and opened again around a reread, as before
-// every use, so a name just compiled is seen with its new definition.
-template <typename F> void withUserReconnect(F reread)
+void TChooserDialog::reopenListReconnecting()
 {
     if (DM->Database.isConnected())
         DM->Database.close();
     std::exception_ptr failure;
     try {
-        reread();
+        reopenList();
     } catch (...) {
         failure = std::current_exception();
     }
-    if (fmBrowser)
-        fmBrowser->ConnectUserDB();
+    m_status.reopenUserConnection();
     if (failure)
         std::rethrow_exception(failure);
 }
 
-} // namespace
-
 bool TfmOpenProc::SelectByName(const QString &name)
 {
-    withUserReconnect([this] { reopenList(); });
+    reopenListReconnecting();
     OKBtn->setEnabled(!Query1.isEmpty());
     if (Query1.isEmpty()) {
         ProcName = QStringLiteral("Unknown");

@@ -6,6 +6,7 @@
 
 class QPushButton;
 class QTableView;
+class WorkStatus;
 namespace engine {
 class GridModel;
 }
@@ -39,7 +40,14 @@ public:
     void reopenList();
 
 protected:
-    TChooserDialog(const QString &nameField, const QString &sourceField, QWidget *parent);
+    // status: where a failed read is shown and who opens the user connection
+    // again after a reread.
+    TChooserDialog(const QString &nameField, const QString &sourceField, WorkStatus &status, QWidget *parent);
+    // The list read again with the user connection closed around it, as
+    // before every use, so a name just compiled is seen with its new
+    // definition; the connection is opened again also when the read fails,
+    // and the failure is passed on.
+    void reopenListReconnecting();
     // Finds name without regard to case from the first row; true when found.
     bool selectName(const QString &name);
     virtual void takeRow() = 0;
@@ -50,6 +58,7 @@ protected:
     engine::GridModel *m_model;
     QString m_nameField;
     QString m_sourceField;
+    WorkStatus &m_status;
     bool m_searchInGrid = true;
 };
 
@@ -57,7 +66,7 @@ protected:
 class TfmOpenProc : public TChooserDialog {
     Q_OBJECT
 public:
-    explicit TfmOpenProc(QWidget *parent = nullptr);
+    explicit TfmOpenProc(WorkStatus &status, QWidget *parent = nullptr);
     ~TfmOpenProc() override;
     QString ProcName;
     // Rereads the list (the user connection is reconnected around it, as

@@ -1,15 +1,14 @@
 #include "workbench/Foptrg.h"
 
 #include "workbench/DM1.h"
-#include "workbench/fBrowser.h"
 
 #include <QPushButton>
 #include <QTableView>
 
 TfmOpenTrig *fmOpenTrig = nullptr;
 
-TfmOpenTrig::TfmOpenTrig(QWidget *parent)
-    : TChooserDialog(QStringLiteral("RDB$TRIGGER_NAME"), QStringLiteral("RDB$TRIGGER_SOURCE"), parent)
+TfmOpenTrig::TfmOpenTrig(WorkStatus &status, QWidget *parent)
+    : TChooserDialog(QStringLiteral("RDB$TRIGGER_NAME"), QStringLiteral("RDB$TRIGGER_SOURCE"), status, parent)
 {
     fmOpenTrig = this;
     setObjectName(QStringLiteral("fmOpenTrig"));
@@ -44,17 +43,7 @@ void TfmOpenTrig::takeRow()
 
 bool TfmOpenTrig::SelectByName(const QString &name)
 {
-    if (DM->Database.isConnected())
-        DM->Database.close();
-    try {
-        reopenList();
-    } catch (...) {
-        if (fmBrowser)
-            fmBrowser->ConnectUserDB();
-        throw;
-    }
-    if (fmBrowser)
-        fmBrowser->ConnectUserDB();
+    reopenListReconnecting();
     OKBtn->setEnabled(!Query1.isEmpty());
     if (Query1.isEmpty()) {
         TrigName = QStringLiteral("Unknown");

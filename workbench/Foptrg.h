@@ -6,7 +6,7 @@
 class TfmOpenTrig : public TChooserDialog {
     Q_OBJECT
 public:
-    explicit TfmOpenTrig(QWidget *parent = nullptr);
+    explicit TfmOpenTrig(WorkStatus &status, QWidget *parent = nullptr);
     ~TfmOpenTrig() override;
     QString TrigName;
     QString RelationName;

@@ -5,12 +5,21 @@
 #include "engine/Error.h"
 #include "engine/Statement.h"
 #include "engine/Transaction.h"
+#include "engine/Values.h"
 #include "platform/Prompter.h"
-
+#include "workbench/SpyLogic.h"
 
 namespace {
 
 const char *const kDebugTables[] = {"META$MTBP", "META$MTTP", "META$MTBPV", "META$MTBPA", "META$MTTPV"};
+
+// A field as the data sets give it by name: CHARACTER SET NONE columns as
+// Latin-1 text, everything else as a grid shows it.
+QString fieldString(const engine::RowSet &rows, const char *field)
+{
+    const QVariant v = rows.value(0, rows.indexOf(QLatin1String(field)));
+    return v.typeId() == QMetaType::QByteArray ? QString::fromLatin1(v.toByteArray()) : engine::valueText(v);
+}
 
 void showMessage(const QString &text)
 {
@@ -468,4 +477,103 @@ void Repository::zeroProgressGenerators()
     // Generators ignore transactions: those zeroed before a failure stay zero.
     for (int n = 1; n <= 10; ++n)
         exec(m_q6, {QStringLiteral("set generator meta$gen%1 to 0").arg(n)});
+}
+
+// --- the protocol of a run and the point list
+
+int Repository::hitCount(const QString &user, int session)
+{
+    int hits = 0;
+    inTransaction([&] {
+        engine::Statement q(&m_db);
+        q.setSql(QStringLiteral("select count(*) from meta$mtbp where UserName = :UserName and SessionNum = :SessionNum"));
+        q.setParam(QStringLiteral("UserName"), user);
+        q.setParam(QStringLiteral("SessionNum"), session);
+        q.open();
+        hits = q.rows().value(0, 0).toInt();
+    });
+    return hits;
+}
+
+std::optional<Repository::Hit> Repository::newestHit(const QString &user, int session)
+{
+    std::optional<Hit> hit;
+    inTransaction([&] {
+        engine::Statement q(&m_db);
+        q.setSql(QStringLiteral("select * from meta$mtbp where Code = (select Max(Code) from meta$mtbp where "
+                                "UserName = :UserName and SessionNum = :SessionNum)"));
+        q.setParam(QStringLiteral("UserName"), user);
+        q.setParam(QStringLiteral("SessionNum"), session);
+        q.open();
+        const engine::RowSet &row = q.rows();
+        if (row.rowCount() == 0)
+            return;
+        Hit h;
+        h.code = row.value(0, row.indexOf(QStringLiteral("Code"))).toInt();
+        h.object = fieldString(row, "ProcName").trimmed();
+        h.pointId = fieldString(row, "BPID").trimmed();
+        h.passNumber = row.text(0, row.indexOf(QStringLiteral("BPNum"))).trimmed();
+        q.close();
+
+        q.setSql(QStringLiteral("select VarName, VarValue from meta$mtbpv where mtcode = :Code"));
+        q.setParam(QStringLiteral("Code"), h.code);
+        q.open();
+        const engine::RowSet &vars = q.rows();
+        for (qsizetype i = 0; i < vars.rowCount(); ++i) {
+            const QString value = vars.text(i, 1);
+            h.values.append({vars.text(i, 0).trimmed(), value, vars.isNull(i, 1) || value.isEmpty()});
+        }
+        hit = std::move(h);
+    });
+    return hit;
+}
+
+QString Repository::pointKind(const QString &object, const QString &pointId)
+{
+    m_q6.close();
+    m_q6.setSql(spylogic::pointKindSql(object, pointId));
+    m_q6.open();
+    const QString kind = m_q6.rows().rowCount() == 0 ? QString() : m_q6.rows().text(0, 0).trimmed();
+    m_q6.close();
+    return kind;
+}
+
+QStringList Repository::progressValues()
+{
+    QStringList values;
+    inTransaction([&] {
+        m_q6.close();
+        m_q6.setSql(QStringLiteral("select * from meta$GetGens"));
+        m_q6.open();
+        const engine::RowSet &row = m_q6.rows();
+        for (int n = 0; n < 10; ++n)
+            values << (row.rowCount() == 0 ? QString() : row.text(0, n));
+        m_q6.close();
+    });
+    return values;
+}
+
+void Repository::deleteOrphanPoints()
+{
+    exec(m_q6, {spylogic::deleteOrphanPointsSql()});
+}
+
+void Repository::deleteObjectPoints(const QString &object)
+{
+    exec(m_q6, {spylogic::deleteObjectPointsSql(object)});
+}
+
+bool Repository::firstPoint(QString *object, QString *kind)
+{
+    m_q6.close();
+    m_q6.setSql(QStringLiteral("select * from meta$points"));
+    m_q6.open();
+    const engine::RowSet &row = m_q6.rows();
+    const bool found = row.rowCount() > 0;
+    if (found) {
+        *object = fieldString(row, "ProcName").trimmed();
+        *kind = fieldString(row, "SP_T").trimmed();
+    }
+    m_q6.close();
+    return found;
 }

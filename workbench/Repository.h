@@ -3,7 +3,9 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <QVector>
 #include <functional>
+#include <optional>
 
 namespace engine {
 class Database;
@@ -71,6 +73,37 @@ public:
     void settlePoints(const QString &object, bool saved);
     // The ten progress generators back to 0.
     void zeroProgressGenerators();
+
+    // A break point's hit as the protocol holds it, with the values the
+    // procedure recorded for its watched variables.
+    struct WatchValue {
+        QString name;
+        QString value;
+        // The debug tables are external files, which hold no NULL: a NULL
+        // variable arrives as blanks, read as an empty text; both count.
+        bool isNull = false;
+    };
+    struct Hit {
+        int code = 0;
+        QString object;
+        QString pointId;
+        QString passNumber;
+        QVector<WatchValue> values;
+    };
+    // How many hits the user's try number session has recorded.
+    int hitCount(const QString &user, int session);
+    // The newest hit of the user's try; none when it has recorded none.
+    std::optional<Hit> newestHit(const QString &user, int session);
+    // "SP" or "TR" for the object of a current point; empty when unknown.
+    QString pointKind(const QString &object, const QString &pointId);
+    // The ten progress values, as texts; empty ones when no row came back.
+    QStringList progressValues();
+    // The points of objects that no longer exist, in the caller's transaction.
+    void deleteOrphanPoints();
+    // Every point of object, in the caller's transaction.
+    void deleteObjectPoints(const QString &object);
+    // The object and its kind of the first point row; false when none is left.
+    bool firstPoint(QString *object, QString *kind);
 
 private:
     bool count(const QString &sql);

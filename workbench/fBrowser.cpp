@@ -11,6 +11,7 @@
 #include "workbench/FrameLogic.h"
 #include "workbench/Glyphs.h"
 #include "workbench/Grids.h"
+#include "workbench/WorkStatus.h"
 #include "workbench/mysimplere.h"
 
 #include <QApplication>
@@ -46,6 +47,25 @@ const char *const kBrowserButtons[] = {
     "SBIndexStatistics", "SBTriggerActive", "SBTriggerInactive", "SBHideBlob", "SBShowBlob", "SBHideImage",
     "SBShowImage"};
 
+// The page buttons kept as members of their names, filled in as each is made.
+const struct {
+    const char *name;
+    QToolButton *TfmBrowser::*member;
+} kButtonMembers[] = {
+    {"SBRefreshAll", &TfmBrowser::SBRefreshAll},       {"SBSetGenValue", &TfmBrowser::SBSetGenValue},
+    {"SBDropTable", &TfmBrowser::SBDropTable},         {"SBClearHistory", &TfmBrowser::SBClearHistory},
+    {"SBNewProc", &TfmBrowser::SBNewProc},             {"SBOpenProc", &TfmBrowser::SBOpenProc},
+    {"SBSaveProc", &TfmBrowser::SBSaveProc},           {"SBDebDropProc", &TfmBrowser::SBDebDropProc},
+    {"SBdebExecSQL", &TfmBrowser::SBdebExecSQL},       {"SBdebShowSet", &TfmBrowser::SBdebShowSet},
+    {"SBSaveToFile", &TfmBrowser::SBSaveToFile},       {"SBNewTrig", &TfmBrowser::SBNewTrig},
+    {"SBOpenTrig", &TfmBrowser::SBOpenTrig},           {"SBSaveTrig", &TfmBrowser::SBSaveTrig},
+    {"SBDebDropTrigger", &TfmBrowser::SBDebDropTrigger}, {"SBGoToSource", &TfmBrowser::SBGoToSource},
+    {"SBGenstozero", &TfmBrowser::SBGenstozero},       {"SBShowDump", &TfmBrowser::SBShowDump},
+    {"SBCloseTPDump", &TfmBrowser::SBCloseTPDump},     {"SBExportTPDump", &TfmBrowser::SBExportTPDump},
+    {"SBShowBPDump", &TfmBrowser::SBShowBPDump},       {"SBCloseBPDump", &TfmBrowser::SBCloseBPDump},
+    {"SBExportBPDump", &TfmBrowser::SBExportBPDump},   {"SBShowAllPoints", &TfmBrowser::SBShowAllPoints},
+    {"SBSortedByProc", &TfmBrowser::SBSortedByProc},   {"SBDropAllPoints", &TfmBrowser::SBDropAllPoints}};
+
 QWidget *page(QTabWidget *tabs, const QString &name, const QString &caption)
 {
     auto *w = new QWidget(tabs);
@@ -71,9 +91,18 @@ TMyRichEdit *editor(QWidget *parent, const QString &name)
     return e;
 }
 
+// The window works on the data module's connections and flags: it is made first.
+TDM &dataModule()
+{
+    if (!DM)
+        qFatal("TfmBrowser needs the data module made before it");
+    return *DM;
+}
+
 } // namespace
 
-TfmBrowser::TfmBrowser(const QStringList &arguments, QWidget *parent) : QMainWindow(parent)
+TfmBrowser::TfmBrowser(const QStringList &arguments, QWidget *parent)
+    : QMainWindow(parent), MetaPresent(dataModule().MetaPresent), VerboseColumns(dataModule().VerboseColumns)
 {
     fmBrowser = this;
     setObjectName(QStringLiteral("fmBrowser"));
@@ -129,6 +158,9 @@ QToolButton *TfmBrowser::makeButton(QWidget *parent, const QString &name, const 
         b->setAutoRaise(true);
     }
     m_buttons.insert(name, b);
+    for (const auto &m : kButtonMembers)
+        if (name == QLatin1String(m.name))
+            this->*m.member = b;
     return b;
 }
 
@@ -490,9 +522,16 @@ void TfmBrowser::ShowMessage(const QString &text)
 
 void TfmBrowser::DefaultCursor()
 {
-    while (QApplication::overrideCursor())
-        QApplication::restoreOverrideCursor();
+    restoreDefaultCursor();
 }
+
+void TfmBrowser::setBusy() { SetBusy(); }
+void TfmBrowser::setReady() { SetReady(); }
+void TfmBrowser::setError() { SetError(); }
+void TfmBrowser::showMessage(const QString &text) { ShowMessage(text); }
+void TfmBrowser::redraw() { repaint(); }
+QString &TfmBrowser::rememberedSaveName() { return SaveDialog1FileName; }
+void TfmBrowser::reopenUserConnection() { ConnectUserDB(); }
 
 // --- page switching
 

@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <QTime>
 
+#include "workbench/WorkStatus.h"
+
 class QAbstractButton;
 class QCheckBox;
 class QLabel;
@@ -26,7 +28,7 @@ class Repository;
 
 // The workbench's main window: three work areas on a page control whose tabs
 // are hidden, the tool bar, the menu, the status light and the connections.
-class TfmBrowser : public QMainWindow {
+class TfmBrowser : public QMainWindow, public WorkStatus {
     Q_OBJECT
 public:
     // Runs the command-line connect while it is being created, as the program
@@ -50,11 +52,13 @@ public:
     bool ServerIsLocal = true;
     bool StartedFromCommandLine = false;
     bool ReconnectPending = false;
-    bool MetaPresent = false;
+    // The data module's flags, which it needs for its own lists: the window
+    // reads and sets them under its own names, with no copy to keep in step.
+    bool &MetaPresent;
     bool MetaRenewPresent = false;
     QString ExternalTablesPath;
     int SessionNumber = 0;
-    bool VerboseColumns = false;
+    bool &VerboseColumns;
     // The shared save dialog's file name: offered the next time it opens
     // and replaced by every name chosen in it, from any command.
     QString SaveDialog1FileName = QStringLiteral("unknown.txt");
@@ -202,7 +206,18 @@ public:
     bool spyMode() const { return m_spyMode; }
     // --- end of spy mode
 
-    // A command button of a page by its name (the pages' own buttons); an
+    // The pages' command buttons that the code reaches one by one; the rest
+    // are switched in named groups through button().
+    QToolButton *SBRefreshAll = nullptr, *SBSetGenValue = nullptr, *SBDropTable = nullptr, *SBClearHistory = nullptr;
+    QToolButton *SBNewProc = nullptr, *SBOpenProc = nullptr, *SBSaveProc = nullptr, *SBDebDropProc = nullptr,
+                *SBdebExecSQL = nullptr, *SBdebShowSet = nullptr, *SBSaveToFile = nullptr;
+    QToolButton *SBNewTrig = nullptr, *SBOpenTrig = nullptr, *SBSaveTrig = nullptr, *SBDebDropTrigger = nullptr;
+    QToolButton *SBGoToSource = nullptr, *SBGenstozero = nullptr, *SBShowDump = nullptr, *SBCloseTPDump = nullptr,
+                *SBExportTPDump = nullptr, *SBShowBPDump = nullptr, *SBCloseBPDump = nullptr,
+                *SBExportBPDump = nullptr, *SBShowAllPoints = nullptr, *SBSortedByProc = nullptr,
+                *SBDropAllPoints = nullptr;
+
+    // A command button of a page by its name, for the named groups; an
     // unknown name stops the program with that name.
     QAbstractButton *button(const QString &name) const;
 
@@ -213,6 +228,14 @@ public:
     void UpdateStatusLight();
     void ShowMessage(const QString &text);
     static void DefaultCursor();
+    // The same, for the export and the dialogs.
+    void setBusy() override;
+    void setReady() override;
+    void setError() override;
+    void showMessage(const QString &text) override;
+    void redraw() override;
+    QString &rememberedSaveName() override;
+    void reopenUserConnection() override;
 
     // --- connections
     void ConnectInteractive();
@@ -333,11 +356,6 @@ public slots:
     void Setbreakpoint2Click();
     void Settracepoint2Click();
     void Setprogresspoint2Click();
-
-signals:
-    // Emitted by each page command as it runs; the commands of the editor,
-    // debugger and console pages report here until those pages are built.
-    void commandRun(const QString &handler);
 
 protected:
     void closeEvent(QCloseEvent *e) override;

@@ -161,7 +161,6 @@ void TfmBrowser::AfterConnect()
     ProtocolUser = LoginUser;
     try {
         EnsureMetaStructures();
-        DM->MetaPresent = MetaPresent;
 
         if (MetaPresent) {
             DM->Q6Show(QStringLiteral("select ExternalPath from meta$External"));
@@ -297,5 +296,6 @@ void TfmBrowser::RememberCatalogueNames()
 void TfmBrowser::PCBrowserChange() {}
 void TfmBrowser::SBGoLorvaneClick() { launcher::GoLorvane(*this); }
 
-void TfmBrowser::SBsqlSyntaxOffClick() { emit commandRun(QStringLiteral("SBsqlSyntaxOffClick")); }
-void TfmBrowser::SBExecSQLClick() { emit commandRun(QStringLiteral("SBExecSQLClick")); }
+// The console's commands come with its page.
+void TfmBrowser::SBsqlSyntaxOffClick() {}
+void TfmBrowser::SBExecSQLClick() {}

@@ -28,7 +28,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QSaveFile>
 #include <QScrollBar>
 #include <QTableWidget>
 #include <QTextBlock>
@@ -339,7 +338,6 @@ bool TfmBrowser::askModified(TMyRichEdit *editor, const QString &question)
 
 void TfmBrowser::SBNewProcClick()
 {
-    emit commandRun(QStringLiteral("SBNewProcClick"));
     if (!button(QStringLiteral("SBNewProc"))->isEnabled()
         || !askModified(REProc, QStringLiteral("Procedure text modified! Confirm?")))
         return;
@@ -355,7 +353,6 @@ void TfmBrowser::SBNewProcClick()
 
 void TfmBrowser::SBNewTrigClick()
 {
-    emit commandRun(QStringLiteral("SBNewTrigClick"));
     if (!button(QStringLiteral("SBNewTrig"))->isEnabled()
         || !askModified(RETrig, QStringLiteral("Trigger text modified! Confirm?")))
         return;
@@ -370,7 +367,6 @@ void TfmBrowser::SBNewTrigClick()
 
 void TfmBrowser::SBOpenProcClick()
 {
-    emit commandRun(QStringLiteral("SBOpenProcClick"));
     if (!fmOpenProc || !button(QStringLiteral("SBOpenProc"))->isEnabled()
         || !askModified(REProc, QStringLiteral("Procedure text modified! Confirm?")))
         return;
@@ -394,7 +390,6 @@ void TfmBrowser::SBOpenProcClick()
 
 void TfmBrowser::SBOpenTrigClick()
 {
-    emit commandRun(QStringLiteral("SBOpenTrigClick"));
     if (!fmOpenTrig || !button(QStringLiteral("SBOpenTrig"))->isEnabled()
         || !askModified(RETrig, QStringLiteral("Trigger text modified! Confirm?")))
         return;
@@ -798,7 +793,6 @@ bool TfmBrowser::SaveEditorObject(const QString &kind, bool reload)
 
 void TfmBrowser::SBSaveProcClick()
 {
-    emit commandRun(QStringLiteral("SBSaveProcClick"));
     if (!button(QStringLiteral("SBSaveProc"))->isEnabled())
         return;
     SetBusy();
@@ -811,7 +805,6 @@ void TfmBrowser::SBSaveProcClick()
 
 void TfmBrowser::SBSaveTrigClick()
 {
-    emit commandRun(QStringLiteral("SBSaveTrigClick"));
     if (!button(QStringLiteral("SBSaveTrig"))->isEnabled())
         return;
     SetBusy();
@@ -916,30 +909,12 @@ void TfmBrowser::SBOpenFromFile2Click()
 void TfmBrowser::saveEditorToFile(TMyRichEdit *editor, QLabel *nameLabel)
 {
     SaveDialog1FileName = nameLabel->text() + QStringLiteral(".txt");
-    const std::optional<QString> name = ChooseSaveFileName();
-    if (!name)
-        return;
-    if (QFileInfo::exists(*name)
-        && platform::Prompter::instance().confirm(QStringLiteral("Confirmation"), QStringLiteral("File exists. Owerwrite?"))
-               != Answer::Yes)
-        return;
-    SetBusy();
-    QSaveFile f(*name);
-    bool ok = f.open(QIODevice::WriteOnly | QIODevice::Text);
-    if (ok) {
+    SaveToChosenFile(*this, [editor](const QString &fileName) {
         QByteArray data;
         for (const QString &line : editorLines(editor))
             data += line.toUtf8() + '\n';
-        ok = f.write(data) == data.size() && f.commit();
-    }
-    if (ok) {
-        SetReady();
-    } else {
-        // A refused or full disk must not leave the window disabled.
-        SetError();
-        ShowMessage(f.errorString());
-    }
-    DefaultCursor();
+        WriteTextFile(fileName, data);
+    });
 }
 
 void TfmBrowser::SBSaveToFileClick() { saveEditorToFile(REProc, LProcName); }
@@ -1045,12 +1020,10 @@ void TfmBrowser::SBSyntaxOnTrigClick() { syntaxOn(RETrig); }
 
 void TfmBrowser::SBSyntaxOffClick()
 {
-    emit commandRun(QStringLiteral("SBSyntaxOffClick"));
     syntaxOff(REProc);
 }
 
 void TfmBrowser::SBSyntaxOffTrigClick()
 {
-    emit commandRun(QStringLiteral("SBSyntaxOffTrigClick"));
     syntaxOff(RETrig);
 }

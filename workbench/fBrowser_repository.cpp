@@ -20,10 +20,9 @@ Repository TfmBrowser::repository() const
 void TfmBrowser::SetNoRepositoryState()
 {
     VerboseColumns = false;
-    DM->VerboseColumns = false;
     CBVerboseCol->setChecked(false);
     CBVerboseCol->setEnabled(false);
-    button(QStringLiteral("SBRefreshAll"))->setEnabled(false);
+    SBRefreshAll->setEnabled(false);
     MetaPresent = false;
     MetaRenewPresent = false;
 }
@@ -80,8 +79,6 @@ void TfmBrowser::SBEraseMetaClick()
         return;
     }
     SetNoRepositoryState();
-    DM->MetaPresent = false;
-    DM->VerboseColumns = false;
     for (QWidget *p : {TSBPV, TSPPV, TSBPProtocol, TSTPProtocol, TSPointList})
         setTabShown(PagePCProcTrig, p, false);
     setTabShown(PCSQL, TSHistory, false);

@@ -74,14 +74,14 @@ void TfmBrowser::SBdebExecSQLClick()
 {
     // One run at a time; the shortcut follows the button (a text changed
     // since its save cannot run until it is saved).
-    if (WorkerRunning || !button(QStringLiteral("SBdebExecSQL"))->isEnabled())
+    if (WorkerRunning || !SBdebExecSQL->isEnabled())
         return;
     RunProcedure(true);
 }
 
 void TfmBrowser::SBdebShowSetClick()
 {
-    if (WorkerRunning || !button(QStringLiteral("SBdebShowSet"))->isEnabled())
+    if (WorkerRunning || !SBdebShowSet->isEnabled())
         return;
     RunProcedure(false);
 }

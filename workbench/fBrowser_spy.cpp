@@ -322,12 +322,12 @@ void TfmBrowser::buildSpyPages(QWidget *debuggerPage, QHBoxLayout *bottomPanel)
     EditBPTry = dumpPage(TSBPProtocol, QStringLiteral("EditBPTry"), QStringLiteral("SBShowBPDump"),
                          QStringLiteral("SBCloseBPDump"), QStringLiteral("SBExportBPDump"), &DM->QBPDump,
                          &DM->QBPV2, QStringLiteral("DBGBPDump"), QStringLiteral("DBGBPV2"), &DBGBPDump, &DBGBPV2);
-    connect(button(QStringLiteral("SBShowDump")), &QAbstractButton::clicked, this, &TfmBrowser::SBShowDumpClick);
-    connect(button(QStringLiteral("SBCloseTPDump")), &QAbstractButton::clicked, this, &TfmBrowser::SBCloseTPDumpClick);
-    connect(button(QStringLiteral("SBExportTPDump")), &QAbstractButton::clicked, this, &TfmBrowser::SBExportTPDumpClick);
-    connect(button(QStringLiteral("SBShowBPDump")), &QAbstractButton::clicked, this, &TfmBrowser::SBShowBPDumpClick);
-    connect(button(QStringLiteral("SBCloseBPDump")), &QAbstractButton::clicked, this, &TfmBrowser::SBCloseBPDumpClick);
-    connect(button(QStringLiteral("SBExportBPDump")), &QAbstractButton::clicked, this, &TfmBrowser::SBExportBPDumpClick);
+    connect(SBShowDump, &QToolButton::clicked, this, &TfmBrowser::SBShowDumpClick);
+    connect(SBCloseTPDump, &QToolButton::clicked, this, &TfmBrowser::SBCloseTPDumpClick);
+    connect(SBExportTPDump, &QToolButton::clicked, this, &TfmBrowser::SBExportTPDumpClick);
+    connect(SBShowBPDump, &QToolButton::clicked, this, &TfmBrowser::SBShowBPDumpClick);
+    connect(SBCloseBPDump, &QToolButton::clicked, this, &TfmBrowser::SBCloseBPDumpClick);
+    connect(SBExportBPDump, &QToolButton::clicked, this, &TfmBrowser::SBExportBPDumpClick);
 
     // "BreakPoint List".
     {
@@ -370,8 +370,8 @@ void TfmBrowser::buildSpyPages(QWidget *debuggerPage, QHBoxLayout *bottomPanel)
         for (const Spec &s : commands)
             add(s, nullptr);
         top->addStretch();
-        button(QStringLiteral("SBShowAllPoints"))->setChecked(true);
-        button(QStringLiteral("SBSortedByProc"))->setChecked(true);
+        SBShowAllPoints->setChecked(true);
+        SBSortedByProc->setChecked(true);
         for (const char *name : {"SBViewSource", "SBDropPoint", "SBDropAllPoints", "SBSortedByProc", "SBSortedByPoint"})
             button(QLatin1String(name))->setEnabled(false);
         l->addLayout(top);
@@ -464,14 +464,7 @@ bool TfmBrowser::CheckNewBreak()
     bool found = false;
     QString failure;
     try {
-        engine::TransactionGuard transaction(DM->Database);
-        DM->QMT1LBP.close();
-        DM->QMT1LBP.setParam(QStringLiteral("UserName"), ProtocolUser);
-        DM->QMT1LBP.setParam(QStringLiteral("SessionNum"), SessionNumber);
-        DM->QMT1LBP.open();
-        HitsSeen = DM->QMT1LBP.valueAt(0, 0).toInt();
-        DM->QMT1LBP.close();
-        transaction.commit();
+        HitsSeen = repository().hitCount(ProtocolUser, SessionNumber);
         found = HitsSeen > HitsProcessed;
     } catch (const engine::Error &e) {
         failure = e.message();
@@ -495,42 +488,9 @@ void TfmBrowser::ProcessBP()
     TimerBP->stop();
     TimerGen->stop();
 
-    QString procName, pointId, passNumber;
-    QVector<QString> names, values;
-    QVector<bool> nulls;
+    std::optional<Repository::Hit> hit;
     try {
-        engine::TransactionGuard transaction(DM->Database);
-        DM->QReadMTBP.close();
-        DM->QReadMTBP.setParam(QStringLiteral("UserName"), ProtocolUser);
-        DM->QReadMTBP.setParam(QStringLiteral("SessionNum"), SessionNumber);
-        DM->QReadMTBP.open();
-        if (DM->QReadMTBP.isEmpty()) {
-            DM->QReadMTBP.close();
-            transaction.commit();
-            TimerBP->start();
-            TimerGen->start();
-            SetReady();
-            return;
-        }
-        CurrentHitCode = DM->QReadMTBP.fieldByName(QStringLiteral("Code")).asInteger();
-        procName = DM->QReadMTBP.fieldByName(QStringLiteral("ProcName")).asString().trimmed();
-        pointId = DM->QReadMTBP.fieldByName(QStringLiteral("BPID")).asString().trimmed();
-        passNumber = DM->QReadMTBP.fieldByName(QStringLiteral("BPNum")).text().trimmed();
-        DM->QReadMTBP.close();
-
-        DM->QBPValues.close();
-        DM->QBPValues.setParam(QStringLiteral("Code"), CurrentHitCode);
-        DM->QBPValues.open();
-        for (int i = 0; i < DM->QBPValues.recordCount(); ++i) {
-            names << DM->QBPValues.textAt(i, 0).trimmed();
-            values << DM->QBPValues.textAt(i, 1);
-            // The debug tables are external files, which hold no NULL: a
-            // NULL variable arrives as blanks, read as an empty text. Such a
-            // value, left alone, is answered with NULL.
-            nulls << (DM->QBPValues.isNullAt(i, 1) || values.last().isEmpty());
-        }
-        DM->QBPValues.close();
-        transaction.commit();
+        hit = repository().newestHit(ProtocolUser, SessionNumber);
     } catch (const engine::Error &e) {
         // The hit is read again at the next tick.
         TimerBP->start();
@@ -539,26 +499,35 @@ void TfmBrowser::ProcessBP()
         timerMessage(*this, e.message());
         return;
     }
+    if (!hit) {
+        TimerBP->start();
+        TimerGen->start();
+        SetReady();
+        return;
+    }
+    CurrentHitCode = hit->code;
 
     PagePCProcTrig->setCurrentWidget(TSBPV);
-    LBPID->setText(pointId);
-    LProcTrigName->setText(procName);
-    LBPNum->setText(passNumber);
-    WatchRowCount = int(names.size());
+    LBPID->setText(hit->pointId);
+    LProcTrigName->setText(hit->object);
+    LBPNum->setText(hit->passNumber);
+    WatchRowCount = int(hit->values.size());
     // Every watched variable gets its row: the procedure waits for an
     // answer to each of them.
     clearWatchGrid(*this);
     SGWatch->setRowCount(3 + WatchRowCount);
-    setCell(SGWatch, 0, 1, passNumber);
-    setCell(SGWatch, 1, 1, pointId);
+    setCell(SGWatch, 0, 1, hit->passNumber);
+    setCell(SGWatch, 1, 1, hit->pointId);
     for (int i = 0; i < WatchRowCount; ++i) {
-        setCell(SGWatch, 3 + i, 0, names[i]);
-        setCell(SGWatch, 3 + i, 1, values[i], true);
-        SGWatch->item(3 + i, 1)->setData(kShownRole, values[i]);
-        SGWatch->item(3 + i, 1)->setData(kShownNullRole, nulls[i]);
+        const Repository::WatchValue &v = hit->values[i];
+        setCell(SGWatch, 3 + i, 0, v.name);
+        // A NULL left alone is answered with NULL.
+        setCell(SGWatch, 3 + i, 1, v.value, true);
+        SGWatch->item(3 + i, 1)->setData(kShownRole, v.value);
+        SGWatch->item(3 + i, 1)->setData(kShownNullRole, v.isNull);
     }
     SBContinue->setEnabled(true);
-    button(QStringLiteral("SBGoToSource"))->setEnabled(true);
+    SBGoToSource->setEnabled(true);
     SGWatch->setEnabled(true);
     HitsProcessed = HitsSeen;
     HitShown = true;
@@ -622,10 +591,7 @@ void TfmBrowser::SBGoToSourceClick()
     const QString point = LBPID->text();
     QString kind;
     try {
-        DM->Q6Show(spylogic::pointKindSql(object, point));
-        if (!DM->Q6.isEmpty())
-            kind = DM->Q6.textAt(0, 0).trimmed();
-        DM->Q6.close();
+        kind = repository().pointKind(object, point);
     } catch (const engine::Error &e) {
         ShowMessage(e.message());
         return;
@@ -676,14 +642,14 @@ void TfmBrowser::ShowPointInSource(const QString &object, const QString &text, b
             SetProcEditorOpened();
         } else {
             SetProcEditorNew();
-            button(QStringLiteral("SBSaveProc"))->setEnabled(false);
+            SBSaveProc->setEnabled(false);
         }
     } else {
         if (editable) {
             SetTrigEditorOpened();
         } else {
             SetTrigEditorNew();
-            button(QStringLiteral("SBSaveTrig"))->setEnabled(false);
+            SBSaveTrig->setEnabled(false);
         }
     }
 }
@@ -704,14 +670,11 @@ void TfmBrowser::RefreshProgressPoints()
     setCell(SGGens, 0, 1, QStringLiteral("Value"));
     QString failure;
     try {
-        engine::TransactionGuard transaction(DM->Database);
-        DM->Q6Show(QStringLiteral("select * from meta$GetGens"));
+        const QStringList values = repository().progressValues();
         for (int n = 1; n <= 10; ++n) {
             setCell(SGGens, n, 0, QString::number(n));
-            setCell(SGGens, n, 1, DM->Q6.isEmpty() ? QString() : DM->Q6.textAt(0, n - 1));
+            setCell(SGGens, n, 1, values[n - 1]);
         }
-        DM->Q6.close();
-        transaction.commit();
     } catch (const engine::Error &e) {
         failure = e.message();
     }
@@ -747,7 +710,7 @@ void TfmBrowser::SBGenstozeroClick()
 namespace {
 
 void showDump(TfmBrowser &b, QLineEdit *tryField, engine::Query &master, engine::Query &detail,
-              const QString &showButton)
+              QToolButton *showButton)
 {
     bool isNumber = false;
     const int session = tryField->text().trimmed().toInt(&isNumber);
@@ -768,38 +731,38 @@ void showDump(TfmBrowser &b, QLineEdit *tryField, engine::Query &master, engine:
     } catch (const engine::Error &e) {
         b.ShowMessage(e.message());
     }
-    b.button(showButton)->setChecked(true);
+    showButton->setChecked(true);
     b.StatusPanel1->setText(kDumpHint);
 }
 
-void closeDump(TfmBrowser &b, engine::Query &master, engine::Query &detail, const QString &closeButton)
+void closeDump(engine::Query &master, engine::Query &detail, QToolButton *closeButton)
 {
     detail.close();
     master.close();
-    b.button(closeButton)->setChecked(true);
+    closeButton->setChecked(true);
 }
 
 } // namespace
 
 void TfmBrowser::SBShowDumpClick()
 {
-    showDump(*this, EditTPTry, DM->QTPDump, DM->QTPValues, QStringLiteral("SBShowDump"));
+    showDump(*this, EditTPTry, DM->QTPDump, DM->QTPValues, SBShowDump);
 }
 
 void TfmBrowser::SBShowBPDumpClick()
 {
-    showDump(*this, EditBPTry, DM->QBPDump, DM->QBPV2, QStringLiteral("SBShowBPDump"));
+    showDump(*this, EditBPTry, DM->QBPDump, DM->QBPV2, SBShowBPDump);
 }
 
 void TfmBrowser::SBCloseTPDumpClick()
 {
-    closeDump(*this, DM->QTPDump, DM->QTPValues, QStringLiteral("SBCloseTPDump"));
+    closeDump(DM->QTPDump, DM->QTPValues, SBCloseTPDump);
     StatusPanel1->clear();
 }
 
 void TfmBrowser::SBCloseBPDumpClick()
 {
-    closeDump(*this, DM->QBPDump, DM->QBPV2, QStringLiteral("SBCloseBPDump"));
+    closeDump(DM->QBPDump, DM->QBPV2, SBCloseBPDump);
     StatusPanel1->clear();
 }
 
@@ -807,8 +770,8 @@ void TfmBrowser::ResetDumps()
 {
     EditTPTry->setText(QString::number(SessionNumber));
     EditBPTry->setText(QString::number(SessionNumber));
-    closeDump(*this, DM->QTPDump, DM->QTPValues, QStringLiteral("SBCloseTPDump"));
-    closeDump(*this, DM->QBPDump, DM->QBPV2, QStringLiteral("SBCloseBPDump"));
+    closeDump(DM->QTPDump, DM->QTPValues, SBCloseTPDump);
+    closeDump(DM->QBPDump, DM->QBPV2, SBCloseBPDump);
     // Only the dumps' own hint goes; another command's stays.
     if (StatusPanel1->text() == kDumpHint)
         StatusPanel1->clear();
@@ -816,19 +779,19 @@ void TfmBrowser::ResetDumps()
 
 void TfmBrowser::SBExportTPDumpClick()
 {
-    ExportDataSet(QStringLiteral("TP Dump"), DM->QTPDump);
+    ExportDataSet(*this, QStringLiteral("TP Dump"), DM->QTPDump);
 }
 
 void TfmBrowser::SBExportBPDumpClick()
 {
-    ExportDataSet(QStringLiteral("BP Dump"), DM->QBPDump);
+    ExportDataSet(*this, QStringLiteral("BP Dump"), DM->QBPDump);
 }
 
 // --- the point list
 
 void TfmBrowser::RefreshPointList()
 {
-    DM->Q6Exec(spylogic::deleteOrphanPointsSql());
+    repository().deleteOrphanPoints();
     {
         engine::ControlsFrozen frozen(DM->QPointList);
         DM->QPointList.close();
@@ -839,7 +802,7 @@ void TfmBrowser::RefreshPointList()
     for (const char *name : {"SBViewSource", "SBDropPoint", "SBSortedByProc", "SBSortedByPoint"})
         button(QLatin1String(name))->setEnabled(any);
     // With no point left, "Clear all" still drops the debug tables.
-    button(QStringLiteral("SBDropAllPoints"))->setEnabled(any || repository().debugTablesExist());
+    SBDropAllPoints->setEnabled(any || repository().debugTablesExist());
 }
 
 void TfmBrowser::SBShowAllPointsClick()
@@ -901,7 +864,7 @@ void TfmBrowser::SBDropPointClick()
             DefaultCursor();
             return;
         }
-        DM->Q6Exec(spylogic::deleteObjectPointsSql(object));
+        repository().deleteObjectPoints(object);
         engine::TransactionGuard transaction(DM->Database);
         RefreshPointList();
         transaction.commit();
@@ -919,15 +882,8 @@ void TfmBrowser::SBDropAllPointsClick()
     // Any failure ends the command in the error state with the server's
     // message; what was cleared before it stays cleared.
     try {
-        for (;;) {
-            DM->Q6Show(QStringLiteral("select * from meta$points"));
-            if (DM->Q6.isEmpty()) {
-                DM->Q6.close();
-                break;
-            }
-            const QString object = DM->Q6.fieldByName(QStringLiteral("ProcName")).asString().trimmed();
-            const QString kind = DM->Q6.fieldByName(QStringLiteral("SP_T")).asString().trimmed();
-            DM->Q6.close();
+        QString object, kind;
+        while (repository().firstPoint(&object, &kind)) {
             if (stripObject(*this, object, kind, false) == Strip::Failed) {
                 // Its markers are still in the source: its points stay, and
                 // the loop would only meet it again.
@@ -935,7 +891,7 @@ void TfmBrowser::SBDropAllPointsClick()
                 DefaultCursor();
                 return;
             }
-            DM->Q6Exec(spylogic::deleteObjectPointsSql(object));
+            repository().deleteObjectPoints(object);
         }
 
         // No connection of this window may hold the debug tables open.
@@ -973,8 +929,7 @@ void TfmBrowser::SBDropAllPointsClick()
         Repository r = repository();
         r.dropDebugTables();
         const bool tables = r.debugTablesExist();
-        button(QStringLiteral("SBDropAllPoints"))
-            ->setEnabled((DM->QPointList.isActive() && !DM->QPointList.isEmpty()) || tables);
+        SBDropAllPoints->setEnabled((DM->QPointList.isActive() && !DM->QPointList.isEmpty()) || tables);
         if (!tables) {
             // Spy mode has nothing left to poll; its checks would only fail.
             TimerBP->stop();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/Database.h"
+#include "support/DirectSql.h"
 
 #include <QString>
 #include <QTemporaryDir>
@@ -57,11 +58,6 @@ public:
 private:
     QString m_name;
 };
-
-// Runs statements without parameter parsing, each committed at once.
-void exec(engine::Database &db, const QString &sql);
-// The first column of the first row, or an invalid value when there is none.
-QVariant scalar(engine::Database &db, const QString &sql);
 
 // A fresh folder for one test's debug tables, inside the folder the engine
 // lets external tables live in; with its closing slash.

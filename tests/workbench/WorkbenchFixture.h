@@ -18,6 +18,8 @@
 #include <QPlainTextEdit>
 #include <QTextBlock>
 #include <QListWidget>
+#include <QToolButton>
+#include <memory>
 
 namespace wbtest {
 
@@ -115,6 +117,44 @@ private:
         return QDialog::Rejected;
     }
     platform::ModalHook m_previous;
+};
+
+// The start of the window tests: a test database behind the alias TESTDB
+// (on the loopback server when remote), statements run on it, the workbench
+// connected to it from the command line, and a scripted prompter that is
+// empty once the window is up.
+struct WindowBench {
+    testsupport::TestDatabase t;
+    ScopedAlias alias;
+    platform::ScriptedPrompter p;
+    platform::ScopedPrompter sp{p};
+    std::unique_ptr<Workbench> w;
+
+    explicit WindowBench(bool remote = false)
+        : alias(QStringLiteral("TESTDB"), remote ? testsupport::serverPrefix() + t.path() : t.path())
+    {
+    }
+    // ddl run on a connection of its own, after the repository when asked.
+    void prepare(const QStringList &ddl, bool withRepository)
+    {
+        auto db = t.connect(QStringLiteral("SYSDBA"), QStringLiteral("UserDB"));
+        if (withRepository)
+            installRepository(*db);
+        for (const QString &s : ddl)
+            testsupport::exec(*db, s);
+    }
+    void start(const QString &user = QStringLiteral("SYSDBA"), const QString &password = QString())
+    {
+        w = std::make_unique<Workbench>(QStringList{QStringLiteral("TESTDB"), user, password});
+        p.clear();
+    }
+    TfmBrowser &b() { return *w->browser; }
+    // Read on a connection of its own: committed work only.
+    QVariant value(const QString &sql)
+    {
+        auto db = t.connect(QStringLiteral("SYSDBA"), QStringLiteral("Check"));
+        return testsupport::scalar(*db, sql);
+    }
 };
 
 } // namespace wbtest

@@ -60,33 +60,23 @@ const bool kRemote = false;
 // repository and the test's objects; through the loopback server in the
 // server build, where the window is told (as the alias dialog's "Remote"
 // does) that the server is not local.
-struct Bench {
-    TestDatabase t;
-    ScopedAlias alias{"TESTDB", kRemote ? testsupport::serverPrefix() + t.path() : t.path()};
-    ScriptedPrompter p;
-    ScopedPrompter sp{p};
-    std::unique_ptr<Workbench> w;
+// The workbench on a database with the repository, with short check
+// intervals; the modal forms are recorded and the launch form answered.
+struct Bench : WindowBench {
     QStringList modal; // object names of the forms shown modally
     int launchResult = TFmLaunch::ContinueResult;
     platform::ModalHook previousHook;
 
-    explicit Bench(const QStringList &ddl, const QString &user = QStringLiteral("SYSDBA"))
+    explicit Bench(const QStringList &ddl, const QString &user = QStringLiteral("SYSDBA")) : WindowBench(kRemote)
     {
-        {
-            auto db = t.connect("SYSDBA", "UserDB");
-            installRepository(*db);
-            for (const QString &s : ddl)
-                exec(*db, s);
-        }
-        p.clear();
+        prepare(ddl, true);
         previousHook = platform::setModalHook([this](QDialog &d) {
             modal << d.objectName();
             if (qobject_cast<TFmLaunch *>(&d))
                 return launchResult;
             return int(QDialog::Rejected);
         });
-        w = std::make_unique<Workbench>(
-            QStringList{"TESTDB", user, kRemote ? testsupport::serverPassword() : QString()});
+        start(user, kRemote ? testsupport::serverPassword() : QString());
         b().ServerIsLocal = !kRemote;
         b().TimerBP->setInterval(50);
         b().TimerGen->setInterval(50);
@@ -97,9 +87,7 @@ struct Bench {
         w.reset();
         platform::setModalHook(previousHook);
     }
-    TfmBrowser &b() { return *w->browser; }
     std::unique_ptr<engine::Database> check() const { return t.connect("SYSDBA", "Check"); }
-    QVariant value(const QString &sql) { return scalar(*check(), sql); }
 
     // Types a procedure into the editor and saves it as the save command does.
     bool typeAndSave(const QStringList &text, bool withDebug)
@@ -329,7 +317,7 @@ void TestDebugRun::selectFormSendsTypedValues()
     QCOMPARE(m->rowCount(), 2);
     QCOMPARE(m->data(m->index(1, 0)).toInt(), 3);
     QCOMPARE(DM->QProcShowRec.fieldByName("E").value().toDate(), QDate(2000, 1, 2));
-    QVERIFY(b.button("SBdebShowSet")->isEnabled() && b.button("SBSaveProc")->isEnabled());
+    QVERIFY(b.SBdebShowSet->isEnabled() && b.SBSaveProc->isEnabled());
 
     // Typed with its quotes, the date goes as typed.
     bench.setInput(2, "\"5-JAN-2000\"");
@@ -366,7 +354,7 @@ void TestDebugRun::missingInputStopsBeforeRunning()
     QVERIFY(b.isEnabled());
     QVERIFY(b.StatusReady && !b.StatusFailed);
     QVERIFY(!QApplication::overrideCursor());
-    QVERIFY(b.button("SBdebExecSQL")->isEnabled());
+    QVERIFY(b.SBdebExecSQL->isEnabled());
     for (const QString &s : rec.statements())
         QVERIFY2(!s.contains("EXECUTE PROCEDURE", Qt::CaseInsensitive), qPrintable(s));
 
@@ -422,7 +410,7 @@ void TestDebugRun::executeFormOutputsAndFailures()
     QCOMPARE(bench.p.texts().size(), 1);
     QVERIFY(b.isEnabled());
     QVERIFY(!QApplication::overrideCursor());
-    QVERIFY(b.button("SBdebExecSQL")->isEnabled());
+    QVERIFY(b.SBdebExecSQL->isEnabled());
     QVERIFY(!b.WorkerRunning);
     QVERIFY(!DM->DataBase2.inTransaction());
 }
@@ -492,7 +480,7 @@ void TestDebugRun::sessionsAndEndingAWaitingRun()
     QCOMPARE(texts[0], QString("End the running procedure?"));
     QCOMPARE(texts[1], QString("End the running procedure?"));
     QVERIFY2(texts[2].contains("cancel", Qt::CaseInsensitive), qPrintable(texts[2]));
-    QVERIFY(b.button("SBdebExecSQL")->isEnabled());
+    QVERIFY(b.SBdebExecSQL->isEnabled());
 
     // The debug connection is still usable: the next run, answered from
     // outside, ends with the answered value.

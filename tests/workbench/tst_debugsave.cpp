@@ -31,30 +31,12 @@ namespace {
 
 // A connected workbench on a database with the repository (and its folder
 // for the debug tables, which are not made yet) and the test's objects.
-struct Bench {
-    TestDatabase t;
-    ScopedAlias alias{"TESTDB", t.path()};
-    ScriptedPrompter p;
-    ScopedPrompter sp{p};
-    std::unique_ptr<Workbench> w;
-
+// The workbench on a database with the repository.
+struct Bench : WindowBench {
     explicit Bench(const QStringList &ddl)
     {
-        {
-            auto db = t.connect("SYSDBA", "UserDB");
-            installRepository(*db);
-            for (const QString &s : ddl)
-                exec(*db, s);
-        }
-        p.clear();
-        w = std::make_unique<Workbench>(QStringList{"TESTDB", "SYSDBA", ""});
-        p.clear();
-    }
-    TfmBrowser &b() { return *w->browser; }
-    QVariant value(const QString &sql)
-    {
-        auto db = t.connect(QStringLiteral("SYSDBA"), QStringLiteral("Check"));
-        return scalar(*db, sql);
+        prepare(ddl, true);
+        start();
     }
     // The object's points as "PID PType SP_T P", in id order.
     QStringList points(const QString &object)
@@ -202,7 +184,7 @@ void TestDebugSave::triggerSavedWithDebugInfo()
     b.SBSaveTrigClick();
     QVERIFY2(bench.p.texts().isEmpty(), qPrintable(bench.p.texts().join('\n')));
     QVERIFY(b.StatusReady);
-    QVERIFY(b.button("SBDebDropTrigger")->isEnabled());
+    QVERIFY(b.SBDebDropTrigger->isEnabled());
     QCOMPARE(bench.points("TRG"), (QStringList{"1 PP TR 0", "T1 TP TR 0"}));
     QCOMPARE(lines(b.RETrig), text);
     {

@@ -175,7 +175,7 @@ void TestExport::exampleByteForByte()
     f.prompter.answerFile(path);
     DividerAnswer divider(";");
 
-    ExportDataSet("T.Data", *q);
+    ExportDataSet(f.window, "T.Data", *q);
 
     QCOMPARE(fileBytes(path), QByteArray("T.Data\r\nA;B;\r\n1;x;\r\n"));
     QCOMPARE(f.prompter.calls().size(), 1);
@@ -260,7 +260,7 @@ void TestExport::nonAsciiSurvives()
     f.prompter.answerFile(path);
     DividerAnswer divider("§");
 
-    ExportDataSet("Tést", q);
+    ExportDataSet(f.window, "Tést", q);
 
     QCOMPARE(fileBytes(path), ("Tést\r\nNäme§\r\n" + name + "§\r\n").toUtf8());
 }
@@ -276,13 +276,13 @@ void TestExport::separatorAndFileNameRemembered()
     {
         DividerAnswer typed("|x"); // only the first character counts
         f.prompter.answerFile(first);
-        ExportDataSet("one", *q);
+        ExportDataSet(f.window, "one", *q);
     }
     QCOMPARE(f.forms.divider->Separator, QString("|"));
     {
         DividerAnswer untouched; // OK on what the dialog offers
         f.prompter.answerFile(second);
-        ExportDataSet("two", *q);
+        ExportDataSet(f.window, "two", *q);
     }
     QCOMPARE(fileBytes(second), QByteArray("two\r\nA|B|\r\n1|2|\r\n"));
     QCOMPARE(f.prompter.calls().size(), 2);
@@ -318,12 +318,12 @@ void TestExport::refusalsEndTheExport()
     auto q = f.query("select A from T");
     {
         DividerAnswer cancelled(QString(), true);
-        ExportDataSet("T", *q);
+        ExportDataSet(f.window, "T", *q);
         QVERIFY(f.prompter.calls().isEmpty());
     }
     DividerAnswer ok(";");
     f.prompter.cancelFile();
-    ExportDataSet("T", *q);
+    ExportDataSet(f.window, "T", *q);
     QCOMPARE(f.prompter.calls().size(), 1);
     QCOMPARE(f.window.SaveDialog1FileName, QString("unknown.txt"));
     QVERIFY(QDir(f.dir.path()).isEmpty());
@@ -343,12 +343,12 @@ void TestExport::overwriteQuestion()
     DividerAnswer divider(";");
 
     f.prompter.answerFile(path).answer(Prompter::Answer::No);
-    ExportDataSet("T", *q);
+    ExportDataSet(f.window, "T", *q);
     QCOMPARE(fileBytes(path), old);
     QVERIFY(!f.window.StatusReady);
 
     f.prompter.answerFile(path).answer(Prompter::Answer::Yes);
-    ExportDataSet("T", *q);
+    ExportDataSet(f.window, "T", *q);
     QCOMPARE(fileBytes(path), QByteArray("T\r\nA;\r\n1;\r\n"));
     QCOMPARE(f.prompter.texts(), (QStringList{"", kOverwrite, "", kOverwrite}));
     QVERIFY(f.prompter.problems().isEmpty());
@@ -365,13 +365,13 @@ void TestExport::emptyResultLeavesTheOldFile()
     writeFile(path, old);
     DividerAnswer divider(";");
     f.prompter.answerFile(path).answer(Prompter::Answer::Yes);
-    ExportDataSet("T", *q);
+    ExportDataSet(f.window, "T", *q);
     QCOMPARE(fileBytes(path), old);
 
     // Nor is a new file created.
     const QString fresh = f.file("fresh.txt");
     f.prompter.answerFile(fresh);
-    ExportDataSet("T", *q);
+    ExportDataSet(f.window, "T", *q);
     QVERIFY(!QFile::exists(fresh));
     QCOMPARE(f.prompter.calls().size(), 3); // no message
     QVERIFY(f.window.StatusReady && !f.window.StatusFailed);
@@ -404,7 +404,7 @@ void TestExport::unwritableTargetsEndInError()
     if (exists)
         f.prompter.answer(Prompter::Answer::Yes);
 
-    ExportDataSet("T", *q);
+    ExportDataSet(f.window, "T", *q);
 
     QVERIFY(f.window.StatusFailed);
     QCOMPARE(f.window.StatusPanel0->text(), QString("   Status: Error!"));
@@ -442,7 +442,7 @@ void TestExport::failureMidwayKeepsTheOldFile()
     DividerAnswer divider(";");
     f.prompter.answerFile(path).answer(Prompter::Answer::Yes);
 
-    ExportDataSet("T", q);
+    ExportDataSet(f.window, "T", q);
 
     QCOMPARE(fileBytes(path), old);
     QCOMPARE(QDir(f.dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"old.txt"});

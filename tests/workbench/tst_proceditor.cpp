@@ -56,29 +56,13 @@ private:
 };
 
 // A connected workbench on a database prepared by the test's statements.
-struct Bench {
-    TestDatabase t;
-    ScopedAlias alias{"TESTDB", t.path()};
-    ScriptedPrompter p;
-    ScopedPrompter sp{p};
-    std::unique_ptr<Workbench> w;
-
+// The workbench on a database without the repository (its question answered No).
+struct Bench : WindowBench {
     explicit Bench(const QStringList &ddl)
     {
-        {
-            auto db = t.connect();
-            for (const QString &s : ddl)
-                exec(*db, s);
-        }
-        p.answer(Prompter::Answer::No); // no repository
-        w = std::make_unique<Workbench>(QStringList{"TESTDB", "SYSDBA", ""});
-        p.clear();
-    }
-    TfmBrowser &b() { return *w->browser; }
-    QVariant value(const QString &sql)
-    {
-        auto db = t.connect(QStringLiteral("SYSDBA"), QStringLiteral("Check"));
-        return scalar(*db, sql);
+        prepare(ddl, false);
+        p.answer(Prompter::Answer::No);
+        start();
     }
 };
 
@@ -136,8 +120,8 @@ void TestProcEditor::openAndSaveProcedures()
         QCOMPARE(b.SGInput->item(0, 0)->text(), QString("Input param."));
         QCOMPARE(b.SGOutput->item(0, 1)->text(), QString("Type"));
         QVERIFY(!b.REProc->document()->isModified());
-        QVERIFY(b.button("SBDebDropProc")->isEnabled());
-        QVERIFY(b.button("SBdebExecSQL")->isEnabled());
+        QVERIFY(b.SBDebDropProc->isEnabled());
+        QVERIFY(b.SBdebExecSQL->isEnabled());
         QVERIFY(!b.StatusFailed);
 
         // Saved unchanged: it compiles and the stored source stays the same.
@@ -154,8 +138,8 @@ void TestProcEditor::openAndSaveProcedures()
     QCOMPARE(b.SGOutput->item(1, 0)->text(), QString("R"));
     // Any edit stops running until the next save.
     b.REProc->appendPlainText("");
-    QVERIFY(!b.button("SBdebExecSQL")->isEnabled());
-    QVERIFY(!b.button("SBdebShowSet")->isEnabled());
+    QVERIFY(!b.SBdebExecSQL->isEnabled());
+    QVERIFY(!b.SBdebShowSet->isEnabled());
 }
 
 void TestProcEditor::openAndSaveTriggers()
@@ -182,7 +166,7 @@ void TestProcEditor::openAndSaveTriggers()
                               QString("POSITION %1").arg(i * 2), "AS", "begin", "  if (1 = 0) then exit;", "end"}));
         QCOMPARE(b.LTrigName->text(), name);
         QCOMPARE(int(b.TrigEditorState), 1);
-        QVERIFY(b.button("SBDebDropTrigger")->isEnabled());
+        QVERIFY(b.SBDebDropTrigger->isEnabled());
         b.SBSaveTrigClick();
         QVERIFY2(bench.p.texts().isEmpty(), qPrintable(bench.p.texts().join('\n')));
         QVERIFY(!b.StatusFailed);
@@ -202,7 +186,7 @@ void TestProcEditor::compileErrorGoesToItsLine()
     Bench bench({});
     TfmBrowser &b = bench.b();
     b.SBNewProcClick();
-    QVERIFY(b.button("SBSaveProc")->isEnabled());
+    QVERIFY(b.SBSaveProc->isEnabled());
     b.REProc->setPlainText("CREATE PROCEDURE PBAD\nAS\nbegin\n  exit;\n  x = ;\nend");
     b.REProc->document()->setModified(true);
     b.PCProc->setCurrentWidget(b.TSInput);
@@ -238,7 +222,7 @@ void TestProcEditor::compileErrorGoesToItsLine()
     QCOMPARE(b.LProcName->text(), QString("PBAD"));
     QCOMPARE(int(b.ProcEditorState), 2);
     QCOMPARE(lines(b.REProc), (QStringList{"ALTER PROCEDURE PBAD ", "AS ", "begin", "  exit;", "end"}));
-    QVERIFY(b.button("SBdebExecSQL")->isEnabled());
+    QVERIFY(b.SBdebExecSQL->isEnabled());
 }
 
 void TestProcEditor::newFromTemplateAsksWhenModified()
@@ -256,8 +240,8 @@ void TestProcEditor::newFromTemplateAsksWhenModified()
     QCOMPARE(lines(b.REProc), (QStringList{"CREATE PROCEDURE MyProc ()", "  RETURNS () ", "AS ", "begin ", " ", "end "}));
     QCOMPARE(b.LProcName->text(), QString("Unknown"));
     QCOMPARE(int(b.ProcEditorState), 0);
-    QVERIFY(!b.button("SBDebDropProc")->isEnabled());
-    QVERIFY(b.button("SBSaveToFile")->isEnabled());
+    QVERIFY(!b.SBDebDropProc->isEnabled());
+    QVERIFY(b.SBSaveToFile->isEnabled());
 
     bench.p.clear();
     b.SBNewTrigClick(); // nothing typed yet: no question
@@ -265,8 +249,8 @@ void TestProcEditor::newFromTemplateAsksWhenModified()
     QCOMPARE(lines(b.RETrig).size(), 9);
     QCOMPARE(lines(b.RETrig).first(), QString("CREATE TRIGGER MyTrig FOR MyTable"));
     QCOMPARE(int(b.TrigEditorState), 0);
-    QVERIFY(!b.button("SBDebDropTrigger")->isEnabled());
-    QVERIFY(b.button("SBSaveTrig")->isEnabled());
+    QVERIFY(!b.SBDebDropTrigger->isEnabled());
+    QVERIFY(b.SBSaveTrig->isEnabled());
 }
 
 void TestProcEditor::dropProcedure()
@@ -332,7 +316,7 @@ void TestProcEditor::filesAndStates()
     QCOMPARE(lines(b.RETrig), (QStringList{"CREATE TRIGGER X FOR T", "AS", "begin", "end"}));
     QCOMPARE(int(b.TrigEditorState), 0);
     QCOMPARE(int(b.ProcEditorState), 1); // the other editor is untouched
-    QVERIFY(b.button("SBdebExecSQL")->isEnabled());
+    QVERIFY(b.SBdebExecSQL->isEnabled());
 
     // Save to file: the name label proposes the name, an existing file asks.
     bench.p.clear();
@@ -366,14 +350,16 @@ void TestProcEditor::filesAndStates()
     QVERIFY(b.StatusFailed);
     QVERIFY(b.isEnabled());
     QCOMPARE(bench.p.calls().size(), 2);
+    // The export's write routine: the message names the file.
+    QVERIFY2(bench.p.texts().last().contains(dir.filePath("no/such/folder/x.txt")), qPrintable(bench.p.texts().last()));
 
     // Reading into the procedure editor makes its text new again.
     bench.p.clear();
     bench.p.answerFile(in);
     b.SBOpenFromFileClick();
     QCOMPARE(int(b.ProcEditorState), 0);
-    QVERIFY(!b.button("SBdebExecSQL")->isEnabled());
-    QVERIFY(b.button("SBSaveProc")->isEnabled());
+    QVERIFY(!b.SBdebExecSQL->isEnabled());
+    QVERIFY(b.SBSaveProc->isEnabled());
     QVERIFY(bench.p.problems().isEmpty());
 }
 
@@ -523,7 +509,7 @@ void TestProcEditor::triggerErrorGoesToItsLine()
     QCOMPARE(b.EditTrigLine->text(), QString("5"));
     QCOMPARE(b.RETrig->textCursor().blockNumber(), 4);
     QVERIFY(b.StatusFailed);
-    QVERIFY(!b.button("SBDebDropTrigger")->isEnabled());
+    QVERIFY(!b.SBDebDropTrigger->isEnabled());
 
     // Fixed, it saves and reloads as an opened trigger text.
     bench.p.clear();
@@ -533,13 +519,13 @@ void TestProcEditor::triggerErrorGoesToItsLine()
     QCOMPARE(b.LTrigName->text(), QString("TBAD"));
     QCOMPARE(lines(b.RETrig), (QStringList{"ALTER TRIGGER TBAD /* FOR EMP */", "ACTIVE", "BEFORE INSERT", "POSITION 0",
                                            "AS", "begin", "  new.ID = 1;", "end"}));
-    QVERIFY(b.button("SBDebDropTrigger")->isEnabled());
+    QVERIFY(b.SBDebDropTrigger->isEnabled());
 
     bench.p.answer(Prompter::Answer::Yes);
     b.SBDebDropTriggerClick();
     QCOMPARE(bench.value("SELECT COUNT(*) FROM RDB$TRIGGERS WHERE RDB$TRIGGER_NAME = 'TBAD'").toInt(), 0);
     QVERIFY(b.RETrig->toPlainText().isEmpty());
-    QVERIFY(!b.button("SBSaveTrig")->isEnabled());
+    QVERIFY(!b.SBSaveTrig->isEnabled());
 }
 
 void TestProcEditor::failedLoadEndsInErrorState()

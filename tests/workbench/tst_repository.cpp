@@ -7,6 +7,7 @@
 #include "engine/StatementLog.h"
 #include "support/GuiTestMain.h"
 #include "workbench/Repository.h"
+#include "workbench/SpyLogic.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -66,6 +67,7 @@ private slots:
     void eraseRemovesEverything();
     void debuggerRowsOperations();
     void debuggerRowsFailureLeavesNothing();
+    void protocolAndPointReads();
 };
 
 void TestRepository::normalizedPath_data()
@@ -373,7 +375,7 @@ void TestRepository::connectWithYesShowsDebuggerPages()
     QVERIFY(!b.SBEraseMeta->isHidden());
     QVERIFY(b.CBWithDebug->isEnabled());
     QVERIFY(b.CBVerboseCol->isEnabled());
-    QVERIFY(b.button("SBRefreshAll")->isEnabled());
+    QVERIFY(b.SBRefreshAll->isEnabled());
     QCOMPARE(b.SBNewSession->text(), QString("Try # 0"));
     QCOMPARE(scalar(w.dm->Database, "select count(*) from meta$session where UserName = 'SYSDBA'").toInt(), 1);
     QVERIFY(b.ExternalTablesPath.isEmpty());
@@ -561,3 +563,77 @@ void TestRepository::debuggerRowsFailureLeavesNothing()
 
 DUNMOOR_GUI_TEST_MAIN(TestRepository)
 #include "tst_repository.moc"
+
+void TestRepository::protocolAndPointReads()
+{
+    TestDatabase t;
+    Repo x(t);
+    install(x);
+    exec(*x.db, QString("insert into meta$External values (\"%1\")").arg(debugFolder()));
+    QVERIFY(x.r.createDebugTables());
+    auto other = t.connect("SYSDBA", "Other");
+    engine::StatementRecorder log;
+
+    const QString countSql = "select count(*) from meta$mtbp where UserName = ? and SessionNum = ?";
+    const QString newestSql = "select * from meta$mtbp where Code = (select Max(Code) from meta$mtbp where "
+                              "UserName = ? and SessionNum = ?)";
+    QCOMPARE(x.r.hitCount("ANN", 2), 0);
+    QVERIFY(!x.r.newestHit("ANN", 2));
+    QCOMPARE(log.statements(), (QStringList{countSql, newestSql}));
+
+    // Two hits of ANN's try 2 (one of another try between them) and the
+    // newest one's values: one set, one NULL, one stored blank.
+    exec(*x.db, "insert into META$MTBP values (10, \"ANN\", 2, \"P1\", \"BP1\", 1)");
+    exec(*x.db, "insert into META$MTBP values (11, \"ANN\", 3, \"P9\", \"BP9\", 1)");
+    exec(*x.db, "insert into META$MTBP values (12, \"ANN\", 2, \"P1\", \"BP2\", 7)");
+    exec(*x.db, "insert into META$MTBPV values (20, 12, \"X\", \"41\")");
+    exec(*x.db, "insert into META$MTBPV values (21, 12, \"Y\", null)");
+    exec(*x.db, "insert into META$MTBPV values (22, 12, \"Z\", \"\")");
+    exec(*x.db, "insert into META$MTBPV values (23, 10, \"X\", \"1\")");
+    log.clear();
+    QCOMPARE(x.r.hitCount("ANN", 2), 2);
+    const std::optional<Repository::Hit> hit = x.r.newestHit("ANN", 2);
+    QVERIFY(hit);
+    QCOMPARE(hit->code, 12);
+    QCOMPARE(hit->object, QString("P1"));
+    QCOMPARE(hit->pointId, QString("BP2"));
+    QCOMPARE(hit->passNumber, QString("7"));
+    QCOMPARE(hit->values.size(), 3);
+    QStringList seen;
+    for (const Repository::WatchValue &v : hit->values)
+        seen << QString("%1=%2%3").arg(v.name, v.value, v.isNull ? "/null" : "");
+    seen.sort();
+    QCOMPARE(seen, (QStringList{"X=41", "Y=/null", "Z=/null"}));
+    QCOMPARE(log.statements(),
+             (QStringList{countSql, newestSql, "select VarName, VarValue from meta$mtbpv where mtcode = ?"}));
+    QVERIFY(!x.db->inTransaction());
+
+    // Points: P1 and the gone procedure GONE.
+    exec(*x.db, "insert into meta$points values (1, \"P1\", \"a\", \"BP\", \"SP\", 0)");
+    exec(*x.db, "insert into meta$points values (2, \"GONE\", \"b\", \"TP\", \"SP\", 0)");
+    exec(*x.db, "create procedure P1 as begin end");
+    log.clear();
+    QCOMPARE(x.r.pointKind("P1", "a"), QString("SP"));
+    QCOMPARE(x.r.pointKind("P1", "zz"), QString());
+    x.r.deleteOrphanPoints();
+    QString object, kind;
+    QVERIFY(x.r.firstPoint(&object, &kind));
+    QCOMPARE(object, QString("P1"));
+    QCOMPARE(kind, QString("SP"));
+    x.r.deleteObjectPoints("P1");
+    QVERIFY(!x.r.firstPoint(&object, &kind));
+    QCOMPARE(log.statements(),
+             (QStringList{"select SP_T from meta$points where ProcName = \"P1\" and PID = \"a\"",
+                          "select SP_T from meta$points where ProcName = \"P1\" and PID = \"zz\"",
+                          spylogic::deleteOrphanPointsSql(), "select * from meta$points",
+                          "delete from meta$points where ProcName = \"P1\"", "select * from meta$points"}));
+    QCOMPARE(count(*other, "select count(*) from meta$points"), 0);
+
+    exec(*x.db, "set generator meta$gen2 to 5");
+    log.clear();
+    const QStringList values = x.r.progressValues();
+    QCOMPARE(values.size(), 10);
+    QCOMPARE(values.mid(0, 3), (QStringList{"0", "5", "0"}));
+    QCOMPARE(log.statements(), QStringList{"select * from meta$GetGens"});
+    QVERIFY(!x.db->inTransaction());
+}

@@ -48,13 +48,10 @@ struct Var {
 
 // A connected workbench (started as from the command line) on a database
 // with the repository, optionally the debug tables, and the test's objects.
-struct Bench {
-    TestDatabase t;
-    ScopedAlias alias{"TESTDB", t.path()};
-    ScriptedPrompter p;
-    ScopedPrompter sp{p};
-    std::unique_ptr<engine::Database> db; // the test's own connection
-    std::unique_ptr<Workbench> w;
+// The workbench on a database with the repository and its debug tables;
+// the test's own connection writes what an instrumented object would.
+struct Bench : WindowBench {
+    std::unique_ptr<engine::Database> db;
 
     explicit Bench(const QStringList &ddl, bool debugTables = true, const QString &user = "SYSDBA")
     {
@@ -71,10 +68,8 @@ struct Bench {
         for (const QString &s : ddl)
             exec(*db, s);
         p.clear();
-        w = std::make_unique<Workbench>(QStringList{"TESTDB", user, ""});
-        p.clear();
+        start(user);
     }
-    TfmBrowser &b() { return *w->browser; }
     int count(const QString &sql) { return scalar(*db, sql).toInt(); }
     QString text(const QString &sql) { return scalar(*db, sql).toString(); }
     QStringList column(const QString &sql)
@@ -348,8 +343,8 @@ void TestSpy::spyModeEntryReadsTheSession()
     QCOMPARE(b.EditTPTry->text(), QString("4"));
     QCOMPARE(b.EditBPTry->text(), QString("4"));
     QVERIFY(!DM->QBPDump.isActive());
-    QVERIFY(b.button("SBCloseBPDump")->isChecked());
-    QVERIFY(b.button("SBCloseTPDump")->isChecked());
+    QVERIFY(b.SBCloseBPDump->isChecked());
+    QVERIFY(b.SBCloseTPDump->isChecked());
     QCOMPARE(watchRows(b.SGWatch), (QStringList{"Stop #|", "BP ID|", "Var name|Var value"}));
     QCOMPARE(b.SGGens->item(0, 0)->text(), QString("Point N"));
     for (QWidget *w : std::initializer_list<QWidget *>{b.SBContinue, b.LBPCheck, b.CBMin})
@@ -394,7 +389,7 @@ void TestSpy::newestOfTwoHitsShownOlderInDump()
     QVERIFY(!b.StatusReady);
     QVERIFY(b.SBContinue->isEnabled());
     QVERIFY(b.SGWatch->isEnabled());
-    QVERIFY(b.button("SBGoToSource")->isEnabled());
+    QVERIFY(b.SBGoToSource->isEnabled());
     QVERIFY(!b.TimerBP->isActive());
     QVERIFY(!b.TimerGen->isActive());
 
@@ -653,7 +648,7 @@ void TestSpy::dumpsOfATry()
     b.DBGTPDump->setCurrentIndex(b.DBGTPDump->model()->index(1, 0));
     QCOMPARE(gridRows(b.DBGTPValues), (QStringList{"A|2", "B|b"}));
     QCOMPARE(b.StatusPanel1->text(), QString("   Hint: It is recommended to close dump after overview."));
-    QVERIFY(b.button("SBShowDump")->isChecked());
+    QVERIFY(b.SBShowDump->isChecked());
 
     b.EditBPTry->setText("3");
     b.SBShowBPDumpClick();
@@ -687,7 +682,7 @@ void TestSpy::dumpsOfATry()
     QVERIFY(!DM->QTPValues.isActive());
     QCOMPARE(b.DBGTPDump->model()->rowCount(), 0);
     QCOMPARE(b.StatusPanel1->text(), QString());
-    QVERIFY(b.button("SBCloseTPDump")->isChecked());
+    QVERIFY(b.SBCloseTPDump->isChecked());
     b.SBCloseBPDumpClick();
     QVERIFY(!DM->QBPDump.isActive());
     QVERIFY(!DM->QBPV2.isActive());
@@ -731,7 +726,7 @@ void TestSpy::pointListFilterSortAndDroppedObjects()
     QCOMPARE(b.DBGPointList->model()->rowCount(), 0);
     for (const char *name : {"SBViewSource", "SBDropPoint", "SBSortedByProc", "SBSortedByPoint"})
         QVERIFY2(!b.button(name)->isEnabled(), name);
-    QVERIFY(b.button("SBDropAllPoints")->isEnabled());
+    QVERIFY(b.SBDropAllPoints->isEnabled());
     b.SBShowBPClick();
     QCOMPARE(gridRows(b.DBGPointList), QStringList{"P1|BP1|BP"});
     QVERIFY(bench.p.texts().isEmpty());
@@ -756,7 +751,7 @@ void TestSpy::sourceOfAPoint()
     QCOMPARE(b.LProcName->text(), QString("DBGP"));
     QVERIFY(lines(b.REProc).contains("/*@BP1*/"));
     QCOMPARE(b.REProc->textCursor().position(), b.REProc->toPlainText().indexOf("@BP1"));
-    QVERIFY(!b.button("SBSaveProc")->isEnabled());
+    QVERIFY(!b.SBSaveProc->isEnabled());
     QCOMPARE(int(b.ProcEditorState), 0);
     // The hit is still waiting for its answer.
     QVERIFY(b.HitShown);
@@ -768,7 +763,7 @@ void TestSpy::sourceOfAPoint()
     b.SBViewSourceClick();
     QCOMPARE(b.LProcName->text(), QString("DBGP"));
     QCOMPARE(b.REProc->textCursor().position(), b.REProc->toPlainText().indexOf("@BP1"));
-    QVERIFY(b.button("SBSaveProc")->isEnabled());
+    QVERIFY(b.SBSaveProc->isEnabled());
     QCOMPARE(int(b.ProcEditorState), 1);
     QVERIFY(bench.p.texts().isEmpty());
 
@@ -885,7 +880,7 @@ void TestSpy::clearAllSkipsDroppedObjects()
     QVERIFY(DM->QTables.isActive());
     QVERIFY(DM->QProc.isActive());
     QCOMPARE(b.DBGPointList->model()->rowCount(), 0);
-    QVERIFY(!b.button("SBDropAllPoints")->isEnabled());
+    QVERIFY(!b.SBDropAllPoints->isEnabled());
 }
 
 void TestSpy::clearAllWithoutPointsDropsTables()
@@ -897,13 +892,13 @@ void TestSpy::clearAllWithoutPointsDropsTables()
     b.SBShowAllPointsClick();
     QCOMPARE(b.DBGPointList->model()->rowCount(), 0);
     QVERIFY(!b.button("SBDropPoint")->isEnabled());
-    QVERIFY(b.button("SBDropAllPoints")->isEnabled());
+    QVERIFY(b.SBDropAllPoints->isEnabled());
     bench.p.answer(Prompter::Answer::Yes);
     b.SBDropAllPointsClick();
     QCOMPARE(bench.p.texts(), QStringList{"Clear now?"});
     QVERIFY(!b.StatusFailed);
     QVERIFY(!b.repository().debugTablesExist());
-    QVERIFY(!b.button("SBDropAllPoints")->isEnabled());
+    QVERIFY(!b.SBDropAllPoints->isEnabled());
     // Nothing is left to poll.
     QVERIFY(!b.TimerBP->isActive());
     QVERIFY(!b.TimerGen->isActive());

@@ -1,0 +1,18 @@
+#pragma once
+
+// Statements sent straight to a database by the tests and the benchmarks
+// while they set up and check their data.
+
+#include "engine/Database.h"
+
+#include <QString>
+#include <QVariant>
+
+namespace testsupport {
+
+// Runs statements without parameter parsing, each committed at once.
+void exec(engine::Database &db, const QString &sql);
+// The first column of the first row, or an invalid value when there is none.
+QVariant scalar(engine::Database &db, const QString &sql);
+
+} // namespace testsupport
