@@ -31,24 +31,44 @@ Q_DECLARE_METATYPE(instrument::Mode)
 
 namespace {
 
-// The recording lines every hit writes, before the flushing reads.
+// Watched variables from names and one letter each for their kinds: "O"
+// other, "F" fixed text, "V" varying text; missing letters are "O".
+QList<Watched> watchedOf(const QStringList &names, const QString &kinds = QString())
+{
+    QList<Watched> w;
+    for (int i = 0; i < names.size(); ++i) {
+        const QChar k = i < kinds.size() ? kinds.at(i) : QChar('O');
+        w << Watched{names[i], k == 'F' ? TextKind::Fixed : k == 'V' ? TextKind::Varying : TextKind::Other};
+    }
+    return w;
+}
+
+// The recording lines every hit writes, up to the flushing reads.
 QStringList hitLines(const QString &tag, const QString &id, const QString &obj, const QString &counter,
                      const QString &hit, const QString &values, const QStringList &vars)
 {
     QStringList b{tag + id + "*/",
                   "meta$dummy = gen_id(meta$CodeGen, 1);",
                   "update meta$gens set GenValue = GenValue + 1 where UserName = User and ProcName = \"" + obj
-                      + "\" and GenID = \"" + counter + "\";",
-                  "select GenValue from meta$gens  where UserName = User and ProcName = \"" + obj
-                      + "\" and GenID = \"" + counter + "\" into ::meta$num;",
+                      + "\" and GenID = \"" + counter + "\" returning GenValue into ::meta$num;",
                   "insert into " + hit
-                      + " values (::meta$dummy, USER, (select max(SessionNum) from meta$session where UserName = "
-                        "User), \""
+                      + " values (::meta$dummy, USER, (select first 1 SessionNum from meta$session where UserName = "
+                        "User order by SessionNum desc), \""
                       + obj + "\", \"" + id + "\", ::meta$num);"};
-    for (const QString &v : vars)
-        b << "insert into " + values + " values (gen_id(meta$CodeGen, 1), ::meta$dummy, \"" + v + "\", ::" + v + ");";
-    b << "select count(*) from " + values + " where Code = -1 into ::meta$num;";
-    b << "select count(*) from " + hit + " where Code = -1 into ::meta$num;";
+    if (!vars.isEmpty()) {
+        QString names, casts;
+        for (int i = 0; i < vars.size(); ++i) {
+            names += QString(", %1, \"%2\"").arg(i + 1).arg(vars[i]);
+            casts += QString(", %1, cast(::%2 as varchar(255))").arg(i + 1).arg(vars[i]);
+        }
+        b << "meta$num = 0;" << QString("while (meta$num < %1) do").arg(vars.size()) << "begin"
+          << "  meta$num = meta$num + 1;"
+          << "  insert into " + values + " values (gen_id(meta$CodeGen, 1), ::meta$dummy, decode(::meta$num" + names
+                 + "), decode(::meta$num" + casts + "));"
+          << "end";
+    }
+    b << "select first 1 Code from " + values + " where Code = -1 into ::meta$num;";
+    b << "select first 1 Code from " + hit + " where Code = -1 into ::meta$num;";
     return b;
 }
 
@@ -57,34 +77,38 @@ QStringList traceLines(const QString &id, const QString &obj, const QStringList 
     return hitLines("/* META TP#", id, obj, "TPNUM", "META$MTTP", "META$MTTPV", vars) << "/* END META */";
 }
 
-QStringList breakLines(const QString &id, const QString &obj, const QStringList &vars,
-                       const QStringList &emptyIsNull = {})
+QStringList breakLines(const QString &id, const QString &obj, const QStringList &vars, const QString &kinds = {})
 {
     QStringList b = hitLines("/* META BP@", id, obj, "BPNUM", "META$MTBP", "META$MTBPV", vars);
     b << "meta$num = 0;" << QString("while (meta$num < %1) do").arg(vars.size())
       << "  select count(*) from meta$mtbpa where MTCode = ::meta$dummy into ::meta$num;";
-    for (const QString &v : vars)
-        b << "select " + QString(emptyIsNull.contains(v) ? "nullif(VarValue, \"\")" : "VarValue")
-                + " from META$MTBPA where MTCode = ::meta$dummy and VarName = \"" + v + "\" into ::" + v + ";";
+    if (!vars.isEmpty()) {
+        b << "for select VarName, VarValue from META$MTBPA where MTCode = ::meta$dummy into ::meta$name, "
+             "::meta$value do"
+          << "begin";
+        for (const Watched &v : watchedOf(vars, kinds))
+            b << "  if (meta$name = \"" + v.name + "\") then " + v.name + " = "
+                    + (v.kind == TextKind::Fixed     ? QString("meta$value")
+                       : v.kind == TextKind::Varying ? QString("trim(trailing from meta$value)")
+                                                     : QString("nullif(trim(trailing from meta$value), \"\")"))
+                    + ";";
+        b << "end";
+    }
     return b << "/* END META */";
 }
 
-const QStringList kDecl{"/* META VARIABLE */", "declare variable meta$num integer;",
-                        "declare variable meta$dummy integer;", "/* END META */"};
+const QStringList kDecl{"/* META VARIABLE */",
+                        "declare variable meta$num integer;",
+                        "declare variable meta$dummy integer;",
+                        "declare variable meta$name char(31);",
+                        "declare variable meta$value char(255);",
+                        "/* END META */"};
 
 // What the editor loader makes of a stored text.
 QStringList loadBack(const QStringList &stored)
 {
     bool inBlock = false;
-    QStringList r;
-    for (const QString &l : stored) {
-        if (proctext::IsBlankLine(l))
-            continue;
-        QString out;
-        if (proctext::StripDebugBlock(l, inBlock, out))
-            r << out;
-    }
-    return r;
+    return proctext::SourceLines(stored.join('\n'), inBlock);
 }
 
 // A test database with the repository and the debug tables, a session row
@@ -258,22 +282,27 @@ void TestInstrument::declarations_data()
     QTest::addColumn<QString>("line");
     QTest::addColumn<QString>("decl");
     QTest::addColumn<QString>("name");
-    QTest::addColumn<bool>("text"); // the type holds text: an empty answer stays the empty text
-    QTest::newRow("variable") << "declare variable x integer;" << "x integer" << "x" << false;
-    QTest::newRow("upper case, blanks") << "DECLARE VARIABLE  CNT INTEGER ;" << "CNT INTEGER" << "CNT" << false;
-    QTest::newRow("without VARIABLE") << "declare x integer;" << "x integer" << "x" << false;
-    QTest::newRow("tab after name") << "declare variable x\tinteger;" << "x\tinteger" << "x" << false;
+    QTest::addColumn<QString>("kind"); // how the answer is read back: O, F or V as in watchedOf
+    QTest::newRow("variable") << "declare variable x integer;" << "x integer" << "x" << "O";
+    QTest::newRow("upper case, blanks") << "DECLARE VARIABLE  CNT INTEGER ;" << "CNT INTEGER" << "CNT" << "O";
+    QTest::newRow("without VARIABLE") << "declare x integer;" << "x integer" << "x" << "O";
+    QTest::newRow("tab after name") << "declare variable x\tinteger;" << "x\tinteger" << "x" << "O";
     QTest::newRow("default and no semicolon") << "declare variable s varchar(10) = 'a;b'" << "s varchar(10) = 'a"
-                                              << "s" << true;
-    QTest::newRow("type on next line") << "declare variable x" << "x" << "" << false;
-    QTest::newRow("comment after AS") << "/* declare */" << "re */" << "re" << false;
-    QTest::newRow("short line") << "declare" << "" << "" << false;
-    QTest::newRow("char") << "declare variable c CHAR(10);" << "c CHAR(10)" << "c" << true;
+                                              << "s" << "V";
+    QTest::newRow("type on next line") << "declare variable x" << "x" << "" << "O";
+    QTest::newRow("comment after AS") << "/* declare */" << "re */" << "re" << "O";
+    QTest::newRow("short line") << "declare" << "" << "" << "O";
+    QTest::newRow("char") << "declare variable c CHAR(10);" << "c CHAR(10)" << "c" << "F";
+    QTest::newRow("char with character set") << "declare variable c char character set utf8;"
+                                             << "c char character set utf8" << "c" << "F";
     QTest::newRow("character varying") << "declare variable c character varying(5);" << "c character varying(5)"
-                                       << "c" << true;
-    QTest::newRow("blob") << "declare variable b blob sub_type 1;" << "b blob sub_type 1" << "b" << true;
-    QTest::newRow("numeric") << "declare variable n numeric(15,2);" << "n numeric(15,2)" << "n" << false;
-    QTest::newRow("domain named like a type") << "declare variable d CHARGE_D;" << "d CHARGE_D" << "d" << false;
+                                       << "c" << "V";
+    QTest::newRow("national varying, tabs") << "declare variable c\tnational\tcharacter\tvarying(5);"
+                                            << "c\tnational\tcharacter\tvarying(5)" << "c" << "V";
+    QTest::newRow("nchar") << "declare variable c nchar(3);" << "c nchar(3)" << "c" << "F";
+    QTest::newRow("blob") << "declare variable b blob sub_type 1;" << "b blob sub_type 1" << "b" << "V";
+    QTest::newRow("numeric") << "declare variable n numeric(15,2);" << "n numeric(15,2)" << "n" << "O";
+    QTest::newRow("domain named like a type") << "declare variable d CHARGE_D;" << "d CHARGE_D" << "d" << "O";
 }
 
 void TestInstrument::declarations()
@@ -281,11 +310,11 @@ void TestInstrument::declarations()
     QFETCH(QString, line);
     QFETCH(QString, decl);
     QFETCH(QString, name);
-    QFETCH(bool, text);
+    QFETCH(QString, kind);
     QCOMPARE(ExtractVariableDecl(line), decl);
     QCOMPARE(FirstWord(ExtractVariableDecl(line)), name);
     if (!name.isEmpty())
-        QCOMPARE(IsTextType(decl.mid(name.size())), text);
+        QCOMPARE(TextKindOf(decl.mid(name.size())), watchedOf({name}, kind).first().kind);
 }
 
 void TestInstrument::pointIds_data()
@@ -335,38 +364,42 @@ void TestInstrument::blocks()
 {
     QCOMPARE(LeadLine(), QString(82, ' '));
     QCOMPARE(DeclarationBlock(), kDecl);
-    // A break block in full, with one watched variable.
-    QCOMPARE(BreakBlock("BP1", "P", {"X"}),
+    // A break block in full, with an INTEGER and a VARCHAR watched.
+    QCOMPARE(BreakBlock("BP1", "P", watchedOf({"X", "S"}, "OV")),
              (QStringList{
                  "/* META BP@BP1*/",
                  "meta$dummy = gen_id(meta$CodeGen, 1);",
                  "update meta$gens set GenValue = GenValue + 1 where UserName = User and ProcName = \"P\" and GenID = "
-                 "\"BPNUM\";",
-                 "select GenValue from meta$gens  where UserName = User and ProcName = \"P\" and GenID = \"BPNUM\" "
-                 "into ::meta$num;",
-                 "insert into META$MTBP values (::meta$dummy, USER, (select max(SessionNum) from meta$session where "
-                 "UserName = User), \"P\", \"BP1\", ::meta$num);",
-                 "insert into META$MTBPV values (gen_id(meta$CodeGen, 1), ::meta$dummy, \"X\", ::X);",
-                 "select count(*) from META$MTBPV where Code = -1 into ::meta$num;",
-                 "select count(*) from META$MTBP where Code = -1 into ::meta$num;",
+                 "\"BPNUM\" returning GenValue into ::meta$num;",
+                 "insert into META$MTBP values (::meta$dummy, USER, (select first 1 SessionNum from meta$session where "
+                 "UserName = User order by SessionNum desc), \"P\", \"BP1\", ::meta$num);",
                  "meta$num = 0;",
-                 "while (meta$num < 1) do",
+                 "while (meta$num < 2) do",
+                 "begin",
+                 "  meta$num = meta$num + 1;",
+                 "  insert into META$MTBPV values (gen_id(meta$CodeGen, 1), ::meta$dummy, decode(::meta$num, 1, \"X\", 2, "
+                 "\"S\"), decode(::meta$num, 1, cast(::X as varchar(255)), 2, cast(::S as varchar(255))));",
+                 "end",
+                 "select first 1 Code from META$MTBPV where Code = -1 into ::meta$num;",
+                 "select first 1 Code from META$MTBP where Code = -1 into ::meta$num;",
+                 "meta$num = 0;",
+                 "while (meta$num < 2) do",
                  "  select count(*) from meta$mtbpa where MTCode = ::meta$dummy into ::meta$num;",
-                 "select VarValue from META$MTBPA where MTCode = ::meta$dummy and VarName = \"X\" into ::X;",
+                 "for select VarName, VarValue from META$MTBPA where MTCode = ::meta$dummy into ::meta$name, "
+                 "::meta$value do",
+                 "begin",
+                 "  if (meta$name = \"X\") then X = nullif(trim(trailing from meta$value), \"\");",
+                 "  if (meta$name = \"S\") then S = trim(trailing from meta$value);",
+                 "end",
                  "/* END META */"}));
     QCOMPARE(BreakBlock("B", "P", {}), breakLines("B", "P", {}));
-    QCOMPARE(BreakBlock("B", "P", {"A", "B", "C"}), breakLines("B", "P", {"A", "B", "C"}));
-    QVERIFY(BreakBlock("B", "P", {"A", "B", "C"}).contains("while (meta$num < 3) do"));
-    // Variables of other than text types read an empty answer back as NULL.
-    const QStringList mixed = BreakBlock("B", "P", {"N", "S"}, {"N"});
-    QVERIFY(mixed.contains("select nullif(VarValue, \"\") from META$MTBPA where MTCode = ::meta$dummy and VarName = \"N\" into ::N;"));
-    QVERIFY(mixed.contains("select VarValue from META$MTBPA where MTCode = ::meta$dummy and VarName = \"S\" into ::S;"));
-    QCOMPARE(TraceBlock("T1", "P", {"X", "Y"}), traceLines("T1", "P", {"X", "Y"}));
-    QCOMPARE(TraceBlock("T1", "P", {}).size(), 8);
+    QCOMPARE(BreakBlock("B", "P", watchedOf({"A", "B", "C"}, "OFV")), breakLines("B", "P", {"A", "B", "C"}, "OFV"));
+    QCOMPARE(TraceBlock("T1", "P", watchedOf({"X", "Y"})), traceLines("T1", "P", {"X", "Y"}));
+    QCOMPARE(TraceBlock("T1", "P", {}).size(), 7);
     QCOMPARE(ProgressBlock("3"),
              (QStringList{"/* META GEN$3*/", "meta$dummy = gen_id(meta$gen3, 1);", "/* END META */"}));
     // A quote in an id or name cannot end the constant early.
-    QVERIFY(TraceBlock("a\"b", "P", {}).at(4).contains("\"P\", \"a\"\"b\", ::meta$num);"));
+    QVERIFY(TraceBlock("a\"b", "P", {}).at(3).contains("\"P\", \"a\"\"b\", ::meta$num);"));
 }
 
 void TestInstrument::pointInsert()
@@ -408,7 +441,7 @@ void TestInstrument::wholeText_data()
         << QStringList{"AS", "declare variable x integer;", "begin", "/*@BP1*/ dropped", "end"} << Mode::Debug
         << "SP" << false
         << (QStringList{"AS"} + kDecl + QStringList{"declare variable x integer;", "begin"}
-            + breakLines("BP1", O, {"x"}, {"x"}) + QStringList{"end"})
+            + breakLines("BP1", O, {"x"}) + QStringList{"end"})
         << QStringList{"BP BP1"} << "B" << QStringList{"x"};
     QTest::newRow("break, three variables, tab")
         << QStringList{"AS", "declare variable a integer;", "DECLARE VARIABLE B\tCHAR(5);", "declare c date;",
@@ -416,7 +449,7 @@ void TestInstrument::wholeText_data()
         << Mode::Debug << "SP" << false
         << (QStringList{"AS"} + kDecl
             + QStringList{"declare variable a integer;", "DECLARE VARIABLE B\tCHAR(5);", "declare c date;", "begin"}
-            + breakLines("here", O, {"a", "B", "c"}, {"a", "c"}) + QStringList{"end"})
+            + breakLines("here", O, {"a", "B", "c"}, "OFO") + QStringList{"end"})
         << QStringList{"BP here"} << "B" << QStringList{"a", "B", "c"};
     QTest::newRow("trace and progress 1, 11")
         << QStringList{"AS", "declare variable x integer;", "begin", "/*#TP1*/", "/*$1*/", "/*$11*/", "end"}
@@ -503,7 +536,7 @@ void TestInstrument::roundTrip()
     const QStringList debug = InstrumentText(editor, Mode::Debug, "P", "SP", false).lines();
     const QStringList plain = InstrumentText(editor, Mode::Plain, "P", "SP", false).lines();
     // The loader turns the debug text back into the plain one, markers as typed.
-    QCOMPARE(loadBack(debug), plain.mid(1));
+    QCOMPARE(loadBack(debug.mid(1)), plain.mid(1));
     // Stripping drops the markers and leaves the rest as a plain save has it.
     QStringList withoutMarkers = plain;
     withoutMarkers.removeIf([](const QString &l) {
