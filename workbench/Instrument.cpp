@@ -309,6 +309,21 @@ Instrumenter::Instrumenter(Mode mode, const QString &object, const QString &kind
     record(LeadLine());
 }
 
+void Instrumenter::setLineEnd(const QString &lineEnd)
+{
+    m_crlf = lineEnd == QLatin1String("\r\n");
+}
+
+QStringList Instrumenter::lines() const
+{
+    if (!m_crlf)
+        return m_lines;
+    QStringList r = m_lines;
+    for (qsizetype i = 0; i + 1 < r.size(); ++i)
+        r[i] += QLatin1Char('\r');
+    return r;
+}
+
 void Instrumenter::record(const QString &line)
 {
     m_lines << line;

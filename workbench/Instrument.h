@@ -104,10 +104,15 @@ public:
 
     // Appends the expansion of one editor line.
     void InstrumentLine(const QString &line);
+    // How the sent lines end: "\n" (the default) or "\r\n", which keeps
+    // the line ends of a source written elsewhere when it is saved again.
+    // Set before the first line.
+    void setLineEnd(const QString &lineEnd);
 
-    // The statement's lines, LeadLine() first.
-    const QStringList &lines() const { return m_lines; }
-    QString text() const { return m_lines.join(QLatin1Char('\n')); }
+    // The statement's lines, LeadLine() first; with "\r\n" line ends each
+    // line but the last ends with its CR.
+    QStringList lines() const;
+    QString text() const { return lines().join(QLatin1Char('\n')); }
     // Points met in debug mode, in order of the text.
     const QList<Point> &points() const { return m_points; }
     // The META$POINTS inserts of those points, in the same order.
@@ -138,6 +143,7 @@ private:
     QList<Watched> m_watched;
     QVector<int> m_origins;
     int m_editorLine = 0;
+    bool m_crlf = false;
     bool m_bp = false;
     bool m_tp = false;
     bool m_pp = false;

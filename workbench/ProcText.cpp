@@ -55,6 +55,12 @@ QStringList SourceLines(const QString &storedSource, bool &inDebugBlock)
     return result;
 }
 
+QString LineEnd(const QString &storedSource)
+{
+    const qsizetype lf = storedSource.indexOf(QLatin1Char('\n'));
+    return lf > 0 && storedSource.at(lf - 1) == QLatin1Char('\r') ? QStringLiteral("\r\n") : QStringLiteral("\n");
+}
+
 QStringList InitialProcedureText()
 {
     return {QStringLiteral("/*$1*/                                     <-- PP    (allowable values after $ : 1..10)"),

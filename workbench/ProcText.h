@@ -27,6 +27,10 @@ bool StripDebugBlock(const QString &line, bool &inDebugBlock, QString &out);
 // store it again as it was. The stored text may end its lines with CR LF.
 QStringList SourceLines(const QString &storedSource, bool &inDebugBlock);
 
+// How the stored text ends its lines: "\r\n" when its first line ends so,
+// else "\n". A save of the opened text ends its lines the same way.
+QString LineEnd(const QString &storedSource);
+
 // What the procedure editor holds before anything is opened: how to write a
 // progress point.
 QStringList InitialProcedureText();
