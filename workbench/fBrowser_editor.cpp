@@ -548,8 +548,11 @@ void TfmBrowser::SBTrigLineClick()
 
 void TfmBrowser::showEditorError(const QString &message, bool isProc)
 {
-    // The save statement carries one line before the editor's first line.
-    const proctext::ErrorLine mapped = proctext::MapErrorLine(message, 1);
+    // The saved statement's lines are not the editor's: the map knows.
+    const instrument::LineMap &map = isProc ? ProcLineMap : TrigLineMap;
+    const QStringList now = editorLines(isProc ? REProc : RETrig);
+    const proctext::ErrorLine mapped =
+        proctext::MapErrorLine(message, [&](int line) { return map.EditorLine(line, now); });
     if (!mapped.found) {
         ShowMessage(message);
         return;
@@ -608,6 +611,7 @@ bool TfmBrowser::SaveSourcePlain(bool reload, const QString &kind)
         BreakPointsUsed = ins.breakPointsUsed();
         TracePointsUsed = ins.tracePointsUsed();
         ProgressPointsUsed = ins.progressPointsUsed();
+        (isProc ? ProcLineMap : TrigLineMap) = instrument::LineMap(editorLines(editor), ins);
         DM->QSave.setSql(ins.lines());
         editor->document()->setModified(false);
         DM->QSave.execSql();
@@ -725,6 +729,7 @@ bool TfmBrowser::SaveSourceDebug(bool reload, const QString &kind)
 
     try {
         DM->Database.startTransaction();
+        (isProc ? ProcLineMap : TrigLineMap) = instrument::LineMap(editorLines(editor), ins);
         DM->QSave.setSql(ins.lines());
         editor->document()->setModified(false);
         DM->QSave.execSql();
