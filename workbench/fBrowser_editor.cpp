@@ -734,10 +734,11 @@ bool TfmBrowser::SaveSourceDebug(bool reload, const QString &kind)
         editor->document()->setModified(false);
         DM->QSave.execSql();
         DM->Database.commit();
-    } catch (const engine::Error &) {
+    } catch (const engine::Error &e) {
         rollbackQuietly(DM->Database);
         editor->document()->setModified(wasModified);
-        ShowMessage(QStringLiteral("Uncheck \"Save with debug info\" and retry to save."));
+        // The server's reason too: the generated text may be what it refuses.
+        showEditorError(QStringLiteral("Uncheck \"Save with debug info\" and retry to save.\r\n") + e.message(), isProc);
         DefaultCursor();
         return false;
     }
