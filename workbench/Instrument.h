@@ -106,7 +106,7 @@ public:
     void InstrumentLine(const QString &line);
     // How the sent lines end: "\n" (the default) or "\r\n", which keeps
     // the line ends of a source written elsewhere when it is saved again.
-    // Set before the first line.
+    // Only lines() and text() depend on it.
     void setLineEnd(const QString &lineEnd);
 
     // The statement's lines, LeadLine() first; with "\r\n" line ends each
