@@ -100,6 +100,9 @@ public:
     // of the saved text (and runs of the procedure) name its lines.
     instrument::LineMap ProcLineMap;
     instrument::LineMap TrigLineMap;
+    // How the opened sources end their lines; a save ends them the same way.
+    QString ProcLineEnd = QStringLiteral("\n");
+    QString TrigLineEnd = QStringLiteral("\n");
 
     void SetProcEditorNew();
     void SetProcEditorOpened();

@@ -355,6 +355,7 @@ void TfmBrowser::SBNewProcClick()
         return;
     REProc->setUpdatesEnabled(false);
     setLines(REProc, proctext::ProcedureTemplate());
+    ProcLineEnd = QStringLiteral("\n");
     REProc->setUpdatesEnabled(true);
     button(QStringLiteral("SBSaveProc"))->setEnabled(true);
     DM->QDebProc.close();
@@ -371,6 +372,7 @@ void TfmBrowser::SBNewTrigClick()
         return;
     RETrig->setUpdatesEnabled(false);
     setLines(RETrig, proctext::TriggerTemplate());
+    TrigLineEnd = QStringLiteral("\n");
     RETrig->setUpdatesEnabled(true);
     button(QStringLiteral("SBSaveTrig"))->setEnabled(true);
     LTrigName->setText(QStringLiteral("Unknown"));
@@ -488,6 +490,7 @@ void TfmBrowser::BuildProcedureText()
     showParams(SGOutput, out);
 
     setLines(REProc, proctext::BuildProcedureText(name, in, out, fmOpenProc->currentSource(), InDebugBlock));
+    ProcLineEnd = proctext::LineEnd(fmOpenProc->currentSource());
     REProc->moveCursor(QTextCursor::Start);
     UpdateProcLinePos();
     REProc->document()->setModified(false);
@@ -511,6 +514,7 @@ void TfmBrowser::BuildTriggerText()
     const TfmOpenTrig &d = *fmOpenTrig;
     setLines(RETrig, proctext::BuildTriggerText(d.TrigName, d.RelationName, d.TrigType, d.TrigInactive,
                                                 d.TrigSequence, d.currentSource(), InDebugBlock));
+    TrigLineEnd = proctext::LineEnd(d.currentSource());
     RETrig->moveCursor(QTextCursor::Start);
     UpdateTrigLinePos();
     RETrig->document()->setModified(false);
@@ -604,7 +608,7 @@ bool TfmBrowser::SaveSourcePlain(bool reload, const QString &kind)
         DebugSaveMode = false;
         // Colons the parameter parser would read are doubled; those inside
         // quoted constants and comments reach the server as typed.
-        const instrument::Instrumenter ins =
+        instrument::Instrumenter ins =
             instrument::InstrumentText(editorLines(editor), StripPointsMode ? instrument::Mode::Strip : instrument::Mode::Plain,
                                        QString(), isProc ? QStringLiteral("SP") : QStringLiteral("TR"),
                                        (isProc ? ProcEditorState : TrigEditorState) != 0);
@@ -612,6 +616,7 @@ bool TfmBrowser::SaveSourcePlain(bool reload, const QString &kind)
         TracePointsUsed = ins.tracePointsUsed();
         ProgressPointsUsed = ins.progressPointsUsed();
         (isProc ? ProcLineMap : TrigLineMap) = instrument::LineMap(editorLines(editor), ins);
+        ins.setLineEnd(isProc ? ProcLineEnd : TrigLineEnd);
         DM->QSave.setSql(ins.lines());
         editor->document()->setModified(false);
         DM->QSave.execSql();
@@ -730,6 +735,7 @@ bool TfmBrowser::SaveSourceDebug(bool reload, const QString &kind)
     try {
         DM->Database.startTransaction();
         (isProc ? ProcLineMap : TrigLineMap) = instrument::LineMap(editorLines(editor), ins);
+        ins.setLineEnd(isProc ? ProcLineEnd : TrigLineEnd);
         DM->QSave.setSql(ins.lines());
         editor->document()->setModified(false);
         DM->QSave.execSql();
