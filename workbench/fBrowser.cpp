@@ -11,6 +11,7 @@
 #include "workbench/FrameLogic.h"
 #include "workbench/Glyphs.h"
 #include "workbench/Grids.h"
+#include "workbench/ProcText.h"
 #include "workbench/mysimplere.h"
 
 #include <QApplication>
@@ -363,6 +364,7 @@ QWidget *TfmBrowser::buildDebuggerPage()
     textLayout->setSpacing(2);
     textLayout->addWidget(buildEditorToolBar(TSText, true));
     REProc = editor(TSText, QStringLiteral("REProc"));
+    REProc->setPlainText(proctext::InitialProcedureText().join(QLatin1Char('\n')));
     textLayout->addWidget(REProc, 1);
     auto *inLayout = new QVBoxLayout(TSInput);
     SGInput = grids::plainGrid(TSInput, QStringLiteral("SGInput"), 0, 3);

@@ -345,6 +345,7 @@ void TfmBrowser::SBNewProcClick()
         return;
     REProc->setUpdatesEnabled(false);
     setLines(REProc, proctext::ProcedureTemplate());
+    ProcLineEnd = QStringLiteral("\n");
     REProc->setUpdatesEnabled(true);
     button(QStringLiteral("SBSaveProc"))->setEnabled(true);
     DM->QDebProc.close();
@@ -361,6 +362,7 @@ void TfmBrowser::SBNewTrigClick()
         return;
     RETrig->setUpdatesEnabled(false);
     setLines(RETrig, proctext::TriggerTemplate());
+    TrigLineEnd = QStringLiteral("\n");
     RETrig->setUpdatesEnabled(true);
     button(QStringLiteral("SBSaveTrig"))->setEnabled(true);
     LTrigName->setText(QStringLiteral("Unknown"));
@@ -478,6 +480,7 @@ void TfmBrowser::BuildProcedureText()
     showParams(SGOutput, out);
 
     setLines(REProc, proctext::BuildProcedureText(name, in, out, fmOpenProc->currentSource(), InDebugBlock));
+    ProcLineEnd = proctext::LineEnd(fmOpenProc->currentSource());
     REProc->moveCursor(QTextCursor::Start);
     UpdateProcLinePos();
     REProc->document()->setModified(false);
@@ -501,6 +504,7 @@ void TfmBrowser::BuildTriggerText()
     const TfmOpenTrig &d = *fmOpenTrig;
     setLines(RETrig, proctext::BuildTriggerText(d.TrigName, d.RelationName, d.TrigType, d.TrigInactive,
                                                 d.TrigSequence, d.currentSource(), InDebugBlock));
+    TrigLineEnd = proctext::LineEnd(d.currentSource());
     RETrig->moveCursor(QTextCursor::Start);
     UpdateTrigLinePos();
     RETrig->document()->setModified(false);
@@ -538,8 +542,11 @@ void TfmBrowser::SBTrigLineClick()
 
 void TfmBrowser::showEditorError(const QString &message, bool isProc)
 {
-    // The save statement carries one line before the editor's first line.
-    const proctext::ErrorLine mapped = proctext::MapErrorLine(message, 1);
+    // The saved statement's lines are not the editor's: the map knows.
+    const instrument::LineMap &map = isProc ? ProcLineMap : TrigLineMap;
+    const QStringList now = editorLines(isProc ? REProc : RETrig);
+    const proctext::ErrorLine mapped =
+        proctext::MapErrorLine(message, [&](int line) { return map.EditorLine(line, now); });
     if (!mapped.found) {
         ShowMessage(message);
         return;
@@ -591,13 +598,15 @@ bool TfmBrowser::SaveSourcePlain(bool reload, const QString &kind)
         DebugSaveMode = false;
         // Colons the parameter parser would read are doubled; those inside
         // quoted constants and comments reach the server as typed.
-        const instrument::Instrumenter ins =
+        instrument::Instrumenter ins =
             instrument::InstrumentText(editorLines(editor), StripPointsMode ? instrument::Mode::Strip : instrument::Mode::Plain,
                                        QString(), isProc ? QStringLiteral("SP") : QStringLiteral("TR"),
                                        (isProc ? ProcEditorState : TrigEditorState) != 0);
         BreakPointsUsed = ins.breakPointsUsed();
         TracePointsUsed = ins.tracePointsUsed();
         ProgressPointsUsed = ins.progressPointsUsed();
+        (isProc ? ProcLineMap : TrigLineMap) = instrument::LineMap(editorLines(editor), ins);
+        ins.setLineEnd(isProc ? ProcLineEnd : TrigLineEnd);
         DM->QSave.setSql(ins.lines());
         editor->document()->setModified(false);
         DM->QSave.execSql();
@@ -713,13 +722,16 @@ bool TfmBrowser::SaveSourceDebug(bool reload, const QString &kind)
 
     try {
         engine::TransactionGuard transaction(DM->Database);
+        (isProc ? ProcLineMap : TrigLineMap) = instrument::LineMap(editorLines(editor), ins);
+        ins.setLineEnd(isProc ? ProcLineEnd : TrigLineEnd);
         DM->QSave.setSql(ins.lines());
         editor->document()->setModified(false);
         DM->QSave.execSql();
         transaction.commit();
-    } catch (const engine::Error &) {
+    } catch (const engine::Error &e) {
         editor->document()->setModified(wasModified);
-        ShowMessage(QStringLiteral("Uncheck \"Save with debug info\" and retry to save."));
+        // The server's reason too: the generated text may be what it refuses.
+        showEditorError(QStringLiteral("Uncheck \"Save with debug info\" and retry to save.\r\n") + e.message(), isProc);
         DefaultCursor();
         return false;
     }

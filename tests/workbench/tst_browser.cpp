@@ -3,6 +3,7 @@
 #include "WorkbenchFixture.h"
 #include "platform/Settings.h"
 #include "support/GuiTestMain.h"
+#include "workbench/ProcText.h"
 #include "workbench/fAliases.h"
 #include "workbench/mysimplere.h"
 
@@ -71,6 +72,10 @@ void TestBrowser::startWithoutArguments()
     QVERIFY(b.Lorvane1->isEnabled());
     QVERIFY(b.SBGoDebugger->isChecked());
     QVERIFY(b.SBDebugMode->isChecked());
+    // Before the first connect the procedure editor tells how to write a
+    // progress point; it is no text of the user's.
+    QCOMPARE(lines(b.REProc), proctext::InitialProcedureText());
+    QVERIFY(!b.REProc->document()->isModified());
     QVERIFY(b.SBEraseMeta->isHidden());
     QVERIFY(!b.IsConnected);
     QVERIFY(p.calls().isEmpty());

@@ -108,7 +108,9 @@ void TestProcEditor::openAndSaveProcedures()
     Bench bench({"CREATE TABLE T (ID INTEGER)",
                  "CREATE PROCEDURE P0 AS\nbegin\n  exit;\nend",
                  "CREATE PROCEDURE P2 (A INTEGER, S VARCHAR(10))\nRETURNS (R INTEGER)\nAS\n"
-                 "declare variable K integer;\nbegin\n  R = A + 1;\n  suspend;\nend"});
+                 "declare variable K integer;\nbegin\n  R = A + 1;\n  suspend;\nend",
+                 // Written by another tool: blank lines, trailing blanks, CR LF.
+                 "CREATE PROCEDURE P3 AS\r\n\r\nbegin\r\n\r\n  exit;  \r\n   \r\nend"});
     TfmBrowser &b = bench.b();
     ChooserAnswer choose;
 
@@ -118,6 +120,7 @@ void TestProcEditor::openAndSaveProcedures()
         int inputs;
     };
     const QList<Case> cases{
+        {"P3", {"ALTER PROCEDURE P3 ", "AS ", "begin", "", "  exit;  ", "   ", "end"}, 0},
         {"P0", {"ALTER PROCEDURE P0 ", "AS ", "begin", "  exit;", "end"}, 0},
         {"P2",
          {"ALTER PROCEDURE P2 ", "  (A INTEGER, S VARCHAR(10)) ", "  RETURNS (R INTEGER)", "AS ",
@@ -140,7 +143,8 @@ void TestProcEditor::openAndSaveProcedures()
         QVERIFY(b.button("SBdebExecSQL")->isEnabled());
         QVERIFY(!b.StatusFailed);
 
-        // Saved unchanged: it compiles and the stored source stays the same.
+        // Saved unchanged: it compiles and the stored source stays the same,
+        // byte for byte.
         b.SBSaveProcClick();
         QVERIFY2(bench.p.texts().isEmpty(), qPrintable(bench.p.texts().join('\n')));
         QVERIFY(!b.StatusFailed);
