@@ -16,6 +16,8 @@ enum class ErrorCategory {
     LockConflict,   // update conflict / deadlock
     Cancelled,      // the statement was cancelled from another thread
     Configuration,  // alias store, unknown alias, broken configuration file
+    Login,          // user name and password refused
+    ConnectionLost, // the server went away or shut the attachment down
 };
 
 // The one exception type of the engine layer. It carries the server's whole

@@ -483,6 +483,10 @@ void TfmBrowser::SetError()
     StatusReady = true;
     UpdateStatusLight();
     setEnabled(true);
+    // A failure may be the server gone under the window: then the window
+    // must stop showing a connection it no longer has.
+    if (IsConnected && !DM->Database.alive())
+        SetUnconnectedState();
 }
 
 void TfmBrowser::ShowMessage(const QString &text)

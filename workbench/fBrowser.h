@@ -233,6 +233,9 @@ public:
     void MakeNationalParams();
     void AfterConnect();
     void EnableBrowserButtons();
+    // The look before the first connect, with the three connections closed:
+    // after a failed connect and when the server is found gone.
+    void SetUnconnectedState();
 
     // --- entry points of the parts that join the window later
     void EnsureMetaStructures();

@@ -26,10 +26,6 @@
 #include <QToolButton>
 
 
-namespace {
-const QString kIncorrectLogin = QStringLiteral("Incorrect User Name or Password: ");
-} // namespace
-
 void TfmBrowser::MakeUserParams()
 {
     UserParams = connectparams::makeUserParams(AliasParams);
@@ -76,7 +72,9 @@ bool TfmBrowser::connectAll()
         ConnectNationalDB();
         ConnectDebugDB();
     } catch (const engine::Error &e) {
-        ShowMessage(kIncorrectLogin + e.message());
+        ShowMessage(connectparams::connectFailureText(e));
+        // The earlier connection was closed before this one was tried.
+        SetUnconnectedState();
         SetError();
         return false;
     }
@@ -266,6 +264,19 @@ void TfmBrowser::AfterConnect()
         ShowMessage(e.message());
         SetError();
     }
+}
+
+void TfmBrowser::SetUnconnectedState()
+{
+    IsConnected = false;
+    DM->CloseLists();
+    for (engine::Database *db : {&DM->Database, &DM->DatabaseN, &DM->DataBase2})
+        db->close();
+    setWindowTitle(connectparams::captionWithDatabase(windowTitle(), QStringLiteral("None")));
+    for (QMenu *m : {MetaBrowser1, MetaDebugger1, SQLMaster1})
+        m->menuAction()->setVisible(false);
+    for (QWidget *w : std::initializer_list<QWidget *>{SBGoBrowser, SBGoMaster, SBGoLorvane, PCMain})
+        w->setEnabled(false);
 }
 
 void TfmBrowser::EnableBrowserButtons()

@@ -439,13 +439,8 @@ namespace {
 QVector<proctext::Param> readParams(engine::Query &q)
 {
     QVector<proctext::Param> params;
-    auto v = [&q](int row, const char *f) { return q.valueAt(row, q.fieldIndex(QLatin1String(f))); };
     for (int i = 0; i < q.recordCount(); ++i)
-        params.push_back({q.textAt(i, q.fieldIndex(QStringLiteral("RDB$PARAMETER_NAME"))).trimmed(),
-                          catalogue::GetParamType(v(i, "RDB$FIELD_TYPE").toInt(), 999, v(i, "RDB$FIELD_LENGTH").toInt(),
-                                                  v(i, "RDB$FIELD_SCALE").toInt(),
-                                                  v(i, "RDB$CHARACTER_LENGTH").toInt(),
-                                                  v(i, "RDB$FIELD_PRECISION").toInt())});
+        params.push_back({q.textAt(i, q.fieldIndex(QStringLiteral("RDB$PARAMETER_NAME"))).trimmed(), DM->ParamTypeAt(q, i)});
     return params;
 }
 
