@@ -228,13 +228,14 @@ void Database::rollback()
         rollbackHandle(&m_implicitTr);
 }
 
-void Database::executeImmediate(const QString &sql)
+void Database::executeImmediate(const QString &sql, int dialect)
 {
     Work work(*this);
     StatementLog::record(m_name, sql);
     const QByteArray text = encode(sql);
     ISC_STATUS_ARRAY st;
-    isc_dsql_execute_immediate(st, &m_db, work.transaction(), 0, text.constData(), 1, nullptr);
+    isc_dsql_execute_immediate(st, &m_db, work.transaction(), 0, text.constData(),
+                               static_cast<unsigned short>(dialect), nullptr);
     fb::check(st, *this);
     work.finish();
 }

@@ -67,8 +67,9 @@ public:
     void rollback();
     bool inTransaction() const { return m_tr != 0; }
 
-    // Runs one statement without parameters (DDL, GRANT and the like).
-    void executeImmediate(const QString &sql);
+    // Runs one statement without parameters (DDL, GRANT and the like), in
+    // dialect 1 unless told (3: quoted names, for tests that make them).
+    void executeImmediate(const QString &sql, int dialect = 1);
     // Asks the server to abandon the statement running on this connection,
     // from any thread; the running call then raises a Cancelled error.
     void cancel();

@@ -27,6 +27,8 @@ ErrorCategory categoryOf(const QVector<long> &codes)
             return ErrorCategory::LockConflict;
         case isc_cancelled:
             return ErrorCategory::Cancelled;
+        case isc_ddl_not_allowed_by_db_sql_dial:
+            return ErrorCategory::DialectRefused;
         case isc_login:
         case isc_login_error: // what a server with its own user list says
             return ErrorCategory::Login;

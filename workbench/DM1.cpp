@@ -182,7 +182,12 @@ void TDM::setupCatalogue()
     QGenerator.addCalculatedField(QStringLiteral("GenValue"), engine::FieldType::Integer);
     QGenerator.setDisplayLabel(QStringLiteral("GenValue"), QStringLiteral("Value"));
     QGenerator.setCalcFieldsHandler([this](CalcRecord &r) {
-        Q6Show(QStringLiteral("select distinct gen_id(%1, 0)  from rdb$relations").arg(r.asString(QStringLiteral("RDB$GENERATOR_NAME"))));
+        // A name that is no plain identifier cannot be named in gen_id: its
+        // value stays empty rather than another generator's being read.
+        const QString name = r.asString(QStringLiteral("RDB$GENERATOR_NAME"));
+        if (!engine::isPlainIdentifier(name))
+            return;
+        Q6Show(QStringLiteral("select distinct gen_id(%1, 0)  from rdb$relations").arg(name));
         r.setValue(QStringLiteral("GenValue"), Q6.valueAt(0, 0).toLongLong());
     });
 

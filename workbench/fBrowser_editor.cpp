@@ -5,6 +5,7 @@
 #include "workbench/fBrowser.h"
 
 #include "engine/Error.h"
+#include "engine/SqlText.h"
 #include "engine/Transaction.h"
 #include "platform/Modal.h"
 #include "platform/Prompter.h"
@@ -457,6 +458,7 @@ void showParams(QTableWidget *grid, const QVector<proctext::Param> &params)
 void TfmBrowser::BuildProcedureText()
 {
     const QString name = fmOpenProc->ProcName;
+    engine::requirePlainIdentifier(name); // it heads the text that a save sends
     DM->QInParams.close();
     DM->QInParams.setParam(QStringLiteral("ProcName"), name);
     LProcName->setText(name);
@@ -483,6 +485,9 @@ void TfmBrowser::BuildProcedureText()
 
 void TfmBrowser::LoadTrigger()
 {
+    // Both names go into the text that a save sends.
+    engine::requirePlainIdentifier(fmOpenTrig->TrigName);
+    engine::requirePlainIdentifier(fmOpenTrig->RelationName);
     LTrigName->setText(fmOpenTrig->TrigName);
     RETrig->setUpdatesEnabled(false);
     try {
@@ -610,7 +615,7 @@ bool TfmBrowser::SaveSourcePlain(bool reload, const QString &kind)
         // The text was not stored: it still counts as modified.
         editor->document()->setModified(wasModified);
         DefaultCursor();
-        showEditorError(e.message(), isProc);
+        showEditorError(catalogue::serverText(e), isProc);
         return false;
     }
 
@@ -726,7 +731,7 @@ bool TfmBrowser::SaveSourceDebug(bool reload, const QString &kind)
     } catch (const engine::Error &e) {
         editor->document()->setModified(wasModified);
         // The server's reason too: the generated text may be what it refuses.
-        showEditorError(QStringLiteral("Uncheck \"Save with debug info\" and retry to save.\r\n") + e.message(), isProc);
+        showEditorError(QStringLiteral("Uncheck \"Save with debug info\" and retry to save.\r\n") + catalogue::serverText(e), isProc);
         DefaultCursor();
         return false;
     }
@@ -983,6 +988,7 @@ void TfmBrowser::dropEditedObject(const QString &kind, const QString &name, TMyR
         return;
     SetBusy();
     try {
+        engine::requirePlainIdentifier(name);
         engine::TransactionGuard transaction(DM->Database);
         DM->Q6Exec(QStringLiteral("drop %1 ").arg(kind) + name);
         transaction.commit();

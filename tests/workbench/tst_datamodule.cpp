@@ -5,6 +5,7 @@
 #include "workbench/CatalogueText.h"
 #include "workbench/DM1.h"
 #include "workbench/Repository.h"
+#include "engine/StatementLog.h"
 
 #include <QSignalSpy>
 
@@ -390,7 +391,11 @@ void TestDataModule::dialectThreeTimestamps()
         exec(*db, "create domain D_STAMP as timestamp");
         exec(*db, "create table T3 (TS timestamp, D D_STAMP)");
         exec(*db, "create procedure P3 (A timestamp) returns (B timestamp) as begin B = A; suspend; end");
+        exec(*db, "create generator G_PLAIN");
+        exec(*db, "set generator G_PLAIN to 5");
+        db->executeImmediate("create generator \"G --X\"", 3);
     }
+    engine::StatementRecorder log;
     m_dm = std::make_unique<TDM>();
     for (engine::Database *d : {&m_dm->Database, &m_dm->DatabaseN}) {
         d->setDriverName("INTRBASE");
@@ -405,6 +410,12 @@ void TestDataModule::dialectThreeTimestamps()
     emit dm.QProc.dataChanged();
     QCOMPARE(dm.InParamsText, QString("  (A TIMESTAMP) "));
     QCOMPARE(dm.OutParamsText, QString("RETURNS  (B TIMESTAMP) "));
+    // A generator name that cannot stand bare is not put into gen_id: its
+    // value stays empty instead of another generator's being read.
+    QCOMPARE(column(dm.QGenerator, "RDB$GENERATOR_NAME"), (QStringList{"G --X", "G_PLAIN"}));
+    QCOMPARE(column(dm.QGenerator, "GenValue"), (QStringList{"", "5"}));
+    for (const QString &sent : log.statements())
+        QVERIFY2(!sent.contains("G --X"), qPrintable(sent));
     m_dm.reset();
 
     auto one = m_t->connect();

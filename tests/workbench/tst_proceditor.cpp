@@ -3,6 +3,7 @@
 // their editor line, drop, files, the chooser dialogs' search and lookup.
 #include "WorkbenchFixture.h"
 #include "engine/Query.h"
+#include "engine/StatementLog.h"
 #include "support/GuiTestMain.h"
 #include "workbench/Foproc.h"
 #include "workbench/Foptrg.h"
@@ -63,12 +64,13 @@ struct Bench {
     ScopedPrompter sp{p};
     std::unique_ptr<Workbench> w;
 
-    explicit Bench(const QStringList &ddl)
+    // A dialect-3 database takes its statements in dialect 3 (quoted names).
+    explicit Bench(const QStringList &ddl, int dialect = 1) : t(dialect)
     {
         {
             auto db = t.connect();
             for (const QString &s : ddl)
-                exec(*db, s);
+                db->executeImmediate(s, dialect);
         }
         p.answer(Prompter::Answer::No); // no repository
         w = std::make_unique<Workbench>(QStringList{"TESTDB", "SYSDBA", ""});
@@ -101,6 +103,7 @@ private slots:
     void editingCommands();
     void triggerErrorGoesToItsLine();
     void failedLoadEndsInErrorState();
+    void dialectThreeRefusalsAndNamesThatCannotBeNamed();
 };
 
 void TestProcEditor::openAndSaveProcedures()
@@ -559,6 +562,61 @@ void TestProcEditor::failedLoadEndsInErrorState()
     QVERIFY(b.StatusFailed);
     QVERIFY(b.isEnabled());
     QCOMPARE(int(b.ProcEditorState), 0);
+}
+
+void TestProcEditor::dialectThreeRefusalsAndNamesThatCannotBeNamed()
+{
+    Bench bench({"CREATE TABLE T (I INTEGER)", "CREATE PROCEDURE PN (A NUMERIC(15,2)) RETURNS (B NUMERIC(15,2)) AS\n"
+                 "BEGIN\n  B = A;\n  SUSPEND;\nEND",
+                 "CREATE PROCEDURE P1 AS BEGIN EXIT; END", "CREATE PROCEDURE \"P1 --x\" AS BEGIN EXIT; END",
+                 "CREATE TRIGGER \"T 1\" FOR T BEFORE INSERT AS BEGIN END"},
+                3);
+    TfmBrowser &b = bench.b();
+    ChooserAnswer choose;
+
+    // A save the dialect refuses says why, the text stays unsaved.
+    choose.name = "PN";
+    b.SBOpenProcClick();
+    QCOMPARE(b.SGInput->item(1, 1)->text(), QString("NUMERIC(15, 2)"));
+    b.REProc->document()->setModified(true);
+    b.SBSaveProcClick();
+    QCOMPARE(bench.p.texts().size(), 1);
+    QVERIFY2(bench.p.texts().first().startsWith("This database speaks SQL dialect 3 and the workbench speaks dialect 1"),
+             qPrintable(bench.p.texts().first()));
+    QVERIFY(bench.p.texts().first().contains("SQL dialect 3"));
+    QVERIFY(b.StatusFailed);
+    QVERIFY(b.isEnabled());
+    QVERIFY(b.REProc->document()->isModified());
+    QVERIFY(!bench.w->dm->Database.inTransaction());
+
+    // Names that cannot stand bare are refused before anything is sent.
+    const QString refused = "The name \"%1\" is not a plain identifier (a letter, then letters, digits, _ or $): "
+                            "it cannot be named in a dialect-1 statement, so nothing was sent.";
+    engine::StatementRecorder log;
+    bench.p.clear();
+    b.REProc->document()->setModified(false);
+    choose.name = "P1 --x";
+    b.SBOpenProcClick();
+    QCOMPARE(bench.p.texts(), QStringList{refused.arg("P1 --x")});
+    QVERIFY(b.StatusFailed);
+    QVERIFY(!b.REProc->toPlainText().contains("P1 --x"));
+
+    bench.p.clear();
+    choose.name = "T 1";
+    b.SBOpenTrigClick();
+    QCOMPARE(bench.p.texts(), QStringList{refused.arg("T 1")});
+    QVERIFY(b.RETrig->toPlainText().isEmpty());
+
+    // The drop names what the label holds: "P1 --x" must not become P1.
+    bench.p.clear();
+    b.LProcName->setText("P1 --x");
+    bench.p.answer(Prompter::Answer::Yes);
+    b.SBDebDropProcClick();
+    QCOMPARE(bench.p.texts(), (QStringList{"Drop now?", refused.arg("P1 --x")}));
+    QVERIFY(b.StatusFailed);
+    for (const QString &sent : log.statements())
+        QVERIFY2(!sent.contains("P1") && !sent.contains("T 1") && !sent.startsWith("drop"), qPrintable(sent));
+    QCOMPARE(bench.value("SELECT COUNT(*) FROM RDB$PROCEDURES WHERE RDB$PROCEDURE_NAME STARTING WITH 'P1'").toInt(), 2);
 }
 
 DUNMOOR_GUI_TEST_MAIN(TestProcEditor)
