@@ -383,14 +383,17 @@ void Repository::dropDebugTables()
     }
 }
 
-bool Repository::testExternalPath(const QString &folder)
+bool Repository::testExternalPath(const QString &folder, const QString &allowed)
 {
     // Firebird accepts an external table on any path and fails only at the
     // first read or write, so the probe writes a row and reads it back.
+    const QString where = allowed.isEmpty()
+        ? QString()
+        : QStringLiteral("\r\nThis server takes external tables only in %1 (and the folders inside it).").arg(allowed);
     try {
         inTransaction([&] { exec(m_q6, {probeDdl(folder)}); });
     } catch (const engine::Error &e) {
-        showMessage(e.message());
+        showMessage(e.message() + where);
         return false;
     }
     try {
@@ -400,7 +403,7 @@ bool Repository::testExternalPath(const QString &folder)
                 throw engine::Error(QStringLiteral("The probe row written to %1 could not be read back").arg(folder));
         });
     } catch (const engine::Error &e) {
-        showMessage(e.message());
+        showMessage(e.message() + where);
         dropProbeTable();
         return false;
     }

@@ -54,7 +54,9 @@ public:
     // failure (reported, nothing left behind).
     bool createDebugTables(QString *externalPath = nullptr);
     void dropDebugTables();
-    bool testExternalPath(const QString &folder);
+    // allowed: the folder the server is known to take external tables in
+    // (empty: not known); a refusal names it.
+    bool testExternalPath(const QString &folder, const QString &allowed = QString());
     void dropProbeTable();
     // The erase after its question and its refusal with debug tables present;
     // raises on a failure (what earlier transactions removed stays removed).

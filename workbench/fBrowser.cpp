@@ -18,6 +18,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDir>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -688,9 +689,13 @@ void TfmBrowser::SBFontClick()
         SBSyntaxOffTrigClick();
         SBsqlSyntaxOffClick();
         platform::Settings s(platform::Settings::WorkbenchKey);
-        s.writeString(QStringLiteral("CurFont"), QStringLiteral("Name"), chosen->family());
-        s.writeInteger(QStringLiteral("CurFont"), QStringLiteral("Style"), framelogic::fontStyleValue(*chosen));
-        s.writeInteger(QStringLiteral("CurFont"), QStringLiteral("Size"), chosen->pointSize());
+        const bool stored =
+            s.writeString(QStringLiteral("CurFont"), QStringLiteral("Name"), chosen->family())
+            && s.writeInteger(QStringLiteral("CurFont"), QStringLiteral("Style"), framelogic::fontStyleValue(*chosen))
+            && s.writeInteger(QStringLiteral("CurFont"), QStringLiteral("Size"), chosen->pointSize());
+        if (!stored)
+            ShowMessage(QStringLiteral("The font could not be stored in %1: it holds until the program ends.")
+                            .arg(QDir::toNativeSeparators(s.filePath())));
     }
     DefaultCursor();
 }

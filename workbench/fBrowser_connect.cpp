@@ -5,6 +5,7 @@
 
 #include "engine/SqlText.h"
 #include "engine/Error.h"
+#include "engine/Runtime.h"
 #include "engine/Transaction.h"
 #include "platform/Modal.h"
 #include "platform/Prompter.h"
@@ -164,6 +165,8 @@ void TfmBrowser::AfterConnect()
         if (MetaPresent) {
             DM->Q6Show(QStringLiteral("select ExternalPath from meta$External"));
             if (DM->Q6.isEmpty() || DM->Q6.isNullAt(0, 0)) {
+                if (fmExternal)
+                    fmExternal->Offer(engine::Runtime::ownExternalFolder(DM->Database.settings().serverName));
                 if (fmExternal && platform::execModal(*fmExternal) == 1) {
                     repaint();
                     ExternalTablesPath = fmExternal->ExternalTablesPath;

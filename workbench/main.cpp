@@ -1,6 +1,7 @@
 #include "engine/Error.h"
 #include "engine/Runtime.h"
 #include "engine/SampleDatabase.h"
+#include "engine/Session.h"
 #include "engine/Termination.h"
 #include "platform/Help.h"
 #include "workbench/App.h"
@@ -28,6 +29,13 @@ int main(int argc, char *argv[])
         QCoreApplication::exit(0);
     });
 
+    try {
+        // The alias file (with SAMPLE) is there from the start, for the
+        // user to add his own aliases to before the first connect.
+        engine::Session::configurationFile();
+    } catch (const engine::Error &) {
+        // The Connect dialog then shows the alias store's own message.
+    }
     try {
         engine::ensureSampleDatabase();
     } catch (const engine::Error &) {

@@ -57,7 +57,10 @@ private slots:
     void failedInstallEndsConnectedWithoutRepository();
     void getGensAlreadyThereStillGranted();
     void metaRenewMapsKeys();
+    void ownExternalFolder_data();
+    void ownExternalFolder();
     void pathProbe();
+    void pathDialogOffersTheEnginesFolder();
     void debugTablesCreatedAndDropped();
     void failedDebugTablesLeaveNone();
     void recreatedDebugTablesMoveCodeGen();
@@ -88,6 +91,27 @@ void TestRepository::normalizedPath()
     QFETCH(QString, typed);
     QFETCH(QString, stored);
     QCOMPARE(Repository::normalizedPath(typed), stored);
+}
+
+void TestRepository::ownExternalFolder_data()
+{
+    QTest::addColumn<QString>("serverName");
+    QTest::addColumn<bool>("own");
+    const QString port = QString::number(engine::Runtime::paths().port);
+    QTest::newRow("embedded") << "/data/x.fdb" << true;
+    QTest::newRow("loopback on our port") << "127.0.0.1/" + port + ":/data/x.fdb" << true;
+    QTest::newRow("localhost on our port") << "LocalHost/" + port + ":/data/x.fdb" << true;
+    QTest::newRow("loopback, another port") << "127.0.0.1/3051:/data/x.fdb" << false;
+    QTest::newRow("loopback, default port") << "localhost:/data/x.fdb" << (port == "3050");
+    QTest::newRow("another host") << "dbhost/" + port + ":/data/x.fdb" << false;
+    QTest::newRow("windows server") << "srv:C:\\data\\x.gdb" << false;
+}
+
+void TestRepository::ownExternalFolder()
+{
+    QFETCH(QString, serverName);
+    QFETCH(bool, own);
+    QCOMPARE(engine::Runtime::ownExternalFolder(serverName), own ? engine::Runtime::paths().external + "/" : QString());
 }
 
 void TestRepository::yesInstallsEverything()
@@ -331,6 +355,47 @@ void TestRepository::pathProbe()
     dialog.BitBtn2Click();
     QCOMPARE(dialog.result(), 2);
     QVERIFY(dialog.ExternalTablesPath.isEmpty());
+}
+
+void TestRepository::pathDialogOffersTheEnginesFolder()
+{
+    // The embedded engine reads our firebird.conf: the dialog offers its
+    // external folder, and a refused path is answered with that folder.
+    TestDatabase t;
+    ScopedAlias alias("TESTDB", t.path());
+    {
+        Repo x(t);
+        ScriptedPrompter p;
+        platform::ScopedPrompter sp(p);
+        p.answer(Prompter::Answer::Yes);
+        x.r.ensure([](int) {});
+    }
+    const QString own = engine::Runtime::paths().external + "/";
+    QTemporaryDir outside;
+    QString offered;
+    QStringList shown;
+    ScriptedPrompter p;
+    platform::ScopedPrompter sp(p);
+    auto previous = platform::setModalHook([&](QDialog &d) {
+        auto *e = qobject_cast<TfmExternal *>(&d);
+        if (!e)
+            return int(QDialog::Rejected);
+        offered = e->EditExtPath->text();
+        e->setResult(0);
+        e->EditExtPath->setText(outside.path());
+        e->BitBtn1Click();
+        shown = p.texts();
+        e->BitBtn2Click();
+        return e->result();
+    });
+    Workbench w({"TESTDB", "SYSDBA", ""});
+    platform::setModalHook(previous);
+    QCOMPARE(offered, own);
+    QCOMPARE(shown.size(), 1);
+    QVERIFY2(shown.first().endsWith("\r\nThis server takes external tables only in " + own
+                                    + " (and the folders inside it)."),
+             qPrintable(shown.first()));
+    QVERIFY2(shown.first().contains("not allowed"), qPrintable(shown.first()));
 }
 
 void TestRepository::debugTablesCreatedAndDropped()
