@@ -273,6 +273,7 @@ void TDM::setupRepository()
         q->setDisplayLabel(QStringLiteral("VARNAME"), QStringLiteral("Variable Name"));
         q->setDisplayLabel(QStringLiteral("VARVALUE"), QStringLiteral("Variable Value"));
     }
+    QTPValues.setDisplayLabel(QStringLiteral("VARNAME"), QStringLiteral("Variable name"));
     // The dumps show the object, the point and its pass; the keys stay hidden.
     for (engine::Query *q : {&QTPDump, &QBPDump}) {
         for (const char *f : {"CODE", "USERNAME", "SESSIONNUM"})
@@ -297,6 +298,9 @@ void TDM::setupRepository()
     SPMetaDep.setStoredProcName(QStringLiteral("META$RENEW"));
     THistory.setTableName(QStringLiteral("meta$History"));
     THistory.setIndexFieldNames(QStringLiteral("DT"));
+    for (const char *f : {"DT", "BODY", "USERNAME"})
+        THistory.setFieldVisible(QLatin1String(f), false);
+    THistory.setDisplayLabel(QStringLiteral("ID"), QStringLiteral("SQL Statement First String"));
 }
 
 void TDM::Q6Exec(const QString &sql)

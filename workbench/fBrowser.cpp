@@ -25,6 +25,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTabBar>
 #include <QTabWidget>
@@ -640,7 +641,7 @@ void TfmBrowser::PCProcChange()
     if (PCProc->currentWidget() == TSText)
         REProc->setFocus();
     else if (PCProc->currentWidget() == TSInput)
-        TSInput->setFocus();
+        SGInput->setFocus(); // through the sheet to its grid
 }
 
 // --- keyboard: the window sees every key before the focused control
@@ -745,6 +746,8 @@ void TfmBrowser::showEvent(QShowEvent *e)
 
 void TfmBrowser::FormShow()
 {
+    if (QScreen *s = screen())
+        move(s->availableGeometry().center() - QPoint(frameGeometry().width() / 2, frameGeometry().height() / 2));
     platform::Settings s(platform::Settings::WorkbenchKey);
     QFont f = font();
     f.setFamily(s.readString(QStringLiteral("CurFont"), QStringLiteral("Name"), QStringLiteral("MS Sans Serif")));

@@ -158,6 +158,7 @@ void TfmBrowser::AfterConnect()
     // that can fail reports and the rest goes on; anything unforeseen ends in
     // the error state with its text.
     ProtocolUser = LoginUser;
+    ExternalTablesPath.clear(); // the last database's folder is not this one's
     try {
         EnsureMetaStructures();
         DM->MetaPresent = MetaPresent;
@@ -167,9 +168,10 @@ void TfmBrowser::AfterConnect()
             if (DM->Q6.isEmpty() || DM->Q6.isNullAt(0, 0)) {
                 if (fmExternal)
                     fmExternal->Offer(engine::Runtime::ownExternalFolder(DM->Database.settings().serverName));
+                // Left unset (or closed) leaves it empty.
                 if (fmExternal && platform::execModal(*fmExternal) == 1) {
-                    repaint();
                     ExternalTablesPath = fmExternal->ExternalTablesPath;
+                    repaint();
                     DM->Q6Exec(QStringLiteral("insert into meta$External values (\"%1\")").arg(engine::quotedConstant(ExternalTablesPath)));
                 }
             } else {

@@ -701,7 +701,7 @@ bool TfmBrowser::SaveSourceDebug(bool reload, const QString &kind)
         Repository repo = repository();
         bool tables = false;
         try {
-            tables = repo.debugTablesExist() || repo.createDebugTables();
+            tables = repo.debugTablesExist() || repo.createDebugTables(&ExternalTablesPath);
         } catch (const engine::Error &e) {
             ShowMessage(QStringLiteral("Can't create external tables!\r\n") + e.message());
         }

@@ -93,6 +93,7 @@ void TfmBrowser::SBEraseMetaClick()
         return;
     }
     SetNoRepositoryState();
+    ExternalTablesPath.clear(); // its META$EXTERNAL row went with the table
     DM->MetaPresent = false;
     DM->VerboseColumns = false;
     for (QWidget *p : {TSBPV, TSPPV, TSBPProtocol, TSTPProtocol, TSPointList})

@@ -52,6 +52,10 @@ int main(int argc, char *argv[])
 
     QStringList args = QApplication::arguments();
     args.removeFirst();
+    // A command-line connect may ask its questions while the forms are made:
+    // the splash (always on top) would stand over them.
+    if (!args.isEmpty())
+        splash->hide();
     Workbench made(args);
     forms = &made;
     if (terminated) {

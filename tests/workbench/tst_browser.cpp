@@ -12,6 +12,8 @@
 #include <QCheckBox>
 #include <QPlainTextEdit>
 #include <QRadioButton>
+#include <QScreen>
+#include <QTableWidget>
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QToolButton>
@@ -54,6 +56,7 @@ private slots:
     void menusSwitchPages();
     void localRemoteFollowTheCheckedButton();
     void stateFollowsTheConnections();
+    void centredAndFocusOnTheInputGrid();
 };
 
 void TestBrowser::startWithoutArguments()
@@ -473,6 +476,30 @@ void TestBrowser::stateFollowsTheConnections()
     QCOMPARE(p.texts().size(), 1);
     connectedLook(false);
     QVERIFY(!w.dm->DataBase2.isConnected());
+}
+
+void TestBrowser::centredAndFocusOnTheInputGrid()
+{
+    TestDatabase t;
+    ScopedAlias alias("TESTDB", t.path());
+    ScriptedPrompter p;
+    platform::ScopedPrompter sp(p);
+    ScriptedDialogs d;
+    d.alias = "TESTDB";
+    d.user = "SYSDBA";
+    p.answer(Prompter::Answer::No);
+    Workbench w({});
+    TfmBrowser &b = *w.browser;
+    b.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&b));
+    const QPoint off = b.frameGeometry().center() - b.screen()->availableGeometry().center();
+    QVERIFY2(off.manhattanLength() <= 2, qPrintable(QString("%1,%2").arg(off.x()).arg(off.y())));
+
+    b.SBConnectClick();
+    b.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&b));
+    b.PCProc->setCurrentWidget(b.TSInput);
+    QTRY_VERIFY(b.SGInput->hasFocus());
 }
 
 DUNMOOR_GUI_TEST_MAIN(TestBrowser)

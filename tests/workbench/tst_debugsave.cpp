@@ -101,6 +101,10 @@ void TestDebugSave::procedurePointsFollowEachSave()
     QVERIFY(b.MetaPresent);
     QVERIFY(b.CBWithDebug->isEnabled());
     QVERIFY(!b.repository().debugTablesExist());
+    // The tables take the folder stored at the moment they are made.
+    const QString folder = debugFolder();
+    exec(*bench.t.connect("SYSDBA", "Setup"), "update meta$external set ExternalPath = '" + folder + "'");
+    QVERIFY(b.ExternalTablesPath != folder);
 
     // A new procedure: saved plain first so it exists, then with debug info.
     b.SBNewProcClick();
@@ -115,6 +119,7 @@ void TestDebugSave::procedurePointsFollowEachSave()
     QCOMPARE(b.LProcName->text(), QString("DBGP"));
     QCOMPARE(int(b.ProcEditorState), 2);
     QVERIFY(b.repository().debugTablesExist());
+    QCOMPARE(b.ExternalTablesPath, folder);
     QCOMPARE(bench.points("DBGP"), QStringList{"TP1 TP SP 0"});
     QCOMPARE(bench.count("select count(*) from meta$gens where ProcName = 'DBGP'"), 1);
     QCOMPARE(bench.count("select count(*) from meta$gens where ProcName = 'DBGP' and UserName = 'SYSDBA' "

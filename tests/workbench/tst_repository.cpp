@@ -512,6 +512,22 @@ void TestRepository::connectWithYesShowsDebuggerPages()
     QCOMPARE(b.ProtocolUser, scalar(w.dm->Database, "select current_user from rdb$database").toString().trimmed());
     QCOMPARE(scalar(w.dm->Database, "select count(*) from meta$session where UserName = current_user").toInt(), 1);
     QCOMPARE(b.StatusPanel0->text(), QString("   Status: OK."));
+    QCOMPARE(b.ExternalTablesPath, d.externalPath);
+    // The history shows the statement's first line; the rest stays hidden.
+    QStringList shown;
+    for (int i = 0; i < w.dm->THistory.fieldCount(); ++i)
+        if (w.dm->THistory.fieldDef(i).visible)
+            shown << w.dm->THistory.fieldDef(i).displayLabel;
+    QCOMPARE(shown, QStringList{"SQL Statement First String"});
+
+    // Another database, without the repository: no folder of the last one.
+    TestDatabase other;
+    ScopedAlias second("OTHER", other.path());
+    d.alias = "OTHER";
+    p.answer(Prompter::Answer::No);
+    b.SBConnectClick();
+    QVERIFY(!b.MetaPresent);
+    QVERIFY(b.ExternalTablesPath.isEmpty());
 }
 
 void TestRepository::eraseRefusedWhileDebugTablesExist()
