@@ -56,7 +56,6 @@ private slots:
     void menusSwitchPages();
     void localRemoteFollowTheCheckedButton();
     void stateFollowsTheConnections();
-    void centredAndFocusOnTheInputGrid();
 };
 
 void TestBrowser::startWithoutArguments()
@@ -137,6 +136,16 @@ void TestBrowser::interactiveConnect()
     // After the three connects the alias holds its own parameters again.
     QCOMPARE(engine::Session::defaultSession().aliasParams("TESTDB"), b.AliasParams);
     QCOMPARE(b.UserParams.size(), b.AliasParams.size());
+
+    // Shown, the window stands in the middle of the screen, and "Input
+    // Params" hands the focus on to its grid.
+    b.show();
+    b.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&b));
+    const QPoint off = b.frameGeometry().center() - b.screen()->availableGeometry().center();
+    QVERIFY2(off.manhattanLength() <= 2, qPrintable(QString("%1,%2").arg(off.x()).arg(off.y())));
+    b.PCProc->setCurrentWidget(b.TSInput);
+    QTRY_VERIFY(b.SGInput->hasFocus());
 }
 
 void TestBrowser::connectCancelledLeavesConnectionsClosed()
@@ -476,30 +485,6 @@ void TestBrowser::stateFollowsTheConnections()
     QCOMPARE(p.texts().size(), 1);
     connectedLook(false);
     QVERIFY(!w.dm->DataBase2.isConnected());
-}
-
-void TestBrowser::centredAndFocusOnTheInputGrid()
-{
-    TestDatabase t;
-    ScopedAlias alias("TESTDB", t.path());
-    ScriptedPrompter p;
-    platform::ScopedPrompter sp(p);
-    ScriptedDialogs d;
-    d.alias = "TESTDB";
-    d.user = "SYSDBA";
-    p.answer(Prompter::Answer::No);
-    Workbench w({});
-    TfmBrowser &b = *w.browser;
-    b.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&b));
-    const QPoint off = b.frameGeometry().center() - b.screen()->availableGeometry().center();
-    QVERIFY2(off.manhattanLength() <= 2, qPrintable(QString("%1,%2").arg(off.x()).arg(off.y())));
-
-    b.SBConnectClick();
-    b.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&b));
-    b.PCProc->setCurrentWidget(b.TSInput);
-    QTRY_VERIFY(b.SGInput->hasFocus());
 }
 
 DUNMOOR_GUI_TEST_MAIN(TestBrowser)
