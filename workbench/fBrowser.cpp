@@ -487,7 +487,7 @@ void TfmBrowser::SetError()
     setEnabled(true);
     // A failure may be the server gone under the window: then the window
     // must stop showing a connection it no longer has.
-    if (IsConnected && !DM->Database.alive())
+    if (IsConnected && DM && !DM->Database.alive())
         SetUnconnectedState();
 }
 
