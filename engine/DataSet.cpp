@@ -206,6 +206,11 @@ bool CalcRecord::isNull(const QString &field) const
     return value(field).isNull();
 }
 
+bool CalcRecord::hasField(const QString &field) const
+{
+    return m_ds.fieldIndex(field) >= 0;
+}
+
 void CalcRecord::setValue(const QString &calculatedField, const QVariant &value)
 {
     const int i = indexOf(calculatedField);

@@ -95,6 +95,7 @@ public:
     QString asString(const QString &field) const;
     int asInteger(const QString &field) const;
     bool isNull(const QString &field) const;
+    bool hasField(const QString &field) const;
     void setValue(const QString &calculatedField, const QVariant &value);
 
 private:

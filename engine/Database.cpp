@@ -159,6 +159,7 @@ void Database::close()
         m_tr = 0;
     }
     m_currentUser = QString();
+    m_dialect = 0;
     QMutexLocker lock(&m_cancelMutex);
     isc_detach_database(st, &m_db);
     m_db = 0; // a failed detach leaves nothing usable either
@@ -237,13 +238,14 @@ void Database::rollback()
         rollbackHandle(&m_implicitTr);
 }
 
-void Database::executeImmediate(const QString &sql)
+void Database::executeImmediate(const QString &sql, int dialect)
 {
     Work work(*this);
     StatementLog::record(m_name, sql);
     const QByteArray text = encode(sql);
     ISC_STATUS_ARRAY st;
-    isc_dsql_execute_immediate(st, &m_db, work.transaction(), 0, text.constData(), 1, nullptr);
+    isc_dsql_execute_immediate(st, &m_db, work.transaction(), 0, text.constData(),
+                               static_cast<unsigned short>(dialect), nullptr);
     fb::check(st, *this);
     work.finish();
 }
@@ -302,6 +304,37 @@ void Database::cancel()
     fb_cancel_operation(st, &m_db, fb_cancel_raise);
 }
 
+bool Database::alive()
+{
+    if (!isConnected())
+        return false;
+    const char items[] = {isc_info_attachment_id, isc_info_end};
+    char buf[16] = {};
+    ISC_STATUS_ARRAY st;
+    isc_database_info(st, &m_db, sizeof items, items, sizeof buf, buf);
+    if (!fb::failed(st))
+        return true;
+    close();
+    return false;
+}
+
+int Database::databaseDialect()
+{
+    if (!isConnected() || m_dialect != 0)
+        return m_dialect;
+    const char items[] = {isc_info_db_sql_dialect, isc_info_end};
+    char buf[16] = {};
+    ISC_STATUS_ARRAY st;
+    isc_database_info(st, &m_db, sizeof items, items, sizeof buf, buf);
+    fb::check(st);
+    m_dialect = 1;
+    if (buf[0] == isc_info_db_sql_dialect) {
+        const short len = static_cast<short>(isc_vax_integer(buf + 1, 2));
+        m_dialect = static_cast<int>(isc_vax_integer(buf + 3, len));
+    }
+    return m_dialect;
+}
+
 QString Database::serverVersion()
 {
     if (!isConnected())
@@ -324,7 +357,7 @@ QByteArray Database::encode(const QString &text) const
 }
 
 void Database::createDatabase(const QString &serverName, const QString &user, const QString &password,
-                              int pageSize)
+                              int pageSize, int dialect)
 {
     Runtime::prepare();
     auto quoted = [](const QString &s) { return QLatin1Char('\'') + singleQuotedConstant(s) + QLatin1Char('\''); };
@@ -338,8 +371,8 @@ void Database::createDatabase(const QString &serverName, const QString &user, co
     ISC_STATUS_ARRAY st;
     unsigned int db = 0;
     unsigned int tr = 0;
-    // Dialect 1 here makes a dialect-1 database.
-    isc_dsql_execute_immediate(st, &db, &tr, 0, text.constData(), 1, nullptr);
+    // The dialect of this statement is the dialect of the database it makes.
+    isc_dsql_execute_immediate(st, &db, &tr, 0, text.constData(), static_cast<unsigned short>(dialect), nullptr);
     fb::check(st);
     isc_detach_database(st, &db);
     fb::check(st);

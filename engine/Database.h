@@ -72,8 +72,9 @@ public:
     void commitOrKeep();
     bool inTransaction() const { return m_tr != 0; }
 
-    // Runs one statement without parameters (DDL, GRANT and the like).
-    void executeImmediate(const QString &sql);
+    // Runs one statement without parameters (DDL, GRANT and the like), in
+    // dialect 1 unless told (3: quoted names, for tests that make them).
+    void executeImmediate(const QString &sql, int dialect = 1);
     // Asks the server to abandon the statement running on this connection,
     // from any thread; the running call then raises a Cancelled error.
     void cancel();
@@ -88,10 +89,19 @@ public:
 
     // The server's version text, e.g. "LI-V3.0.11.33637 Firebird 3.0".
     QString serverVersion();
+    // Asks the server whether the attachment still stands. When it is gone
+    // (server ended, attachment shut down) the connection is closed here,
+    // so isConnected() tells the truth afterwards; false then.
+    bool alive();
+    // The SQL dialect the database was made with (1 or 3; what the catalogue's
+    // type code 35 means depends on it): read once after open, kept until
+    // close; 0 when not connected.
+    int databaseDialect();
 
-    // Create a dialect-1 database (fixtures, the sample database) and drop one.
+    // Create a database (dialect 1 unless told: fixtures, the sample
+    // database) and drop one.
     static void createDatabase(const QString &serverName, const QString &user = QStringLiteral("SYSDBA"),
-                               const QString &password = QString(), int pageSize = 8192);
+                               const QString &password = QString(), int pageSize = 8192, int dialect = 1);
     static void dropDatabase(const QString &serverName, const QString &user = QStringLiteral("SYSDBA"),
                              const QString &password = QString());
 
@@ -125,6 +135,7 @@ private:
     QMutex m_warningsMutex;        // a worker thread's statements add to them
     QStringList m_warnings;
     QString m_currentUser;
+    int m_dialect = 0;
 };
 
 // The transaction a statement runs in: the explicit one, the implicit

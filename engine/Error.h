@@ -16,6 +16,9 @@ enum class ErrorCategory {
     LockConflict,   // update conflict / deadlock
     Cancelled,      // the statement was cancelled from another thread
     Configuration,  // alias store, unknown alias, broken configuration file
+    Login,          // user name and password refused
+    ConnectionLost, // the server went away or shut the attachment down
+    DialectRefused, // DDL a dialect-1 client may not send to a dialect-3 database
 };
 
 // The one exception type of the engine layer. It carries the server's whole

@@ -27,6 +27,19 @@ ErrorCategory categoryOf(const QVector<long> &codes)
             return ErrorCategory::LockConflict;
         case isc_cancelled:
             return ErrorCategory::Cancelled;
+        case isc_ddl_not_allowed_by_db_sql_dial:
+            return ErrorCategory::DialectRefused;
+        case isc_login:
+        case isc_login_error: // what a server with its own user list says
+            return ErrorCategory::Login;
+        case isc_network_error:
+        case isc_net_read_err:
+        case isc_net_write_err:
+        case isc_lost_db_connection:
+        case isc_conn_lost:
+        case isc_att_shutdown:
+        case isc_shutdown:
+            return ErrorCategory::ConnectionLost;
         default:
             break;
         }

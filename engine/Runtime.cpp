@@ -94,4 +94,21 @@ QString Runtime::aliasFilePath()
     return paths().root + QStringLiteral("/aliases.conf");
 }
 
+QString Runtime::ownExternalFolder(const QString &serverName)
+{
+    const RuntimePaths &p = paths();
+    bool own = serverName.startsWith(QLatin1Char('/'));
+    const int colon = serverName.indexOf(QLatin1Char(':'));
+    if (!own && colon > 0) {
+        // host:path or host/port:path; the port is 3050 when not named.
+        const QString host = serverName.left(colon);
+        const int slash = host.indexOf(QLatin1Char('/'));
+        const QString name = slash < 0 ? host : host.left(slash);
+        const int port = slash < 0 ? 3050 : host.mid(slash + 1).toInt();
+        own = (name == QLatin1String("127.0.0.1") || name.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0)
+            && port == p.port;
+    }
+    return own ? p.external + QLatin1Char('/') : QString();
+}
+
 } // namespace engine

@@ -44,6 +44,11 @@ public:
     static QString sampleDatabasePath();
     // The alias configuration file of this user.
     static QString aliasFilePath();
+    // The folder where the engine behind serverName takes external tables,
+    // with its closing slash, when that engine reads this process's
+    // firebird.conf: the embedded engine (a plain path) or the loopback
+    // server on our port. Empty for any other server, whose rules we cannot know.
+    static QString ownExternalFolder(const QString &serverName);
 };
 
 } // namespace engine

@@ -1,5 +1,7 @@
 #include "engine/SqlText.h"
 
+#include "engine/Error.h"
+
 namespace engine {
 
 QString quotedConstant(const QString &value)
@@ -26,6 +28,14 @@ bool isPlainIdentifier(const QString &name)
             return false;
     }
     return true;
+}
+
+void requirePlainIdentifier(const QString &name)
+{
+    if (!isPlainIdentifier(name))
+        throw Error(QStringLiteral("The name \"%1\" is not a plain identifier (a letter, then letters, digits, _ "
+                                   "or $): it cannot be named in a dialect-1 statement, so nothing was sent.")
+                        .arg(name));
 }
 
 } // namespace engine

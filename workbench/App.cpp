@@ -12,6 +12,7 @@
 #include "workbench/Foproc.h"
 #include "workbench/Foptrg.h"
 
+#include "engine/Runtime.h"
 #include "engine/Transaction.h"
 
 
@@ -20,7 +21,10 @@ Workbench::Workbench(const QStringList &arguments)
     dm = std::make_unique<TDM>();
     TDM *m = dm.get();
     external = std::make_unique<TfmExternal>(
-        [m](const QString &path) { return Repository(m->Database, m->Q6.statement(), m->Q7.statement()).testExternalPath(path); },
+        [m](const QString &path) {
+            return Repository(m->Database, m->Q6.statement(), m->Q7.statement())
+                .testExternalPath(path, engine::Runtime::ownExternalFolder(m->Database.settings().serverName));
+        },
         [m] { Repository(m->Database, m->Q6.statement(), m->Q7.statement()).dropProbeTable(); });
     browser = std::make_unique<TfmBrowser>(arguments);
     aliases = std::make_unique<TfmAliases>(&browser->ServerIsLocal, browser.get());

@@ -1,5 +1,7 @@
 #include "workbench/CatalogueText.h"
 
+#include "engine/Error.h"
+
 #include <QStringList>
 #include <cstdlib>
 
@@ -68,6 +70,16 @@ QString objectTypeName(int code)
         QStringLiteral("Expression index"), QStringLiteral("Exception"), QStringLiteral("User"),
         QStringLiteral("Field"),      QStringLiteral("Index")};
     return code >= 0 && code <= 10 ? names[code] : QString();
+}
+
+QString serverText(const engine::Error &e)
+{
+    if (e.category() != engine::ErrorCategory::DialectRefused)
+        return e.message();
+    return QStringLiteral("This database speaks SQL dialect 3 and the workbench speaks dialect 1: the server takes "
+                          "no definition from it in which DATE, TIME, NUMERIC or DECIMAL would mean something "
+                          "else (change it with a dialect-3 tool).\r\n")
+        + e.message();
 }
 
 } // namespace catalogue

@@ -2,6 +2,10 @@
 
 #include <QString>
 
+namespace engine {
+class Error;
+}
+
 // Catalogue codes as readable text.
 namespace catalogue {
 
@@ -17,5 +21,11 @@ QString GetParamType(int fieldType, int subType, int length, int scale, int char
 QString triggerTypeText(int type);
 // "Table", "View", ... "Index" for 0 to 10; empty otherwise.
 QString objectTypeName(int code);
+
+// The server's text of a refused statement, with a plain note in front when
+// the database's dialect is the reason: the workbench speaks SQL dialect 1,
+// and a dialect-3 database takes no definition from it in which DATE,
+// TIME, NUMERIC or DECIMAL would mean something else.
+QString serverText(const engine::Error &e);
 
 } // namespace catalogue

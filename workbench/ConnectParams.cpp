@@ -1,5 +1,7 @@
 #include "workbench/ConnectParams.h"
 
+#include "engine/Error.h"
+
 namespace connectparams {
 
 QStringList makeUserParams(const QStringList &aliasParams)
@@ -39,6 +41,13 @@ QString upperLatin(const QString &s)
         if (c >= QLatin1Char('a') && c <= QLatin1Char('z'))
             c = QChar(c.unicode() - 32);
     return out;
+}
+
+QString connectFailureText(const engine::Error &e)
+{
+    if (e.category() == engine::ErrorCategory::Login)
+        return QStringLiteral("Incorrect User Name or Password: ") + e.message();
+    return e.message();
 }
 
 } // namespace connectparams

@@ -3,6 +3,10 @@
 #include <QString>
 #include <QStringList>
 
+namespace engine {
+class Error;
+}
+
 // The three parameter sets the workbench applies to its alias before each of
 // its connections. Lines keep their positions, so all three lists always have
 // the same number of lines.
@@ -19,6 +23,11 @@ QString valueOfLine(const QString &line);
 // The window caption up to (not including) "Database:", then "Database: " and
 // the alias.
 QString captionWithDatabase(const QString &caption, const QString &alias);
+// What a failed connect shows: "Incorrect User Name or Password: " and the
+// server's text when the server refused the login; the server's text alone
+// for everything else (a missing or unreadable file, no server), which the
+// prefix would only misname.
+QString connectFailureText(const engine::Error &e);
 // Upper case of the letters a-z only, as the login user is held.
 QString upperLatin(const QString &s);
 

@@ -94,14 +94,8 @@ void TDM::setupCatalogue()
     QDomain.setDisplayLabel(QStringLiteral("RDB$SEGMENT_LENGTH"), QStringLiteral("Segment Length"));
     QDomain.addCalculatedField(QStringLiteral("DomainType"), engine::FieldType::VarChar, 30);
     QDomain.setDisplayLabel(QStringLiteral("DomainType"), QStringLiteral("Type"));
-    QDomain.setCalcFieldsHandler([](CalcRecord &r) {
-        r.setValue(QStringLiteral("DomainType"),
-                   catalogue::GetParamType(r.asInteger(QStringLiteral("RDB$FIELD_TYPE")),
-                                           subTypeOr999(r, QStringLiteral("RDB$FIELD_SUB_TYPE")),
-                                           r.asInteger(QStringLiteral("RDB$FIELD_LENGTH")),
-                                           r.asInteger(QStringLiteral("RDB$FIELD_SCALE")),
-                                           r.asInteger(QStringLiteral("RDB$CHARACTER_LENGTH")),
-                                           r.asInteger(QStringLiteral("RDB$FIELD_PRECISION"))));
+    QDomain.setCalcFieldsHandler([this](CalcRecord &r) {
+        r.setValue(QStringLiteral("DomainType"), TypeText(r, subTypeOr999(r, QStringLiteral("RDB$FIELD_SUB_TYPE"))));
     });
 
     QTables.setSql(kTablesSql);
@@ -121,12 +115,7 @@ void TDM::setupCatalogue()
         // An implicit domain shows its type; a user domain its name.
         r.setValue(QStringLiteral("FieldType"),
                    source.contains(QLatin1String("RDB$"))
-                       ? catalogue::GetParamType(r.asInteger(QStringLiteral("RDB$FIELD_TYPE")),
-                                                 subTypeOr999(r, QStringLiteral("RDB$FIELD_SUB_TYPE")),
-                                                 r.asInteger(QStringLiteral("RDB$FIELD_LENGTH")),
-                                                 r.asInteger(QStringLiteral("RDB$FIELD_SCALE")),
-                                                 r.asInteger(QStringLiteral("RDB$CHARACTER_LENGTH")),
-                                                 r.asInteger(QStringLiteral("RDB$FIELD_PRECISION")))
+                       ? TypeText(r, subTypeOr999(r, QStringLiteral("RDB$FIELD_SUB_TYPE")))
                        : source);
         if (!(VerboseColumns && MetaPresent))
             return;
@@ -193,7 +182,12 @@ void TDM::setupCatalogue()
     QGenerator.addCalculatedField(QStringLiteral("GenValue"), engine::FieldType::Integer);
     QGenerator.setDisplayLabel(QStringLiteral("GenValue"), QStringLiteral("Value"));
     QGenerator.setCalcFieldsHandler([this](CalcRecord &r) {
-        Q6Show(QStringLiteral("select distinct gen_id(%1, 0)  from rdb$relations").arg(r.asString(QStringLiteral("RDB$GENERATOR_NAME"))));
+        // A name that is no plain identifier cannot be named in gen_id: its
+        // value stays empty rather than another generator's being read.
+        const QString name = r.asString(QStringLiteral("RDB$GENERATOR_NAME"));
+        if (!engine::isPlainIdentifier(name))
+            return;
+        Q6Show(QStringLiteral("select distinct gen_id(%1, 0)  from rdb$relations").arg(name));
         r.setValue(QStringLiteral("GenValue"), Q6.valueAt(0, 0).toLongLong());
     });
 
@@ -206,10 +200,8 @@ void TDM::setupCatalogue()
     QFArg.setDisplayLabel(QStringLiteral("RDB$ARGUMENT_POSITION"), QStringLiteral("#"));
     QFArg.addCalculatedField(QStringLiteral("Type"));
     QFArg.addCalculatedField(QStringLiteral("Mechanism"));
-    QFArg.setCalcFieldsHandler([](CalcRecord &r) {
-        r.setValue(QStringLiteral("Type"), catalogue::GetParamType(r.asInteger(QStringLiteral("RDB$FIELD_TYPE")), 0,
-                                                                   r.asInteger(QStringLiteral("RDB$FIELD_LENGTH")),
-                                                                   r.asInteger(QStringLiteral("RDB$FIELD_SCALE"))));
+    QFArg.setCalcFieldsHandler([this](CalcRecord &r) {
+        r.setValue(QStringLiteral("Type"), TypeText(r, 0));
         r.setValue(QStringLiteral("Mechanism"), r.asInteger(QStringLiteral("RDB$MECHANISM")) ? QStringLiteral("by refer.") : QStringLiteral("by value"));
     });
 
@@ -280,6 +272,7 @@ void TDM::setupRepository()
         q->setDisplayLabel(QStringLiteral("VARNAME"), QStringLiteral("Variable Name"));
         q->setDisplayLabel(QStringLiteral("VARVALUE"), QStringLiteral("Variable Value"));
     }
+    QTPValues.setDisplayLabel(QStringLiteral("VARNAME"), QStringLiteral("Variable name"));
     // The dumps show the object, the point and its pass; the keys stay hidden.
     for (engine::Query *q : {&QTPDump, &QBPDump}) {
         for (const char *f : {"CODE", "USERNAME", "SESSIONNUM"})
@@ -302,6 +295,9 @@ void TDM::setupRepository()
     SPMetaDep.setStoredProcName(QStringLiteral("META$RENEW"));
     THistory.setTableName(QStringLiteral("meta$History"));
     THistory.setIndexFieldNames(QStringLiteral("DT"));
+    for (const char *f : {"DT", "BODY", "USERNAME"})
+        THistory.setFieldVisible(QLatin1String(f), false);
+    THistory.setDisplayLabel(QStringLiteral("ID"), QStringLiteral("SQL Statement First String"));
 }
 
 void TDM::Q6Exec(const QString &sql)
@@ -603,15 +599,31 @@ void TDM::ReopenPKFK()
                                               : QString())));
 }
 
+QString TDM::TypeText(const engine::CalcRecord &r, int subType)
+{
+    // The UDF argument list has no character length or precision columns.
+    auto optional = [&r](const QString &f) { return r.hasField(f) ? r.asInteger(f) : 0; };
+    return catalogue::GetParamType(r.asInteger(QStringLiteral("RDB$FIELD_TYPE")), subType,
+                                   r.asInteger(QStringLiteral("RDB$FIELD_LENGTH")),
+                                   r.asInteger(QStringLiteral("RDB$FIELD_SCALE")),
+                                   optional(QStringLiteral("RDB$CHARACTER_LENGTH")),
+                                   optional(QStringLiteral("RDB$FIELD_PRECISION")), Database.databaseDialect());
+}
+
+QString TDM::ParamTypeAt(engine::Query &q, int row)
+{
+    // Parameters always read sub-type 999: "BLOB/SubType = 999".
+    auto v = [&](const char *f) { return q.valueAt(row, q.fieldIndex(QLatin1String(f))).toInt(); };
+    return catalogue::GetParamType(v("RDB$FIELD_TYPE"), 999, v("RDB$FIELD_LENGTH"), v("RDB$FIELD_SCALE"),
+                                   v("RDB$CHARACTER_LENGTH"), v("RDB$FIELD_PRECISION"), Database.databaseDialect());
+}
+
 QString TDM::paramList(engine::Query &q)
 {
     QStringList parts;
     for (int i = 0; i < q.recordCount(); ++i) {
-        auto v = [&](const char *f) { return q.valueAt(i, q.fieldIndex(QLatin1String(f))); };
         parts << q.textAt(i, q.fieldIndex(QStringLiteral("RDB$PARAMETER_NAME"))) + QLatin1Char(' ')
-                     + catalogue::GetParamType(v("RDB$FIELD_TYPE").toInt(), 999, v("RDB$FIELD_LENGTH").toInt(),
-                                               v("RDB$FIELD_SCALE").toInt(), v("RDB$CHARACTER_LENGTH").toInt(),
-                                               v("RDB$FIELD_PRECISION").toInt());
+                     + ParamTypeAt(q, i);
     }
     return parts.join(QStringLiteral(", "));
 }

@@ -51,6 +51,11 @@ public:
     void Q7Show(const QString &sql);
     // The text after the first "=" of Database's first parameter line, upper-cased.
     QString GetUserName() const;
+    // GetParamType of one catalogue row (a calculated record or row of a
+    // parameter query): the type, length, scale, character length and
+    // precision fields it holds, in the connected database's dialect.
+    QString TypeText(const engine::CalcRecord &r, int subType);
+    QString ParamTypeAt(engine::Query &q, int row);
     // True when some row's first field equals value (exact text).
     bool DataSetHasValue(engine::DataSet &ds, const QString &value);
 
@@ -120,7 +125,7 @@ private:
     void inTransaction(engine::Database &db, const std::function<void()> &work, bool swallow);
     void trackName(engine::DataSet &ds, const QString &field, QString *target, bool detail);
     void ProcDataChange();
-    static QString paramList(engine::Query &q);
+    QString paramList(engine::Query &q);
 };
 
 extern TDM *DM;

@@ -192,10 +192,16 @@ public:
 
     void write(const QByteArray &bytes)
     {
-        if (bytes.isEmpty())
-            return;
-        if (m_device->write(bytes) != bytes.size())
-            fail(QStringLiteral("Cannot write the file %1: %2"));
+        // A short write (the disk filled up in the middle of it) carries no
+        // reason; writing the rest fails with the system's own (no space
+        // left on the device, file too large).
+        qint64 done = 0;
+        while (done < bytes.size()) {
+            const qint64 n = m_device->write(bytes.constData() + done, bytes.size() - done);
+            if (n <= 0)
+                fail(QStringLiteral("Cannot write the file %1: %2"));
+            done += n;
+        }
     }
 
     void commit()

@@ -103,6 +103,11 @@ QIcon toolIcon(const QString &name)
         p.drawLine(11, 12, 21, 12);
         p.drawLine(17, 12, 17, 16);
         p.drawLine(20, 12, 20, 15);
+    } else if (name == QLatin1String("export")) {
+        p.drawRect(4, 3, 11, 15); // a page, and an arrow leaving it
+        p.drawLine(10, 13, 21, 13);
+        p.drawLine(17, 9, 21, 13);
+        p.drawLine(17, 17, 21, 13);
     } else if (name == QLatin1String("erase")) {
         p.setPen(QPen(QColor(190, 40, 40), 3, Qt::SolidLine, Qt::RoundCap));
         p.drawLine(5, 5, 19, 19);

@@ -1,5 +1,7 @@
 #include "workbench/Instrument.h"
 
+#include <QRegularExpression>
+
 namespace instrument {
 
 namespace {
@@ -107,16 +109,30 @@ QString ExtractVariableDecl(const QString &line)
     return line.mid(start, end - start).trimmed();
 }
 
-bool IsTextType(const QString &type)
+TextKind TextKindOf(const QString &type)
 {
-    const QString t = type.trimmed().toUpper();
-    for (const char *prefix : {"CHAR", "VARCHAR", "CHARACTER", "NCHAR", "NATIONAL", "BLOB", "VARYING"}) {
-        const QLatin1String p(prefix);
-        if (t.startsWith(p) && (t.size() == p.size() || !(t.at(p.size()).isLetterOrNumber() || t.at(p.size()) == QLatin1Char('_')
-                                                         || t.at(p.size()) == QLatin1Char('$'))))
-            return true;
+    // The words of the type up to a length, default or collation.
+    static const QRegularExpression blanks(QStringLiteral("\\s+"));
+    QStringList words;
+    for (const QString &w : type.toUpper().split(blanks, Qt::SkipEmptyParts)) {
+        QString word = w;
+        const qsizetype paren = word.indexOf(QLatin1Char('('));
+        if (paren >= 0)
+            word.truncate(paren);
+        if (!word.isEmpty())
+            words << word;
+        if (paren >= 0 || words.size() == 3)
+            break;
     }
-    return false;
+    if (words.isEmpty())
+        return TextKind::Other;
+    const QString &first = words.first();
+    if (first == QLatin1String("VARCHAR") || first == QLatin1String("BLOB"))
+        return TextKind::Varying;
+    if (first == QLatin1String("CHAR") || first == QLatin1String("CHARACTER") || first == QLatin1String("NCHAR")
+        || first == QLatin1String("NATIONAL"))
+        return words.contains(QLatin1String("VARYING")) ? TextKind::Varying : TextKind::Fixed;
+    return TextKind::Other;
 }
 
 QString FirstWord(const QString &text)
@@ -170,61 +186,102 @@ QString LeadLine()
 QStringList DeclarationBlock()
 {
     return {QStringLiteral("/* META VARIABLE */"), QStringLiteral("declare variable meta$num integer;"),
-            QStringLiteral("declare variable meta$dummy integer;"), QStringLiteral("/* END META */")};
+            QStringLiteral("declare variable meta$dummy integer;"),
+            QStringLiteral("declare variable meta$name char(31);"),
+            QStringLiteral("declare variable meta$value char(255);"), QStringLiteral("/* END META */")};
 }
 
 namespace {
 
-// The recording part shared by break and trace blocks. The two reads of the
-// external tables at the end make the engine write its buffered rows to the
-// files, so the debugger's connection sees the hit while this transaction
-// is still open; the values are flushed before the hit row that announces
-// them.
+// "decode(meta$num, 1, a1, 2, a2, ...)" over the watched variables.
+QString decodeByNumber(const QList<Watched> &watched, QString (*item)(const QString &))
+{
+    QString s = QStringLiteral("decode(::meta$num");
+    for (int i = 0; i < watched.size(); ++i)
+        s += QStringLiteral(", ") + QString::number(i + 1) + QStringLiteral(", ") + item(watched[i].name);
+    return s + QLatin1Char(')');
+}
+
+QString castToText(const QString &v)
+{
+    return QStringLiteral("cast(::") + v + QStringLiteral(" as varchar(255))");
+}
+
+// The recording part shared by break and trace blocks: the hit row, then one
+// value row per watched variable in the order of their declarations, all
+// numbered from META$CODEGEN. The two reads of the external tables at the
+// end make the engine write its buffered rows to the files, so the
+// debugger's connection sees the hit while this transaction is still open;
+// the values are flushed before the hit row that announces them. The session
+// read and the flushing reads take no aggregate, which would cost a context
+// of its own.
 QStringList recordHit(const QString &header, const QString &counter, const QString &hitTable,
                       const QString &valueTable, const QString &id, const QString &object,
-                      const QStringList &watched)
+                      const QList<Watched> &watched)
 {
     const QString o = quoted(object);
     QStringList b;
     b << header;
     b << QStringLiteral("meta$dummy = gen_id(meta$CodeGen, 1);");
     b << QStringLiteral("update meta$gens set GenValue = GenValue + 1 where UserName = User and ProcName = ") + o
-            + QStringLiteral(" and GenID = \"") + counter + QStringLiteral("\";");
-    b << QStringLiteral("select GenValue from meta$gens  where UserName = User and ProcName = ") + o
-            + QStringLiteral(" and GenID = \"") + counter + QStringLiteral("\" into ::meta$num;");
+            + QStringLiteral(" and GenID = \"") + counter + QStringLiteral("\" returning GenValue into ::meta$num;");
     b << QStringLiteral("insert into ") + hitTable
-            + QStringLiteral(" values (::meta$dummy, USER, (select max(SessionNum) from meta$session where "
-                             "UserName = User), ")
+            + QStringLiteral(" values (::meta$dummy, USER, (select first 1 SessionNum from meta$session where "
+                             "UserName = User order by SessionNum desc), ")
             + o + QStringLiteral(", ") + quoted(id) + QStringLiteral(", ::meta$num);");
-    for (const QString &v : watched)
-        b << QStringLiteral("insert into ") + valueTable
-                + QStringLiteral(" values (gen_id(meta$CodeGen, 1), ::meta$dummy, ") + quoted(v)
-                + QStringLiteral(", ::") + v + QStringLiteral(");");
-    b << QStringLiteral("select count(*) from ") + valueTable + QStringLiteral(" where Code = -1 into ::meta$num;");
-    b << QStringLiteral("select count(*) from ") + hitTable + QStringLiteral(" where Code = -1 into ::meta$num;");
+    if (!watched.isEmpty()) {
+        b << QStringLiteral("meta$num = 0;");
+        b << QStringLiteral("while (meta$num < ") + QString::number(watched.size()) + QStringLiteral(") do");
+        b << QStringLiteral("begin");
+        b << QStringLiteral("  meta$num = meta$num + 1;");
+        b << QStringLiteral("  insert into ") + valueTable
+                + QStringLiteral(" values (gen_id(meta$CodeGen, 1), ::meta$dummy, ")
+                + decodeByNumber(watched, quoted) + QStringLiteral(", ") + decodeByNumber(watched, castToText)
+                + QStringLiteral(");");
+        b << QStringLiteral("end");
+    }
+    b << QStringLiteral("select first 1 Code from ") + valueTable + QStringLiteral(" where Code = -1 into ::meta$num;");
+    b << QStringLiteral("select first 1 Code from ") + hitTable + QStringLiteral(" where Code = -1 into ::meta$num;");
     return b;
+}
+
+QString answerValue(TextKind kind)
+{
+    switch (kind) {
+    case TextKind::Fixed:
+        return QStringLiteral("meta$value");
+    case TextKind::Varying:
+        return QStringLiteral("trim(trailing from meta$value)");
+    default:
+        return QStringLiteral("nullif(trim(trailing from meta$value), \"\")");
+    }
 }
 
 } // namespace
 
-QStringList BreakBlock(const QString &id, const QString &object, const QStringList &watched,
-                       const QStringList &emptyIsNull)
+QStringList BreakBlock(const QString &id, const QString &object, const QList<Watched> &watched)
 {
     QStringList b = recordHit(QStringLiteral("/* META BP@") + id + QStringLiteral("*/"), QStringLiteral("BPNUM"),
                               QStringLiteral("META$MTBP"), QStringLiteral("META$MTBPV"), id, object, watched);
     b << QStringLiteral("meta$num = 0;");
     b << QStringLiteral("while (meta$num < ") + QString::number(watched.size()) + QStringLiteral(") do");
     b << QStringLiteral("  select count(*) from meta$mtbpa where MTCode = ::meta$dummy into ::meta$num;");
-    for (const QString &v : watched)
-        b << QStringLiteral("select ")
-                + (emptyIsNull.contains(v) ? QStringLiteral("nullif(VarValue, \"\")") : QStringLiteral("VarValue"))
-                + QStringLiteral(" from META$MTBPA where MTCode = ::meta$dummy and VarName = ") + quoted(v)
-                + QStringLiteral(" into ::") + v + QLatin1Char(';');
+    if (!watched.isEmpty()) {
+        // Each answer row goes to the variable it names; one read of the
+        // answer table serves them all.
+        b << QStringLiteral("for select VarName, VarValue from META$MTBPA where MTCode = ::meta$dummy into "
+                            "::meta$name, ::meta$value do");
+        b << QStringLiteral("begin");
+        for (const Watched &v : watched)
+            b << QStringLiteral("  if (meta$name = ") + quoted(v.name) + QStringLiteral(") then ") + v.name
+                    + QStringLiteral(" = ") + answerValue(v.kind) + QLatin1Char(';');
+        b << QStringLiteral("end");
+    }
     b << QStringLiteral("/* END META */");
     return b;
 }
 
-QStringList TraceBlock(const QString &id, const QString &object, const QStringList &watched)
+QStringList TraceBlock(const QString &id, const QString &object, const QList<Watched> &watched)
 {
     QStringList b = recordHit(QStringLiteral("/* META TP#") + id + QStringLiteral("*/"), QStringLiteral("TPNUM"),
                               QStringLiteral("META$MTTP"), QStringLiteral("META$MTTPV"), id, object, watched);
@@ -249,18 +306,39 @@ QString PointInsert(const QString &object, const Point &point, const QString &ki
 Instrumenter::Instrumenter(Mode mode, const QString &object, const QString &kind, bool objectStored)
     : m_mode(mode), m_object(object), m_kind(kind), m_objectStored(objectStored)
 {
-    m_lines << LeadLine();
+    record(LeadLine());
+}
+
+void Instrumenter::setLineEnd(const QString &lineEnd)
+{
+    m_crlf = lineEnd == QLatin1String("\r\n");
+}
+
+QStringList Instrumenter::lines() const
+{
+    if (!m_crlf)
+        return m_lines;
+    QStringList r = m_lines;
+    for (qsizetype i = 0; i + 1 < r.size(); ++i)
+        r[i] += QLatin1Char('\r');
+    return r;
+}
+
+void Instrumenter::record(const QString &line)
+{
+    m_lines << line;
+    m_origins << m_editorLine;
 }
 
 void Instrumenter::append(const QString &line)
 {
     Advance(line, m_state);
-    m_lines << line;
+    record(line);
 }
 
 void Instrumenter::appendDoubled(const QString &line)
 {
-    m_lines << DoubleColons(line, m_state);
+    record(DoubleColons(line, m_state));
 }
 
 void Instrumenter::appendBlock(const QStringList &block)
@@ -271,6 +349,7 @@ void Instrumenter::appendBlock(const QStringList &block)
 
 void Instrumenter::InstrumentLine(const QString &editorLine)
 {
+    ++m_editorLine;
     if (m_mode == Mode::Plain) {
         appendDoubled(editorLine);
         return;
@@ -287,11 +366,8 @@ void Instrumenter::InstrumentLine(const QString &editorLine)
         // A name that comes out empty could only make the blocks invalid.
         const QString decl = ExtractVariableDecl(line);
         const QString name = FirstWord(decl);
-        if (!name.isEmpty()) {
-            m_watched << name;
-            if (!IsTextType(decl.mid(name.size())))
-                m_emptyIsNull << name;
-        }
+        if (!name.isEmpty())
+            m_watched << Watched{name, TextKindOf(decl.mid(name.size()))};
     }
     struct Kind {
         bool (*test)(const QString &);
@@ -311,7 +387,7 @@ void Instrumenter::InstrumentLine(const QString &editorLine)
         const Point p{ExtractPointId(line, k.marker), QLatin1String(k.type)};
         m_points << p;
         if (p.type == QLatin1String("BP"))
-            appendBlock(BreakBlock(p.id, m_object, m_watched, m_emptyIsNull));
+            appendBlock(BreakBlock(p.id, m_object, m_watched));
         else if (p.type == QLatin1String("TP"))
             appendBlock(TraceBlock(p.id, m_object, m_watched));
         else
@@ -319,6 +395,14 @@ void Instrumenter::InstrumentLine(const QString &editorLine)
         return;
     }
     appendDoubled(line);
+}
+
+QStringList Instrumenter::watchedVariables() const
+{
+    QStringList names;
+    for (const Watched &w : m_watched)
+        names << w.name;
+    return names;
 }
 
 QStringList Instrumenter::pointInserts() const
@@ -336,6 +420,46 @@ Instrumenter InstrumentText(const QStringList &editorLines, Mode mode, const QSt
     for (const QString &l : editorLines)
         ins.InstrumentLine(l);
     return ins;
+}
+
+LineMap::LineMap(const QStringList &editorLines, const Instrumenter &saved)
+    : m_saved(editorLines), m_origins(saved.origins())
+{
+}
+
+namespace {
+
+// The index of the last line holding more than blanks, or -1.
+qsizetype lastTextLine(const QStringList &lines)
+{
+    qsizetype i = lines.size() - 1;
+    while (i >= 0 && lines.at(i).trimmed().isEmpty())
+        --i;
+    return i;
+}
+
+} // namespace
+
+int LineMap::EditorLine(int serverLine, const QStringList &editorNow) const
+{
+    if (m_origins.isEmpty())
+        return serverLine - 1;
+    if (serverLine < 1 || serverLine > m_origins.size())
+        return serverLine - 1;
+    const int line = qMax(1, m_origins.at(serverLine - 1));
+    if (editorNow == m_saved)
+        return line;
+    // Reloaded: match the two texts from their ends; a line of the matching
+    // tail moves by the difference of the header lengths.
+    const qsizetype savedEnd = lastTextLine(m_saved);
+    const qsizetype nowEnd = lastTextLine(editorNow);
+    qsizetype k = 0;
+    while (savedEnd - k >= 0 && nowEnd - k >= 0 && m_saved.at(savedEnd - k) == editorNow.at(nowEnd - k))
+        ++k;
+    const qsizetype index = line - 1;
+    if (index > savedEnd - k && index <= savedEnd)
+        return int(index + (nowEnd - savedEnd)) + 1;
+    return line;
 }
 
 } // namespace instrument

@@ -48,13 +48,23 @@ QStringList SourceLines(const QString &storedSource, bool &inDebugBlock)
     for (QString line : storedSource.split(QLatin1Char('\n'))) {
         if (line.endsWith(QLatin1Char('\r')))
             line.chop(1);
-        if (IsBlankLine(line))
-            continue;
         QString out;
         if (StripDebugBlock(line, inDebugBlock, out))
             result << out;
     }
     return result;
+}
+
+QString LineEnd(const QString &storedSource)
+{
+    const qsizetype lf = storedSource.indexOf(QLatin1Char('\n'));
+    return lf > 0 && storedSource.at(lf - 1) == QLatin1Char('\r') ? QStringLiteral("\r\n") : QStringLiteral("\n");
+}
+
+QStringList InitialProcedureText()
+{
+    return {QStringLiteral("/*$1*/                                     <-- PP    (allowable values after $ : 1..10)"),
+            QStringLiteral("   Important: Comments MUST start from the first position.")};
 }
 
 QStringList ProcedureTemplate()
@@ -152,6 +162,11 @@ QStringList BuildTriggerText(const QString &name, const QString &table, int type
 
 ErrorLine MapErrorLine(const QString &message, int offset)
 {
+    return MapErrorLine(message, [offset](int line) { return line - offset; });
+}
+
+ErrorLine MapErrorLine(const QString &message, const std::function<int(int)> &toEditorLine)
+{
     ErrorLine r;
     r.message = message;
     // The first "line" that a number follows; a name holding "line" is passed.
@@ -165,7 +180,7 @@ ErrorLine MapErrorLine(const QString &message, int offset)
     if (!ok)
         return r;
     r.found = true;
-    r.line = serverLine - offset;
+    r.line = toEditorLine(serverLine);
     r.message = message.left(m.capturedStart(2)) + QString::number(r.line) + message.mid(m.capturedEnd(2));
     return r;
 }

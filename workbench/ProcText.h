@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <QVector>
 
+#include <functional>
+
 // The text logic of the procedure and trigger editors: the templates of a
 // new object, the ALTER statements rebuilt from the catalogue, the loader's
 // per-line step that turns stored debug blocks back into their markers, the
@@ -20,10 +22,18 @@ bool IsBlankLine(const QString &line);
 // the marker comments the user typed.
 bool StripDebugBlock(const QString &line, bool &inDebugBlock, QString &out);
 
-// Every stored source line that survives the blank-line test and the
-// debug-block step, in order. The stored text may end its lines with CR LF.
+// Every stored source line that survives the debug-block step, in order.
+// Blank lines stay: the user's text is data, and a plain open and save must
+// store it again as it was. The stored text may end its lines with CR LF.
 QStringList SourceLines(const QString &storedSource, bool &inDebugBlock);
 
+// How the stored text ends its lines: "\r\n" when its first line ends so,
+// else "\n". A save of the opened text ends its lines the same way.
+QString LineEnd(const QString &storedSource);
+
+// What the procedure editor holds before anything is opened: how to write a
+// progress point.
+QStringList InitialProcedureText();
 QStringList ProcedureTemplate();
 QStringList TriggerTemplate();
 
@@ -62,6 +72,8 @@ struct ErrorLine {
 // into the message in place of the server's. A message without a readable
 // number comes back unchanged with found false.
 ErrorLine MapErrorLine(const QString &message, int offset);
+// The same with the server's line turned into the editor's by toEditorLine.
+ErrorLine MapErrorLine(const QString &message, const std::function<int(int)> &toEditorLine);
 
 // The check of a typed line number against an editor of lineCount lines.
 enum class LineCheck { Empty, Ok, NotANumber, Negative, PastEnd };

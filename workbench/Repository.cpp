@@ -7,6 +7,7 @@
 #include "engine/Transaction.h"
 #include "engine/Values.h"
 #include "platform/Prompter.h"
+#include "workbench/CatalogueText.h"
 #include "workbench/SpyLogic.h"
 
 namespace {
@@ -201,29 +202,103 @@ void Repository::inTransaction(const std::function<void()> &work)
     transaction.commit();
 }
 
-bool Repository::inOwnTransaction(const QStringList &sql)
-{
-    try {
-        inTransaction([&] { exec(m_q6, sql); });
-        return true;
-    } catch (const engine::Error &) {
-        // An object that already exists ends here; the installer goes on.
-        return false;
-    }
-}
-
 void Repository::grant(const QString &sql)
 {
     exec(m_q6, {sql});
 }
 
-void Repository::createMetaRenew()
+// One object of the install in a transaction of its own. One that was there
+// already is left as it is (its creation fails and the install goes on);
+// any other failure ends the install.
+void Repository::create(const QString &kind, const QString &name, const QStringList &sql,
+                        QVector<QPair<QString, QString>> &created)
 {
     try {
-        inTransaction([this] { exec(m_q6, metaRenewDdl()); });
-    } catch (const engine::Error &e) {
-        showMessage(e.message());
+        inTransaction([&] { exec(m_q6, sql); });
+    } catch (const engine::Error &) {
+        if (kind == QLatin1String("procedure") ? procedureExists(name) : tableExists(name))
+            return;
+        throw;
     }
+    created.append({kind, name});
+}
+
+// Drops what an install made, newest first, each in its own transaction;
+// what cannot be dropped is named in the message.
+QStringList Repository::undo(const QVector<QPair<QString, QString>> &created)
+{
+    QStringList left;
+    for (auto it = created.crbegin(); it != created.crend(); ++it) {
+        try {
+            inTransaction([&] { exec(m_q7, {QStringLiteral("drop %1 %2").arg(it->first, it->second)}); });
+        } catch (const engine::Error &) {
+            left << it->second;
+        }
+    }
+    return left;
+}
+
+void Repository::install(const std::function<void(int)> &progress, QVector<QPair<QString, QString>> &created)
+{
+    const QString proc = QStringLiteral("procedure");
+    const QString table = QStringLiteral("table");
+    if (!tableExists(QStringLiteral("META$DEP"))) {
+        create(table, QStringLiteral("META$DEP"), metaDepDdl(), created);
+        grant(QStringLiteral("grant all on meta$Dep to public"));
+    }
+    progress(1);
+    if (!procedureExists(QStringLiteral("META$RENEW"))) {
+        create(proc, QStringLiteral("META$RENEW"), metaRenewDdl(), created);
+        progress(2);
+        grant(QStringLiteral("grant execute on procedure meta$Renew to public"));
+    }
+    progress(3);
+    // The generators and META$EXTERNAL stand or fall together: one of them
+    // there already fails the group, and the repository is incomplete.
+    inTransaction([&] {
+        exec(m_q6, {QStringLiteral("create generator meta$CodeGen")});
+        for (int i = 1; i <= 10; ++i)
+            exec(m_q6, {QStringLiteral("create generator meta$gen%1").arg(i)});
+        progress(4);
+        exec(m_q6, {QStringLiteral("create table meta$external (ExternalPath char(255))")});
+    });
+    created.append({QStringLiteral("generator"), QStringLiteral("META$CODEGEN")});
+    for (int i = 1; i <= 10; ++i)
+        created.append({QStringLiteral("generator"), QStringLiteral("META$GEN%1").arg(i)});
+    created.append({table, QStringLiteral("META$EXTERNAL")});
+    progress(5);
+    create(table, QStringLiteral("META$GENS"),
+           {QStringLiteral("create table meta$Gens (UserName char(31), ProcName Char(31), GenID Char(31), GenValue Integer)")},
+           created);
+    progress(6);
+    create(table, QStringLiteral("META$POINTS"),
+           {QStringLiteral("create table meta$points (Code Integer not null Primary Key, ProcName Char(31), PID char(50), PType char(2), SP_T Char(2), P Integer)")},
+           created);
+    progress(7);
+    create(table, QStringLiteral("META$SESSION"),
+           {QStringLiteral("create table meta$session (UserName char(31), SessionNum Integer)")}, created);
+    progress(8);
+    grant(QStringLiteral("grant all on meta$gens to public"));
+    grant(QStringLiteral("grant all on meta$external to public"));
+    grant(QStringLiteral("grant all on meta$points to public"));
+    grant(QStringLiteral("grant all on meta$session to public"));
+    progress(9);
+    if (!tableExists(QStringLiteral("META$HISTORY"))) {
+        create(table, QStringLiteral("META$HISTORY"), historyDdl().split(QLatin1Char('\n')), created);
+        progress(10);
+        grant(QStringLiteral("grant all on meta$history to public"));
+    }
+    create(proc, QStringLiteral("META$GETGENS"), getGensDdl(), created);
+    grant(QStringLiteral("grant execute on procedure meta$getgens to public"));
+}
+
+QString Repository::installFailureText(const engine::Error &e, const QStringList &left)
+{
+    QString text = QStringLiteral("The META$ structures could not be created");
+    text += left.isEmpty() ? QStringLiteral(", and nothing of them was left in the database.")
+                           : QStringLiteral("; these could not be dropped again: %1.").arg(left.join(QStringLiteral(", ")));
+    text += QStringLiteral(" The workbench goes on without them (no debugging, no history).\r\n");
+    return text + catalogue::serverText(e);
 }
 
 Repository::InstallResult Repository::ensure(const std::function<void(int)> &progress)
@@ -240,46 +315,16 @@ Repository::InstallResult Repository::ensure(const std::function<void(int)> &pro
         ~HideProgress() { p(-1); }
     } hide{progress};
     progress(0);
-    if (!tableExists(QStringLiteral("META$DEP"))) {
-        inOwnTransaction(metaDepDdl());
-        grant(QStringLiteral("grant all on meta$Dep to public"));
-    }
-    progress(1);
-    if (!procedureExists(QStringLiteral("META$RENEW"))) {
-        createMetaRenew();
-        progress(2);
-        grant(QStringLiteral("grant execute on procedure meta$Renew to public"));
-    }
-    progress(3);
+    // All or nothing: a repository with parts missing would break every
+    // debug save and be asked about again at each connect.
+    QVector<QPair<QString, QString>> created;
     try {
-        inTransaction([&] {
-            exec(m_q6, {QStringLiteral("create generator meta$CodeGen")});
-            for (int i = 1; i <= 10; ++i)
-                exec(m_q6, {QStringLiteral("create generator meta$gen%1").arg(i)});
-            progress(4);
-            exec(m_q6, {QStringLiteral("create table meta$external (ExternalPath char(255))")});
-        });
-        progress(5);
-    } catch (const engine::Error &) {
+        install(progress, created);
+    } catch (const engine::Error &e) {
+        const QStringList left = undo(created);
+        showMessage(installFailureText(e, left));
+        return InstallResult::Failed;
     }
-    inOwnTransaction({QStringLiteral("create table meta$Gens (UserName char(31), ProcName Char(31), GenID Char(31), GenValue Integer)")});
-    progress(6);
-    inOwnTransaction({QStringLiteral("create table meta$points (Code Integer not null Primary Key, ProcName Char(31), PID char(50), PType char(2), SP_T Char(2), P Integer)")});
-    progress(7);
-    inOwnTransaction({QStringLiteral("create table meta$session (UserName char(31), SessionNum Integer)")});
-    progress(8);
-    grant(QStringLiteral("grant all on meta$gens to public"));
-    grant(QStringLiteral("grant all on meta$external to public"));
-    grant(QStringLiteral("grant all on meta$points to public"));
-    grant(QStringLiteral("grant all on meta$session to public"));
-    progress(9);
-    if (!tableExists(QStringLiteral("META$HISTORY"))) {
-        inOwnTransaction(historyDdl().split(QLatin1Char('\n')));
-        progress(10);
-        grant(QStringLiteral("grant all on meta$history to public"));
-    }
-    inOwnTransaction(getGensDdl());
-    grant(QStringLiteral("grant execute on procedure meta$getgens to public"));
     return InstallResult::Installed;
 }
 
@@ -347,14 +392,17 @@ void Repository::dropDebugTables()
     }
 }
 
-bool Repository::testExternalPath(const QString &folder)
+bool Repository::testExternalPath(const QString &folder, const QString &allowed)
 {
     // Firebird accepts an external table on any path and fails only at the
     // first read or write, so the probe writes a row and reads it back.
+    const QString where = allowed.isEmpty()
+        ? QString()
+        : QStringLiteral("\r\nThis server takes external tables only in %1 (and the folders inside it).").arg(allowed);
     try {
         inTransaction([&] { exec(m_q6, {probeDdl(folder)}); });
     } catch (const engine::Error &e) {
-        showMessage(e.message());
+        showMessage(e.message() + where);
         return false;
     }
     try {
@@ -364,7 +412,7 @@ bool Repository::testExternalPath(const QString &folder)
                 throw engine::Error(QStringLiteral("The probe row written to %1 could not be read back").arg(folder));
         });
     } catch (const engine::Error &e) {
-        showMessage(e.message());
+        showMessage(e.message() + where);
         dropProbeTable();
         return false;
     }
@@ -382,6 +430,15 @@ void Repository::dropProbeTable()
 
 void Repository::erase()
 {
+    // Every generator goes by its name: one that cannot be named refuses the
+    // erase before anything is dropped.
+    m_q6.close();
+    m_q6.setSql(QStringLiteral("select rdb$generator_name from rdb$generators where rdb$generator_name containing \"META$\""));
+    m_q6.open();
+    const engine::RowSetPtr gens = m_q6.rowSet();
+    m_q6.close();
+    for (qsizetype i = 0; i < gens->rowCount(); ++i)
+        engine::requirePlainIdentifier(gens->value(i, 0).toString().trimmed());
     // Dropping the procedures removes their dependency rows as well; the
     // system tables cannot be written directly.
     inTransaction([this] {
@@ -389,17 +446,12 @@ void Repository::erase()
             if (procedureExists(QLatin1String(p)))
                 exec(m_q7, {QStringLiteral("drop procedure %1").arg(QLatin1String(p))});
     });
-    inTransaction([this] {
+    inTransaction([this, &gens] {
         for (const char *t : {"META$DEP", "META$EXTERNAL", "META$GENS", "META$POINTS", "META$SESSION", "META$HISTORY"})
             if (tableExists(QLatin1String(t)))
                 exec(m_q7, {QStringLiteral("drop table %1").arg(QLatin1String(t))});
-        m_q6.close();
-        m_q6.setSql(QStringLiteral("select rdb$generator_name from rdb$generators where rdb$generator_name containing \"META$\""));
-        m_q6.open();
-        const engine::RowSetPtr gens = m_q6.rowSet();
-        m_q6.close();
         for (qsizetype i = 0; i < gens->rowCount(); ++i)
-            exec(m_q7, {QStringLiteral("drop generator %1").arg(gens->value(i, 0).toString())});
+            exec(m_q7, {QStringLiteral("drop generator %1").arg(gens->value(i, 0).toString().trimmed())});
     });
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPair>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -9,6 +10,7 @@
 
 namespace engine {
 class Database;
+class Error;
 class Statement;
 } // namespace engine
 
@@ -37,19 +39,25 @@ public:
     bool procedureExists(const QString &name);
     bool debugTablesExist();
 
-    enum class InstallResult { Present, Declined, Installed };
-    // The after-connect check: present, or asked and installed. Grants that
-    // fail raise and end the installation there; the grant on META$EXTERNAL
-    // fails when the generator group (and META$EXTERNAL with it) could not
-    // be made, so a partial install is never reported as done and the next
-    // connect asks again. progress(0..10), -1 hides.
+    enum class InstallResult { Present, Declined, Installed, Failed };
+    // The after-connect check: present, or asked and installed. The install
+    // is all or nothing: objects that were there already are kept, but any
+    // other failure (a refused creation or grant, the generator group with
+    // one of its generators there already) drops what this install made
+    // and says why (Failed): the database is left as after a No, and the
+    // next connect asks again. progress(0..10), -1 hides.
     InstallResult ensure(const std::function<void(int)> &progress);
+    // What a failed install shows: what happened, what could not be
+    // dropped again (left), and the server's text.
+    static QString installFailureText(const engine::Error &e, const QStringList &left);
 
     // Creates the five debug tables in the stored folder; false after a
     // failure (reported, nothing left behind).
     bool createDebugTables(QString *externalPath = nullptr);
     void dropDebugTables();
-    bool testExternalPath(const QString &folder);
+    // allowed: the folder the server is known to take external tables in
+    // (empty: not known); a refusal names it.
+    bool testExternalPath(const QString &folder, const QString &allowed = QString());
     void dropProbeTable();
     // The erase after its question and its refusal with debug tables present;
     // raises on a failure (what earlier transactions removed stays removed).
@@ -108,11 +116,13 @@ public:
 private:
     bool count(const QString &sql);
     void inTransaction(const std::function<void()> &work);
-    bool inOwnTransaction(const QStringList &sql);
+    void install(const std::function<void(int)> &progress, QVector<QPair<QString, QString>> &created);
+    void create(const QString &kind, const QString &name, const QStringList &sql,
+                QVector<QPair<QString, QString>> &created);
+    QStringList undo(const QVector<QPair<QString, QString>> &created);
     QVariant firstValue(const QString &sql);
     static QString sessionNumberSql(const QString &user);
     void exec(engine::Statement &s, const QStringList &sql);
-    void createMetaRenew();
     void grant(const QString &sql);
     void moveCodeGenPastOldRows();
 

@@ -11,6 +11,7 @@
 #include "workbench/FrameLogic.h"
 #include "workbench/Glyphs.h"
 #include "workbench/Grids.h"
+#include "workbench/ProcText.h"
 #include "workbench/WorkStatus.h"
 #include "workbench/mysimplere.h"
 
@@ -18,12 +19,14 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDir>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTabBar>
 #include <QTabWidget>
@@ -395,6 +398,7 @@ QWidget *TfmBrowser::buildDebuggerPage()
     textLayout->setSpacing(2);
     textLayout->addWidget(buildEditorToolBar(TSText, true));
     REProc = editor(TSText, QStringLiteral("REProc"));
+    REProc->setPlainText(proctext::InitialProcedureText().join(QLatin1Char('\n')));
     textLayout->addWidget(REProc, 1);
     auto *inLayout = new QVBoxLayout(TSInput);
     SGInput = grids::plainGrid(TSInput, QStringLiteral("SGInput"), 0, 3);
@@ -513,6 +517,10 @@ void TfmBrowser::SetError()
     StatusReady = true;
     UpdateStatusLight();
     setEnabled(true);
+    // A failure may be the server gone under the window: then the window
+    // must stop showing a connection it no longer has.
+    if (IsConnected && DM && !DM->Database.alive())
+        SetUnconnectedState();
 }
 
 void TfmBrowser::ShowMessage(const QString &text)
@@ -672,7 +680,7 @@ void TfmBrowser::PCProcChange()
     if (PCProc->currentWidget() == TSText)
         REProc->setFocus();
     else if (PCProc->currentWidget() == TSInput)
-        TSInput->setFocus();
+        SGInput->setFocus(); // through the sheet to its grid
 }
 
 // --- keyboard: the window sees every key before the focused control
@@ -721,9 +729,13 @@ void TfmBrowser::SBFontClick()
         SBSyntaxOffTrigClick();
         SBsqlSyntaxOffClick();
         platform::Settings s(platform::Settings::WorkbenchKey);
-        s.writeString(QStringLiteral("CurFont"), QStringLiteral("Name"), chosen->family());
-        s.writeInteger(QStringLiteral("CurFont"), QStringLiteral("Style"), framelogic::fontStyleValue(*chosen));
-        s.writeInteger(QStringLiteral("CurFont"), QStringLiteral("Size"), chosen->pointSize());
+        const bool stored =
+            s.writeString(QStringLiteral("CurFont"), QStringLiteral("Name"), chosen->family())
+            && s.writeInteger(QStringLiteral("CurFont"), QStringLiteral("Style"), framelogic::fontStyleValue(*chosen))
+            && s.writeInteger(QStringLiteral("CurFont"), QStringLiteral("Size"), chosen->pointSize());
+        if (!stored)
+            ShowMessage(QStringLiteral("The font could not be stored in %1: it holds until the program ends.")
+                            .arg(QDir::toNativeSeparators(s.filePath())));
     }
     DefaultCursor();
 }
@@ -773,6 +785,8 @@ void TfmBrowser::showEvent(QShowEvent *e)
 
 void TfmBrowser::FormShow()
 {
+    if (QScreen *s = screen())
+        move(s->availableGeometry().center() - QPoint(frameGeometry().width() / 2, frameGeometry().height() / 2));
     platform::Settings s(platform::Settings::WorkbenchKey);
     QFont f = font();
     f.setFamily(s.readString(QStringLiteral("CurFont"), QStringLiteral("Name"), QStringLiteral("MS Sans Serif")));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "workbench/Instrument.h"
+
 #include <QHash>
 #include <QMainWindow>
 #include <QStringList>
@@ -98,6 +100,13 @@ public:
     qint32 InParamCount = 0;
     // The loader is inside a generated debug block of a stored source.
     bool InDebugBlock = false;
+    // Where the lines of each editor's last save came from: server errors
+    // of the saved text (and runs of the procedure) name its lines.
+    instrument::LineMap ProcLineMap;
+    instrument::LineMap TrigLineMap;
+    // How the opened sources end their lines; a save ends them the same way.
+    QString ProcLineEnd = QStringLiteral("\n");
+    QString TrigLineEnd = QStringLiteral("\n");
 
     void SetProcEditorNew();
     void SetProcEditorOpened();
@@ -247,6 +256,9 @@ public:
     void MakeNationalParams();
     void AfterConnect();
     void EnableBrowserButtons();
+    // The look before the first connect, with the three connections closed:
+    // after a failed connect and when the server is found gone.
+    void SetUnconnectedState();
 
     // --- entry points of the parts that join the window later
     void EnsureMetaStructures();

@@ -5,6 +5,7 @@
 
 #include "engine/SqlText.h"
 #include "engine/Error.h"
+#include "engine/Runtime.h"
 #include "engine/Transaction.h"
 #include "platform/Modal.h"
 #include "platform/Prompter.h"
@@ -25,10 +26,6 @@
 #include <QTabWidget>
 #include <QToolButton>
 
-
-namespace {
-const QString kIncorrectLogin = QStringLiteral("Incorrect User Name or Password: ");
-} // namespace
 
 void TfmBrowser::MakeUserParams()
 {
@@ -76,7 +73,9 @@ bool TfmBrowser::connectAll()
         ConnectNationalDB();
         ConnectDebugDB();
     } catch (const engine::Error &e) {
-        ShowMessage(kIncorrectLogin + e.message());
+        ShowMessage(connectparams::connectFailureText(e));
+        // The earlier connection was closed before this one was tried.
+        SetUnconnectedState();
         SetError();
         return false;
     }
@@ -159,15 +158,19 @@ void TfmBrowser::AfterConnect()
     // that can fail reports and the rest goes on; anything unforeseen ends in
     // the error state with its text.
     ProtocolUser = LoginUser;
+    ExternalTablesPath.clear(); // the last database's folder is not this one's
     try {
         EnsureMetaStructures();
 
         if (MetaPresent) {
             DM->Q6Show(QStringLiteral("select ExternalPath from meta$External"));
             if (DM->Q6.isEmpty() || DM->Q6.isNullAt(0, 0)) {
+                if (fmExternal)
+                    fmExternal->Offer(engine::Runtime::ownExternalFolder(DM->Database.settings().serverName));
+                // Left unset (or closed) leaves it empty.
                 if (fmExternal && platform::execModal(*fmExternal) == 1) {
-                    repaint();
                     ExternalTablesPath = fmExternal->ExternalTablesPath;
+                    repaint();
                     DM->Q6Exec(QStringLiteral("insert into meta$External values (\"%1\")").arg(engine::quotedConstant(ExternalTablesPath)));
                 }
             } else {
@@ -265,6 +268,19 @@ void TfmBrowser::AfterConnect()
         ShowMessage(e.message());
         SetError();
     }
+}
+
+void TfmBrowser::SetUnconnectedState()
+{
+    IsConnected = false;
+    DM->CloseLists();
+    for (engine::Database *db : {&DM->Database, &DM->DatabaseN, &DM->DataBase2})
+        db->close();
+    setWindowTitle(connectparams::captionWithDatabase(windowTitle(), QStringLiteral("None")));
+    for (QMenu *m : {MetaBrowser1, MetaDebugger1, SQLMaster1})
+        m->menuAction()->setVisible(false);
+    for (QWidget *w : std::initializer_list<QWidget *>{SBGoBrowser, SBGoMaster, SBGoLorvane, PCMain})
+        w->setEnabled(false);
 }
 
 void TfmBrowser::EnableBrowserButtons()

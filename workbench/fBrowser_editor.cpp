@@ -5,6 +5,7 @@
 #include "workbench/fBrowser.h"
 
 #include "engine/Error.h"
+#include "engine/SqlText.h"
 #include "engine/Transaction.h"
 #include "platform/Modal.h"
 #include "platform/Prompter.h"
@@ -343,6 +344,7 @@ void TfmBrowser::SBNewProcClick()
         return;
     REProc->setUpdatesEnabled(false);
     setLines(REProc, proctext::ProcedureTemplate());
+    ProcLineEnd = QStringLiteral("\n");
     REProc->setUpdatesEnabled(true);
     button(QStringLiteral("SBSaveProc"))->setEnabled(true);
     DM->QDebProc.close();
@@ -358,6 +360,7 @@ void TfmBrowser::SBNewTrigClick()
         return;
     RETrig->setUpdatesEnabled(false);
     setLines(RETrig, proctext::TriggerTemplate());
+    TrigLineEnd = QStringLiteral("\n");
     RETrig->setUpdatesEnabled(true);
     button(QStringLiteral("SBSaveTrig"))->setEnabled(true);
     LTrigName->setText(QStringLiteral("Unknown"));
@@ -432,13 +435,8 @@ namespace {
 QVector<proctext::Param> readParams(engine::Query &q)
 {
     QVector<proctext::Param> params;
-    auto v = [&q](int row, const char *f) { return q.valueAt(row, q.fieldIndex(QLatin1String(f))); };
     for (int i = 0; i < q.recordCount(); ++i)
-        params.push_back({q.textAt(i, q.fieldIndex(QStringLiteral("RDB$PARAMETER_NAME"))).trimmed(),
-                          catalogue::GetParamType(v(i, "RDB$FIELD_TYPE").toInt(), 999, v(i, "RDB$FIELD_LENGTH").toInt(),
-                                                  v(i, "RDB$FIELD_SCALE").toInt(),
-                                                  v(i, "RDB$CHARACTER_LENGTH").toInt(),
-                                                  v(i, "RDB$FIELD_PRECISION").toInt())});
+        params.push_back({q.textAt(i, q.fieldIndex(QStringLiteral("RDB$PARAMETER_NAME"))).trimmed(), DM->ParamTypeAt(q, i)});
     return params;
 }
 
@@ -455,6 +453,7 @@ void showParams(QTableWidget *grid, const QVector<proctext::Param> &params)
 void TfmBrowser::BuildProcedureText()
 {
     const QString name = fmOpenProc->ProcName;
+    engine::requirePlainIdentifier(name); // it heads the text that a save sends
     DM->QInParams.close();
     DM->QInParams.setParam(QStringLiteral("ProcName"), name);
     LProcName->setText(name);
@@ -473,6 +472,7 @@ void TfmBrowser::BuildProcedureText()
     showParams(SGOutput, out);
 
     setLines(REProc, proctext::BuildProcedureText(name, in, out, fmOpenProc->currentSource(), InDebugBlock));
+    ProcLineEnd = proctext::LineEnd(fmOpenProc->currentSource());
     REProc->moveCursor(QTextCursor::Start);
     UpdateProcLinePos();
     REProc->document()->setModified(false);
@@ -480,6 +480,9 @@ void TfmBrowser::BuildProcedureText()
 
 void TfmBrowser::LoadTrigger()
 {
+    // Both names go into the text that a save sends.
+    engine::requirePlainIdentifier(fmOpenTrig->TrigName);
+    engine::requirePlainIdentifier(fmOpenTrig->RelationName);
     LTrigName->setText(fmOpenTrig->TrigName);
     RETrig->setUpdatesEnabled(false);
     try {
@@ -496,6 +499,7 @@ void TfmBrowser::BuildTriggerText()
     const TfmOpenTrig &d = *fmOpenTrig;
     setLines(RETrig, proctext::BuildTriggerText(d.TrigName, d.RelationName, d.TrigType, d.TrigInactive,
                                                 d.TrigSequence, d.currentSource(), InDebugBlock));
+    TrigLineEnd = proctext::LineEnd(d.currentSource());
     RETrig->moveCursor(QTextCursor::Start);
     UpdateTrigLinePos();
     RETrig->document()->setModified(false);
@@ -533,8 +537,11 @@ void TfmBrowser::SBTrigLineClick()
 
 void TfmBrowser::showEditorError(const QString &message, bool isProc)
 {
-    // The save statement carries one line before the editor's first line.
-    const proctext::ErrorLine mapped = proctext::MapErrorLine(message, 1);
+    // The saved statement's lines are not the editor's: the map knows.
+    const instrument::LineMap &map = isProc ? ProcLineMap : TrigLineMap;
+    const QStringList now = editorLines(isProc ? REProc : RETrig);
+    const proctext::ErrorLine mapped =
+        proctext::MapErrorLine(message, [&](int line) { return map.EditorLine(line, now); });
     if (!mapped.found) {
         ShowMessage(message);
         return;
@@ -586,13 +593,15 @@ bool TfmBrowser::SaveSourcePlain(bool reload, const QString &kind)
         DebugSaveMode = false;
         // Colons the parameter parser would read are doubled; those inside
         // quoted constants and comments reach the server as typed.
-        const instrument::Instrumenter ins =
+        instrument::Instrumenter ins =
             instrument::InstrumentText(editorLines(editor), StripPointsMode ? instrument::Mode::Strip : instrument::Mode::Plain,
                                        QString(), isProc ? QStringLiteral("SP") : QStringLiteral("TR"),
                                        (isProc ? ProcEditorState : TrigEditorState) != 0);
         BreakPointsUsed = ins.breakPointsUsed();
         TracePointsUsed = ins.tracePointsUsed();
         ProgressPointsUsed = ins.progressPointsUsed();
+        (isProc ? ProcLineMap : TrigLineMap) = instrument::LineMap(editorLines(editor), ins);
+        ins.setLineEnd(isProc ? ProcLineEnd : TrigLineEnd);
         DM->QSave.setSql(ins.lines());
         editor->document()->setModified(false);
         DM->QSave.execSql();
@@ -601,7 +610,7 @@ bool TfmBrowser::SaveSourcePlain(bool reload, const QString &kind)
         // The text was not stored: it still counts as modified.
         editor->document()->setModified(wasModified);
         DefaultCursor();
-        showEditorError(e.message(), isProc);
+        showEditorError(catalogue::serverText(e), isProc);
         return false;
     }
 
@@ -687,7 +696,7 @@ bool TfmBrowser::SaveSourceDebug(bool reload, const QString &kind)
         Repository repo = repository();
         bool tables = false;
         try {
-            tables = repo.debugTablesExist() || repo.createDebugTables();
+            tables = repo.debugTablesExist() || repo.createDebugTables(&ExternalTablesPath);
         } catch (const engine::Error &e) {
             ShowMessage(QStringLiteral("Can't create external tables!\r\n") + e.message());
         }
@@ -708,13 +717,16 @@ bool TfmBrowser::SaveSourceDebug(bool reload, const QString &kind)
 
     try {
         engine::TransactionGuard transaction(DM->Database);
+        (isProc ? ProcLineMap : TrigLineMap) = instrument::LineMap(editorLines(editor), ins);
+        ins.setLineEnd(isProc ? ProcLineEnd : TrigLineEnd);
         DM->QSave.setSql(ins.lines());
         editor->document()->setModified(false);
         DM->QSave.execSql();
         transaction.commit();
-    } catch (const engine::Error &) {
+    } catch (const engine::Error &e) {
         editor->document()->setModified(wasModified);
-        ShowMessage(QStringLiteral("Uncheck \"Save with debug info\" and retry to save."));
+        // The server's reason too: the generated text may be what it refuses.
+        showEditorError(QStringLiteral("Uncheck \"Save with debug info\" and retry to save.\r\n") + catalogue::serverText(e), isProc);
         DefaultCursor();
         return false;
     }
@@ -951,6 +963,7 @@ void TfmBrowser::dropEditedObject(const QString &kind, const QString &name, TMyR
         return;
     SetBusy();
     try {
+        engine::requirePlainIdentifier(name);
         engine::TransactionGuard transaction(DM->Database);
         DM->Q6Exec(QStringLiteral("drop %1 ").arg(kind) + name);
         transaction.commit();

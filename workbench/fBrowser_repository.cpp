@@ -46,6 +46,7 @@ void TfmBrowser::EnsureMetaStructures()
         MetaPresent = true;
         break;
     case Repository::InstallResult::Declined:
+    case Repository::InstallResult::Failed: // said why; as after a No
         repaint();
         SetNoRepositoryState();
         break;
@@ -71,14 +72,27 @@ void TfmBrowser::SBEraseMetaClick()
         }
         SetBusy();
         PagePCProcTrig->setCurrentIndex(0);
+        // Nothing may stay open on the tables about to be dropped.
+        DM->QPointList.close();
+        DM->THistory.close();
         r.erase();
     } catch (const engine::Error &e) {
+        // What the erase left (all of it, when it was refused) is shown again.
+        try {
+            if (r.tableExists(QStringLiteral("META$POINTS")))
+                RefreshPointList();
+            if (r.tableExists(QStringLiteral("META$HISTORY")))
+                OpenHistory();
+        } catch (const engine::Error &) {
+            // the erase's own failure is the one to report
+        }
         ShowMessage(e.message());
         DefaultCursor();
         SetError();
         return;
     }
     SetNoRepositoryState();
+    ExternalTablesPath.clear(); // its META$EXTERNAL row went with the table
     for (QWidget *p : {TSBPV, TSPPV, TSBPProtocol, TSTPProtocol, TSPointList})
         setTabShown(PagePCProcTrig, p, false);
     setTabShown(PCSQL, TSHistory, false);

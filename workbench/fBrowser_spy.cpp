@@ -306,7 +306,7 @@ void TfmBrowser::buildSpyPages(QWidget *debuggerPage, QHBoxLayout *bottomPanel)
             top->addWidget(b);
         }
         close->setChecked(true);
-        top->addWidget(textButton(makeButton(page, exportName, QString()), QStringLiteral("Export to the text file")));
+        top->addWidget(makeButton(page, exportName, QStringLiteral("Export to the text file"), QStringLiteral("export")));
         top->addStretch();
         l->addLayout(top);
         auto *split = new QSplitter(Qt::Horizontal, page);
@@ -376,6 +376,9 @@ void TfmBrowser::buildSpyPages(QWidget *debuggerPage, QHBoxLayout *bottomPanel)
             button(QLatin1String(name))->setEnabled(false);
         l->addLayout(top);
         DBGPointList = grids::dataGrid(TSPointList, QStringLiteral("DBGPointList"), &DM->QPointList);
+        // Names are short, "Procedure/Trigger Name" is not: the columns
+        // follow their captions and contents (a few rows), not a fixed width.
+        DBGPointList->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
         l->addWidget(DBGPointList, 1);
     }
 }

@@ -59,6 +59,12 @@ void TfmExternal::showEvent(QShowEvent *e)
     FormShow();
 }
 
+void TfmExternal::Offer(const QString &folder)
+{
+    if (!folder.isEmpty())
+        EditExtPath->setText(folder);
+}
+
 void TfmExternal::FormShow()
 {
     EditExtPath->setFocus();

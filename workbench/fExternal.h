@@ -24,6 +24,9 @@ public:
     QPushButton *BitBtn1;
     QPushButton *BitBtn2;
 
+    // Puts folder into the edit, when the server's own folder is known
+    // (empty: the sample path stays).
+    void Offer(const QString &folder);
     void FormShow();
     void BitBtn1Click();
     void BitBtn2Click();

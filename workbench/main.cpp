@@ -1,6 +1,7 @@
 #include "engine/Error.h"
 #include "engine/Runtime.h"
 #include "engine/SampleDatabase.h"
+#include "engine/Session.h"
 #include "engine/Termination.h"
 #include "platform/Help.h"
 #include "workbench/App.h"
@@ -29,6 +30,13 @@ int main(int argc, char *argv[])
     });
 
     try {
+        // The alias file (with SAMPLE) is there from the start, for the
+        // user to add his own aliases to before the first connect.
+        engine::Session::configurationFile();
+    } catch (const engine::Error &) {
+        // The Connect dialog then shows the alias store's own message.
+    }
+    try {
         engine::ensureSampleDatabase();
     } catch (const engine::Error &) {
         // The SAMPLE alias then fails to connect with the server's own message.
@@ -44,6 +52,10 @@ int main(int argc, char *argv[])
 
     QStringList args = QApplication::arguments();
     args.removeFirst();
+    // A command-line connect may ask its questions while the forms are made:
+    // the splash (always on top) would stand over them.
+    if (!args.isEmpty())
+        splash->hide();
     Workbench made(args);
     forms = &made;
     if (terminated) {

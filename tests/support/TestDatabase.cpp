@@ -45,10 +45,10 @@ QString serverPassword()
     return QStringLiteral("masterkey");
 }
 
-TestDatabase::TestDatabase()
+TestDatabase::TestDatabase(int dialect)
 {
     m_path = m_dir.path() + QStringLiteral("/test.fdb");
-    engine::Database::createDatabase(m_path);
+    engine::Database::createDatabase(m_path, QStringLiteral("SYSDBA"), QString(), 8192, dialect);
 }
 
 TestDatabase::~TestDatabase()

@@ -20,11 +20,12 @@ QString serverPrefix();
 // The server's SYSDBA password (set by scripts/fbserver on first start).
 QString serverPassword();
 
-// A fresh dialect-1 database in a temporary folder, dropped when the object
-// goes. Make one per test function so no test sees another's leftovers.
+// A fresh database in a temporary folder, dialect 1 unless told, dropped
+// when the object goes. Make one per test function so no test sees
+// another's leftovers.
 class TestDatabase {
 public:
-    TestDatabase();
+    explicit TestDatabase(int dialect = 1);
     ~TestDatabase();
     TestDatabase(const TestDatabase &) = delete;
     TestDatabase &operator=(const TestDatabase &) = delete;

@@ -130,8 +130,10 @@ struct WindowBench {
     platform::ScopedPrompter sp{p};
     std::unique_ptr<Workbench> w;
 
-    explicit WindowBench(bool remote = false)
-        : alias(QStringLiteral("TESTDB"), remote ? testsupport::serverPrefix() + t.path() : t.path())
+    // A dialect-3 database takes its set-up statements in dialect 3 (quoted names).
+    explicit WindowBench(bool remote = false, int dialect = 1)
+        : t(dialect), alias(QStringLiteral("TESTDB"), remote ? testsupport::serverPrefix() + t.path() : t.path()),
+          m_dialect(dialect)
     {
     }
     // ddl run on a connection of its own, after the repository when asked.
@@ -140,8 +142,12 @@ struct WindowBench {
         auto db = t.connect(QStringLiteral("SYSDBA"), QStringLiteral("UserDB"));
         if (withRepository)
             installRepository(*db);
-        for (const QString &s : ddl)
-            testsupport::exec(*db, s);
+        for (const QString &s : ddl) {
+            if (m_dialect == 1)
+                testsupport::exec(*db, s);
+            else
+                db->executeImmediate(s, m_dialect);
+        }
     }
     void start(const QString &user = QStringLiteral("SYSDBA"), const QString &password = QString())
     {
@@ -155,6 +161,9 @@ struct WindowBench {
         auto db = t.connect(QStringLiteral("SYSDBA"), QStringLiteral("Check"));
         return testsupport::scalar(*db, sql);
     }
+
+private:
+    int m_dialect;
 };
 
 } // namespace wbtest

@@ -3,6 +3,7 @@
 #include "WorkbenchFixture.h"
 #include "platform/Settings.h"
 #include "support/GuiTestMain.h"
+#include "workbench/ProcText.h"
 #include "workbench/fAliases.h"
 #include "workbench/mysimplere.h"
 #include "engine/StatementLog.h"
@@ -12,11 +13,15 @@
 #include <QCheckBox>
 #include <QPlainTextEdit>
 #include <QRadioButton>
+#include <QScreen>
+#include <QTableWidget>
+#include <QSignalSpy>
 #include <QTabWidget>
 #include <QToolButton>
 
 using platform::Prompter;
 using platform::ScriptedPrompter;
+using testsupport::exec;
 using testsupport::TestDatabase;
 using namespace wbtest;
 
@@ -66,6 +71,7 @@ private slots:
     void masterThenBrowserReconnects();
     void menusSwitchPages();
     void localRemoteFollowTheCheckedButton();
+    void stateFollowsTheConnections();
 };
 
 void TestBrowser::startWithoutArguments()
@@ -86,6 +92,10 @@ void TestBrowser::startWithoutArguments()
     QVERIFY(b.Lorvane1->isEnabled());
     QVERIFY(b.SBGoDebugger->isChecked());
     QVERIFY(b.SBDebugMode->isChecked());
+    // Before the first connect the procedure editor tells how to write a
+    // progress point; it is no text of the user's.
+    QCOMPARE(lines(b.REProc), proctext::InitialProcedureText());
+    QVERIFY(!b.REProc->document()->isModified());
     QVERIFY(b.SBEraseMeta->isHidden());
     QVERIFY(!b.IsConnected);
     QVERIFY(p.calls().isEmpty());
@@ -142,6 +152,16 @@ void TestBrowser::interactiveConnect()
     // After the three connects the alias holds its own parameters again.
     QCOMPARE(engine::Session::defaultSession().aliasParams("TESTDB"), b.AliasParams);
     QCOMPARE(b.UserParams.size(), b.AliasParams.size());
+
+    // Shown, the window stands in the middle of the screen, and "Input
+    // Params" hands the focus on to its grid.
+    b.show();
+    b.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&b));
+    const QPoint off = b.frameGeometry().center() - b.screen()->availableGeometry().center();
+    QVERIFY2(off.manhattanLength() <= 2, qPrintable(QString("%1,%2").arg(off.x()).arg(off.y())));
+    b.PCProc->setCurrentWidget(b.TSInput);
+    QTRY_VERIFY(b.SGInput->hasFocus());
 }
 
 void TestBrowser::connectCancelledLeavesConnectionsClosed()
@@ -179,7 +199,8 @@ void TestBrowser::connectToBrokenAliasReportsServerText()
     b.SBConnectClick();
     QCOMPARE(p.calls().size(), 1);
     const QString text = p.calls().first().text;
-    QVERIFY2(text.startsWith("Incorrect User Name or Password: "), qPrintable(text));
+    // A missing file is no login problem: the server's text alone.
+    QVERIFY2(!text.contains("Incorrect User Name or Password"), qPrintable(text));
     QVERIFY2(text.contains("missing.fdb"), qPrintable(text));
     QVERIFY(b.StatusFailed);
     QCOMPARE(b.StatusPanel0->text(), QString("   Status: Error!"));
@@ -290,6 +311,22 @@ void TestBrowser::chosenFontStored()
     QVERIFY(!w.browser->RETrig->isReadOnly());
     QVERIFY(p.problems().isEmpty());
     s.eraseSection("CurFont");
+
+    // Settings that cannot be written (their folder's place taken by a
+    // file): the font holds, and the user is told it was not kept.
+    QTemporaryDir root;
+    QFile blocker(root.filePath("SOFTWARE"));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    const QByteArray oldRoot = qgetenv("DUNMOOR_SETTINGS_ROOT");
+    qputenv("DUNMOOR_SETTINGS_ROOT", root.path().toUtf8());
+    p.clear();
+    p.answerFont(QFont("DejaVu Serif", 11));
+    w.browser->SBFontClick();
+    qputenv("DUNMOOR_SETTINGS_ROOT", oldRoot);
+    QCOMPARE(w.browser->font().family(), QString("DejaVu Serif"));
+    QCOMPARE(p.texts().last(), QString("The font could not be stored in " + root.path()
+                                    + "/SOFTWARE/Dunmoor/MarrowbyPro/1.07.0.ini: it holds until the program ends."));
 }
 
 void TestBrowser::keysReachTheVisiblePage()
@@ -421,6 +458,56 @@ void TestBrowser::localRemoteFollowTheCheckedButton()
         QCOMPARE(d.RBLocal->isChecked(), c.expected);
         QCOMPARE(d.RBRemote->isChecked(), !c.expected);
     }
+}
+
+void TestBrowser::stateFollowsTheConnections()
+{
+    TestDatabase t;
+    ScopedAlias good("TESTDB", t.path());
+    QTemporaryDir dir;
+    ScopedAlias broken("BROKEN", dir.path() + "/missing.fdb");
+    ScriptedPrompter p;
+    platform::ScopedPrompter sp(p);
+    ScriptedDialogs d;
+    d.user = "SYSDBA";
+    Workbench w({});
+    TfmBrowser &b = *w.browser;
+    auto connectedLook = [&](bool connected) {
+        QCOMPARE(b.IsConnected, connected);
+        QCOMPARE(b.windowTitle(), connected ? " Marrowby" + QString(40, ' ') + "Database: TESTDB" : kNone);
+        QCOMPARE(b.PCMain->isEnabled(), connected);
+        QCOMPARE(b.SBGoBrowser->isEnabled(), connected);
+        QCOMPARE(b.MetaBrowser1->menuAction()->isVisible(), connected);
+        QCOMPARE(w.dm->Database.isConnected(), connected);
+        QVERIFY(b.isEnabled());
+    };
+    p.answer(Prompter::Answer::No).answer(Prompter::Answer::No);
+    d.alias = "TESTDB";
+    b.SBConnectClick();
+    connectedLook(true);
+
+    // A reconnect that fails leaves nothing connected, and the window says so.
+    d.alias = "BROKEN";
+    b.SBConnectClick();
+    QVERIFY(b.StatusFailed);
+    connectedLook(false);
+    QVERIFY(!w.dm->DatabaseN.isConnected());
+    QVERIFY(!w.dm->DataBase2.isConnected());
+
+    d.alias = "TESTDB";
+    b.SBConnectClick();
+    connectedLook(true);
+
+    // The attachments shut down under an idle window: the next command fails
+    // with the server's text and the window follows.
+    exec(*t.connect(), "delete from mon$attachments where mon$attachment_id <> current_connection");
+    p.clear();
+    b.SBNewProcClick();
+    b.SBSaveProcClick();
+    QVERIFY(b.StatusFailed);
+    QCOMPARE(p.texts().size(), 1);
+    connectedLook(false);
+    QVERIFY(!w.dm->DataBase2.isConnected());
 }
 
 DUNMOOR_GUI_TEST_MAIN(TestBrowser)

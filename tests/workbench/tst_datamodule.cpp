@@ -5,6 +5,7 @@
 #include "workbench/CatalogueText.h"
 #include "workbench/DM1.h"
 #include "workbench/Repository.h"
+#include "engine/StatementLog.h"
 
 #include <QSignalSpy>
 
@@ -38,7 +39,8 @@ const char *const kSchema[] = {
     "create trigger A_BD for A before delete as begin end",
     "create trigger A_AD for A inactive after delete as begin end",
     "create procedure P_IN_OUT (X integer, S varchar(10)) returns (Y numeric(15,2), T char(5)) as begin Y = X; T = S; suspend; end",
-    "create procedure META$HIDDEN as begin end",
+    // Reads X2, so the dependency list has a META$ row to show or hide.
+    "create procedure META$HIDDEN as declare variable N integer; begin select count(*) from X2 into :N; end",
     "declare external function F_ABS double precision returns double precision by value "
     "entry_point 'IB_UDF_abs' module_name 'ib_udf'",
 };
@@ -76,6 +78,7 @@ private slots:
     void checkBoxesChangeTheText();
     void verboseColumnsFromKeyMap();
     void reconnectReadsTheNewDatabase();
+    void dialectThreeTimestamps();
 
 private:
     void open();
@@ -324,10 +327,12 @@ void TestDataModule::checkBoxesChangeTheText()
 
     dm.ShowDebugDependencies = true;
     dm.ReopenDependencies();
-    QVERIFY(column(dm.QDepend, "RDB$DEPENDENT_NAME").contains("META$HIDDEN") || !dm.QDepend.sql().join(' ').contains("META$"));
+    QVERIFY(!dm.QDepend.sql().join(' ').contains("META$"));
+    QVERIFY(column(dm.QDepend, "RDB$DEPENDENT_NAME").contains("META$HIDDEN"));
     dm.ShowDebugDependencies = false;
     dm.ReopenDependencies();
     QVERIFY(dm.QDepend.sql().contains("where not RDB$Dependent_Name containing \"META$\""));
+    QVERIFY(!column(dm.QDepend, "RDB$DEPENDENT_NAME").contains("META$HIDDEN"));
 }
 
 void TestDataModule::verboseColumnsFromKeyMap()
@@ -373,6 +378,48 @@ void TestDataModule::reconnectReadsTheNewDatabase()
     w.browser->SBConnectClick();
     QCOMPARE(column(w.dm->QTables, "RDB$RELATION_NAME"), QStringList{"ONLY_HERE"});
     QVERIFY(w.dm->QProc.isEmpty());
+}
+
+void TestDataModule::dialectThreeTimestamps()
+{
+    // Type code 35 is a TIMESTAMP in a dialect-3 database and the DATE of a
+    // dialect-1 one (the schema's tables of this fixture).
+    TestDatabase three(3);
+    {
+        auto db = three.connect();
+        QCOMPARE(db->databaseDialect(), 3);
+        exec(*db, "create domain D_STAMP as timestamp");
+        exec(*db, "create table T3 (TS timestamp, D D_STAMP)");
+        exec(*db, "create procedure P3 (A timestamp) returns (B timestamp) as begin B = A; suspend; end");
+        exec(*db, "create generator G_PLAIN");
+        exec(*db, "set generator G_PLAIN to 5");
+        db->executeImmediate("create generator \"G --X\"", 3);
+    }
+    engine::StatementRecorder log;
+    m_dm = std::make_unique<TDM>();
+    for (engine::Database *d : {&m_dm->Database, &m_dm->DatabaseN}) {
+        d->setDriverName("INTRBASE");
+        d->setParams({"SERVER NAME=" + three.path(), "USER NAME=SYSDBA"});
+        d->open();
+    }
+    open();
+    TDM &dm = *m_dm;
+    QCOMPARE(column(dm.QColumns, "FieldType"), (QStringList{"TIMESTAMP", "D_STAMP"}));
+    QCOMPARE(column(dm.QDomain, "DomainType"), QStringList{"TIMESTAMP"});
+    dm.QProc.first();
+    emit dm.QProc.dataChanged();
+    QCOMPARE(dm.InParamsText, QString("  (A TIMESTAMP) "));
+    QCOMPARE(dm.OutParamsText, QString("RETURNS  (B TIMESTAMP) "));
+    // A generator name that cannot stand bare is not put into gen_id: its
+    // value stays empty instead of another generator's being read.
+    QCOMPARE(column(dm.QGenerator, "RDB$GENERATOR_NAME"), (QStringList{"G --X", "G_PLAIN"}));
+    QCOMPARE(column(dm.QGenerator, "GenValue"), (QStringList{"", "5"}));
+    for (const QString &sent : log.statements())
+        QVERIFY2(!sent.contains("G --X"), qPrintable(sent));
+    m_dm.reset();
+
+    auto one = m_t->connect();
+    QCOMPARE(one->databaseDialect(), 1);
 }
 
 DUNMOOR_GUI_TEST_MAIN(TestDataModule)

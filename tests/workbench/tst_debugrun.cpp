@@ -214,6 +214,7 @@ private slots:
     void sessionsAndEndingAWaitingRun();
     void pointsOfTheRunProcedureDecide();
     void breakRoundTrip();
+    void instrumentedTextErrors();
 };
 
 // --- pure logic
@@ -614,6 +615,40 @@ void TestDebugRun::breakRoundTrip()
     QVERIFY(b.StatusReady && !b.StatusFailed);
     QCOMPARE(bench.output(1), kCopyValue);
     QCOMPARE(bench.value("select count(*) from META$MTBPA").toInt(), 1);
+}
+
+void TestDebugRun::instrumentedTextErrors()
+{
+    Bench bench({"CREATE EXCEPTION BOOM 'boom'"});
+    TfmBrowser &b = bench.b();
+    // Saved with debug info, the procedure the server runs has many more
+    // lines than the editor; its error still names the editor's line.
+    QVERIFY(bench.typeAndSave({"CREATE PROCEDURE EXD (A INTEGER) RETURNS (R INTEGER)", "AS",
+                               "declare variable x integer;", "begin", "/*#T1*/", "  x = A;", "", "/*#T2*/",
+                               "  if (x < 0) then", "    exception BOOM;", "  R = x;", "end"},
+                              true));
+    const int boom = int(b.REProc->toPlainText().split('\n').indexOf("    exception BOOM;")) + 1;
+    QVERIFY(boom > 0);
+    bench.p.clear();
+    bench.setInput(1, "-1");
+    b.SBdebExecSQLClick();
+    QVERIFY(b.StatusFailed);
+    QCOMPARE(bench.p.texts().size(), 1);
+    QVERIFY2(bench.p.texts().first().contains(QString("line: %1,").arg(boom)), qPrintable(bench.p.texts().first()));
+    QCOMPARE(b.REProc->textCursor().blockNumber() + 1, boom);
+
+    // A debug save the server refuses says why.
+    QStringList many{"CREATE PROCEDURE MANY RETURNS (R INTEGER)", "AS", "declare variable x integer;", "begin"};
+    for (int i = 0; i < 26; ++i)
+        many << QString("/*@B%1*/").arg(i);
+    many << "  R = 1;" << "end";
+    bench.p.clear();
+    QVERIFY(!bench.typeAndSave(many, true));
+    QCOMPARE(bench.p.texts().size(), 1);
+    QVERIFY2(bench.p.texts().first().startsWith("Uncheck \"Save with debug info\" and retry to save.\r\n")
+                 && bench.p.texts().first().contains("Too many Contexts"),
+             qPrintable(bench.p.texts().first()));
+    QVERIFY(b.isEnabled());
 }
 
 namespace {

@@ -83,6 +83,10 @@ void TestDebugSave::procedurePointsFollowEachSave()
     QVERIFY(b.MetaPresent);
     QVERIFY(b.CBWithDebug->isEnabled());
     QVERIFY(!b.repository().debugTablesExist());
+    // The tables take the folder stored at the moment they are made.
+    const QString folder = debugFolder();
+    exec(*bench.t.connect("SYSDBA", "Setup"), "update meta$external set ExternalPath = '" + folder + "'");
+    QVERIFY(b.ExternalTablesPath != folder);
 
     // A new procedure: saved plain first so it exists, then with debug info.
     b.SBNewProcClick();
@@ -97,6 +101,7 @@ void TestDebugSave::procedurePointsFollowEachSave()
     QCOMPARE(b.LProcName->text(), QString("DBGP"));
     QCOMPARE(int(b.ProcEditorState), 2);
     QVERIFY(b.repository().debugTablesExist());
+    QCOMPARE(b.ExternalTablesPath, folder);
     QCOMPARE(bench.points("DBGP"), QStringList{"TP1 TP SP 0"});
     QCOMPARE(bench.count("select count(*) from meta$gens where ProcName = 'DBGP'"), 1);
     QCOMPARE(bench.count("select count(*) from meta$gens where ProcName = 'DBGP' and UserName = 'SYSDBA' "
@@ -124,12 +129,19 @@ void TestDebugSave::procedurePointsFollowEachSave()
     // Counters of every user go at each save; the login user's come back.
     exec(*bench.t.connect("SYSDBA", "Setup"), "insert into meta$gens values (\"OTHER\", \"DBGP\", \"BPNUM\", 7)");
     bench.p.clear();
-    b.REProc->setPlainText(
-        (QStringList{"ALTER PROCEDURE DBGP (A INTEGER)", "RETURNS (R INTEGER)", "AS"} + procBody({"/*@BP9*/", "  x = ;"}))
-            .join('\n'));
+    const QStringList bad =
+        QStringList{"ALTER PROCEDURE DBGP (A INTEGER)", "RETURNS (R INTEGER)", "AS"} + procBody({"/*@BP9*/", "  x = ;"});
+    b.REProc->setPlainText(bad.join('\n'));
     b.REProc->document()->setModified(true);
     b.SBSaveProcClick();
-    QCOMPARE(bench.p.texts(), QStringList{"Uncheck \"Save with debug info\" and retry to save."});
+    // The server's reason comes with it, its line the editor's line of the
+    // fault (the server counted the generated text), and the caret goes there.
+    QCOMPARE(bench.p.texts().size(), 1);
+    const QString shown = bench.p.texts().first();
+    const int faulty = int(bad.indexOf("  x = ;")) + 1;
+    QVERIFY2(shown.startsWith("Uncheck \"Save with debug info\" and retry to save.\r\n"), qPrintable(shown));
+    QVERIFY2(shown.contains(QString("line %1, column").arg(faulty)), qPrintable(shown));
+    QCOMPARE(b.REProc->textCursor().blockNumber() + 1, faulty);
     QVERIFY(b.StatusFailed);
     QVERIFY(b.isEnabled());
     QVERIFY(b.REProc->document()->isModified());
@@ -202,7 +214,10 @@ void TestDebugSave::triggerSavedWithDebugInfo()
     text.replace(text.indexOf("/*$1*/"), "/*$11*/");
     b.RETrig->setPlainText(text.join('\n'));
     b.SBSaveTrigClick();
-    QCOMPARE(bench.p.texts(), QStringList{"Uncheck \"Save with debug info\" and retry to save."});
+    QCOMPARE(bench.p.texts().size(), 1);
+    QVERIFY2(bench.p.texts().first().startsWith("Uncheck \"Save with debug info\" and retry to save.\r\n")
+                 && bench.p.texts().first().contains("META$GEN11"),
+             qPrintable(bench.p.texts().first()));
     QVERIFY(b.StatusFailed);
     QCOMPARE(bench.points("TRG"), (QStringList{"1 PP TR 0", "T1 TP TR 0"}));
 

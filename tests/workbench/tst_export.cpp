@@ -16,6 +16,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <csignal>
+#include <sys/resource.h>
 #include <QTime>
 #include <cmath>
 #include <limits>
@@ -114,6 +116,7 @@ private slots:
     void unwritableTargetsEndInError_data();
     void unwritableTargetsEndInError();
     void failureMidwayKeepsTheOldFile();
+    void filledUpMidwayNamesTheReason();
 };
 
 // -------------------------------------------------------------- value texts
@@ -450,6 +453,39 @@ void TestExport::failureMidwayKeepsTheOldFile()
     QCOMPARE(f.prompter.texts().last(), QString("the last row cannot be read"));
     QVERIFY(f.window.isEnabled());
     QVERIFY(!q.controlsDisabled());
+}
+
+void TestExport::filledUpMidwayNamesTheReason()
+{
+    // A file that can grow no further part-way through a write (as on a disk
+    // that fills up): the system's reason is shown, not "Unknown error". The
+    // process's file size limit stands in for the full disk.
+    Fixture f;
+    engine::Query q(f.db.get());
+    q.setSql("select a.RDB$TYPE_NAME as A, b.RDB$TYPE_NAME as B from RDB$TYPES a cross join RDB$TYPES b");
+    q.open();
+    const QString path = f.file("big.txt");
+    DividerAnswer divider(";");
+    f.prompter.answerFile(path);
+    {
+        struct Limit {
+            rlimit old{};
+            Limit()
+            {
+                ::signal(SIGXFSZ, SIG_IGN);
+                getrlimit(RLIMIT_FSIZE, &old);
+                rlimit small = old;
+                small.rlim_cur = 100 * 1024;
+                setrlimit(RLIMIT_FSIZE, &small);
+            }
+            ~Limit() { setrlimit(RLIMIT_FSIZE, &old); }
+        } limit;
+        ExportDataSet(f.window, "T", q);
+    }
+    QVERIFY(f.window.StatusFailed);
+    const QString shown = f.prompter.calls().last().text;
+    QCOMPARE(shown, "Cannot write the file " + QDir::toNativeSeparators(path) + ": File too large");
+    QVERIFY(!QFile::exists(path));
 }
 
 DUNMOOR_GUI_TEST_MAIN(TestExport)

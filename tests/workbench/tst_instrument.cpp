@@ -31,24 +31,44 @@ Q_DECLARE_METATYPE(instrument::Mode)
 
 namespace {
 
-// The recording lines every hit writes, before the flushing reads.
+// Watched variables from names and one letter each for their kinds: "O"
+// other, "F" fixed text, "V" varying text; missing letters are "O".
+QList<Watched> watchedOf(const QStringList &names, const QString &kinds = QString())
+{
+    QList<Watched> w;
+    for (int i = 0; i < names.size(); ++i) {
+        const QChar k = i < kinds.size() ? kinds.at(i) : QChar('O');
+        w << Watched{names[i], k == 'F' ? TextKind::Fixed : k == 'V' ? TextKind::Varying : TextKind::Other};
+    }
+    return w;
+}
+
+// The recording lines every hit writes, up to the flushing reads.
 QStringList hitLines(const QString &tag, const QString &id, const QString &obj, const QString &counter,
                      const QString &hit, const QString &values, const QStringList &vars)
 {
     QStringList b{tag + id + "*/",
                   "meta$dummy = gen_id(meta$CodeGen, 1);",
                   "update meta$gens set GenValue = GenValue + 1 where UserName = User and ProcName = \"" + obj
-                      + "\" and GenID = \"" + counter + "\";",
-                  "select GenValue from meta$gens  where UserName = User and ProcName = \"" + obj
-                      + "\" and GenID = \"" + counter + "\" into ::meta$num;",
+                      + "\" and GenID = \"" + counter + "\" returning GenValue into ::meta$num;",
                   "insert into " + hit
-                      + " values (::meta$dummy, USER, (select max(SessionNum) from meta$session where UserName = "
-                        "User), \""
+                      + " values (::meta$dummy, USER, (select first 1 SessionNum from meta$session where UserName = "
+                        "User order by SessionNum desc), \""
                       + obj + "\", \"" + id + "\", ::meta$num);"};
-    for (const QString &v : vars)
-        b << "insert into " + values + " values (gen_id(meta$CodeGen, 1), ::meta$dummy, \"" + v + "\", ::" + v + ");";
-    b << "select count(*) from " + values + " where Code = -1 into ::meta$num;";
-    b << "select count(*) from " + hit + " where Code = -1 into ::meta$num;";
+    if (!vars.isEmpty()) {
+        QString names, casts;
+        for (int i = 0; i < vars.size(); ++i) {
+            names += QString(", %1, \"%2\"").arg(i + 1).arg(vars[i]);
+            casts += QString(", %1, cast(::%2 as varchar(255))").arg(i + 1).arg(vars[i]);
+        }
+        b << "meta$num = 0;" << QString("while (meta$num < %1) do").arg(vars.size()) << "begin"
+          << "  meta$num = meta$num + 1;"
+          << "  insert into " + values + " values (gen_id(meta$CodeGen, 1), ::meta$dummy, decode(::meta$num" + names
+                 + "), decode(::meta$num" + casts + "));"
+          << "end";
+    }
+    b << "select first 1 Code from " + values + " where Code = -1 into ::meta$num;";
+    b << "select first 1 Code from " + hit + " where Code = -1 into ::meta$num;";
     return b;
 }
 
@@ -57,34 +77,38 @@ QStringList traceLines(const QString &id, const QString &obj, const QStringList 
     return hitLines("/* META TP#", id, obj, "TPNUM", "META$MTTP", "META$MTTPV", vars) << "/* END META */";
 }
 
-QStringList breakLines(const QString &id, const QString &obj, const QStringList &vars,
-                       const QStringList &emptyIsNull = {})
+QStringList breakLines(const QString &id, const QString &obj, const QStringList &vars, const QString &kinds = {})
 {
     QStringList b = hitLines("/* META BP@", id, obj, "BPNUM", "META$MTBP", "META$MTBPV", vars);
     b << "meta$num = 0;" << QString("while (meta$num < %1) do").arg(vars.size())
       << "  select count(*) from meta$mtbpa where MTCode = ::meta$dummy into ::meta$num;";
-    for (const QString &v : vars)
-        b << "select " + QString(emptyIsNull.contains(v) ? "nullif(VarValue, \"\")" : "VarValue")
-                + " from META$MTBPA where MTCode = ::meta$dummy and VarName = \"" + v + "\" into ::" + v + ";";
+    if (!vars.isEmpty()) {
+        b << "for select VarName, VarValue from META$MTBPA where MTCode = ::meta$dummy into ::meta$name, "
+             "::meta$value do"
+          << "begin";
+        for (const Watched &v : watchedOf(vars, kinds))
+            b << "  if (meta$name = \"" + v.name + "\") then " + v.name + " = "
+                    + (v.kind == TextKind::Fixed     ? QString("meta$value")
+                       : v.kind == TextKind::Varying ? QString("trim(trailing from meta$value)")
+                                                     : QString("nullif(trim(trailing from meta$value), \"\")"))
+                    + ";";
+        b << "end";
+    }
     return b << "/* END META */";
 }
 
-const QStringList kDecl{"/* META VARIABLE */", "declare variable meta$num integer;",
-                        "declare variable meta$dummy integer;", "/* END META */"};
+const QStringList kDecl{"/* META VARIABLE */",
+                        "declare variable meta$num integer;",
+                        "declare variable meta$dummy integer;",
+                        "declare variable meta$name char(31);",
+                        "declare variable meta$value char(255);",
+                        "/* END META */"};
 
 // What the editor loader makes of a stored text.
 QStringList loadBack(const QStringList &stored)
 {
     bool inBlock = false;
-    QStringList r;
-    for (const QString &l : stored) {
-        if (proctext::IsBlankLine(l))
-            continue;
-        QString out;
-        if (proctext::StripDebugBlock(l, inBlock, out))
-            r << out;
-    }
-    return r;
+    return proctext::SourceLines(stored.join('\n'), inBlock);
 }
 
 // A test database with the repository and the debug tables, a session row
@@ -138,8 +162,9 @@ QStringList procedureText(const QString &marker)
             "end"};
 }
 
-// Waits for the newest break hit and answers it; 0 when none came.
-int answerBreak(engine::Database &poller, const QString &x, const QString &t)
+// Waits for the newest break hit and answers it with the given name and
+// value pairs; 0 when none came or it did not carry one value per answer.
+int answerBreakWith(engine::Database &poller, const QList<QPair<QString, QString>> &answers)
 {
     int code = 0;
     QElapsedTimer waited;
@@ -150,13 +175,54 @@ int answerBreak(engine::Database &poller, const QString &x, const QString &t)
             QThread::msleep(50);
     }
     const bool seen = code != 0;
-    if (!seen) // free the waiting procedure anyway: its hit numbered before the two values
-        code = scalar(poller, "select gen_id(meta$CodeGen, 0) from rdb$database").toInt() - 2;
-    else if (scalar(poller, QString("select count(*) from META$MTBPV where MTCode = %1").arg(code)).toInt() != 2)
+    if (!seen) // free the waiting procedure anyway: its hit numbered before its values
+        code = scalar(poller, "select gen_id(meta$CodeGen, 0) from rdb$database").toInt() - int(answers.size());
+    else if (scalar(poller, QString("select count(*) from META$MTBPV where MTCode = %1").arg(code)).toInt()
+             != answers.size())
         return 0;
-    exec(poller, QString("insert into META$MTBPA values (gen_id(meta$CodeGen, 1), %1, \"x\", \"%2\")").arg(code).arg(x));
-    exec(poller, QString("insert into META$MTBPA values (gen_id(meta$CodeGen, 1), %1, \"t\", \"%2\")").arg(code).arg(t));
+    for (const auto &a : answers)
+        exec(poller, QString("insert into META$MTBPA values (gen_id(meta$CodeGen, 1), %1, \"%2\", \"%3\")")
+                         .arg(code)
+                         .arg(a.first, a.second));
     return seen ? code : 0;
+}
+
+int answerBreak(engine::Database &poller, const QString &x, const QString &t)
+{
+    return answerBreakWith(poller, {{"x", x}, {"t", t}});
+}
+
+// A procedure saved plain from the editor's lines, as the save command
+// sends it.
+void savePlain(engine::Database &db, const QStringList &editor, bool stored, const QString &lineEnd)
+{
+    Instrumenter ins(Mode::Plain, QString(), "SP", stored);
+    ins.setLineEnd(lineEnd);
+    for (const QString &l : editor)
+        ins.InstrumentLine(l);
+    engine::Statement save(&db);
+    save.setSql(ins.lines());
+    save.execute();
+}
+
+QString storedSource(engine::Database &db, const QString &procedure)
+{
+    return scalar(db, "select rdb$procedure_source from rdb$procedures where rdb$procedure_name = \"" + procedure
+                          + "\"")
+        .toString();
+}
+
+// A procedure with count markers of one kind and watched integers.
+QStringList manyPoints(const QString &marker, int count, int watched)
+{
+    QStringList t{"CREATE PROCEDURE CTX RETURNS (R INTEGER)", "AS"};
+    for (int i = 0; i < watched; ++i)
+        t << QString("declare variable v%1 integer;").arg(i);
+    t << "begin";
+    for (int i = 0; i < count; ++i)
+        t << marker.arg(i);
+    t << "  R = 1;" << "end";
+    return t;
 }
 
 } // namespace
@@ -188,6 +254,14 @@ private slots:
     void breakAnsweredThroughLoopbackServer();
 #endif
     void storedSourceLoadsBackAsTyped();
+    void varyingAnswersComeBackUnpadded();
+    void pointsPerProcedure_data();
+    void pointsPerProcedure();
+    void lineMap_data();
+    void lineMap();
+    void runErrorNamesTheEditorLine();
+    void plainOpenAndSaveKeepsTheSource_data();
+    void plainOpenAndSaveKeepsTheSource();
     void triggerTraceRecordsEachRow();
 };
 
@@ -258,22 +332,27 @@ void TestInstrument::declarations_data()
     QTest::addColumn<QString>("line");
     QTest::addColumn<QString>("decl");
     QTest::addColumn<QString>("name");
-    QTest::addColumn<bool>("text"); // the type holds text: an empty answer stays the empty text
-    QTest::newRow("variable") << "declare variable x integer;" << "x integer" << "x" << false;
-    QTest::newRow("upper case, blanks") << "DECLARE VARIABLE  CNT INTEGER ;" << "CNT INTEGER" << "CNT" << false;
-    QTest::newRow("without VARIABLE") << "declare x integer;" << "x integer" << "x" << false;
-    QTest::newRow("tab after name") << "declare variable x\tinteger;" << "x\tinteger" << "x" << false;
+    QTest::addColumn<QString>("kind"); // how the answer is read back: O, F or V as in watchedOf
+    QTest::newRow("variable") << "declare variable x integer;" << "x integer" << "x" << "O";
+    QTest::newRow("upper case, blanks") << "DECLARE VARIABLE  CNT INTEGER ;" << "CNT INTEGER" << "CNT" << "O";
+    QTest::newRow("without VARIABLE") << "declare x integer;" << "x integer" << "x" << "O";
+    QTest::newRow("tab after name") << "declare variable x\tinteger;" << "x\tinteger" << "x" << "O";
     QTest::newRow("default and no semicolon") << "declare variable s varchar(10) = 'a;b'" << "s varchar(10) = 'a"
-                                              << "s" << true;
-    QTest::newRow("type on next line") << "declare variable x" << "x" << "" << false;
-    QTest::newRow("comment after AS") << "/* declare */" << "re */" << "re" << false;
-    QTest::newRow("short line") << "declare" << "" << "" << false;
-    QTest::newRow("char") << "declare variable c CHAR(10);" << "c CHAR(10)" << "c" << true;
+                                              << "s" << "V";
+    QTest::newRow("type on next line") << "declare variable x" << "x" << "" << "O";
+    QTest::newRow("comment after AS") << "/* declare */" << "re */" << "re" << "O";
+    QTest::newRow("short line") << "declare" << "" << "" << "O";
+    QTest::newRow("char") << "declare variable c CHAR(10);" << "c CHAR(10)" << "c" << "F";
+    QTest::newRow("char with character set") << "declare variable c char character set utf8;"
+                                             << "c char character set utf8" << "c" << "F";
     QTest::newRow("character varying") << "declare variable c character varying(5);" << "c character varying(5)"
-                                       << "c" << true;
-    QTest::newRow("blob") << "declare variable b blob sub_type 1;" << "b blob sub_type 1" << "b" << true;
-    QTest::newRow("numeric") << "declare variable n numeric(15,2);" << "n numeric(15,2)" << "n" << false;
-    QTest::newRow("domain named like a type") << "declare variable d CHARGE_D;" << "d CHARGE_D" << "d" << false;
+                                       << "c" << "V";
+    QTest::newRow("national varying, tabs") << "declare variable c\tnational\tcharacter\tvarying(5);"
+                                            << "c\tnational\tcharacter\tvarying(5)" << "c" << "V";
+    QTest::newRow("nchar") << "declare variable c nchar(3);" << "c nchar(3)" << "c" << "F";
+    QTest::newRow("blob") << "declare variable b blob sub_type 1;" << "b blob sub_type 1" << "b" << "V";
+    QTest::newRow("numeric") << "declare variable n numeric(15,2);" << "n numeric(15,2)" << "n" << "O";
+    QTest::newRow("domain named like a type") << "declare variable d CHARGE_D;" << "d CHARGE_D" << "d" << "O";
 }
 
 void TestInstrument::declarations()
@@ -281,11 +360,11 @@ void TestInstrument::declarations()
     QFETCH(QString, line);
     QFETCH(QString, decl);
     QFETCH(QString, name);
-    QFETCH(bool, text);
+    QFETCH(QString, kind);
     QCOMPARE(ExtractVariableDecl(line), decl);
     QCOMPARE(FirstWord(ExtractVariableDecl(line)), name);
     if (!name.isEmpty())
-        QCOMPARE(IsTextType(decl.mid(name.size())), text);
+        QCOMPARE(TextKindOf(decl.mid(name.size())), watchedOf({name}, kind).first().kind);
 }
 
 void TestInstrument::pointIds_data()
@@ -335,38 +414,42 @@ void TestInstrument::blocks()
 {
     QCOMPARE(LeadLine(), QString(82, ' '));
     QCOMPARE(DeclarationBlock(), kDecl);
-    // A break block in full, with one watched variable.
-    QCOMPARE(BreakBlock("BP1", "P", {"X"}),
+    // A break block in full, with an INTEGER and a VARCHAR watched.
+    QCOMPARE(BreakBlock("BP1", "P", watchedOf({"X", "S"}, "OV")),
              (QStringList{
                  "/* META BP@BP1*/",
                  "meta$dummy = gen_id(meta$CodeGen, 1);",
                  "update meta$gens set GenValue = GenValue + 1 where UserName = User and ProcName = \"P\" and GenID = "
-                 "\"BPNUM\";",
-                 "select GenValue from meta$gens  where UserName = User and ProcName = \"P\" and GenID = \"BPNUM\" "
-                 "into ::meta$num;",
-                 "insert into META$MTBP values (::meta$dummy, USER, (select max(SessionNum) from meta$session where "
-                 "UserName = User), \"P\", \"BP1\", ::meta$num);",
-                 "insert into META$MTBPV values (gen_id(meta$CodeGen, 1), ::meta$dummy, \"X\", ::X);",
-                 "select count(*) from META$MTBPV where Code = -1 into ::meta$num;",
-                 "select count(*) from META$MTBP where Code = -1 into ::meta$num;",
+                 "\"BPNUM\" returning GenValue into ::meta$num;",
+                 "insert into META$MTBP values (::meta$dummy, USER, (select first 1 SessionNum from meta$session where "
+                 "UserName = User order by SessionNum desc), \"P\", \"BP1\", ::meta$num);",
                  "meta$num = 0;",
-                 "while (meta$num < 1) do",
+                 "while (meta$num < 2) do",
+                 "begin",
+                 "  meta$num = meta$num + 1;",
+                 "  insert into META$MTBPV values (gen_id(meta$CodeGen, 1), ::meta$dummy, decode(::meta$num, 1, \"X\", 2, "
+                 "\"S\"), decode(::meta$num, 1, cast(::X as varchar(255)), 2, cast(::S as varchar(255))));",
+                 "end",
+                 "select first 1 Code from META$MTBPV where Code = -1 into ::meta$num;",
+                 "select first 1 Code from META$MTBP where Code = -1 into ::meta$num;",
+                 "meta$num = 0;",
+                 "while (meta$num < 2) do",
                  "  select count(*) from meta$mtbpa where MTCode = ::meta$dummy into ::meta$num;",
-                 "select VarValue from META$MTBPA where MTCode = ::meta$dummy and VarName = \"X\" into ::X;",
+                 "for select VarName, VarValue from META$MTBPA where MTCode = ::meta$dummy into ::meta$name, "
+                 "::meta$value do",
+                 "begin",
+                 "  if (meta$name = \"X\") then X = nullif(trim(trailing from meta$value), \"\");",
+                 "  if (meta$name = \"S\") then S = trim(trailing from meta$value);",
+                 "end",
                  "/* END META */"}));
     QCOMPARE(BreakBlock("B", "P", {}), breakLines("B", "P", {}));
-    QCOMPARE(BreakBlock("B", "P", {"A", "B", "C"}), breakLines("B", "P", {"A", "B", "C"}));
-    QVERIFY(BreakBlock("B", "P", {"A", "B", "C"}).contains("while (meta$num < 3) do"));
-    // Variables of other than text types read an empty answer back as NULL.
-    const QStringList mixed = BreakBlock("B", "P", {"N", "S"}, {"N"});
-    QVERIFY(mixed.contains("select nullif(VarValue, \"\") from META$MTBPA where MTCode = ::meta$dummy and VarName = \"N\" into ::N;"));
-    QVERIFY(mixed.contains("select VarValue from META$MTBPA where MTCode = ::meta$dummy and VarName = \"S\" into ::S;"));
-    QCOMPARE(TraceBlock("T1", "P", {"X", "Y"}), traceLines("T1", "P", {"X", "Y"}));
-    QCOMPARE(TraceBlock("T1", "P", {}).size(), 8);
+    QCOMPARE(BreakBlock("B", "P", watchedOf({"A", "B", "C"}, "OFV")), breakLines("B", "P", {"A", "B", "C"}, "OFV"));
+    QCOMPARE(TraceBlock("T1", "P", watchedOf({"X", "Y"})), traceLines("T1", "P", {"X", "Y"}));
+    QCOMPARE(TraceBlock("T1", "P", {}).size(), 7);
     QCOMPARE(ProgressBlock("3"),
              (QStringList{"/* META GEN$3*/", "meta$dummy = gen_id(meta$gen3, 1);", "/* END META */"}));
     // A quote in an id or name cannot end the constant early.
-    QVERIFY(TraceBlock("a\"b", "P", {}).at(4).contains("\"P\", \"a\"\"b\", ::meta$num);"));
+    QVERIFY(TraceBlock("a\"b", "P", {}).at(3).contains("\"P\", \"a\"\"b\", ::meta$num);"));
 }
 
 void TestInstrument::pointInsert()
@@ -408,7 +491,7 @@ void TestInstrument::wholeText_data()
         << QStringList{"AS", "declare variable x integer;", "begin", "/*@BP1*/ dropped", "end"} << Mode::Debug
         << "SP" << false
         << (QStringList{"AS"} + kDecl + QStringList{"declare variable x integer;", "begin"}
-            + breakLines("BP1", O, {"x"}, {"x"}) + QStringList{"end"})
+            + breakLines("BP1", O, {"x"}) + QStringList{"end"})
         << QStringList{"BP BP1"} << "B" << QStringList{"x"};
     QTest::newRow("break, three variables, tab")
         << QStringList{"AS", "declare variable a integer;", "DECLARE VARIABLE B\tCHAR(5);", "declare c date;",
@@ -416,7 +499,7 @@ void TestInstrument::wholeText_data()
         << Mode::Debug << "SP" << false
         << (QStringList{"AS"} + kDecl
             + QStringList{"declare variable a integer;", "DECLARE VARIABLE B\tCHAR(5);", "declare c date;", "begin"}
-            + breakLines("here", O, {"a", "B", "c"}, {"a", "c"}) + QStringList{"end"})
+            + breakLines("here", O, {"a", "B", "c"}, "OFO") + QStringList{"end"})
         << QStringList{"BP here"} << "B" << QStringList{"a", "B", "c"};
     QTest::newRow("trace and progress 1, 11")
         << QStringList{"AS", "declare variable x integer;", "begin", "/*#TP1*/", "/*$1*/", "/*$11*/", "end"}
@@ -503,7 +586,7 @@ void TestInstrument::roundTrip()
     const QStringList debug = InstrumentText(editor, Mode::Debug, "P", "SP", false).lines();
     const QStringList plain = InstrumentText(editor, Mode::Plain, "P", "SP", false).lines();
     // The loader turns the debug text back into the plain one, markers as typed.
-    QCOMPARE(loadBack(debug), plain.mid(1));
+    QCOMPARE(loadBack(debug.mid(1)), plain.mid(1));
     // Stripping drops the markers and leaves the rest as a plain save has it.
     QStringList withoutMarkers = plain;
     withoutMarkers.removeIf([](const QString &l) {
@@ -704,6 +787,222 @@ void TestInstrument::triggerTraceRecordsEachRow()
         scalar(*d.db, "select rdb$trigger_source from rdb$triggers where rdb$trigger_name = \"TRG_T\"").toString();
     bool inBlock = false;
     QCOMPARE(proctext::SourceLines(source, inBlock), typed.mid(2));
+}
+
+void TestInstrument::varyingAnswersComeBackUnpadded()
+{
+    // Answers come from a CHAR(255) column; three short VARCHAR values
+    // concatenated must fit the result as they would without the break.
+    DebugDb d("VCAT");
+    const QStringList typed{"CREATE PROCEDURE VCAT RETURNS (R VARCHAR(40), C VARCHAR(20))",
+                            "AS",
+                            "declare variable a varchar(20);",
+                            "declare variable b varchar(20);",
+                            "declare variable e varchar(16);",
+                            "declare variable f char(5);",
+                            "begin",
+                            "  a = 'a'; b = 'b'; e = 'e'; f = 'f';",
+                            "/*@BP1*/",
+                            "  R = a || b || e;",
+                            "  C = f || '|';",
+                            "  suspend;",
+                            "end"};
+    d.compile(InstrumentText(typed, Mode::Debug, "VCAT", "SP", false));
+    QString r, c, error;
+    std::thread worker([&] {
+        try {
+            auto conn = d.t.connect("SYSDBA", "DB2");
+            conn->startTransaction();
+            engine::Statement run(conn.get());
+            run.setSql(QStringLiteral("select R, C from VCAT"));
+            run.open();
+            r = run.rows().text(0, 0);
+            c = run.rows().text(0, 1);
+            conn->commit();
+        } catch (const std::exception &e) {
+            error = QString::fromUtf8(e.what());
+        }
+    });
+    const int code = answerBreakWith(*d.db, {{"a", "one"}, {"b", "two"}, {"e", "three"}, {"f", "ff"}});
+    worker.join();
+    QVERIFY2(code != 0, "the break hit never became visible");
+    QCOMPARE(error, QString());
+    QCOMPARE(r, QStringLiteral("onetwothree"));
+    // CHAR keeps its padding, as an assignment of the same text would.
+    QCOMPARE(c, QStringLiteral("ff   |"));
+    // The values were recorded in the order of the declarations.
+    engine::Statement values(d.db.get());
+    values.setSql(QString("select VarName, VarValue from META$MTBPV where MTCode = %1 order by Code").arg(code));
+    values.open();
+    QCOMPARE(values.rows().rowCount(), 4);
+    QCOMPARE(values.rows().text(0, 0), QStringLiteral("a"));
+    QCOMPARE(values.rows().text(2, 1).trimmed(), QStringLiteral("e"));
+    QCOMPARE(values.rows().text(3, 0), QStringLiteral("f"));
+}
+
+void TestInstrument::pointsPerProcedure_data()
+{
+    // The server allows 256 table references in one procedure; a break
+    // block takes 10 (8 without watched variables), a trace block 7 (6).
+    QTest::addColumn<QString>("marker");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<int>("watched");
+    QTest::addColumn<bool>("compiles");
+    QTest::newRow("25 breaks, 10 watched") << "/*@B%1*/" << 25 << 10 << true;
+    QTest::newRow("26 breaks") << "/*@B%1*/" << 26 << 1 << false;
+    QTest::newRow("32 breaks, none watched") << "/*@B%1*/" << 32 << 0 << true;
+    QTest::newRow("33 breaks, none watched") << "/*@B%1*/" << 33 << 0 << false;
+    QTest::newRow("36 traces, 10 watched") << "/*#T%1*/" << 36 << 10 << true;
+    QTest::newRow("37 traces") << "/*#T%1*/" << 37 << 1 << false;
+    QTest::newRow("42 traces, none watched") << "/*#T%1*/" << 42 << 0 << true;
+    QTest::newRow("43 traces, none watched") << "/*#T%1*/" << 43 << 0 << false;
+    QTest::newRow("100 progress points") << "/*$1*/" << 100 << 2 << true;
+}
+
+void TestInstrument::pointsPerProcedure()
+{
+    QFETCH(QString, marker);
+    QFETCH(int, count);
+    QFETCH(int, watched);
+    QFETCH(bool, compiles);
+    DebugDb d("CTX");
+    QString error;
+    try {
+        d.compile(InstrumentText(manyPoints(marker, count, watched), Mode::Debug, "CTX", "SP", false));
+    } catch (const engine::Error &e) {
+        error = e.message();
+    }
+    if (compiles)
+        QCOMPARE(error, QString());
+    else
+        QVERIFY2(error.contains("Too many Contexts"), qPrintable(error));
+}
+
+void TestInstrument::lineMap_data()
+{
+    QTest::addColumn<QStringList>("editor");
+    QTest::addColumn<Mode>("mode");
+    QTest::addColumn<QStringList>("now");  // the editor when the error is shown; empty: as saved
+    QTest::addColumn<QString>("sent");     // the first sent line holding this text is the server's line
+    QTest::addColumn<int>("expected");     // 1-based editor line
+
+    const QStringList text{"CREATE PROCEDURE P (A INTEGER)", "AS",       "declare variable x integer;",
+                           "begin",                          "/*@BP1*/", "",
+                           "/*#TP1*/",                       "  x = 1/0;", "end"};
+    QTest::newRow("plain: one line after the lead") << text << Mode::Plain << QStringList{} << "x = 1/0" << 8;
+    QTest::newRow("debug: after two blocks") << text << Mode::Debug << QStringList{} << "x = 1/0" << 8;
+    QTest::newRow("debug: inside a break block") << text << Mode::Debug << QStringList{} << "meta$mtbpa" << 5;
+    QTest::newRow("debug: inside a trace block") << text << Mode::Debug << QStringList{} << "META$MTTP " << 7;
+    QTest::newRow("debug: generated declarations") << text << Mode::Debug << QStringList{} << "meta$value char" << 2;
+    QTest::newRow("debug: the lead line") << text << Mode::Debug << QStringList{} << QString(82, ' ') << 1;
+    QTest::newRow("strip: markers dropped") << text << Mode::Strip << QStringList{} << "x = 1/0" << 8;
+    // Reloaded after the save: the header rebuilt with the parameter on a
+    // line of its own, the body line for line.
+    const QStringList reloaded{"ALTER PROCEDURE P ", "  (A INTEGER) ", "AS ", "declare variable x integer;",
+                               "begin", "/*@BP1*/", "", "/*#TP1*/", "  x = 1/0;", "end"};
+    QTest::newRow("reloaded: body moves with the header") << text << Mode::Debug << reloaded << "x = 1/0" << 9;
+    QTest::newRow("reloaded: block moves too") << text << Mode::Debug << reloaded << "meta$mtbpa" << 6;
+    QTest::newRow("reloaded: trailing blank lines of the typed text")
+        << (text + QStringList{"", "  "}) << Mode::Debug << reloaded << "x = 1/0" << 9;
+}
+
+void TestInstrument::lineMap()
+{
+    QFETCH(QStringList, editor);
+    QFETCH(Mode, mode);
+    QFETCH(QStringList, now);
+    QFETCH(QString, sent);
+    QFETCH(int, expected);
+    const Instrumenter ins = InstrumentText(editor, mode, "P", "SP", true);
+    int serverLine = 0;
+    while (serverLine < ins.lines().size() && !ins.lines().at(serverLine).contains(sent))
+        ++serverLine;
+    QVERIFY(serverLine < ins.lines().size());
+    const LineMap map(editor, ins);
+    QCOMPARE(map.EditorLine(serverLine + 1, now.isEmpty() ? editor : now), expected);
+    // Without a save seen, the server's line is one past the editor's.
+    QCOMPARE(LineMap().EditorLine(serverLine + 1, editor), serverLine);
+}
+
+void TestInstrument::runErrorNamesTheEditorLine()
+{
+    DebugDb d("DIVP");
+    const QStringList typed{"CREATE PROCEDURE DIVP (A INTEGER) RETURNS (R INTEGER)",
+                            "AS",
+                            "declare variable x integer;",
+                            "begin",
+                            "/*#TP1*/",
+                            "",
+                            "/*#TP2*/",
+                            "  x = A;",
+                            "/*#TP3*/",
+                            "  R = 1 / (x - 1);",
+                            "  suspend;",
+                            "end"};
+    const Instrumenter ins = InstrumentText(typed, Mode::Debug, "DIVP", "SP", false);
+    d.compile(ins);
+    QString message;
+    try {
+        scalar(*d.db, "select R from DIVP(1)");
+    } catch (const engine::Error &e) {
+        message = e.message();
+    }
+    QVERIFY2(message.contains("line: "), qPrintable(message));
+    const LineMap map(typed, ins);
+    // In the editor as saved, and after the reload that rebuilds the header.
+    proctext::ErrorLine shown =
+        proctext::MapErrorLine(message, [&](int l) { return map.EditorLine(l, typed); });
+    QVERIFY(shown.found);
+    QCOMPARE(shown.line, 10);
+    QVERIFY2(shown.message.contains("line: 10,"), qPrintable(shown.message));
+    bool inBlock = false;
+    const QStringList reloaded =
+        proctext::BuildProcedureText("DIVP", {{"A", "INTEGER"}}, {{"R", "INTEGER"}}, storedSource(*d.db, "DIVP"),
+                                     inBlock);
+    QCOMPARE(reloaded.at(11), QStringLiteral("  R = 1 / (x - 1);"));
+    shown = proctext::MapErrorLine(message, [&](int l) { return map.EditorLine(l, reloaded); });
+    QCOMPARE(shown.line, 12);
+}
+
+void TestInstrument::plainOpenAndSaveKeepsTheSource_data()
+{
+    QTest::addColumn<QString>("body"); // what follows the header line "CREATE PROCEDURE KEEP RETURNS (R INTEGER) AS"
+    QTest::newRow("blank lines") << "\ndeclare variable x integer;\n\nbegin\n\n  R = 1;\n   \n  suspend;\nend";
+    QTest::newRow("trailing blanks and a last empty line") << "\nbegin  \n  R = 1; \n  suspend;\nend \n";
+    QTest::newRow("body on the AS line") << " begin R = 1; suspend; end";
+    QTest::newRow("CR LF") << "\r\ndeclare variable x integer;\r\n\r\nbegin\r\n  R = 1;\r\n  suspend;\r\nend";
+    QTest::newRow("markers and colons") << "\ndeclare variable x integer;\nbegin\n/*@B1*/\n\n  select 1 from "
+                                           "rdb$database into :x;\n  R = x;\n  suspend;\nend";
+}
+
+void TestInstrument::plainOpenAndSaveKeepsTheSource()
+{
+    QFETCH(QString, body);
+    DebugDb d("KEEP");
+    engine::Database *db = d.db.get();
+    // Written by some other tool, sent as it stands.
+    exec(*db, "CREATE PROCEDURE KEEP RETURNS (R INTEGER) AS" + body);
+    const QString before = storedSource(*db, "KEEP");
+    QVERIFY(!before.isEmpty());
+    bool inBlock = false;
+    const QStringList opened = proctext::BuildProcedureText("KEEP", {}, {{"R", "INTEGER"}}, before, inBlock);
+    // The editor has lines, not line ends: the save ends them as the
+    // opened source did.
+    const QString lineEnd = proctext::LineEnd(before);
+    QCOMPARE(lineEnd, QString(body.contains("\r\n") ? "\r\n" : "\n"));
+    savePlain(*db, opened, true, lineEnd);
+    QCOMPARE(storedSource(*db, "KEEP").toUtf8(), before.toUtf8());
+
+    // Saved with debug information, opened, saved plain: the same again.
+    Instrumenter debug(Mode::Debug, "KEEP", "SP", true);
+    debug.setLineEnd(lineEnd);
+    for (const QString &l : opened)
+        debug.InstrumentLine(l);
+    d.compile(debug);
+    QCOMPARE(proctext::BuildProcedureText("KEEP", {}, {{"R", "INTEGER"}}, storedSource(*db, "KEEP"), inBlock),
+             opened);
+    savePlain(*db, opened, true, lineEnd);
+    QCOMPARE(storedSource(*db, "KEEP").toUtf8(), before.toUtf8());
 }
 
 DUNMOOR_TEST_MAIN(TestInstrument)

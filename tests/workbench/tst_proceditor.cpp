@@ -3,6 +3,7 @@
 // their editor line, drop, files, the chooser dialogs' search and lookup.
 #include "WorkbenchFixture.h"
 #include "engine/Query.h"
+#include "engine/StatementLog.h"
 #include "support/GuiTestMain.h"
 #include "workbench/Foproc.h"
 #include "workbench/Foptrg.h"
@@ -55,10 +56,9 @@ private:
     platform::ModalHook m_previous;
 };
 
-// A connected workbench on a database prepared by the test's statements.
 // The workbench on a database without the repository (its question answered No).
 struct Bench : WindowBench {
-    explicit Bench(const QStringList &ddl)
+    explicit Bench(const QStringList &ddl, int dialect = 1) : WindowBench(false, dialect)
     {
         prepare(ddl, false);
         p.answer(Prompter::Answer::No);
@@ -85,6 +85,7 @@ private slots:
     void editingCommands();
     void triggerErrorGoesToItsLine();
     void failedLoadEndsInErrorState();
+    void dialectThreeRefusalsAndNamesThatCannotBeNamed();
 };
 
 void TestProcEditor::openAndSaveProcedures()
@@ -92,7 +93,9 @@ void TestProcEditor::openAndSaveProcedures()
     Bench bench({"CREATE TABLE T (ID INTEGER)",
                  "CREATE PROCEDURE P0 AS\nbegin\n  exit;\nend",
                  "CREATE PROCEDURE P2 (A INTEGER, S VARCHAR(10))\nRETURNS (R INTEGER)\nAS\n"
-                 "declare variable K integer;\nbegin\n  R = A + 1;\n  suspend;\nend"});
+                 "declare variable K integer;\nbegin\n  R = A + 1;\n  suspend;\nend",
+                 // Written by another tool: blank lines, trailing blanks, CR LF.
+                 "CREATE PROCEDURE P3 AS\r\n\r\nbegin\r\n\r\n  exit;  \r\n   \r\nend"});
     TfmBrowser &b = bench.b();
     ChooserAnswer choose;
 
@@ -102,6 +105,7 @@ void TestProcEditor::openAndSaveProcedures()
         int inputs;
     };
     const QList<Case> cases{
+        {"P3", {"ALTER PROCEDURE P3 ", "AS ", "begin", "", "  exit;  ", "   ", "end"}, 0},
         {"P0", {"ALTER PROCEDURE P0 ", "AS ", "begin", "  exit;", "end"}, 0},
         {"P2",
          {"ALTER PROCEDURE P2 ", "  (A INTEGER, S VARCHAR(10)) ", "  RETURNS (R INTEGER)", "AS ",
@@ -124,7 +128,8 @@ void TestProcEditor::openAndSaveProcedures()
         QVERIFY(b.SBdebExecSQL->isEnabled());
         QVERIFY(!b.StatusFailed);
 
-        // Saved unchanged: it compiles and the stored source stays the same.
+        // Saved unchanged: it compiles and the stored source stays the same,
+        // byte for byte.
         b.SBSaveProcClick();
         QVERIFY2(bench.p.texts().isEmpty(), qPrintable(bench.p.texts().join('\n')));
         QVERIFY(!b.StatusFailed);
@@ -541,6 +546,61 @@ void TestProcEditor::failedLoadEndsInErrorState()
     QVERIFY(b.StatusFailed);
     QVERIFY(b.isEnabled());
     QCOMPARE(int(b.ProcEditorState), 0);
+}
+
+void TestProcEditor::dialectThreeRefusalsAndNamesThatCannotBeNamed()
+{
+    Bench bench({"CREATE TABLE T (I INTEGER)", "CREATE PROCEDURE PN (A NUMERIC(15,2)) RETURNS (B NUMERIC(15,2)) AS\n"
+                 "BEGIN\n  B = A;\n  SUSPEND;\nEND",
+                 "CREATE PROCEDURE P1 AS BEGIN EXIT; END", "CREATE PROCEDURE \"P1 --x\" AS BEGIN EXIT; END",
+                 "CREATE TRIGGER \"T 1\" FOR T BEFORE INSERT AS BEGIN END"},
+                3);
+    TfmBrowser &b = bench.b();
+    ChooserAnswer choose;
+
+    // A save the dialect refuses says why, the text stays unsaved.
+    choose.name = "PN";
+    b.SBOpenProcClick();
+    QCOMPARE(b.SGInput->item(1, 1)->text(), QString("NUMERIC(15, 2)"));
+    b.REProc->document()->setModified(true);
+    b.SBSaveProcClick();
+    QCOMPARE(bench.p.texts().size(), 1);
+    QVERIFY2(bench.p.texts().first().startsWith("This database speaks SQL dialect 3 and the workbench speaks dialect 1"),
+             qPrintable(bench.p.texts().first()));
+    QVERIFY(bench.p.texts().first().contains("SQL dialect 3"));
+    QVERIFY(b.StatusFailed);
+    QVERIFY(b.isEnabled());
+    QVERIFY(b.REProc->document()->isModified());
+    QVERIFY(!bench.w->dm->Database.inTransaction());
+
+    // Names that cannot stand bare are refused before anything is sent.
+    const QString refused = "The name \"%1\" is not a plain identifier (a letter, then letters, digits, _ or $): "
+                            "it cannot be named in a dialect-1 statement, so nothing was sent.";
+    engine::StatementRecorder log;
+    bench.p.clear();
+    b.REProc->document()->setModified(false);
+    choose.name = "P1 --x";
+    b.SBOpenProcClick();
+    QCOMPARE(bench.p.texts(), QStringList{refused.arg("P1 --x")});
+    QVERIFY(b.StatusFailed);
+    QVERIFY(!b.REProc->toPlainText().contains("P1 --x"));
+
+    bench.p.clear();
+    choose.name = "T 1";
+    b.SBOpenTrigClick();
+    QCOMPARE(bench.p.texts(), QStringList{refused.arg("T 1")});
+    QVERIFY(b.RETrig->toPlainText().isEmpty());
+
+    // The drop names what the label holds: "P1 --x" must not become P1.
+    bench.p.clear();
+    b.LProcName->setText("P1 --x");
+    bench.p.answer(Prompter::Answer::Yes);
+    b.SBDebDropProcClick();
+    QCOMPARE(bench.p.texts(), (QStringList{"Drop now?", refused.arg("P1 --x")}));
+    QVERIFY(b.StatusFailed);
+    for (const QString &sent : log.statements())
+        QVERIFY2(!sent.contains("P1") && !sent.contains("T 1") && !sent.startsWith("drop"), qPrintable(sent));
+    QCOMPARE(bench.value("SELECT COUNT(*) FROM RDB$PROCEDURES WHERE RDB$PROCEDURE_NAME STARTING WITH 'P1'").toInt(), 2);
 }
 
 DUNMOOR_GUI_TEST_MAIN(TestProcEditor)

@@ -50,8 +50,12 @@ void TestProcText::debugBlocks_data()
 {
     QTest::addColumn<QString>("stored");
     QTest::addColumn<QStringList>("loaded");
-    QTest::newRow("plain source, blank lines dropped, CR LF ends")
-        << "begin\r\n\r\n   \r\n  x = 1;\r\nend" << QStringList{"begin", "  x = 1;", "end"};
+    QTest::newRow("plain source, blank lines kept, CR LF ends")
+        << "begin\r\n\r\n   \r\n  x = 1;\r\nend" << QStringList{"begin", "", "   ", "  x = 1;", "end"};
+    QTest::newRow("final line break kept") << "begin\nend\n" << QStringList{"begin", "end", ""};
+    QTest::newRow("blank lines inside a block go with it")
+        << "begin\n/* META GEN$1*/\n\nmeta$dummy = gen_id(meta$gen1, 1);\n/* END META */\n\nend"
+        << QStringList{"begin", "/*$1*/", "", "end"};
     QTest::newRow("generated declarations vanish")
         << "/* META VARIABLE */\ndeclare variable meta$num integer;\ndeclare variable meta$dummy integer;\n"
            "/* END META */\ndeclare variable A integer;\nbegin\nend"
@@ -83,17 +87,19 @@ void TestProcText::procedureText_data()
     QTest::addColumn<QStringList>("text");
     const QString source = "begin\n\n  suspend;\nend";
     QTest::newRow("no parameters") << QVector<Param>{} << QVector<Param>{}
-                                   << QStringList{"ALTER PROCEDURE P ", "AS ", "begin", "  suspend;", "end"};
+                                   << QStringList{"ALTER PROCEDURE P ", "AS ", "begin", "", "  suspend;", "end"};
     QTest::newRow("one in, one out")
         << QVector<Param>{{"A", "INTEGER"}} << QVector<Param>{{"R", "VARCHAR(10)"}}
-        << QStringList{"ALTER PROCEDURE P ", "  (A INTEGER) ", "  RETURNS (R VARCHAR(10))", "AS ", "begin",
+        << QStringList{"ALTER PROCEDURE P ", "  (A INTEGER) ", "  RETURNS (R VARCHAR(10))", "AS ", "begin", "",
                        "  suspend;", "end"};
     QTest::newRow("two in, no out")
         << QVector<Param>{{"A", "INTEGER"}, {"B", "NUMERIC(15,2)"}} << QVector<Param>{}
-        << QStringList{"ALTER PROCEDURE P ", "  (A INTEGER, B NUMERIC(15,2)) ", "AS ", "begin", "  suspend;", "end"};
+        << QStringList{"ALTER PROCEDURE P ", "  (A INTEGER, B NUMERIC(15,2)) ", "AS ", "begin", "", "  suspend;",
+                       "end"};
     QTest::newRow("outputs only")
         << QVector<Param>{} << QVector<Param>{{"X", "DATE"}, {"Y", "CHAR(1)"}}
-        << QStringList{"ALTER PROCEDURE P ", "  RETURNS (X DATE, Y CHAR(1))", "AS ", "begin", "  suspend;", "end"};
+        << QStringList{"ALTER PROCEDURE P ", "  RETURNS (X DATE, Y CHAR(1))", "AS ", "begin", "", "  suspend;",
+                       "end"};
 }
 
 void TestProcText::procedureText()
@@ -132,7 +138,8 @@ void TestProcText::triggerText()
     QFETCH(QString, activeLine);
     bool inBlock = false;
     QCOMPARE(BuildTriggerText("T1", "EMP", type, inactive, 3, "AS\n  \nbegin\nend", inBlock),
-             (QStringList{"ALTER TRIGGER T1 /* FOR EMP */", activeLine, typeLine, "POSITION 3", "AS", "begin", "end"}));
+             (QStringList{"ALTER TRIGGER T1 /* FOR EMP */", activeLine, typeLine, "POSITION 3", "AS", "  ", "begin",
+                          "end"}));
 }
 
 void TestProcText::errorLines_data()
@@ -224,6 +231,9 @@ void TestProcText::letterSearch()
 
 void TestProcText::templates()
 {
+    QCOMPARE(InitialProcedureText(),
+             (QStringList{"/*$1*/" + QString(37, ' ') + "<-- PP    (allowable values after $ : 1..10)",
+                          "   Important: Comments MUST start from the first position."}));
     QCOMPARE(ProcedureTemplate(), (QStringList{"CREATE PROCEDURE MyProc ()", "  RETURNS () ", "AS ", "begin ", " ",
                                                "end "}));
     QCOMPARE(TriggerTemplate(),

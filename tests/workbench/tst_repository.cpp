@@ -55,10 +55,13 @@ private slots:
     void noLeavesDatabaseUntouched();
     void existingRepositoryAsksNothing();
     void generatorsAlreadyThereLeaveInstallIncomplete();
-    void failedInstallEndsConnectInError();
+    void failedInstallEndsConnectedWithoutRepository();
     void getGensAlreadyThereStillGranted();
     void metaRenewMapsKeys();
+    void ownExternalFolder_data();
+    void ownExternalFolder();
     void pathProbe();
+    void pathDialogOffersTheEnginesFolder();
     void debugTablesCreatedAndDropped();
     void failedDebugTablesLeaveNone();
     void recreatedDebugTablesMoveCodeGen();
@@ -68,6 +71,8 @@ private slots:
     void debuggerRowsOperations();
     void debuggerRowsFailureLeavesNothing();
     void protocolAndPointReads();
+    void dialectThreeInstallLeavesNothing();
+    void eraseRefusesNamesItCannotDrop();
 };
 
 void TestRepository::normalizedPath_data()
@@ -88,6 +93,27 @@ void TestRepository::normalizedPath()
     QFETCH(QString, typed);
     QFETCH(QString, stored);
     QCOMPARE(Repository::normalizedPath(typed), stored);
+}
+
+void TestRepository::ownExternalFolder_data()
+{
+    QTest::addColumn<QString>("serverName");
+    QTest::addColumn<bool>("own");
+    const QString port = QString::number(engine::Runtime::paths().port);
+    QTest::newRow("embedded") << "/data/x.fdb" << true;
+    QTest::newRow("loopback on our port") << "127.0.0.1/" + port + ":/data/x.fdb" << true;
+    QTest::newRow("localhost on our port") << "LocalHost/" + port + ":/data/x.fdb" << true;
+    QTest::newRow("loopback, another port") << "127.0.0.1/3051:/data/x.fdb" << false;
+    QTest::newRow("loopback, default port") << "localhost:/data/x.fdb" << (port == "3050");
+    QTest::newRow("another host") << "dbhost/" + port + ":/data/x.fdb" << false;
+    QTest::newRow("windows server") << "srv:C:\\data\\x.gdb" << false;
+}
+
+void TestRepository::ownExternalFolder()
+{
+    QFETCH(QString, serverName);
+    QFETCH(bool, own);
+    QCOMPARE(engine::Runtime::ownExternalFolder(serverName), own ? engine::Runtime::paths().external + "/" : QString());
 }
 
 void TestRepository::yesInstallsEverything()
@@ -160,24 +186,30 @@ void TestRepository::generatorsAlreadyThereLeaveInstallIncomplete()
     ScriptedPrompter p;
     platform::ScopedPrompter sp(p);
     p.answer(Prompter::Answer::Yes).answer(Prompter::Answer::No);
-    // The generator group fails as a whole, META$EXTERNAL with it; its grant
-    // then ends the install with the server's text.
-    try {
-        x.r.ensure([](int) {});
-        QFAIL("an install without META$EXTERNAL was reported as done");
-    } catch (const engine::Error &e) {
-        QVERIFY2(e.message().contains("META$EXTERNAL"), qPrintable(e.message()));
-    }
-    QVERIFY(!x.r.tableExists("META$EXTERNAL"));
-    QCOMPARE(count(*x.db, "select count(*) from rdb$generators where rdb$generator_name starting with \"META$\""), 1);
-    QVERIFY(x.r.tableExists("META$POINTS"));
+    // The generator group fails as a whole, META$EXTERNAL with it: the
+    // install says so and takes back what it made; the user's generator stays.
+    QCOMPARE(x.r.ensure([](int) {}), Repository::InstallResult::Failed);
+    QCOMPARE(p.texts().size(), 2);
+    const QString shown = p.texts().at(1);
+    QVERIFY2(shown.startsWith("The META$ structures could not be created, and nothing of them was left in the "
+                              "database. The workbench goes on without them (no debugging, no history).\r\n"),
+             qPrintable(shown));
+    QVERIFY2(shown.contains("META$GEN3"), qPrintable(shown));
+    auto check = t.connect("SYSDBA", "Check");
+    QCOMPARE(count(*check, "select count(*) from rdb$relations where rdb$relation_name starting with \"META$\""), 0);
+    QCOMPARE(count(*check, "select count(*) from rdb$procedures where rdb$procedure_name starting with \"META$\""), 0);
+    QCOMPARE(scalar(*check, "select list(trim(rdb$generator_name)) from rdb$generators where rdb$generator_name starting with \"META$\"").toString(),
+             QString("META$GEN3"));
+    QVERIFY(!x.db->inTransaction());
     // So the next check asks again.
     QCOMPARE(x.r.ensure([](int) {}), Repository::InstallResult::Declined);
-    QCOMPARE(p.texts(), (QStringList{kQuestion, kQuestion}));
+    QCOMPARE(p.texts().last(), kQuestion);
 }
 
-void TestRepository::failedInstallEndsConnectInError()
+void TestRepository::failedInstallEndsConnectedWithoutRepository()
 {
+    // The connect ends as after a No: connected, without the repository,
+    // with the reason shown.
     TestDatabase t;
     ScopedAlias alias("TESTDB", t.path());
     exec(*t.connect(), "create generator meta$gen3");
@@ -187,12 +219,54 @@ void TestRepository::failedInstallEndsConnectInError()
     Workbench w({"TESTDB", "SYSDBA", ""});
     TfmBrowser &b = *w.browser;
     QCOMPARE(p.texts().size(), 2);
-    QVERIFY2(p.texts().at(1).contains("META$EXTERNAL"), qPrintable(p.texts().at(1)));
+    QVERIFY2(p.texts().at(1).startsWith("The META$ structures could not be created"), qPrintable(p.texts().at(1)));
     QVERIFY(!b.MetaPresent);
-    QVERIFY(b.StatusFailed);
-    QCOMPARE(b.StatusPanel0->text(), QString("   Status: Error!"));
+    QVERIFY(b.IsConnected);
+    QVERIFY(!b.StatusFailed);
+    QCOMPARE(b.StatusPanel0->text(), QString("   Status: OK."));
     QVERIFY(b.isEnabled());
     QVERIFY(!b.PBar->isVisible());
+    QVERIFY(b.SBEraseMeta->isHidden());
+    QVERIFY(!b.CBWithDebug->isEnabled());
+}
+
+void TestRepository::dialectThreeInstallLeavesNothing()
+{
+    TestDatabase t(3);
+    ScopedAlias alias("TESTDB", t.path());
+    ScriptedPrompter p;
+    platform::ScopedPrompter sp(p);
+    ScriptedDialogs d;
+    d.alias = "TESTDB";
+    d.user = "SYSDBA";
+    p.answer(Prompter::Answer::Yes).answer(Prompter::Answer::No);
+    Workbench w({});
+    TfmBrowser &b = *w.browser;
+    b.SBConnectClick();
+    QCOMPARE(p.texts().size(), 2);
+    const QString shown = p.texts().at(1);
+    QVERIFY2(shown.contains("nothing of them was left"), qPrintable(shown));
+    QVERIFY2(shown.contains("This database speaks SQL dialect 3 and the workbench speaks dialect 1"), qPrintable(shown));
+    QVERIFY2(shown.contains("Metadata update statement is not allowed by the current database SQL dialect 3"),
+             qPrintable(shown));
+    QVERIFY(b.IsConnected);
+    QVERIFY(!b.MetaPresent);
+    QCOMPARE(b.windowTitle(), " Marrowby" + QString(40, ' ') + "Database: TESTDB");
+    QCOMPARE(b.StatusPanel0->text(), QString("   Status: OK."));
+    QVERIFY(b.isEnabled());
+    QVERIFY(b.PCMain->isEnabled());
+    {
+        auto check = t.connect("SYSDBA", "Check");
+        for (const char *sql : {"select count(*) from rdb$relations where rdb$relation_name starting with 'META$'",
+                                "select count(*) from rdb$procedures where rdb$procedure_name starting with 'META$'",
+                                "select count(*) from rdb$generators where rdb$generator_name starting with 'META$'"})
+            QVERIFY2(count(*check, sql) == 0, sql);
+    }
+    // The next connect asks again, as after a No.
+    p.clear();
+    b.SBConnectClick();
+    QCOMPARE(p.texts(), QStringList{kQuestion});
+    QVERIFY(b.IsConnected);
 }
 
 void TestRepository::getGensAlreadyThereStillGranted()
@@ -283,6 +357,45 @@ void TestRepository::pathProbe()
     dialog.BitBtn2Click();
     QCOMPARE(dialog.result(), 2);
     QVERIFY(dialog.ExternalTablesPath.isEmpty());
+}
+
+void TestRepository::pathDialogOffersTheEnginesFolder()
+{
+    // The embedded engine reads our firebird.conf: the dialog offers its
+    // external folder, and a refused path is answered with that folder.
+    TestDatabase t;
+    ScopedAlias alias("TESTDB", t.path());
+    {
+        auto db = t.connect();
+        installRepository(*db);
+        exec(*db, "delete from meta$external"); // no folder yet: the dialog asks
+    }
+    const QString own = engine::Runtime::paths().external + "/";
+    QTemporaryDir outside;
+    QString offered;
+    QStringList shown;
+    ScriptedPrompter p;
+    platform::ScopedPrompter sp(p);
+    auto previous = platform::setModalHook([&](QDialog &d) {
+        auto *e = qobject_cast<TfmExternal *>(&d);
+        if (!e)
+            return int(QDialog::Rejected);
+        offered = e->EditExtPath->text();
+        e->setResult(0);
+        e->EditExtPath->setText(outside.path());
+        e->BitBtn1Click();
+        shown = p.texts();
+        e->BitBtn2Click();
+        return e->result();
+    });
+    Workbench w({"TESTDB", "SYSDBA", ""});
+    platform::setModalHook(previous);
+    QCOMPARE(offered, own);
+    QCOMPARE(shown.size(), 1);
+    QVERIFY2(shown.first().endsWith("\r\nThis server takes external tables only in " + own
+                                    + " (and the folders inside it)."),
+             qPrintable(shown.first()));
+    QVERIFY2(shown.first().contains("not allowed"), qPrintable(shown.first()));
 }
 
 void TestRepository::debugTablesCreatedAndDropped()
@@ -399,6 +512,22 @@ void TestRepository::connectWithYesShowsDebuggerPages()
     QCOMPARE(b.ProtocolUser, scalar(w.dm->Database, "select current_user from rdb$database").toString().trimmed());
     QCOMPARE(scalar(w.dm->Database, "select count(*) from meta$session where UserName = current_user").toInt(), 1);
     QCOMPARE(b.StatusPanel0->text(), QString("   Status: OK."));
+    QCOMPARE(b.ExternalTablesPath, d.externalPath);
+    // The history shows the statement's first line; the rest stays hidden.
+    QStringList shown;
+    for (int i = 0; i < w.dm->THistory.fieldCount(); ++i)
+        if (w.dm->THistory.fieldDef(i).visible)
+            shown << w.dm->THistory.fieldDef(i).displayLabel;
+    QCOMPARE(shown, QStringList{"SQL Statement First String"});
+
+    // Another database, without the repository: no folder of the last one.
+    TestDatabase other;
+    ScopedAlias second("OTHER", other.path());
+    d.alias = "OTHER";
+    p.answer(Prompter::Answer::No);
+    b.SBConnectClick();
+    QVERIFY(!b.MetaPresent);
+    QVERIFY(b.ExternalTablesPath.isEmpty());
 }
 
 void TestRepository::eraseRefusedWhileDebugTablesExist()
@@ -467,6 +596,33 @@ void TestRepository::eraseRemovesEverything()
     QVERIFY(!b.PCSQL->isTabVisible(b.PCSQL->indexOf(b.TSHistory)));
     QCOMPARE(b.StatusPanel0->text(), QString("   Status: OK."));
     QVERIFY(b.isEnabled());
+    // Nothing stays open on the dropped tables.
+    QVERIFY(!w.dm->QPointList.isActive());
+    QVERIFY(!w.dm->THistory.isActive());
+}
+
+void TestRepository::eraseRefusesNamesItCannotDrop()
+{
+    // A generator named with a blank (a dialect-3 database allows it) cannot
+    // be named in "drop generator": the erase is refused before it sends
+    // anything, and says which name.
+    TestDatabase t(3);
+    Repo x(t);
+    exec(*x.db, "create table meta$external (ExternalPath char(255))");
+    exec(*x.db, "create generator META$ONE");
+    x.db->executeImmediate("create generator \"META$G --X\"", 3);
+    engine::StatementRecorder log;
+    try {
+        x.r.erase();
+        QFAIL("the erase went on");
+    } catch (const engine::Error &e) {
+        QCOMPARE(e.message(), QString("The name \"META$G --X\" is not a plain identifier (a letter, then letters, "
+                                      "digits, _ or $): it cannot be named in a dialect-1 statement, so nothing was sent."));
+    }
+    for (const QString &sent : log.statements())
+        QVERIFY2(sent.startsWith("select"), qPrintable(sent));
+    QVERIFY(x.r.tableExists("META$EXTERNAL"));
+    QCOMPARE(count(*x.db, "select count(*) from rdb$generators where rdb$generator_name starting with 'META$'"), 2);
 }
 
 namespace {

@@ -16,6 +16,7 @@
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QDir>
+#include <QHeaderView>
 #include <QFile>
 #include <QEventLoop>
 #include <QLabel>
@@ -641,7 +642,7 @@ void TestSpy::dumpsOfATry()
     b.SBShowDumpClick();
     QVERIFY(bench.p.texts().isEmpty());
     QCOMPARE(headers(b.DBGTPDump), (QStringList{"Proc/Trig Name", "Trace Point ID", "Pass #"}));
-    QCOMPARE(headers(b.DBGTPValues), (QStringList{"Variable Name", "Variable Value"}));
+    QCOMPARE(headers(b.DBGTPValues), (QStringList{"Variable name", "Variable Value"}));
     QCOMPARE(gridRows(b.DBGTPDump), (QStringList{"P1|TP1|1", "P1|TP1|2"}));
     QCOMPARE(gridRows(b.DBGTPValues), QStringList{"A|1"});
     // The detail follows the row picked in the master grid.
@@ -652,6 +653,12 @@ void TestSpy::dumpsOfATry()
 
     b.EditBPTry->setText("3");
     b.SBShowBPDumpClick();
+    // The export buttons carry their text as a hint, beside a picture.
+    for (const char *name : {"SBExportTPDump", "SBExportBPDump"}) {
+        QVERIFY2(b.button(name)->text().isEmpty(), name);
+        QCOMPARE(b.button(name)->toolTip(), QString("Export to the text file"));
+        QVERIFY(!b.button(name)->icon().isNull());
+    }
     QCOMPARE(headers(b.DBGBPDump), (QStringList{"Proc/Trig Name", "Break Point ID", "Stop #"}));
     QCOMPARE(gridRows(b.DBGBPDump), QStringList{"P2|BP1|1"});
     QCOMPARE(gridRows(b.DBGBPV2), QStringList{"X|9"});
@@ -707,6 +714,12 @@ void TestSpy::pointListFilterSortAndDroppedObjects()
     QCOMPARE(gridRows(b.DBGPointList),
              (QStringList{"P1|3|PP", "P1|BP1|BP", "P2|1|PP", "P2|TP1|TP", "P3|1|PP", "P3|2|PP"}));
     QVERIFY(b.button("SBViewSource")->isEnabled());
+    // The first column's caption is not cut off.
+    b.show();
+    b.PCMain->setCurrentWidget(b.TSDebugger);
+    b.PagePCProcTrig->setCurrentWidget(b.TSPointList);
+    QHeaderView *header = b.DBGPointList->horizontalHeader();
+    QTRY_VERIFY(header->sectionSize(0) > header->fontMetrics().horizontalAdvance("Procedure/Trigger Name"));
 
     b.SBShowPPClick();
     QCOMPARE(gridRows(b.DBGPointList), (QStringList{"P1|3|PP", "P2|1|PP", "P3|1|PP", "P3|2|PP"}));
