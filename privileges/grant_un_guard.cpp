@@ -167,7 +167,13 @@ bool TLorvane::selectPage(int index)
 bool TLorvane::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == btnpanel && event->type() == QEvent::Resize) {
-        resizebtnpanel();
+        btnpanelResize();
+    } else if (watched == PrivGrid && event->type() == QEvent::KeyPress) {
+        const QString typed = static_cast<QKeyEvent *>(event)->text();
+        if (!typed.isEmpty() && typed.at(0).isPrint() && !typed.at(0).isSpace()) {
+            guarded([this, typed] { PrivGridKeyPress(typed); });
+            return true; // the grid's own search would move elsewhere
+        }
     } else if (watched == DefParamList && event->type() == QEvent::MouseButtonPress) {
         DefParamListDropDown();
     } else if (watched == static_cast<QObject *>(Grantsb) && event->type() == QEvent::Resize && StatusProgress) {
