@@ -371,6 +371,10 @@ private:
     // --- privilege page
     void bindGrantInfoPage();
     void updateGrantButton();
+    // "All" or "Active" chosen in a tree's header: the tree's selection
+    // filters again, or its label says "All".
+    void headerChoice(bool active, void (TLorvane::*treeChange)(), QLabel *label, const QString &all,
+                      QAction *activeMark, QAction *allMark);
     void markPrivilegeChoice();
     void choosePrivilege(int index);
     void chooseGrantor(int index);

@@ -224,8 +224,9 @@ void TLorvane::GrantPagesChange()
         if (auto *item = GrantorGroup->findChild<QRadioButton *>(QStringLiteral("GrantorGroup1")))
             item->setText(user);
         USER1->setText(user);
+        // The choice shown and the list's filter must agree.
         if (OpenTrigList())
-            PrivBox->setCurrentIndex(0);
+            choosePrivilege(0);
         for (QMenu *m : {UserObjects1, MetaObjects1, Grantor1, Options1, SortOrder1})
             m->menuAction()->setEnabled(true);
         Grant2->setEnabled(Grantbtn->isEnabled());

@@ -16,7 +16,6 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QHeaderView>
-#include <QItemSelectionModel>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -47,15 +46,8 @@ void showDataSet(QTableView *grid, engine::DataSet *ds)
     grid->setModel(model);
     grid->setSelectionMode(QAbstractItemView::SingleSelection);
     grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    QObject::connect(model, &engine::GridModel::currentRowChanged, grid, [grid, model](int row) {
-        if (row >= 0 && grid->currentIndex().row() != row)
-            grid->setCurrentIndex(model->index(row, 0));
-    });
-    QObject::connect(grid->selectionModel(), &QItemSelectionModel::currentRowChanged, grid,
-                     [model](const QModelIndex &current) {
-                         if (current.isValid())
-                             model->setCurrentRow(current.row());
-                     });
+    grid->verticalHeader()->setDefaultSectionSize(18);
+    model->followSelection(grid->selectionModel());
 }
 
 void exclusive(QObject *owner, std::initializer_list<QAction *> actions)
@@ -148,26 +140,24 @@ void TLorvane::updateGrantButton()
 
 void TLorvane::UOSectionClick()
 {
-    if (UOActive->isChecked()) {
-        usertreeChange();
-        Selected2->setChecked(true);
-    } else {
-        userlbl->setText(privileges::allUserObjects());
-        filterview();
-        All2->setChecked(true);
-    }
+    headerChoice(UOActive->isChecked(), &TLorvane::usertreeChange, userlbl, privileges::allUserObjects(), Selected2, All2);
 }
 
 void TLorvane::MOSectionClick()
 {
-    if (MOActive->isChecked()) {
-        MetatreeChange();
-        Selected1->setChecked(true);
+    headerChoice(MOActive->isChecked(), &TLorvane::MetatreeChange, metalbl, privileges::allMetaObjects(), Selected1, All1);
+}
+
+void TLorvane::headerChoice(bool active, void (TLorvane::*treeChange)(), QLabel *label, const QString &all,
+                            QAction *activeMark, QAction *allMark)
+{
+    if (active) {
+        (this->*treeChange)();
     } else {
-        metalbl->setText(privileges::allMetaObjects());
+        label->setText(all);
         filterview();
-        All1->setChecked(true);
     }
+    (active ? activeMark : allMark)->setChecked(true);
 }
 
 void TLorvane::filterview()

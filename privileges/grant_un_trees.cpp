@@ -25,7 +25,7 @@ QVector<QIcon> treeImages(const QStyle *style)
             icon(QStyle::SP_DesktopIcon),            // 6 user, selected
             icon(QStyle::SP_ComputerIcon),           // 7 user
             icon(QStyle::SP_DriveNetIcon),           // 8 PUBLIC, selected
-            icon(QStyle::SP_DirHomeIcon)};           // 9 PUBLIC
+            icon(QStyle::SP_DriveNetIcon)};          // 9 PUBLIC
 }
 
 } // namespace

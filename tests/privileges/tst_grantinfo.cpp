@@ -288,6 +288,14 @@ void TestGrantInfo::menuForwardersDriveTheControls()
     QCOMPARE(w.PrivBox->currentIndex(), 0);
     QCOMPARE(list.recordCount(), 12);
     QVERIFY(w.All4->isChecked() && !w.Select1->isChecked());
+
+    // Coming back to the page shows "Any privilege", and the list agrees.
+    w.Update1->trigger();
+    c.p->clickTab(2);
+    c.p->clickTab(1);
+    QCOMPARE(w.PrivBox->currentIndex(), 0);
+    QVERIFY(w.All4->isChecked());
+    QCOMPARE(list.recordCount(), 12);
 }
 
 void TestGrantInfo::sortAndLetterSearch()
