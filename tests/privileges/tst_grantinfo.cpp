@@ -147,7 +147,6 @@ private slots:
     void menuForwardersDriveTheControls();
     void sortAndLetterSearch();
     void grantThroughThePage();
-    void executeGrantCommitsAtOnce();
     void revokeThroughThePage();
     void refresh_data();
     void refresh();
@@ -173,6 +172,7 @@ void TestGrantInfo::treesAndListAfterConnect()
     QVERIFY(!users->child(1)->icon(0).isNull());
     QCOMPARE(w.Grantsb->panelText(2), QString());
     QCOMPARE(w.StatusProgress->value(), 0);
+    QCOMPARE(committedDisagreements(c.t), QStringList()); // the layer the connect made
 
     // The list in the grid, with the columns and titles of the page.
     engine::DataSet &list = GrantData->TrigList;
@@ -352,9 +352,6 @@ void TestGrantInfo::grantThroughThePage()
     // Pending until the next commit, and already in the list.
     QVERIFY(!committedHeld(c.t, "U2").contains("T1|I|1||SYSDBA"));
     QVERIFY(listed(GrantData->TrigList).contains("T1|U2|I|SYSDBA"));
-    GrantData->transaction.commit();
-    QVERIFY(committedHeld(c.t, "U2").contains("T1|I|1||SYSDBA"));
-    QVERIFY(committedHeld(c.t, "U2").contains("T1|U|0|C2|SYSDBA"));
 
     // A column node grants Update on that column alone, to a view without
     // the grant option.
@@ -369,18 +366,12 @@ void TestGrantInfo::grantThroughThePage()
     };
     w.Grant2->trigger();
     QCOMPARE(rightsStatements(log), QStringList{"grant update\n(C1)\n on V1 to view V1"});
-    QVERIFY(c.p->prompter.calls().isEmpty());
-}
 
-void TestGrantInfo::executeGrantCommitsAtOnce()
-{
-    Connected c;
-    TLorvane &w = *c.w;
-    GrantData->transaction.run([] { GrantData->grantdb.executeImmediate("grant delete on T2 to U1"); });
-    engine::StatementRecorder log;
+    // Execute on a procedure goes through the other dialog and commits at
+    // once, with the grants pending before it.
     select(w.Metatree, "Stored Procedures/P1");
     select(w.usertree, "Users/U1");
-    DialogAnswers dialog;
+    log.clear();
     dialog.prepare = [](QDialog &d) {
         auto &g = static_cast<Tgrantmes2 &>(d);
         QCOMPARE(g.tbllbl->text(), QString("on procedure P1"));
@@ -388,11 +379,12 @@ void TestGrantInfo::executeGrantCommitsAtOnce()
     };
     w.Grantbtn->click();
     QCOMPARE(rightsStatements(log), QStringList{"Grant\nExecute on procedure P1 to U1\n with grant option"});
-    // Committed at once, with the grant pending before it.
-    const QStringList held = committedHeld(c.t, "U1");
-    QVERIFY(held.contains("P1|X|1||SYSDBA"));
-    QVERIFY(held.contains("T2|D|0||SYSDBA"));
+    QVERIFY(committedHeld(c.t, "U1").contains("P1|X|1||SYSDBA"));
+    QVERIFY(committedHeld(c.t, "U2").contains("T1|I|1||SYSDBA"));
+    QVERIFY(committedHeld(c.t, "U2").contains("T1|U|0|C2|SYSDBA"));
+    QCOMPARE(committedHeld(c.t, "V1"), (QStringList{"T1|S|0||SYSDBA", "V1|U|0|C1|SYSDBA"}));
     QVERIFY(listed(GrantData->TrigList).contains("P1|U1|X|SYSDBA"));
+    QVERIFY(c.p->prompter.calls().isEmpty());
 }
 
 void TestGrantInfo::revokeThroughThePage()
