@@ -267,14 +267,9 @@ public slots:
     void PrivGridKeyPress(const QString &typed);
     void UpbtnClick();
     void DownBtnClick();
-
-    // --- commands of the parts that fill the pages (grant_un_pending.cpp)
-    void uplusClick();
-    void umodifyClick();
-    void uminusClick();
-    void ugplusClick();
-    void ugmodifyClick();
-    void ugminusClick();
+    void GrantbtnClick();
+    void RevokebtnClick();
+    // the "Info" menu, mirroring the page's controls
     void All1Click();
     void Selected1Click();
     void All2Click();
@@ -287,8 +282,14 @@ public slots:
     void Delete3Click();
     void Update1Click();
     void Execute1Click();
-    void GrantbtnClick();
-    void RevokebtnClick();
+
+    // --- commands of the parts that fill the pages (grant_un_pending.cpp)
+    void uplusClick();
+    void umodifyClick();
+    void uminusClick();
+    void ugplusClick();
+    void ugmodifyClick();
+    void ugminusClick();
     void MovebtnClick();
     void MoveallBtnClick();
     void RemovebtnClick();
