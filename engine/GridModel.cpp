@@ -111,6 +111,19 @@ int GridModel::currentRow() const
     return m_ds ? m_ds->recNo() : -1;
 }
 
+void GridModel::followSelection(QItemSelectionModel *selection)
+{
+    connect(this, &GridModel::currentRowChanged, selection, [this, selection](int row) {
+        if (row >= 0 && selection->currentIndex().row() != row)
+            selection->setCurrentIndex(index(row, 0),
+                                       QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    });
+    connect(selection, &QItemSelectionModel::currentRowChanged, this, [this](const QModelIndex &current) {
+        if (current.isValid())
+            setCurrentRow(current.row());
+    });
+}
+
 bool GridModel::setCurrentRow(int row)
 {
     if (!m_ds || !m_ds->isActive())

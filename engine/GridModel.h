@@ -3,6 +3,7 @@
 #include "engine/DataSet.h"
 
 #include <QAbstractTableModel>
+#include <QItemSelectionModel>
 #include <QPointer>
 #include <QVector>
 
@@ -36,6 +37,10 @@ public:
     // The data set's current row; setting it moves the data set.
     int currentRow() const;
     bool setCurrentRow(int row);
+    // Keeps a view's current row (a whole row selected) and the data set's
+    // on the same row both ways: a click moves the data set, and a search or
+    // a master's move moves the view.
+    void followSelection(QItemSelectionModel *selection);
 
     const QString &lastError() const { return m_lastError; }
 

@@ -173,11 +173,6 @@ QString unknownGranteeText()
     return QStringLiteral("This privilege is held by a grantee of a kind the list cannot revoke from; nothing was revoked.");
 }
 
-QString notRevokedText(const PrivilegeRow &row)
-{
-    return QStringLiteral("%1 on %2 is not granted to %3.").arg(privilegeWord(row.privilege).toUpper(), row.relation, row.user);
-}
-
 DirectGrants::DirectGrants(TGrantData &data) : m_data(data) {}
 
 bool DirectGrants::send(const QStringList &lines)
@@ -287,23 +282,6 @@ QStringList DirectGrants::revokeQuestions(const PrivilegeRow &row, bool optionOn
     return questions;
 }
 
-bool DirectGrants::rowHeld(const PrivilegeRow &row)
-{
-    engine::Statement s(&m_data.grantdb);
-    s.setSql(QStringLiteral("select count(*) from rdb$user_privileges where rdb$user=:u and rdb$user_type=:ut and "
-                            "rdb$privilege=:p and rdb$relation_name=:t and coalesce(rdb$field_name,'')=:f and "
-                            "coalesce(rdb$grantor,'')=:g and rdb$grant_option=:o"));
-    s.setParam(QStringLiteral("u"), row.user);
-    s.setParam(QStringLiteral("ut"), row.userType);
-    s.setParam(QStringLiteral("p"), QString(row.privilege));
-    s.setParam(QStringLiteral("t"), row.relation);
-    s.setParam(QStringLiteral("f"), row.field);
-    s.setParam(QStringLiteral("g"), row.grantor);
-    s.setParam(QStringLiteral("o"), row.grantOption);
-    s.open();
-    return s.rows().value(0, 0).toInt() > 0;
-}
-
 DirectOutcome DirectGrants::revoke(const PrivilegeRow &row, bool optionOnly)
 {
     DirectOutcome out;
@@ -327,12 +305,12 @@ DirectOutcome DirectGrants::revoke(const PrivilegeRow &row, bool optionOnly)
         }
         // The server only warns when there is nothing to revoke: the row
         // went since the list was read, or the server keeps it (a row
-        // without grantor).
-        const bool heldBefore = rowHeld(row);
+        // without grantor). Its warning is the one to show, not an older one.
+        m_data.grantdb.takeWarnings();
         if (!send(revokeStatement(row, *grantee, optionOnly, grantedBy)))
             out.refusal = revokeRefusalText();
-        else if (!heldBefore || rowHeld(row))
-            out.warning = notRevokedText(row);
+        else
+            out.warning = m_data.grantdb.takeWarnings().join(QStringLiteral("\r\n"));
     });
     commitAndReopen();
     return out;

@@ -100,8 +100,6 @@ QStringList revokeStatement(const PrivilegeRow &row, const Grantee &grantee, boo
 // The refusals and the questions the page shows.
 QString grantRightsText(const QString &privilege, const QString &objectLabel);
 QString unknownGranteeText();
-// The server's words for a revoke that found nothing to take away.
-QString notRevokedText(const PrivilegeRow &row);
 
 // What a committed step of the revoke dialog has to show: a refusal
 // (an error box) or a warning. Both empty when all went as asked.
@@ -140,7 +138,6 @@ private:
     // Sends the lines; false when the server refused them for want of rights.
     bool send(const QStringList &lines);
     void commitAndReopen();
-    bool rowHeld(const PrivilegeRow &row);
 
     TGrantData &m_data;
 };

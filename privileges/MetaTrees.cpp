@@ -38,11 +38,16 @@ TreeNode userNode(const QString &name)
 
 QStringList registeredUsers(TGrantData &data, bool administrativeTables)
 {
-    if (administrativeTables)
-        return data.namesQ(usersStatement());
     // A failed SELECT changes nothing in the open transaction, which keeps
-    // its pending grants; a user the server does not let read its users
-    // simply gets an empty "Users".
+    // its pending grants. Registered users the session may not read are no
+    // error: the server's users stand in for them, and a user the server
+    // does not let read those either simply gets an empty "Users".
+    if (administrativeTables) {
+        try {
+            return data.namesQ(usersStatement());
+        } catch (const engine::Error &) {
+        }
+    }
     try {
         return data.namesQ({serverUsersStatement()});
     } catch (const engine::Error &) {

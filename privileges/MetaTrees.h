@@ -82,8 +82,9 @@ QString serverUsersStatement();
 // alphabetical order. The status panel shows "Creating MetaTree..." and the
 // progress bar moves while it runs; both are emptied when it ends, also on
 // failure. An engine error passes on (the transaction rolled back, the next
-// one started). Without the administrative tables the users come from the
-// server; when the server refuses that list, "Users" stays empty.
+// one started). Without the administrative tables, or when the session may
+// not read them, the users come from the server; when the server refuses
+// that list, "Users" stays empty.
 MetaTrees FillMetaTree(TGrantData &data, OperationProgress &progress);
 
 // The order every level of the trees is kept in: the tree widget's own

@@ -66,11 +66,14 @@ TLorvane::TLorvane(const QStringList &arguments, QWidget *parent) : QMainWindow(
     buildGrantGroupsPage();
     buildUserGroupsPage();
     buildGrantActionPage();
+    bindGrantInfoPage();
     readSettings();
 }
 
 TLorvane::~TLorvane()
 {
+    if (m_data)
+        m_data->setView(nullptr);
     if (Lorvane == this)
         Lorvane = nullptr;
 }

@@ -1,11 +1,18 @@
 #pragma once
 
+#include "privileges/AdminTables.h"
 #include "privileges/ConnectRules.h"
 #include "privileges/FrameRules.h"
+#include "privileges/PrivilegeList.h"
+#include "privileges/gdata_un.h"
 
+#include <QIcon>
 #include <QMainWindow>
 #include <QPointer>
 #include <QStringList>
+#include <QVector>
+#include <memory>
+#include <optional>
 
 class QAbstractButton;
 class QAction;
@@ -30,6 +37,8 @@ class QTreeWidget;
 class QTreeWidgetItem;
 class TSplitter;
 class Tbasepar;
+class Tgrantmes;
+class Tgrantmes2;
 namespace platform {
 class PanelStatusBar;
 }
@@ -38,8 +47,9 @@ class PanelStatusBar;
 // page and the four pages of privileges, grant groups, user groups and
 // assignments, the tool panel with its clock, the status bar and the menu.
 // The handlers carry the names the program gives them; what they decide is
-// in FrameRules and the connection rules, beside it.
-class TLorvane : public QMainWindow {
+// in FrameRules and the connection rules, beside it. What the data module's
+// handlers change on the window comes in through GrantDataView.
+class TLorvane : public QMainWindow, public GrantDataView {
     Q_OBJECT
 public:
     // arguments: the program's arguments without its name; any argument makes
@@ -53,6 +63,11 @@ public:
     void setLoginDialog(Tbasepar *dialog) { m_login = dialog; }
     // The about box, shown by About1Click.
     void setAboutBox(QDialog *about) { m_about = about; }
+    // The data module, made right after the window: its handlers report to
+    // the window, and the privilege grid shows its list.
+    void setDataModule(TGrantData *data);
+    // The grant and revoke dialogs of the privilege page.
+    void setGrantDialogs(Tgrantmes *grant, Tgrantmes2 *revoke);
 
     // --- frame
     QWidget *ToolPanel;
@@ -100,6 +115,8 @@ public:
     QLabel *userlbl, *metalbl;
     QGroupBox *GrantorGroup, *SortOrder;
     QComboBox *PrivBox;
+    // The pictures of the trees' nodes, by index (normal / selected pairs).
+    QVector<QIcon> ledcntner;
 
     // --- page GrantGroups
     QTreeWidget *Metatreegrant;
@@ -164,18 +181,42 @@ public:
     // The user's answer to the login dialog, or the command line's values.
     const QStringList &commandLine() const { return m_arguments; }
 
-    // --- work of the parts that fill the pages (grant_un_pending.cpp)
+    // --- administrative tables and the data sets of the pages
+    // Creates the six tables and imports the existing privileges; raises
+    // the server's error.
     void CreateGrantTables();
-    void FillMetaTree(bool build);
     void HideGroupPages();
+    // Opens the privilege list when closed; true when it has a row.
     bool OpenTrigList();
+    // The page-change blocks' data sets: grant groups and their privileges;
+    // user groups, members and users (filtered); assignments and users.
     void OpenGrantGroupSets();
     void OpenUserGroupSets();
     void OpenGrantActionSets();
     bool GrantListHasRows();
     void GrantDefSDDataChange();
-    void ubuttons();
+    // The data sets closed before the connection closes.
     void CloseDataSets();
+    // Status panel 2 and StatusProgress, for the operations that report.
+    privileges::OperationProgress &progress();
+
+    // --- metadata trees: build false empties them; an error is shown and
+    // leaves them empty.
+    void FillMetaTree(bool build);
+
+    // --- the privilege page
+    void filterview();
+
+    // --- GrantDataView
+    bool grantGroupsPageActive() const override;
+    void setGroupButtons(bool add, bool deleteAndModify) override;
+    void enableGroupCommit() override;
+    void setRemoveButtons(bool enabled) override;
+    void setPrivilegeButton(bool automatic) override;
+    void setRevokeEnabled(bool enabled) override;
+    void setMembersTitle(const QString &title) override;
+    void setHoldersTitle(const QString &title) override;
+    void ubuttons() override;
 
 public slots:
     // --- frame (Part of this window)
@@ -195,6 +236,7 @@ public slots:
     void Splitter5PosChanged(QObject *sender);
     void Splitter7PosChanged(QObject *sender);
     void Splitter8PosChanged(QObject *sender);
+    void btnpanelResize();
 
     // --- connection and aliases
     void cntbtnClick();
@@ -212,15 +254,22 @@ public slots:
     void DefParamListChange();
     void DefParamListDropDown();
 
-    // --- commands of the parts that fill the pages (grant_un_pending.cpp)
+    // --- administrative tables, trees, privilege page
     void refbuttonClick();
     void erasebtnClick();
-    void uplusClick();
-    void umodifyClick();
-    void uminusClick();
-    void ugplusClick();
-    void ugmodifyClick();
-    void ugminusClick();
+    void usertreeChange();
+    void MetatreeChange();
+    void UOSectionClick();
+    void MOSectionClick();
+    void GrantorGroupClick();
+    void PrivBoxClick();
+    void SortOrderClick();
+    void PrivGridKeyPress(const QString &typed);
+    void UpbtnClick();
+    void DownBtnClick();
+    void GrantbtnClick();
+    void RevokebtnClick();
+    // the "Info" menu, mirroring the page's controls
     void All1Click();
     void Selected1Click();
     void All2Click();
@@ -233,8 +282,14 @@ public slots:
     void Delete3Click();
     void Update1Click();
     void Execute1Click();
-    void GrantbtnClick();
-    void RevokebtnClick();
+
+    // --- commands of the parts that fill the pages (grant_un_pending.cpp)
+    void uplusClick();
+    void umodifyClick();
+    void uminusClick();
+    void ugplusClick();
+    void ugmodifyClick();
+    void ugminusClick();
     void MovebtnClick();
     void MoveallBtnClick();
     void RemovebtnClick();
@@ -314,6 +369,19 @@ private:
     bool createAdminTables();
     void stayConnected();
     void closeConnection();
+    // --- privilege page
+    void bindGrantInfoPage();
+    void updateGrantButton();
+    // "All" or "Active" chosen in a tree's header: the tree's selection
+    // filters again, or its label says "All".
+    void headerChoice(bool active, void (TLorvane::*treeChange)(), QLabel *label, const QString &all,
+                      QAction *activeMark, QAction *allMark);
+    void markPrivilegeChoice();
+    void choosePrivilege(int index);
+    void chooseGrantor(int index);
+    int sortIndex() const;
+    // Moves the border between the two trees (Upbtn, DownBtn).
+    void moveTreeBorder(QToolButton *pressed, QToolButton *other, int height);
 
     QStringList m_arguments;
     QStringList m_shownParams; // the stored parameters of the alias shown
@@ -323,6 +391,12 @@ private:
     bool m_shown = false;
     bool m_connectTag = false; // the tag of cntbtn: 1 for the command-line connect
     bool m_inPageKey = false;
+    QPointer<TGrantData> m_data;
+    Tgrantmes *m_grantmes = nullptr;
+    Tgrantmes2 *m_grantmes2 = nullptr;
+    std::unique_ptr<privileges::OperationProgress> m_progress;
+    privileges::LetterSearch m_privSearch;
+    std::optional<int> m_savedTreeHeight; // kept by btnpanel while a tree is folded away
 };
 
 template<typename F>

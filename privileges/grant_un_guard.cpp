@@ -167,7 +167,13 @@ bool TLorvane::selectPage(int index)
 bool TLorvane::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == btnpanel && event->type() == QEvent::Resize) {
-        resizebtnpanel();
+        btnpanelResize();
+    } else if (watched == PrivGrid && event->type() == QEvent::KeyPress) {
+        const QString typed = static_cast<QKeyEvent *>(event)->text();
+        if (!typed.isEmpty() && typed.at(0).isPrint() && !typed.at(0).isSpace()) {
+            guarded([this, typed] { PrivGridKeyPress(typed); });
+            return true; // the grid's own search would move elsewhere
+        }
     } else if (watched == DefParamList && event->type() == QEvent::MouseButtonPress) {
         DefParamListDropDown();
     } else if (watched == static_cast<QObject *>(Grantsb) && event->type() == QEvent::Resize && StatusProgress) {
@@ -218,8 +224,9 @@ void TLorvane::GrantPagesChange()
         if (auto *item = GrantorGroup->findChild<QRadioButton *>(QStringLiteral("GrantorGroup1")))
             item->setText(user);
         USER1->setText(user);
+        // The choice shown and the list's filter must agree.
         if (OpenTrigList())
-            PrivBox->setCurrentIndex(0);
+            choosePrivilege(0);
         for (QMenu *m : {UserObjects1, MetaObjects1, Grantor1, Options1, SortOrder1})
             m->menuAction()->setEnabled(true);
         Grant2->setEnabled(Grantbtn->isEnabled());

@@ -3,42 +3,6 @@
 // groups below say which part that is.
 #include "privileges/grant_un.h"
 
-// ---- administrative tables and data module
-void TLorvane::CreateGrantTables() {}
-void TLorvane::HideGroupPages() {}
-void TLorvane::erasebtnClick() {}
-// Opens the privilege list when closed; true when it has a row.
-bool TLorvane::OpenTrigList() { return false; }
-// The page-change blocks' data sets: grant groups and their privileges;
-// user groups, members and users (filtered); assignments and users.
-void TLorvane::OpenGrantGroupSets() {}
-void TLorvane::OpenUserGroupSets() {}
-void TLorvane::OpenGrantActionSets() {}
-bool TLorvane::GrantListHasRows() { return false; }
-void TLorvane::GrantDefSDDataChange() {}
-// The data sets closed before the connection closes.
-void TLorvane::CloseDataSets() {}
-
-// ---- metadata trees
-void TLorvane::FillMetaTree(bool) {}
-void TLorvane::refbuttonClick() {}
-
-// ---- privilege list, direct grant and revoke
-void TLorvane::All1Click() {}
-void TLorvane::Selected1Click() {}
-void TLorvane::All2Click() {}
-void TLorvane::Selected2Click() {}
-void TLorvane::All3Click() {}
-void TLorvane::USER1Click() {}
-void TLorvane::All4Click() {}
-void TLorvane::Select1Click() {}
-void TLorvane::Insert1Click() {}
-void TLorvane::Delete3Click() {}
-void TLorvane::Update1Click() {}
-void TLorvane::Execute1Click() {}
-void TLorvane::GrantbtnClick() {}
-void TLorvane::RevokebtnClick() {}
-
 // ---- grant groups: definitions and adding privileges
 void TLorvane::MovebtnClick() {}
 void TLorvane::MoveallBtnClick() {}
@@ -84,4 +48,5 @@ void TLorvane::svuClick() {}
 void TLorvane::escuClick() {}
 void TLorvane::svugpClick() {}
 void TLorvane::escugpClick() {}
+// The enabled state of the user and assignment pages.
 void TLorvane::ubuttons() {}

@@ -155,6 +155,10 @@ void TLorvane::createHeaderButtons()
     MOActive = headerButton(MOHeader, QStringLiteral("MOActive"), QStringLiteral("Active"), 2, false);
     UOAll = headerButton(UOHeader, QStringLiteral("UOAll"), QStringLiteral("All"), 1, true);
     UOActive = headerButton(UOHeader, QStringLiteral("UOActive"), QStringLiteral("Active"), 2, false);
+    for (QRadioButton *b : {MOAll, MOActive})
+        bind(b, &TLorvane::MOSectionClick);
+    for (QRadioButton *b : {UOAll, UOActive})
+        bind(b, &TLorvane::UOSectionClick);
 }
 
 void TLorvane::resizeEvent(QResizeEvent *event)

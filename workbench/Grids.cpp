@@ -20,15 +20,7 @@ QTableView *dataGrid(QWidget *parent, const QString &name, engine::DataSet *ds)
     view->verticalHeader()->setDefaultSectionSize(18);
     // The grid and the data set stand on the same row both ways, so a
     // detail follows the row picked in its master's grid.
-    QObject::connect(model, &engine::GridModel::currentRowChanged, view, [view, model](int row) {
-        if (row >= 0 && view->currentIndex().row() != row)
-            view->setCurrentIndex(model->index(row, 0));
-    });
-    QObject::connect(view->selectionModel(), &QItemSelectionModel::currentRowChanged, view,
-                     [model](const QModelIndex &current) {
-                         if (current.isValid())
-                             model->setCurrentRow(current.row());
-                     });
+    model->followSelection(view->selectionModel());
     return view;
 }
 

@@ -2,28 +2,56 @@
 
 // What the privilege manager's tests share: the data module on a fresh test
 // database, the five agreement conditions of the administrative layer, a
-// recording progress display and injected statement failures.
+// recording progress display and injected statement failures; the forms in
+// start-up order with scripted answers, settings that start empty, test
+// databases behind aliases, and a second connection to look at what was
+// committed.
 #include "engine/Error.h"
+#include "engine/Session.h"
 #include "engine/Statement.h"
 #include "engine/StatementLog.h"
+#include "platform/Modal.h"
+#include "platform/Prompter.h"
+#include "platform/Settings.h"
 #include "privileges/AdminTables.h"
+#include "privileges/App.h"
+#include "privileges/dspar_un.h"
 #include "privileges/gdata_un.h"
+#include "privileges/grant_un.h"
 #include "support/TestDatabase.h"
 
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
 #include <QStringList>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTest>
+#include <QTreeWidget>
 #include <memory>
 
 namespace privtest {
+
+using platform::Prompter;
+using platform::ScriptedPrompter;
+using testsupport::TestDatabase;
+
+// Opens the data module's connection on a test database, its transaction
+// started, as the connect command leaves it.
+inline void attach(TGrantData &data, const TestDatabase &db, const QString &user = QStringLiteral("SYSDBA"))
+{
+    data.grantdb.setDriverName(QStringLiteral("INTRBASE"));
+    data.grantdb.setParams({QStringLiteral("SERVER NAME=") + db.path(), QStringLiteral("USER NAME=") + user});
+    data.grantdb.open();
+    data.transaction.ensure();
+}
 
 // The data module connected to a test database as a user, its transaction open.
 inline std::unique_ptr<TGrantData> connectGrantData(const testsupport::TestDatabase &t,
                                                     const QString &user = QStringLiteral("SYSDBA"))
 {
     auto d = std::make_unique<TGrantData>();
-    d->grantdb.setDriverName(QStringLiteral("INTRBASE"));
-    d->grantdb.setParams({QStringLiteral("SERVER NAME=") + t.path(), QStringLiteral("USER NAME=") + user});
-    d->grantdb.open();
-    d->transaction.ensure();
+    attach(*d, t, user);
     return d;
 }
 
@@ -154,6 +182,42 @@ inline QStringList committedDisagreements(const testsupport::TestDatabase &t, co
     return disagreements(*db, grantor);
 }
 
+// The grant and revoke texts sent, in order.
+inline QStringList rightsStatements(const engine::StatementRecorder &log)
+{
+    QStringList out;
+    for (const QString &s : log.statements())
+        if (s.startsWith(QLatin1String("grant"), Qt::CaseInsensitive) || s.startsWith(QLatin1String("Revoke")))
+            out << s;
+    return out;
+}
+
+// The privileges a grantee holds from others: object, letter, option,
+// column, grantor.
+inline QStringList held(engine::Database &db, const QString &grantee)
+{
+    engine::Statement s(&db);
+    s.setSql(QStringLiteral("select rdb$relation_name, rdb$privilege, rdb$grant_option, coalesce(rdb$field_name, ''), "
+                            "coalesce(rdb$grantor, '') from rdb$user_privileges where rdb$user = '%1' and "
+                            "rdb$privilege in ('S','I','D','U','X') and coalesce(rdb$grantor, '') <> rdb$user order by 1, 2, 4, 5")
+                 .arg(grantee));
+    s.open();
+    QStringList out;
+    for (qsizetype r = 0; r < s.rows().rowCount(); ++r) {
+        QStringList v;
+        for (int c = 0; c < s.rows().columnCount(); ++c)
+            v << s.rows().text(r, c).trimmed();
+        out << v.join(QLatin1Char('|'));
+    }
+    return out;
+}
+
+inline QStringList committedHeld(const TestDatabase &t, const QString &grantee)
+{
+    auto second = t.connect(QStringLiteral("SYSDBA"), QStringLiteral("Second"));
+    return held(*second, grantee);
+}
+
 // Records what an operation shows in the status panel and progress bar.
 class RecordingProgress : public privileges::OperationProgress {
 public:
@@ -194,38 +258,7 @@ inline int count(engine::Database &db, const QString &sql)
     return testsupport::scalar(db, sql).toInt();
 }
 
-} // namespace privtest
-
 // --- The forms in start-up order with scripted answers.
-
-// What the privilege manager's tests share: its forms in start-up order
-// with scripted answers, settings that start empty, test databases behind
-// aliases, and a second connection to look at what was committed.
-#include "engine/Session.h"
-#include "engine/Statement.h"
-#include "platform/Modal.h"
-#include "platform/Prompter.h"
-#include "platform/Settings.h"
-#include "privileges/App.h"
-#include "privileges/dspar_un.h"
-#include "privileges/gdata_un.h"
-#include "privileges/grant_un.h"
-#include "support/TestDatabase.h"
-
-#include <QFile>
-#include <QLabel>
-#include <QLineEdit>
-#include <QTabBar>
-#include <QTabWidget>
-#include <QTreeWidget>
-#include <QTest>
-#include <memory>
-
-namespace lvtest {
-
-using platform::Prompter;
-using platform::ScriptedPrompter;
-using testsupport::TestDatabase;
 
 inline platform::Settings settings()
 {
@@ -322,16 +355,6 @@ public:
     }
 };
 
-// Opens the data module's connection on a test database, its transaction
-// started, as the connect command leaves it.
-inline void attach(TGrantData &data, const TestDatabase &db, const QString &user = QStringLiteral("SYSDBA"))
-{
-    data.grantdb.setDriverName(QStringLiteral("INTRBASE"));
-    data.grantdb.setParams({QStringLiteral("SERVER NAME=") + db.path(), QStringLiteral("USER NAME=") + user});
-    data.grantdb.open();
-    data.transaction.ensure();
-}
-
 // Work in the open transaction, as a page leaves it pending.
 inline void pendingInsert(TGrantData &data, int value)
 {
@@ -355,28 +378,12 @@ inline int committedRows(const TestDatabase &db)
     return testsupport::scalar(*other, QStringLiteral("select count(*) from T")).toInt();
 }
 
-} // namespace lvtest
-
-namespace lvtest {
-
-// The administrative tables as the creation writes them; the first `count`
-// of the six.
+// The administrative tables as the creation writes them, without their
+// grants to PUBLIC; the first `count` of the six.
 inline void createAdminTables(engine::Database &db, int count = 6)
 {
-    const QStringList statements{
-        "create table Meta$GrantDef(ggName varchar(31) not null unique,ggdesc varchar(255))",
-        "create table Meta$GrantList(id integer not null,gfName varchar(31) not null,tvname varchar(31) not null,"
-        "tvtype varchar(9) not null,tvcols varchar(31),ggtype char(7) not null,ggOption smallint default 0 not null,"
-        "unique(id,gfname))",
-        "create table Meta$USERSDEF(ugName varchar(31) not null unique,ugdesc varchar(255),usertype smallint default 0)",
-        "create table Meta$USERSLIST(id integer not null,ufName varchar(31) not null,uAlias varchar(31) not null,"
-        "unique(id,ufname))",
-        "create table Meta$grantusers(id integer not null,gfName varchar(31) not null,ufName varchar(31) not null,"
-        "UTYPE SMALLINT,UNIQUE (ID, GFNAME))",
-        "create table meta$usersgrant(id integer not null,gfName varchar(31) not null,ufName varchar(31) not null,"
-        "UNIQUE (ID, GFNAME))"};
     for (int i = 0; i < count; ++i)
-        testsupport::exec(db, statements.at(i));
+        testsupport::exec(db, privileges::adminTableDefinitions().at(i).create);
 }
 
-} // namespace lvtest
+} // namespace privtest

@@ -11,7 +11,7 @@
 #include <QTableWidget>
 #include <QTreeWidget>
 
-using namespace lvtest;
+using namespace privtest;
 using Answer = platform::Prompter::Answer;
 
 namespace {

@@ -12,7 +12,7 @@
 #include <QTableWidget>
 #include <QToolButton>
 
-using namespace lvtest;
+using namespace privtest;
 using Answer = platform::Prompter::Answer;
 
 namespace {
@@ -35,6 +35,13 @@ QStringList shownTabs(QTabWidget *tabs)
     return r;
 }
 
+int adminTablesIn(const TestDatabase &db)
+{
+    auto other = db.connect("SYSDBA", "Observer");
+    return testsupport::scalar(*other, "select count(*) from rdb$relations where rdb$relation_name starting with 'META$'")
+        .toInt();
+}
+
 int grantsTo(const TestDatabase &db, const QString &user)
 {
     auto other = db.connect("SYSDBA", "Observer");
@@ -55,7 +62,11 @@ private slots:
     void cancelInTheLoginDialog();
     void adminTables_data();
     void adminTables();
+    void creationRefusedGoesOnAsAfterNo();
     void tablesWithoutReadRightStillCount();
+    void erase_data();
+    void erase();
+    void eraseRefusedShowsThePagesAgain();
     void commandLineConnectsAtOnce();
     void connectWhileConnectedDoesNothing();
     void disconnectCommitsPendingGrant_data();
@@ -133,14 +144,9 @@ void TestConnect::adminTables_data()
     QTest::addColumn<int>("answer");  // to the creation question; -1: not asked
     QTest::addColumn<QStringList>("texts");
     QTest::addColumn<bool>("allPages");
-    const QString missingAll =
-        "The GrantGroups tables of this database are incomplete; missing: META$GRANTDEF, META$GRANTLIST, "
-        "META$USERSDEF, META$USERSLIST, META$GRANTUSERS, META$USERSGRANT.\r\nOnly the GrantInfo page is available.";
     QTest::newRow("all six") << 6 << -1 << QStringList() << true;
     QTest::newRow("none, No") << 0 << int(Answer::No) << QStringList{kCreate} << false;
-    // The tables themselves are made by the creation step, which is not in
-    // place yet: the connect says which are missing and goes on as after No.
-    QTest::newRow("none, Yes") << 0 << int(Answer::Yes) << QStringList{kCreate, missingAll} << false;
+    QTest::newRow("none, Yes") << 0 << int(Answer::Yes) << QStringList{kCreate} << true;
     QTest::newRow("four of six") << 4 << -1
                                  << QStringList{"The GrantGroups tables of this database are incomplete; missing: "
                                                 "META$GRANTUSERS, META$USERSGRANT.\r\nOnly the GrantInfo page is "
@@ -184,6 +190,28 @@ void TestConnect::adminTables()
     QCOMPARE(p.w.USER1->text(), QString("SYSDBA"));
 }
 
+void TestConnect::creationRefusedGoesOnAsAfterNo()
+{
+    Program p;
+    p.selectAlias(kAlias);
+    LoginAnswers login;
+    login.user = "U2"; // may not create tables
+    p.prompter.answer(Answer::Yes);
+    p.w.cntbtn->click();
+    const QStringList texts = p.prompter.texts();
+    QCOMPARE(texts.size(), 2);
+    QCOMPARE(texts.first(), kCreate);
+    const QString refused = "The GrantGroups tables could not be created. Creating them needs the database owner, "
+                            "SYSDBA, or a user granted CREATE TABLE.\r\n";
+    QVERIFY2(texts.last().startsWith(refused) && texts.last().size() > refused.size(), qPrintable(texts.last()));
+    QVERIFY(GrantData->grantdb.isConnected() && GrantData->grantdb.inTransaction());
+    QCOMPARE(shownTabs(p.w.GrantPages), QStringList{"GrantInfo"});
+    QVERIFY(!p.w.erasebtn->isEnabled());
+    QCOMPARE(p.w.Grantsb->panelText(2), QString());
+    QCOMPARE(adminTablesIn(*m_db), 0);
+    QVERIFY(GrantData->TrigList.isActive());
+}
+
 void TestConnect::tablesWithoutReadRightStillCount()
 {
     {
@@ -195,7 +223,7 @@ void TestConnect::tablesWithoutReadRightStillCount()
     LoginAnswers login;
     login.user = "U1";
     p.w.cntbtn->click();
-    QVERIFY(p.prompter.calls().isEmpty());
+    QCOMPARE(p.prompter.texts(), QStringList());
     QVERIFY(GrantData->grantdb.isConnected());
     QVERIFY(p.w.GrantPages->isTabVisible(2));
 }
@@ -319,6 +347,73 @@ void TestConnect::failedCommitAtCloseKeepsTheWindow()
     QCOMPARE(p.prompter.calls().at(2).kind, ScriptedPrompter::Kind::Message);
     QVERIFY(p.prompter.calls().at(2).text.contains("in use"));
     QVERIFY(GrantData->grantdb.isConnected() && GrantData->grantdb.inTransaction());
+}
+
+void TestConnect::erase_data()
+{
+    QTest::addColumn<QList<int>>("answers");
+    QTest::addColumn<int>("questions");
+    QTest::addColumn<bool>("erased");
+    QTest::addColumn<bool>("revoked");
+    const int yes = int(Answer::Yes), no = int(Answer::No);
+    QTest::newRow("drop and revoke") << QList<int>{yes, yes} << 2 << true << true;
+    QTest::newRow("drop only") << QList<int>{yes, no} << 2 << true << false;
+    QTest::newRow("cancel") << QList<int>{yes, int(Answer::Cancel)} << 2 << false << false;
+    QTest::newRow("no") << QList<int>{no} << 1 << false << false;
+}
+
+void TestConnect::erase()
+{
+    QFETCH(QList<int>, answers);
+    QFETCH(int, questions);
+    QFETCH(bool, erased);
+    QFETCH(bool, revoked);
+    testsupport::exec(*m_db->connect(), "grant select on T to U2");
+    Program p;
+    p.selectAlias(kAlias);
+    LoginAnswers login;
+    p.prompter.answer(Answer::Yes); // create and import: U2_Group gives U2 the select
+    p.w.cntbtn->click();
+    p.w.GrantPages->setCurrentWidget(p.w.GrantGroups);
+    p.w.GrantPagesChange();
+    p.prompter.clear();
+    for (int a : answers)
+        p.prompter.answer(Answer(a));
+    p.w.Erasemn->trigger();
+    const QStringList asked{"Drop all additional privilege structures (GrantGroups and UserGroups) from database GRANTDB?",
+                            "Revoke privileges granted through and registered by GrantGroups?"};
+    QCOMPARE(p.prompter.texts(), asked.mid(0, questions));
+    QCOMPARE(adminTablesIn(*m_db), erased ? 0 : 6);
+    QCOMPARE(grantsTo(*m_db, "U2"), revoked ? 0 : 1);
+    QCOMPARE(p.w.erasebtn->isEnabled(), !erased);
+    QCOMPARE(p.w.Erasemn->isEnabled(), !erased);
+    const QStringList allPages{"GrantInfo", "GrantGroups", "UserGroups", "GrantAction"};
+    QCOMPARE(shownTabs(p.w.GrantPages), erased ? allPages.mid(0, 1) : allPages);
+    QCOMPARE(p.w.GrantPages->currentWidget(), erased ? p.w.GrantInfo : p.w.GrantGroups);
+    QCOMPARE(visible(p.w.Groups1), !erased);
+    QCOMPARE(GrantData->MetaGrantDef.isActive(), !erased);
+    QCOMPARE(p.w.Grantsb->panelText(2), QString());
+    QVERIFY(GrantData->grantdb.inTransaction());
+}
+
+void TestConnect::eraseRefusedShowsThePagesAgain()
+{
+    connectWithLayer(*m_db); // made by SYSDBA
+    Program p;
+    p.selectAlias(kAlias);
+    LoginAnswers login;
+    login.user = "U1";
+    p.w.cntbtn->click();
+    p.prompter.answer(Answer::Yes).answer(Answer::No);
+    p.w.erasebtn->click();
+    QCOMPARE(p.prompter.texts().last(), QString("You have no rihgts to erase additional privileges structures.\r\n"
+                                                "Only it's creator and SYSDBA user can drop them"));
+    QCOMPARE(shownTabs(p.w.GrantPages), (QStringList{"GrantInfo", "GrantGroups", "UserGroups", "GrantAction"}));
+    QVERIFY(p.w.erasebtn->isEnabled() && p.w.Erasemn->isEnabled());
+    QVERIFY(GrantData->grantdb.inTransaction());
+    GrantData->transaction.commit(); // nothing of the erase was left pending
+    QCOMPARE(adminTablesIn(*m_db), 6);
+    QCOMPARE(p.w.Grantsb->panelText(2), QString());
 }
 
 DUNMOOR_GUI_TEST_MAIN(TestConnect)

@@ -6,7 +6,7 @@
 
 #include <QToolButton>
 
-using namespace lvtest;
+using namespace privtest;
 
 class TestConnectServer : public QObject {
     Q_OBJECT

@@ -23,42 +23,6 @@ using testsupport::TestDatabase;
 
 namespace {
 
-// The grant and revoke texts sent, in order.
-QStringList rightsStatements(const engine::StatementRecorder &log)
-{
-    QStringList out;
-    for (const QString &s : log.statements())
-        if (s.startsWith("grant", Qt::CaseInsensitive) || s.startsWith("Revoke"))
-            out << s;
-    return out;
-}
-
-// The privileges a grantee holds from others: object, letter, option,
-// column, grantor.
-QStringList held(engine::Database &db, const QString &grantee)
-{
-    engine::Statement s(&db);
-    s.setSql(QStringLiteral("select rdb$relation_name, rdb$privilege, rdb$grant_option, coalesce(rdb$field_name, ''), "
-                            "coalesce(rdb$grantor, '') from rdb$user_privileges where rdb$user = '%1' and "
-                            "rdb$privilege in ('S','I','D','U','X') and coalesce(rdb$grantor, '') <> rdb$user order by 1, 2, 4, 5")
-                 .arg(grantee));
-    s.open();
-    QStringList out;
-    for (qsizetype r = 0; r < s.rows().rowCount(); ++r) {
-        QStringList v;
-        for (int c = 0; c < s.rows().columnCount(); ++c)
-            v << s.rows().text(r, c).trimmed();
-        out << v.join('|');
-    }
-    return out;
-}
-
-QStringList committedHeld(const TestDatabase &t, const QString &grantee)
-{
-    auto second = t.connect("SYSDBA", "Second");
-    return held(*second, grantee);
-}
-
 void makeTable4(const TestDatabase &t)
 {
     auto db = t.connect();
@@ -348,7 +312,7 @@ void TestDirectGrants::revokeThatChangesNothingWarns()
     QVERIFY(dialog.prepareRevoke(currentPrivilegeRow(d->TrigList)));
     QCOMPARE(dialog.userlbl->text(), QString("from view V1"));
     dialog.okbtnClick();
-    QCOMPARE(prompter.texts(), QStringList{"SELECT on T1 is not granted to V1."});
+    QCOMPARE(prompter.texts(), QStringList{"Warning: SELECT on T1 is not granted to V1."});
     QCOMPARE(prompter.calls().first().icon, Prompter::Icon::Warning);
     QVERIFY(!d->TrigList.locate("RDB$USER;RDB$RELATION_NAME", QVariantList{"V1", "T1"}));
 }

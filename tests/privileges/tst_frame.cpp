@@ -15,7 +15,7 @@
 #include <QTableView>
 #include <QToolButton>
 
-using namespace lvtest;
+using namespace privtest;
 using Answer = platform::Prompter::Answer;
 
 namespace {
@@ -55,7 +55,8 @@ private slots:
     void serverManagerCancelKeepsNothing();
 
 private:
-    // A database with table T and the window connected to it.
+    // A database with table T and the administrative tables, and the
+    // window connected to it.
     struct Connected {
         TestDatabase db;
         std::unique_ptr<Program> p;
@@ -63,6 +64,7 @@ private:
         {
             auto c = db.connect();
             testsupport::exec(*c, "create table T (N integer)");
+            createAdminTables(*c);
             p = std::make_unique<Program>();
             attach(*GrantData, db);
             p->showWorkPages();
