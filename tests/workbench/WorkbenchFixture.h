@@ -47,26 +47,7 @@ inline QStringList lines(const QPlainTextEdit *e)
     return r;
 }
 
-// An alias of the default session pointing at a database, removed again.
-class ScopedAlias {
-public:
-    ScopedAlias(const QString &name, const QString &serverName, const QString &user = QStringLiteral("SYSDBA"))
-        : m_name(name)
-    {
-        QStringList p = engine::Session::driverDefaultParams(QStringLiteral("INTRBASE"));
-        for (QString &l : p) {
-            if (l.startsWith(QLatin1String("SERVER NAME=")))
-                l = QStringLiteral("SERVER NAME=") + serverName;
-            else if (l.startsWith(QLatin1String("USER NAME=")))
-                l = QStringLiteral("USER NAME=") + user;
-        }
-        engine::Session::defaultSession().addAlias(name, QStringLiteral("INTRBASE"), p);
-    }
-    ~ScopedAlias() { engine::Session::defaultSession().deleteAlias(m_name); }
-
-private:
-    QString m_name;
-};
+using testsupport::ScopedAlias;
 
 // Fills the alias and login dialogs as a user would and closes them.
 class ScriptedDialogs {
