@@ -508,21 +508,26 @@ void TfmBrowser::ProcessBP()
         SetReady();
         return;
     }
-    CurrentHitCode = hit->code;
+    ShowHit(*hit);
+}
+
+void TfmBrowser::ShowHit(const Repository::Hit &hit)
+{
+    CurrentHitCode = hit.code;
 
     PagePCProcTrig->setCurrentWidget(TSBPV);
-    LBPID->setText(hit->pointId);
-    LProcTrigName->setText(hit->object);
-    LBPNum->setText(hit->passNumber);
-    WatchRowCount = int(hit->values.size());
+    LBPID->setText(hit.pointId);
+    LProcTrigName->setText(hit.object);
+    LBPNum->setText(hit.passNumber);
+    WatchRowCount = int(hit.values.size());
     // Every watched variable gets its row: the procedure waits for an
     // answer to each of them.
     clearWatchGrid(*this);
     SGWatch->setRowCount(3 + WatchRowCount);
-    setCell(SGWatch, 0, 1, hit->passNumber);
-    setCell(SGWatch, 1, 1, hit->pointId);
+    setCell(SGWatch, 0, 1, hit.passNumber);
+    setCell(SGWatch, 1, 1, hit.pointId);
     for (int i = 0; i < WatchRowCount; ++i) {
-        const Repository::WatchValue &v = hit->values[i];
+        const Repository::WatchValue &v = hit.values[i];
         setCell(SGWatch, 3 + i, 0, v.name);
         // A NULL left alone is answered with NULL.
         setCell(SGWatch, 3 + i, 1, v.value, true);
@@ -885,18 +890,11 @@ void TfmBrowser::SBDropAllPointsClick()
     // Any failure ends the command in the error state with the server's
     // message; what was cleared before it stays cleared.
     try {
-        QString object, kind;
-        while (repository().firstPoint(&object, &kind)) {
-            if (stripObject(*this, object, kind, false) == Strip::Failed) {
-                // Its markers are still in the source: its points stay, and
-                // the loop would only meet it again.
-                SetError();
-                DefaultCursor();
-                return;
-            }
-            repository().deleteObjectPoints(object);
+        if (!StripAllPoints()) {
+            SetError();
+            DefaultCursor();
+            return;
         }
-
         // No connection of this window may hold the debug tables open.
         DM->Database.close();
         DM->DatabaseN.close();
@@ -904,43 +902,64 @@ void TfmBrowser::SBDropAllPointsClick()
         ConnectUserDB();
         ConnectNationalDB();
         ConnectDebugDB();
-
-        try {
-            engine::TransactionGuard transaction(DM->Database);
-            for (engine::Query *q : {&DM->QDomain, &DM->QIndex, &DM->QIndexFields, &DM->QColumns, &DM->QGenerator,
-                                     &DM->QConstraints, &DM->QTableTrigger, &DM->QUDF, &DM->QFArg, &DM->QView,
-                                     &DM->QDepend, &DM->QDepend2, &DM->QTables})
-                q->close();
-            DM->OpenUserLists();
-            if (MetaPresent)
-                RefreshPointList();
-            transaction.commit();
-        } catch (const engine::Error &e) {
-            ShowMessage(e.message());
-        }
-        try {
-            engine::TransactionGuard transaction(DM->DatabaseN);
-            DM->QProc.close();
-            DM->QTableTrigger.close();
-            DM->QProc.open();
-            DM->QTableTrigger.open();
-            transaction.commit();
-        } catch (const engine::Error &e) {
-            ShowMessage(e.message());
-        }
-
-        Repository r = repository();
-        r.dropDebugTables();
-        const bool tables = r.debugTablesExist();
-        SBDropAllPoints->setEnabled((DM->QPointList.isActive() && !DM->QPointList.isEmpty()) || tables);
-        if (!tables) {
-            // Spy mode has nothing left to poll; its checks would only fail.
-            TimerBP->stop();
-            TimerGen->stop();
-        }
+        ReopenListsAfterDrop();
+        DropDebugTables();
         SetReady();
     } catch (const engine::Error &e) {
         clearFailed(*this, e.message());
     }
     DefaultCursor();
+}
+
+bool TfmBrowser::StripAllPoints()
+{
+    QString object, kind;
+    while (repository().firstPoint(&object, &kind)) {
+        // A failed strip leaves its markers in the source: its points stay,
+        // and the loop would only meet it again.
+        if (stripObject(*this, object, kind, false) == Strip::Failed)
+            return false;
+        repository().deleteObjectPoints(object);
+    }
+    return true;
+}
+
+void TfmBrowser::ReopenListsAfterDrop()
+{
+    try {
+        engine::TransactionGuard transaction(DM->Database);
+        for (engine::Query *q : {&DM->QDomain, &DM->QIndex, &DM->QIndexFields, &DM->QColumns, &DM->QGenerator,
+                                 &DM->QConstraints, &DM->QTableTrigger, &DM->QUDF, &DM->QFArg, &DM->QView,
+                                 &DM->QDepend, &DM->QDepend2, &DM->QTables})
+            q->close();
+        DM->OpenUserLists();
+        if (MetaPresent)
+            RefreshPointList();
+        transaction.commit();
+    } catch (const engine::Error &e) {
+        ShowMessage(e.message());
+    }
+    try {
+        engine::TransactionGuard transaction(DM->DatabaseN);
+        DM->QProc.close();
+        DM->QTableTrigger.close();
+        DM->QProc.open();
+        DM->QTableTrigger.open();
+        transaction.commit();
+    } catch (const engine::Error &e) {
+        ShowMessage(e.message());
+    }
+}
+
+void TfmBrowser::DropDebugTables()
+{
+    Repository r = repository();
+    r.dropDebugTables();
+    const bool tables = r.debugTablesExist();
+    SBDropAllPoints->setEnabled((DM->QPointList.isActive() && !DM->QPointList.isEmpty()) || tables);
+    if (!tables) {
+        // Spy mode has nothing left to poll; its checks would only fail.
+        TimerBP->stop();
+        TimerGen->stop();
+    }
 }
