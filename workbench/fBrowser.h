@@ -400,14 +400,22 @@ protected:
 
 private:
     void buildFrame();
+    // The status bar, its progress bar, the timers and the context menus.
+    void buildStatusBar();
     void buildMenu();
     void buildPages();
     QWidget *buildBrowserPage();
     QWidget *buildDebuggerPage();
+    // The procedure and trigger editors with their tool bars and parameter grids.
+    void buildEditorPages();
     QWidget *buildSqlPage();
     // The debugger pages of the run and of spy mode (their own files).
     void buildRunWidgets();
     void buildSpyPages(QWidget *debuggerPage, QHBoxLayout *bottomPanel);
+    void buildWatchPage();
+    void buildProgressPage();
+    void buildDumpPages();
+    void buildPointListPage();
     QToolButton *makeButton(QWidget *parent, const QString &name, const QString &hint, const QString &icon = {});
     void showWorkArea(QWidget *page, QToolButton *pageButton);
     void showBrowserPage(int index);
