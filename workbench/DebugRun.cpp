@@ -60,6 +60,15 @@ PointUse pointUse(const QStringList &pointTypes, const QString &storedSource)
     return u;
 }
 
+RunSteps runSteps(const PointUse &use)
+{
+    RunSteps steps;
+    steps.zeroProgress = use.progress;
+    steps.waitForHits = use.breaks || use.progress;
+    steps.newSessions = (use.traces ? 1 : 0) + (steps.waitForHits ? 1 : 0);
+    return steps;
+}
+
 PointUse readPointUse(engine::Database &db, const QString &procedure)
 {
     const QString name = engine::quotedConstant(procedure);

@@ -53,6 +53,17 @@ struct PointUse {
 // so they count as none.
 PointUse pointUse(const QStringList &pointTypes, const QString &storedSource);
 
+// What a run does before it starts, from the kinds of points it uses:
+// progress counters start from zero; trace points and points that wait each
+// take a new session of their own (both kinds: two); points that wait need
+// someone to answer them (the launch dialog here, spy mode on a remote server).
+struct RunSteps {
+    bool zeroProgress = false;
+    int newSessions = 0;
+    bool waitForHits = false;
+};
+RunSteps runSteps(const PointUse &use);
+
 // Reads the procedure's current points (P = 0) and its source on db, in the
 // caller's transaction or in statements of their own.
 PointUse readPointUse(engine::Database &db, const QString &procedure);

@@ -237,7 +237,11 @@ void TfmBrowser::buildFrame()
     connect(SBGoMaster, &QToolButton::clicked, this, &TfmBrowser::SBGoMasterClick);
     connect(SBGoLorvane, &QToolButton::clicked, this, &TfmBrowser::SBGoLorvaneClick);
     connect(SBEraseMeta, &QToolButton::clicked, this, &TfmBrowser::SBEraseMetaClick);
+    buildStatusBar();
+}
 
+void TfmBrowser::buildStatusBar()
+{
     StatusPanel0 = new QLabel(this);
     StatusPanel0->setObjectName(QStringLiteral("StatusPanel0"));
     StatusPanel0->setFixedWidth(150);
@@ -393,29 +397,7 @@ QWidget *TfmBrowser::buildDebuggerPage()
     TSOutput = page(PCProc, QStringLiteral("TSOutput"), QStringLiteral("Output Params"));
     TSSetOfRec = page(PCProc, QStringLiteral("TSSetOfRec"), QStringLiteral("Set of Records"));
 
-    auto *textLayout = new QVBoxLayout(TSText);
-    textLayout->setContentsMargins(2, 2, 2, 2);
-    textLayout->setSpacing(2);
-    textLayout->addWidget(buildEditorToolBar(TSText, true));
-    REProc = editor(TSText, QStringLiteral("REProc"));
-    REProc->setPlainText(proctext::InitialProcedureText().join(QLatin1Char('\n')));
-    textLayout->addWidget(REProc, 1);
-    auto *inLayout = new QVBoxLayout(TSInput);
-    SGInput = grids::plainGrid(TSInput, QStringLiteral("SGInput"), 0, 3);
-    inLayout->addWidget(SGInput);
-    auto *outLayout = new QVBoxLayout(TSOutput);
-    SGOutput = grids::plainGrid(TSOutput, QStringLiteral("SGOutput"), 0, 3);
-    outLayout->addWidget(SGOutput);
-    fillParamGrid(SGInput, QStringLiteral("Input param."), 0);
-    fillParamGrid(SGOutput, QStringLiteral("Output param."), 0);
-
-    auto *trigLayout = new QVBoxLayout(TSTrig);
-    trigLayout->setContentsMargins(2, 2, 2, 2);
-    trigLayout->setSpacing(2);
-    trigLayout->addWidget(buildEditorToolBar(TSTrig, false));
-    RETrig = editor(TSTrig, QStringLiteral("RETrig"));
-    trigLayout->addWidget(RETrig, 1);
-    connectEditorPages();
+    buildEditorPages();
 
     // The debugger's bottom panel: debug or spy mode, the session counter.
     auto *bottom = new QHBoxLayout;
@@ -450,6 +432,33 @@ QWidget *TfmBrowser::buildDebuggerPage()
     connect(PagePCProcTrig, &QTabWidget::currentChanged, this, &TfmBrowser::PagePCProcTrigChange);
     connect(PCProc, &QTabWidget::currentChanged, this, &TfmBrowser::PCProcChange);
     return ts;
+}
+
+void TfmBrowser::buildEditorPages()
+{
+    auto *textLayout = new QVBoxLayout(TSText);
+    textLayout->setContentsMargins(2, 2, 2, 2);
+    textLayout->setSpacing(2);
+    textLayout->addWidget(buildEditorToolBar(TSText, true));
+    REProc = editor(TSText, QStringLiteral("REProc"));
+    REProc->setPlainText(proctext::InitialProcedureText().join(QLatin1Char('\n')));
+    textLayout->addWidget(REProc, 1);
+    auto *inLayout = new QVBoxLayout(TSInput);
+    SGInput = grids::plainGrid(TSInput, QStringLiteral("SGInput"), 0, 3);
+    inLayout->addWidget(SGInput);
+    auto *outLayout = new QVBoxLayout(TSOutput);
+    SGOutput = grids::plainGrid(TSOutput, QStringLiteral("SGOutput"), 0, 3);
+    outLayout->addWidget(SGOutput);
+    fillParamGrid(SGInput, QStringLiteral("Input param."), 0);
+    fillParamGrid(SGOutput, QStringLiteral("Output param."), 0);
+
+    auto *trigLayout = new QVBoxLayout(TSTrig);
+    trigLayout->setContentsMargins(2, 2, 2, 2);
+    trigLayout->setSpacing(2);
+    trigLayout->addWidget(buildEditorToolBar(TSTrig, false));
+    RETrig = editor(TSTrig, QStringLiteral("RETrig"));
+    trigLayout->addWidget(RETrig, 1);
+    connectEditorPages();
 }
 
 QWidget *TfmBrowser::buildSqlPage()

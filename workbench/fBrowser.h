@@ -1,11 +1,13 @@
 #pragma once
 
 #include "workbench/Instrument.h"
+#include "workbench/Repository.h"
 
 #include <QHash>
 #include <QMainWindow>
 #include <QStringList>
 #include <QTime>
+#include <QVector>
 
 #include "workbench/WorkStatus.h"
 
@@ -26,7 +28,9 @@ class QWidget;
 class TfmAliases;
 class TfmLoginPrompt;
 class TMyRichEdit;
-class Repository;
+namespace debugrun {
+struct InputRow;
+}
 
 // The workbench's main window: three work areas on a page control whose tabs
 // are hidden, the tool bar, the menu, the status light and the connections.
@@ -169,6 +173,13 @@ public:
     QLabel *LTime = nullptr;
     QTableView *DBGSetOfRec = nullptr;
     void RunProcedure(bool execute);
+    // The steps of a run: each reports its own failure and leaves the
+    // buttons usable again when it returns false.
+    bool PrepareRun(bool execute, const QString &procedure, const QVector<debugrun::InputRow> &inputs);
+    bool PrepareRunStatement(bool execute, const QString &procedure, const QVector<debugrun::InputRow> &inputs);
+    void WaitForRun(bool execute);
+    void ShowRunResult(bool execute, const QString &procedure);
+    void ShowOutputValues(const QString &procedure);
     bool StartNewSession();
     void BeginWorker();
     void WaitWorker();
@@ -208,6 +219,8 @@ public:
     bool TimerMessageOpen = false;
     bool CheckNewBreak();
     void ProcessBP();
+    // The hit on the watch page, waiting for its answers.
+    void ShowHit(const Repository::Hit &hit);
     void ShowPointInSource(const QString &object, const QString &text, bool editable, const QString &kind);
     void RefreshProgressPoints();
     // Puts the session number into both dumps' try fields and closes both.
@@ -255,6 +268,13 @@ public:
     void MakeUserParams();
     void MakeNationalParams();
     void AfterConnect();
+    // The steps of AfterConnect, in its order.
+    void ReadExternalTablesPath();
+    void OpenConnectionLists();
+    void ShowDebuggerControls();
+    void ResetEditorControls();
+    void OpenOwnHistory();
+    void ShowConnectedControls();
     void EnableBrowserButtons();
     // The look before the first connect, with the three connections closed:
     // after a failed connect and when the server is found gone.
@@ -340,6 +360,10 @@ public slots:
     void SBViewSourceClick();
     void SBDropPointClick();
     void SBDropAllPointsClick();
+    // Its steps: false when an object's markers could not be taken out.
+    bool StripAllPoints();
+    void ReopenListsAfterDrop();
+    void DropDebugTables();
 
     void SBSyntaxOnClick();
     void SBSyntaxOnTrigClick();
@@ -376,14 +400,22 @@ protected:
 
 private:
     void buildFrame();
+    // The status bar, its progress bar, the timers and the context menus.
+    void buildStatusBar();
     void buildMenu();
     void buildPages();
     QWidget *buildBrowserPage();
     QWidget *buildDebuggerPage();
+    // The procedure and trigger editors with their tool bars and parameter grids.
+    void buildEditorPages();
     QWidget *buildSqlPage();
     // The debugger pages of the run and of spy mode (their own files).
     void buildRunWidgets();
     void buildSpyPages(QWidget *debuggerPage, QHBoxLayout *bottomPanel);
+    void buildWatchPage();
+    void buildProgressPage();
+    void buildDumpPages();
+    void buildPointListPage();
     QToolButton *makeButton(QWidget *parent, const QString &name, const QString &hint, const QString &icon = {});
     void showWorkArea(QWidget *page, QToolButton *pageButton);
     void showBrowserPage(int index);
@@ -402,15 +434,43 @@ private:
     void dropEditedObject(const QString &kind, const QString &name, TMyRichEdit *editor,
                           const char *const *dropped, int droppedCount);
     bool askModified(TMyRichEdit *editor, const QString &question);
-    void goToLine(TMyRichEdit *editor, QLineEdit *edit, bool isProc);
+    // One editor page of the debugger: what differs between the procedure
+    // and the trigger page, chosen once where a command names its page.
+    struct EditorPage {
+        QString kind; // "SP" or "TR", as the instrumenter and save commands name it
+        TMyRichEdit *editor;
+        QLabel *name;
+        QLineEdit *lineField;
+        quint8 &state;
+        instrument::LineMap &lineMap;
+        QString &lineEnd;
+        // The procedure page keeps its text among other tabs: brought forward
+        // before a jump. Null for the trigger page.
+        QWidget *textTab;
+        void (TfmBrowser::*updateLinePos)();
+        void (TfmBrowser::*load)();
+        bool (TfmBrowser::*selectByName)(const QString &name);
+        // Called after each successful save; null where the page has no saved state.
+        void (TfmBrowser::*markSaved)();
+    };
+    EditorPage editorPage(const QString &kind);
+    bool selectProcByName(const QString &name);
+    bool selectTrigByName(const QString &name);
+    // The saves' common steps: the text of ins stored in the caller's
+    // transaction; the editor reloaded where it was.
+    void executeSaveText(EditorPage &page, instrument::Instrumenter &ins);
+    void finishSave(EditorPage &page, bool reload, bool byNameLabel, int caret, int caretLine);
+    bool recordDebugPoints(EditorPage &page, instrument::Instrumenter &ins);
+    bool prepareDebugTables(const QString &object);
+    void goToLine(EditorPage page);
     void loadFileInto(TMyRichEdit *editor);
     void saveEditorToFile(TMyRichEdit *editor, QLabel *nameLabel);
     void syntaxOn(TMyRichEdit *editor);
     void syntaxOff(TMyRichEdit *editor);
-    void showEditorError(const QString &message, bool isProc);
+    void showEditorError(const QString &message, EditorPage page);
     void fillParamGrid(QTableWidget *grid, const QString &title, int rows);
     void buildPointMenus();
-    void reloadAfterSave(bool isProc, bool byNameLabel, int caret, int caretLine);
+    void reloadAfterSave(EditorPage &page, bool byNameLabel, int caret, int caretLine);
 
     TfmAliases *m_aliases = nullptr;
     TfmLoginPrompt *m_login = nullptr;

@@ -161,106 +161,14 @@ void TfmBrowser::AfterConnect()
     ExternalTablesPath.clear(); // the last database's folder is not this one's
     try {
         EnsureMetaStructures();
-
-        if (MetaPresent) {
-            DM->Q6Show(QStringLiteral("select ExternalPath from meta$External"));
-            if (DM->Q6.isEmpty() || DM->Q6.isNullAt(0, 0)) {
-                if (fmExternal)
-                    fmExternal->Offer(engine::Runtime::ownExternalFolder(DM->Database.settings().serverName));
-                // Left unset (or closed) leaves it empty.
-                if (fmExternal && platform::execModal(*fmExternal) == 1) {
-                    ExternalTablesPath = fmExternal->ExternalTablesPath;
-                    repaint();
-                    DM->Q6Exec(QStringLiteral("insert into meta$External values (\"%1\")").arg(engine::quotedConstant(ExternalTablesPath)));
-                }
-            } else {
-                ExternalTablesPath = DM->Q6.valueAt(0, 0).toString();
-            }
-        }
-
-        try {
-            engine::TransactionGuard transaction(DM->Database);
-            DM->OpenUserLists();
-            if (MetaPresent)
-                RefreshPointList();
-            transaction.commit();
-            StatusPanel1->clear();
-        } catch (const engine::Error &e) {
-            ShowMessage(e.message());
-        }
-
-        try {
-            engine::TransactionGuard transaction(DM->DatabaseN);
-            DM->OpenNationalLists();
-            transaction.commit();
-        } catch (const engine::Error &e) {
-            ShowMessage(e.message());
-        }
-
-        if (MetaPresent) {
-            button(QStringLiteral("SBRefreshAll"))->setEnabled(true);
-            SBEraseMeta->setVisible(true);
-            CBVerboseCol->setEnabled(true);
-        }
-
-        for (QWidget *p : {TSBPV, TSPPV, TSBPProtocol, TSTPProtocol, TSPointList})
-            setTabShown(PagePCProcTrig, p, MetaPresent);
-        setTabShown(PCSQL, TSHistory, MetaPresent);
-        if (MetaPresent) {
-            try {
-                ProtocolUser = DM->Database.currentUser();
-                SessionNumber = repository().ensureSession(ProtocolUser);
-            } catch (const engine::Error &e) {
-                ShowMessage(e.message());
-            }
-            SBNewSession->setText(QStringLiteral("Try # %1").arg(SessionNumber));
-            for (QWidget *w : std::initializer_list<QWidget *>{SBSpyMode, SBNewSession, SBDebugMode, CBWithDebug})
-                w->setEnabled(true);
-        } else {
-            CBWithDebug->setEnabled(false);
-        }
-
-        for (const char *name : {"SBSyntaxOff", "SBSyntaxOn", "SBSPLine", "SBNewProc", "SBOpenProc", "SBNewTrig",
-                                 "SBOpenTrig"})
-            button(QLatin1String(name))->setEnabled(true);
-        SBSpyMode->setEnabled(true);
-        for (QPlainTextEdit *e : {REProc, RETrig}) {
-            e->clear();
-            e->document()->setModified(false);
-        }
-        for (const char *name : {"SBSaveProc", "SBDebDropProc", "SBSaveTrig", "SBDebDropTrigger", "SBdebExecSQL",
-                                 "SBdebShowSet"})
-            button(QLatin1String(name))->setEnabled(false);
-
-        if (MetaPresent) {
-            button(QStringLiteral("SBClearHistory"))->setEnabled(true);
-            // Each user sees his own history only.
-            DM->THistory.close();
-            DM->THistory.setFilter(QStringLiteral("USERNAME='%1'").arg(engine::singleQuotedConstant(DM->GetUserName())));
-            DM->THistory.setFiltered(true);
-            try {
-                DM->THistory.open();
-            } catch (const engine::Error &e) {
-                ShowMessage(e.message());
-            }
-        }
-
-        SQLBody->clear();
-        for (const char *name : {"SBExecSQL", "SBsqlSPCut", "SBsqlSPCopy", "SBsqlSPPaste", "SBsqlSPUndo",
-                                 "SBsqlReadSQL", "SBsqlWriteSQL", "SBExecBk"})
-            button(QLatin1String(name))->setEnabled(true);
-        for (QMenu *m : {MetaBrowser1, MetaDebugger1, SQLMaster1})
-            m->menuAction()->setVisible(true);
-        for (QWidget *w : std::initializer_list<QWidget *>{SBGoBrowser, SBGoMaster, SBGoLorvane, PCMain})
-            w->setEnabled(true);
-
-        IsConnected = true;
-        StatusReady = true;
-        StatusFailed = false;
-        EnableBrowserButtons();
-        UpdateStatusLight();
-        LProcName->setText(QStringLiteral("Unknown"));
-        LTrigName->setText(QStringLiteral("Unknown"));
+        if (MetaPresent)
+            ReadExternalTablesPath();
+        OpenConnectionLists();
+        ShowDebuggerControls();
+        ResetEditorControls();
+        if (MetaPresent)
+            OpenOwnHistory();
+        ShowConnectedControls();
         if (!StartedFromCommandLine)
             ReopenChooserLists();
         setEnabled(true);
@@ -268,6 +176,120 @@ void TfmBrowser::AfterConnect()
         ShowMessage(e.message());
         SetError();
     }
+}
+
+void TfmBrowser::ReadExternalTablesPath()
+{
+    DM->Q6Show(QStringLiteral("select ExternalPath from meta$External"));
+    if (!DM->Q6.isEmpty() && !DM->Q6.isNullAt(0, 0)) {
+        ExternalTablesPath = DM->Q6.valueAt(0, 0).toString();
+        return;
+    }
+    if (fmExternal)
+        fmExternal->Offer(engine::Runtime::ownExternalFolder(DM->Database.settings().serverName));
+    // Left unset (or closed) leaves it empty.
+    if (fmExternal && platform::execModal(*fmExternal) == 1) {
+        ExternalTablesPath = fmExternal->ExternalTablesPath;
+        repaint();
+        DM->Q6Exec(QStringLiteral("insert into meta$External values (\"%1\")").arg(engine::quotedConstant(ExternalTablesPath)));
+    }
+}
+
+void TfmBrowser::OpenConnectionLists()
+{
+    try {
+        engine::TransactionGuard transaction(DM->Database);
+        DM->OpenUserLists();
+        if (MetaPresent)
+            RefreshPointList();
+        transaction.commit();
+        StatusPanel1->clear();
+    } catch (const engine::Error &e) {
+        ShowMessage(e.message());
+    }
+
+    try {
+        engine::TransactionGuard transaction(DM->DatabaseN);
+        DM->OpenNationalLists();
+        transaction.commit();
+    } catch (const engine::Error &e) {
+        ShowMessage(e.message());
+    }
+}
+
+void TfmBrowser::ShowDebuggerControls()
+{
+    if (MetaPresent) {
+        button(QStringLiteral("SBRefreshAll"))->setEnabled(true);
+        SBEraseMeta->setVisible(true);
+        CBVerboseCol->setEnabled(true);
+    }
+
+    for (QWidget *p : {TSBPV, TSPPV, TSBPProtocol, TSTPProtocol, TSPointList})
+        setTabShown(PagePCProcTrig, p, MetaPresent);
+    setTabShown(PCSQL, TSHistory, MetaPresent);
+    if (!MetaPresent) {
+        CBWithDebug->setEnabled(false);
+        return;
+    }
+    try {
+        ProtocolUser = DM->Database.currentUser();
+        SessionNumber = repository().ensureSession(ProtocolUser);
+    } catch (const engine::Error &e) {
+        ShowMessage(e.message());
+    }
+    SBNewSession->setText(QStringLiteral("Try # %1").arg(SessionNumber));
+    for (QWidget *w : std::initializer_list<QWidget *>{SBSpyMode, SBNewSession, SBDebugMode, CBWithDebug})
+        w->setEnabled(true);
+}
+
+void TfmBrowser::ResetEditorControls()
+{
+    for (const char *name : {"SBSyntaxOff", "SBSyntaxOn", "SBSPLine", "SBNewProc", "SBOpenProc", "SBNewTrig",
+                             "SBOpenTrig"})
+        button(QLatin1String(name))->setEnabled(true);
+    SBSpyMode->setEnabled(true);
+    for (QPlainTextEdit *e : {REProc, RETrig}) {
+        e->clear();
+        e->document()->setModified(false);
+    }
+    for (const char *name : {"SBSaveProc", "SBDebDropProc", "SBSaveTrig", "SBDebDropTrigger", "SBdebExecSQL",
+                             "SBdebShowSet"})
+        button(QLatin1String(name))->setEnabled(false);
+}
+
+void TfmBrowser::OpenOwnHistory()
+{
+    button(QStringLiteral("SBClearHistory"))->setEnabled(true);
+    // Each user sees his own history only.
+    DM->THistory.close();
+    DM->THistory.setFilter(QStringLiteral("USERNAME='%1'").arg(engine::singleQuotedConstant(DM->GetUserName())));
+    DM->THistory.setFiltered(true);
+    try {
+        DM->THistory.open();
+    } catch (const engine::Error &e) {
+        ShowMessage(e.message());
+    }
+}
+
+void TfmBrowser::ShowConnectedControls()
+{
+    SQLBody->clear();
+    for (const char *name : {"SBExecSQL", "SBsqlSPCut", "SBsqlSPCopy", "SBsqlSPPaste", "SBsqlSPUndo",
+                             "SBsqlReadSQL", "SBsqlWriteSQL", "SBExecBk"})
+        button(QLatin1String(name))->setEnabled(true);
+    for (QMenu *m : {MetaBrowser1, MetaDebugger1, SQLMaster1})
+        m->menuAction()->setVisible(true);
+    for (QWidget *w : std::initializer_list<QWidget *>{SBGoBrowser, SBGoMaster, SBGoLorvane, PCMain})
+        w->setEnabled(true);
+
+    IsConnected = true;
+    StatusReady = true;
+    StatusFailed = false;
+    EnableBrowserButtons();
+    UpdateStatusLight();
+    LProcName->setText(QStringLiteral("Unknown"));
+    LTrigName->setText(QStringLiteral("Unknown"));
 }
 
 void TfmBrowser::SetUnconnectedState()

@@ -35,6 +35,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <tuple>
 #include <utility>
 
 namespace {
@@ -97,6 +98,25 @@ const char *const kTrigDropped[] = {"SBDebDropTrigger", "SBSaveTrig", "SBOpenFro
 
 template <typename T, size_t N> constexpr int count(const T (&)[N]) { return int(N); }
 
+// The names on one editor page's tool bar.
+struct ToolBarNames {
+    const char *panel;
+    const ButtonSpec *buttons;
+    int buttonCount;
+    const char *lineButton;
+    const char *lineField;
+    const char *name;
+    const char *line;
+    const char *pos;
+    const char *const *alwaysOn;
+    int alwaysOnCount;
+};
+
+const ToolBarNames kProcBar = {"PanelProcTools", kProcButtons, count(kProcButtons), "SBSPLine", "EditSPLine",
+                               "LProcName",      "LSPLine",    "LSPPos",            nullptr,    0};
+const ToolBarNames kTrigBar = {"PanelTrigTools", kTrigButtons, count(kTrigButtons), "SBTrigLine",  "EditTrigLine",
+                               "LTrigName",      "LTRLine",    "LTRPos",            kTrigAlwaysOn, count(kTrigAlwaysOn)};
+
 QLabel *label(QWidget *parent, const QString &name, const QString &text)
 {
     auto *l = new QLabel(text, parent);
@@ -131,49 +151,47 @@ QStringList editorLines(const TMyRichEdit *editor)
 
 QWidget *TfmBrowser::buildEditorToolBar(QWidget *parent, bool isProc)
 {
+    const ToolBarNames &names = isProc ? kProcBar : kTrigBar;
     auto *bar = new QWidget(parent);
-    bar->setObjectName(isProc ? QStringLiteral("PanelProcTools") : QStringLiteral("PanelTrigTools"));
+    bar->setObjectName(QLatin1String(names.panel));
     auto *rows = new QVBoxLayout(bar);
     rows->setContentsMargins(0, 0, 0, 0);
     rows->setSpacing(1);
     auto *tools = new QHBoxLayout;
     tools->setSpacing(1);
     // The go-to-line field stands right after its button.
-    QLineEdit *&lineField = isProc ? EditSPLine : EditTrigLine;
-    const char *lineButton = isProc ? "SBSPLine" : "SBTrigLine";
-    const ButtonSpec *specs = isProc ? kProcButtons : kTrigButtons;
-    const int specCount = isProc ? count(kProcButtons) : count(kTrigButtons);
-    for (int i = 0; i < specCount; ++i) {
-        const ButtonSpec &s = specs[i];
+    QLineEdit *lineField = nullptr;
+    for (int i = 0; i < names.buttonCount; ++i) {
+        const ButtonSpec &s = names.buttons[i];
         QToolButton *b = makeButton(bar, QLatin1String(s.name), QLatin1String(s.hint));
         b->setText(QLatin1String(s.text));
         b->setToolButtonStyle(Qt::ToolButtonTextOnly);
         b->setAutoRaise(true);
         b->setEnabled(false);
         tools->addWidget(b);
-        if (qstrcmp(s.name, lineButton) == 0) {
-            lineField = lineEdit(bar, isProc ? QStringLiteral("EditSPLine") : QStringLiteral("EditTrigLine"));
+        if (qstrcmp(s.name, names.lineButton) == 0) {
+            lineField = lineEdit(bar, QLatin1String(names.lineField));
             tools->addWidget(lineField);
         }
     }
-    if (!isProc)
-        enableButtons(kTrigAlwaysOn, count(kTrigAlwaysOn), true);
+    enableButtons(names.alwaysOn, names.alwaysOnCount, true);
     tools->addStretch();
     rows->addLayout(tools);
     // The object's name, the caret's line and position.
-    QLabel *&name = isProc ? LProcName : LTrigName;
-    QLabel *&line = isProc ? LSPLine : LTRLine;
-    QLabel *&pos = isProc ? LSPPos : LTRPos;
     auto *info = new QHBoxLayout;
-    name = label(bar, isProc ? QStringLiteral("LProcName") : QStringLiteral("LTrigName"), QStringLiteral("Unknown"));
-    line = label(bar, isProc ? QStringLiteral("LSPLine") : QStringLiteral("LTRLine"), QStringLiteral("1"));
-    pos = label(bar, isProc ? QStringLiteral("LSPPos") : QStringLiteral("LTRPos"), QStringLiteral("1"));
+    QLabel *name = label(bar, QLatin1String(names.name), QStringLiteral("Unknown"));
+    QLabel *line = label(bar, QLatin1String(names.line), QStringLiteral("1"));
+    QLabel *pos = label(bar, QLatin1String(names.pos), QStringLiteral("1"));
     info->addWidget(name, 1);
     info->addWidget(new QLabel(QStringLiteral("Line:"), bar));
     info->addWidget(line);
     info->addWidget(new QLabel(QStringLiteral("Pos:"), bar));
     info->addWidget(pos);
     rows->addLayout(info);
+    if (isProc)
+        std::tie(EditSPLine, LProcName, LSPLine, LSPPos) = std::tie(lineField, name, line, pos);
+    else
+        std::tie(EditTrigLine, LTrigName, LTRLine, LTRPos) = std::tie(lineField, name, line, pos);
     return bar;
 }
 
@@ -507,58 +525,67 @@ void TfmBrowser::BuildTriggerText()
 
 // --- line jumps and server errors
 
-void TfmBrowser::goToLine(TMyRichEdit *editor, QLineEdit *edit, bool isProc)
+TfmBrowser::EditorPage TfmBrowser::editorPage(const QString &kind)
+{
+    if (kind == QLatin1String("SP"))
+        return {kind,           REProc,      LProcName,   EditSPLine,
+                ProcEditorState, ProcLineMap, ProcLineEnd, TSText,
+                &TfmBrowser::UpdateProcLinePos, &TfmBrowser::LoadProcedure, &TfmBrowser::selectProcByName,
+                &TfmBrowser::SetProcEditorSaved};
+    return {QStringLiteral("TR"), RETrig,      LTrigName,   EditTrigLine,
+            TrigEditorState, TrigLineMap, TrigLineEnd, nullptr,
+            &TfmBrowser::UpdateTrigLinePos, &TfmBrowser::LoadTrigger, &TfmBrowser::selectTrigByName,
+            nullptr};
+}
+
+bool TfmBrowser::selectProcByName(const QString &name) { return fmOpenProc->SelectByName(name); }
+bool TfmBrowser::selectTrigByName(const QString &name) { return fmOpenTrig->SelectByName(name); }
+
+void TfmBrowser::goToLine(EditorPage page)
 {
     int line = 0;
-    const QString typed = edit->text();
-    const proctext::LineCheck check = proctext::CheckLineNumber(typed, editor->blockCount(), &line);
+    const QString typed = page.lineField->text();
+    const proctext::LineCheck check = proctext::CheckLineNumber(typed, page.editor->blockCount(), &line);
     if (check == proctext::LineCheck::Empty)
         return;
     if (check != proctext::LineCheck::Ok) {
         ShowMessage(proctext::LineCheckMessage(check, typed));
         return;
     }
-    editor->GoToLine(line, 0);
-    if (isProc)
-        UpdateProcLinePos();
-    else
-        UpdateTrigLinePos();
+    page.editor->GoToLine(line, 0);
+    (this->*page.updateLinePos)();
 }
 
 void TfmBrowser::SBSPLineClick()
 {
-    goToLine(REProc, EditSPLine, true);
+    goToLine(editorPage(QStringLiteral("SP")));
 }
 
 void TfmBrowser::SBTrigLineClick()
 {
-    goToLine(RETrig, EditTrigLine, false);
+    goToLine(editorPage(QStringLiteral("TR")));
 }
 
-void TfmBrowser::showEditorError(const QString &message, bool isProc)
+void TfmBrowser::showEditorError(const QString &message, EditorPage page)
 {
     // The saved statement's lines are not the editor's: the map knows.
-    const instrument::LineMap &map = isProc ? ProcLineMap : TrigLineMap;
-    const QStringList now = editorLines(isProc ? REProc : RETrig);
+    const instrument::LineMap &map = page.lineMap;
+    const QStringList now = editorLines(page.editor);
     const proctext::ErrorLine mapped =
         proctext::MapErrorLine(message, [&](int line) { return map.EditorLine(line, now); });
     if (!mapped.found) {
         ShowMessage(message);
         return;
     }
-    if (isProc) {
-        PCProc->setCurrentWidget(TSText);
-        EditSPLine->setText(QString::number(mapped.line));
-        SBSPLineClick();
-    } else {
-        EditTrigLine->setText(QString::number(mapped.line));
-        SBTrigLineClick();
-    }
+    if (page.textTab)
+        PCProc->setCurrentWidget(page.textTab);
+    page.lineField->setText(QString::number(mapped.line));
+    goToLine(page);
     ShowMessage(mapped.message);
 }
 
-void TfmBrowser::ShowProcError(const QString &message) { showEditorError(message, true); }
-void TfmBrowser::ShowTrigError(const QString &message) { showEditorError(message, false); }
+void TfmBrowser::ShowProcError(const QString &message) { showEditorError(message, editorPage(QStringLiteral("SP"))); }
+void TfmBrowser::ShowTrigError(const QString &message) { showEditorError(message, editorPage(QStringLiteral("TR"))); }
 
 void TfmBrowser::ShowSqlError(const QString &message)
 {
@@ -578,8 +605,8 @@ void TfmBrowser::ShowSqlError(const QString &message)
 
 bool TfmBrowser::SaveSourcePlain(bool reload, const QString &kind)
 {
-    const bool isProc = kind == QLatin1String("SP");
-    TMyRichEdit *editor = isProc ? REProc : RETrig;
+    EditorPage page = editorPage(kind);
+    TMyRichEdit *editor = page.editor;
     const int caret = editor->textCursor().position();
     const int caretLine = editor->textCursor().blockNumber() + 1;
     const bool wasModified = editor->document()->isModified();
@@ -595,55 +622,56 @@ bool TfmBrowser::SaveSourcePlain(bool reload, const QString &kind)
         // quoted constants and comments reach the server as typed.
         instrument::Instrumenter ins =
             instrument::InstrumentText(editorLines(editor), StripPointsMode ? instrument::Mode::Strip : instrument::Mode::Plain,
-                                       QString(), isProc ? QStringLiteral("SP") : QStringLiteral("TR"),
-                                       (isProc ? ProcEditorState : TrigEditorState) != 0);
+                                       QString(), page.kind, page.state != 0);
         BreakPointsUsed = ins.breakPointsUsed();
         TracePointsUsed = ins.tracePointsUsed();
         ProgressPointsUsed = ins.progressPointsUsed();
-        (isProc ? ProcLineMap : TrigLineMap) = instrument::LineMap(editorLines(editor), ins);
-        ins.setLineEnd(isProc ? ProcLineEnd : TrigLineEnd);
-        DM->QSave.setSql(ins.lines());
-        editor->document()->setModified(false);
-        DM->QSave.execSql();
+        executeSaveText(page, ins);
         transaction.commit();
     } catch (const engine::Error &e) {
         // The text was not stored: it still counts as modified.
         editor->document()->setModified(wasModified);
         DefaultCursor();
-        showEditorError(catalogue::serverText(e), isProc);
+        showEditorError(catalogue::serverText(e), page);
         return false;
     }
-
-    if (reload)
-        reloadAfterSave(isProc, isProc ? ProcEditorState != 0 : TrigEditorState != 0, caret, caretLine);
-    if (isProc)
-        SetProcEditorSaved();
+    finishSave(page, reload, page.state != 0, caret, caretLine);
     return true;
 }
 
-void TfmBrowser::reloadAfterSave(bool isProc, bool byNameLabel, int caret, int caretLine)
+void TfmBrowser::executeSaveText(EditorPage &page, instrument::Instrumenter &ins)
 {
-    TMyRichEdit *editor = isProc ? REProc : RETrig;
+    page.lineMap = instrument::LineMap(editorLines(page.editor), ins);
+    ins.setLineEnd(page.lineEnd);
+    DM->QSave.setSql(ins.lines());
+    page.editor->document()->setModified(false);
+    DM->QSave.execSql();
+}
+
+void TfmBrowser::finishSave(EditorPage &page, bool reload, bool byNameLabel, int caret, int caretLine)
+{
+    if (reload)
+        reloadAfterSave(page, byNameLabel, caret, caretLine);
+    if (page.markSaved)
+        (this->*page.markSaved)();
+}
+
+void TfmBrowser::reloadAfterSave(EditorPage &page, bool byNameLabel, int caret, int caretLine)
+{
+    TMyRichEdit *editor = page.editor;
     InDebugBlock = false;
-    const QString name = byNameLabel ? (isProc ? LProcName : LTrigName)->text() : editor->GetObjectName();
+    const QString name = byNameLabel ? page.name->text() : editor->GetObjectName();
     try {
-        const bool found = isProc ? fmOpenProc->SelectByName(name) : fmOpenTrig->SelectByName(name);
-        if (!found) {
+        if (!(this->*page.selectByName)(name)) {
             ShowMessage(QStringLiteral("%1 not found.").arg(name));
             return;
         }
         editor->setUpdatesEnabled(false);
-        if (isProc)
-            LoadProcedure();
-        else
-            LoadTrigger();
+        (this->*page.load)();
         QTextCursor c = editor->textCursor();
         c.setPosition(qMin(caret, editor->document()->characterCount() - 1));
         editor->setTextCursor(c);
-        if (isProc)
-            UpdateProcLinePos();
-        else
-            UpdateTrigLinePos();
+        (this->*page.updateLinePos)();
         editor->verticalScrollBar()->setValue(caretLine - 1);
         editor->setUpdatesEnabled(true);
     } catch (const engine::Error &e) {
@@ -654,9 +682,9 @@ void TfmBrowser::reloadAfterSave(bool isProc, bool byNameLabel, int caret, int c
 
 bool TfmBrowser::SaveSourceDebug(bool reload, const QString &kind)
 {
-    const bool isProc = kind == QLatin1String("SP");
-    TMyRichEdit *editor = isProc ? REProc : RETrig;
-    const QString object = (isProc ? LProcName : LTrigName)->text();
+    EditorPage page = editorPage(kind);
+    TMyRichEdit *editor = page.editor;
+    const QString object = page.name->text();
     const int caret = editor->textCursor().position();
     const int caretLine = editor->textCursor().blockNumber() + 1;
     const bool wasModified = editor->document()->isModified();
@@ -664,17 +692,52 @@ bool TfmBrowser::SaveSourceDebug(bool reload, const QString &kind)
     WatchedVariables.clear();
     BreakPointsUsed = TracePointsUsed = ProgressPointsUsed = false;
 
+    instrument::Instrumenter ins(instrument::Mode::Debug, object, page.kind, page.state != 0);
+    if (!recordDebugPoints(page, ins))
+        return false;
+    BreakPointsUsed = ins.breakPointsUsed();
+    TracePointsUsed = ins.tracePointsUsed();
+    ProgressPointsUsed = ins.progressPointsUsed();
+    WatchedVariables = ins.watchedVariables();
+    WatchedCount = ins.watchedCount();
+
+    if ((BreakPointsUsed || TracePointsUsed || ProgressPointsUsed) && !prepareDebugTables(object))
+        return false;
+    // Break points without watched variables never wait: the run treats
+    // the object as having none.
+    if (WatchedCount == 0)
+        BreakPointsUsed = false;
+
+    try {
+        engine::TransactionGuard transaction(DM->Database);
+        executeSaveText(page, ins);
+        transaction.commit();
+    } catch (const engine::Error &e) {
+        editor->document()->setModified(wasModified);
+        // The server's reason too: the generated text may be what it refuses.
+        showEditorError(QStringLiteral("Uncheck \"Save with debug info\" and retry to save.\r\n") + catalogue::serverText(e), page);
+        DefaultCursor();
+        return false;
+    }
+
+    // The reload goes by the name label as long as the procedure page holds
+    // an object, for either page.
+    finishSave(page, reload, ProcEditorState != 0, caret, caretLine);
+    WatchedVariables.clear();
+    return true;
+}
+
+bool TfmBrowser::recordDebugPoints(EditorPage &page, instrument::Instrumenter &ins)
+{
     // Transaction 1: the points of this text, pending until the command
     // settles them, are committed before the compile.
-    instrument::Instrumenter ins(instrument::Mode::Debug, object, isProc ? QStringLiteral("SP") : QStringLiteral("TR"),
-                                 (isProc ? ProcEditorState : TrigEditorState) != 0);
     try {
         DM->DataBase2.close();
         ConnectDebugDB();
         engine::TransactionGuard transaction(DM->Database);
         DM->QSave.close();
         DebugSaveMode = true;
-        for (const QString &line : editorLines(editor))
+        for (const QString &line : editorLines(page.editor))
             ins.InstrumentLine(line);
         for (const QString &insert : ins.pointInserts())
             DM->Q6Exec(insert);
@@ -686,56 +749,27 @@ bool TfmBrowser::SaveSourceDebug(bool reload, const QString &kind)
         return false;
     }
     DebugSaveMode = false;
-    BreakPointsUsed = ins.breakPointsUsed();
-    TracePointsUsed = ins.tracePointsUsed();
-    ProgressPointsUsed = ins.progressPointsUsed();
-    WatchedVariables = ins.watchedVariables();
-    WatchedCount = ins.watchedCount();
+    return true;
+}
 
-    if (BreakPointsUsed || TracePointsUsed || ProgressPointsUsed) {
-        Repository repo = repository();
-        bool tables = false;
-        try {
-            tables = repo.debugTablesExist() || repo.createDebugTables(&ExternalTablesPath);
-        } catch (const engine::Error &e) {
-            ShowMessage(QStringLiteral("Can't create external tables!\r\n") + e.message());
-        }
-        if (!tables) {
-            DefaultCursor();
-            return false;
-        }
-        if (!ResetPointCounters(object)) {
-            ShowMessage(QStringLiteral("Can't insert into META$GENS."));
-            DefaultCursor();
-            return false;
-        }
-    }
-    // Break points without watched variables never wait: the run treats
-    // the object as having none.
-    if (WatchedCount == 0)
-        BreakPointsUsed = false;
-
+bool TfmBrowser::prepareDebugTables(const QString &object)
+{
+    Repository repo = repository();
+    bool tables = false;
     try {
-        engine::TransactionGuard transaction(DM->Database);
-        (isProc ? ProcLineMap : TrigLineMap) = instrument::LineMap(editorLines(editor), ins);
-        ins.setLineEnd(isProc ? ProcLineEnd : TrigLineEnd);
-        DM->QSave.setSql(ins.lines());
-        editor->document()->setModified(false);
-        DM->QSave.execSql();
-        transaction.commit();
+        tables = repo.debugTablesExist() || repo.createDebugTables(&ExternalTablesPath);
     } catch (const engine::Error &e) {
-        editor->document()->setModified(wasModified);
-        // The server's reason too: the generated text may be what it refuses.
-        showEditorError(QStringLiteral("Uncheck \"Save with debug info\" and retry to save.\r\n") + catalogue::serverText(e), isProc);
+        ShowMessage(QStringLiteral("Can't create external tables!\r\n") + e.message());
+    }
+    if (!tables) {
         DefaultCursor();
         return false;
     }
-
-    if (reload)
-        reloadAfterSave(isProc, ProcEditorState != 0, caret, caretLine);
-    if (isProc)
-        SetProcEditorSaved();
-    WatchedVariables.clear();
+    if (!ResetPointCounters(object)) {
+        ShowMessage(QStringLiteral("Can't insert into META$GENS."));
+        DefaultCursor();
+        return false;
+    }
     return true;
 }
 
@@ -792,11 +826,11 @@ bool saveSource(TfmBrowser &b, const QString &kind, quint8 editorState, bool rel
 
 bool TfmBrowser::SaveEditorObject(const QString &kind, bool reload)
 {
-    const bool isProc = kind == QLatin1String("SP");
-    QLabel *name = isProc ? LProcName : LTrigName;
+    const EditorPage page = editorPage(kind);
+    QLabel *name = page.name;
     if (MetaPresent && !clearCounters(*this, name->text()))
         return false;
-    const bool ok = saveSource(*this, kind, isProc ? ProcEditorState : TrigEditorState, reload);
+    const bool ok = saveSource(*this, kind, page.state, reload);
     // A new object has its name only once it is saved.
     if (MetaPresent)
         settlePoints(*this, name->text(), ok);

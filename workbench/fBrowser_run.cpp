@@ -122,6 +122,15 @@ void TfmBrowser::RunProcedure(bool execute)
     }
 
     DisableProcButtons();
+    if (!PrepareRun(execute, procedure, inputs))
+        return;
+    WaitForRun(execute);
+    ShowRunResult(execute, procedure);
+    EnableProcButtons();
+}
+
+bool TfmBrowser::PrepareRun(bool execute, const QString &procedure, const QVector<debugrun::InputRow> &inputs)
+{
     DM->QBPDump.close();
     DM->QTPDump.close();
 
@@ -135,6 +144,7 @@ void TfmBrowser::RunProcedure(bool execute)
         DefaultCursor();
         if (!message.isEmpty())
             ShowMessage(message);
+        return false;
     };
 
     // The kinds of points come from this procedure's own current points: the
@@ -146,64 +156,68 @@ void TfmBrowser::RunProcedure(bool execute)
             TracePointsUsed = use.traces;
             ProgressPointsUsed = use.progress;
         } catch (const engine::Error &e) {
-            errorExit(e.message());
-            return;
+            return errorExit(e.message());
         }
     }
 
-    if (execute) {
-        try {
-            DM->StoredProc.setStoredProcName(procedure);
-            engine::TransactionGuard transaction(DM->DataBase2);
-            DM->StoredProc.prepare();
-            transaction.commit();
-            for (const debugrun::InputRow &in : inputs)
-                DM->StoredProc.setParam(in.name, in.value);
-        } catch (const engine::Error &e) {
-            SetError();
-            EnableProcButtons();
-            DefaultCursor();
-            ShowProcError(e.message());
-            return;
-        }
-    } else {
-        const QString chosen = fmOpenProc ? fmOpenProc->ProcName : procedure;
-        DM->QProcShowRec.close();
-        DM->QProcShowRec.setSql(debugrun::selectStatement(chosen, inputs));
-    }
+    if (!PrepareRunStatement(execute, procedure, inputs))
+        return false;
 
     if (ServerIsLocal) {
         SBSpyMode->setEnabled(false);
         spyDisabled = true;
     }
-    if (ProgressPointsUsed) {
+    const debugrun::RunSteps steps = debugrun::runSteps({BreakPointsUsed, TracePointsUsed, ProgressPointsUsed});
+    if (steps.zeroProgress) {
         try {
             repository().zeroProgressGenerators();
         } catch (const engine::Error &e) {
-            errorExit(e.message());
-            return;
+            return errorExit(e.message());
         }
     }
-    if (TracePointsUsed && !StartNewSession()) {
-        errorExit(QString());
-        return;
-    }
-    if (BreakPointsUsed || ProgressPointsUsed) {
-        if (!StartNewSession()) {
-            errorExit(QString());
-            return;
-        }
+    for (int i = 0; i < steps.newSessions; ++i)
+        if (!StartNewSession())
+            return errorExit(QString());
+    if (steps.waitForHits) {
         if (ServerIsLocal) {
-            if (FmLaunch && !launcher::RunLaunchDialog(*this, *FmLaunch)) {
-                errorExit(QString());
-                return;
-            }
+            if (FmLaunch && !launcher::RunLaunchDialog(*this, *FmLaunch))
+                return errorExit(QString());
         } else {
             SBSpyMode->setChecked(true);
             SBSpyModeClick();
         }
     }
+    return true;
+}
 
+bool TfmBrowser::PrepareRunStatement(bool execute, const QString &procedure,
+                                     const QVector<debugrun::InputRow> &inputs)
+{
+    if (!execute) {
+        const QString chosen = fmOpenProc ? fmOpenProc->ProcName : procedure;
+        DM->QProcShowRec.close();
+        DM->QProcShowRec.setSql(debugrun::selectStatement(chosen, inputs));
+        return true;
+    }
+    try {
+        DM->StoredProc.setStoredProcName(procedure);
+        engine::TransactionGuard transaction(DM->DataBase2);
+        DM->StoredProc.prepare();
+        transaction.commit();
+        for (const debugrun::InputRow &in : inputs)
+            DM->StoredProc.setParam(in.name, in.value);
+        return true;
+    } catch (const engine::Error &e) {
+        SetError();
+        EnableProcButtons();
+        DefaultCursor();
+        ShowProcError(e.message());
+        return false;
+    }
+}
+
+void TfmBrowser::WaitForRun(bool execute)
+{
     Panel1->setEnabled(false);
     // The window is usable again while a hit is shown: a connect from the
     // menu then would close the debug connection under the worker.
@@ -230,37 +244,43 @@ void TfmBrowser::RunProcedure(bool execute)
         SBDebugModeClick();
         PagePCProcTrig->setCurrentIndex(0);
     }
+}
 
-    if (RunSucceeded) {
-        try {
-            if (execute) {
-                DM->QOutParams.close();
-                DM->QOutParams.setParam(QStringLiteral("ProcName"), procedure);
-                DM->QOutParams.open();
-                const int nameField = DM->QOutParams.fieldIndex(QStringLiteral("RDB$PARAMETER_NAME"));
-                for (int r = 0; r < DM->QOutParams.recordCount() && r + 1 < SGOutput->rowCount(); ++r) {
-                    const QString name = DM->QOutParams.textAt(r, nameField).trimmed();
-                    const QString type = cellText(SGOutput, r + 1, 1).trimmed();
-                    const QString value = type == QLatin1String("UNSUPPORTED!") ? QString()
-                                                                                 : DM->StoredProc.paramText(name);
-                    SGOutput->setItem(r + 1, 2, new QTableWidgetItem(debugrun::outputText(type, value)));
-                }
-                PCProc->setCurrentWidget(TSOutput);
-            } else {
-                PCProc->setCurrentWidget(TSSetOfRec);
-                DBGSetOfRec->setFocus();
-            }
-            SetReady();
-        } catch (const engine::Error &e) {
-            SetError();
-            ShowMessage(e.message());
-        }
-    } else {
+void TfmBrowser::ShowRunResult(bool execute, const QString &procedure)
+{
+    if (!RunSucceeded) {
         SetError();
         DefaultCursor();
         ShowProcError(RunError);
+        return;
     }
-    EnableProcButtons();
+    try {
+        if (execute) {
+            ShowOutputValues(procedure);
+            PCProc->setCurrentWidget(TSOutput);
+        } else {
+            PCProc->setCurrentWidget(TSSetOfRec);
+            DBGSetOfRec->setFocus();
+        }
+        SetReady();
+    } catch (const engine::Error &e) {
+        SetError();
+        ShowMessage(e.message());
+    }
+}
+
+void TfmBrowser::ShowOutputValues(const QString &procedure)
+{
+    DM->QOutParams.close();
+    DM->QOutParams.setParam(QStringLiteral("ProcName"), procedure);
+    DM->QOutParams.open();
+    const int nameField = DM->QOutParams.fieldIndex(QStringLiteral("RDB$PARAMETER_NAME"));
+    for (int r = 0; r < DM->QOutParams.recordCount() && r + 1 < SGOutput->rowCount(); ++r) {
+        const QString name = DM->QOutParams.textAt(r, nameField).trimmed();
+        const QString type = cellText(SGOutput, r + 1, 1).trimmed();
+        const QString value = type == QLatin1String("UNSUPPORTED!") ? QString() : DM->StoredProc.paramText(name);
+        SGOutput->setItem(r + 1, 2, new QTableWidgetItem(debugrun::outputText(type, value)));
+    }
 }
 
 bool TfmBrowser::StartNewSession()

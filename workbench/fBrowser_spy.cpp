@@ -216,73 +216,83 @@ void TfmBrowser::buildSpyPages(QWidget *debuggerPage, QHBoxLayout *bottomPanel)
     connect(TimerBP, &QTimer::timeout, this, &TfmBrowser::TimerBPTimer);
     connect(TimerGen, &QTimer::timeout, this, &TfmBrowser::TimerGenTimer);
 
+    buildWatchPage();
+    buildProgressPage();
+    buildDumpPages();
+    buildPointListPage();
+}
+
+void TfmBrowser::buildWatchPage()
+{
     // "BP Watch": the shown hit.
-    {
-        auto *l = new QVBoxLayout(TSBPV);
-        l->setContentsMargins(2, 2, 2, 2);
-        auto *top = new QHBoxLayout;
-        auto label = [this, top](const QString &name, const QString &caption, const QString &initial) {
-            top->addWidget(new QLabel(caption, TSBPV));
-            auto *v = new QLabel(initial, TSBPV);
-            v->setObjectName(name);
-            top->addWidget(v);
-            top->addSpacing(12);
-            return v;
-        };
-        LProcTrigName = label(QStringLiteral("LProcTrigName"), QStringLiteral("Proc/Trigger:"), QStringLiteral("None"));
-        LBPID = label(QStringLiteral("LBPID"), QStringLiteral("BP:"), QStringLiteral("None"));
-        LBPNum = label(QStringLiteral("LBPNum"), QStringLiteral("Stop #:"), QStringLiteral("0"));
-        QToolButton *go = textButton(makeButton(TSBPV, QStringLiteral("SBGoToSource"), QStringLiteral("View Source")),
-                                     QStringLiteral("View Source"));
-        go->setEnabled(false);
-        top->addWidget(go);
-        top->addStretch();
-        l->addLayout(top);
-        SGWatch = grids::plainGrid(TSBPV, QStringLiteral("SGWatch"), 3, 2);
-        SGWatch->setColumnWidth(0, 160);
-        SGWatch->setEnabled(false);
-        l->addWidget(SGWatch, 1);
-        clearWatchGrid(*this);
-        connect(go, &QToolButton::clicked, this, &TfmBrowser::SBGoToSourceClick);
-    }
+    auto *l = new QVBoxLayout(TSBPV);
+    l->setContentsMargins(2, 2, 2, 2);
+    auto *top = new QHBoxLayout;
+    auto label = [this, top](const QString &name, const QString &caption, const QString &initial) {
+        top->addWidget(new QLabel(caption, TSBPV));
+        auto *v = new QLabel(initial, TSBPV);
+        v->setObjectName(name);
+        top->addWidget(v);
+        top->addSpacing(12);
+        return v;
+    };
+    LProcTrigName = label(QStringLiteral("LProcTrigName"), QStringLiteral("Proc/Trigger:"), QStringLiteral("None"));
+    LBPID = label(QStringLiteral("LBPID"), QStringLiteral("BP:"), QStringLiteral("None"));
+    LBPNum = label(QStringLiteral("LBPNum"), QStringLiteral("Stop #:"), QStringLiteral("0"));
+    QToolButton *go = textButton(makeButton(TSBPV, QStringLiteral("SBGoToSource"), QStringLiteral("View Source")),
+                                 QStringLiteral("View Source"));
+    go->setEnabled(false);
+    top->addWidget(go);
+    top->addStretch();
+    l->addLayout(top);
+    SGWatch = grids::plainGrid(TSBPV, QStringLiteral("SGWatch"), 3, 2);
+    SGWatch->setColumnWidth(0, 160);
+    SGWatch->setEnabled(false);
+    l->addWidget(SGWatch, 1);
+    clearWatchGrid(*this);
+    connect(go, &QToolButton::clicked, this, &TfmBrowser::SBGoToSourceClick);
+}
 
+void TfmBrowser::buildProgressPage()
+{
     // "PP Watch": the progress generators.
-    {
-        auto *l = new QVBoxLayout(TSPPV);
-        l->setContentsMargins(2, 2, 2, 2);
-        auto *top = new QHBoxLayout;
-        auto *box = new QGroupBox(QStringLiteral("Check interval"), TSPPV);
-        box->setObjectName(QStringLiteral("RGTimer"));
-        RGTimer = box;
-        auto *boxLayout = new QHBoxLayout(box);
-        auto *group = new QButtonGroup(box);
-        int index = 0;
-        for (const char *caption : {"10 sec", "20 sec", "30 sec"}) {
-            auto *r = new QRadioButton(QLatin1String(caption), box);
-            group->addButton(r, index++);
-            boxLayout->addWidget(r);
-        }
-        group->button(0)->setChecked(true);
-        connect(group, &QButtonGroup::idClicked, this, &TfmBrowser::RGTimerClick);
-        top->addWidget(box);
-        QToolButton *zero = textButton(makeButton(TSPPV, QStringLiteral("SBGenstozero"),
-                                                  QStringLiteral("Set all PP to zero")),
-                                       QStringLiteral("Set all PP to zero"));
-        top->addWidget(zero);
-        Image11 = picture(TSPPV, QStringLiteral("Image11"), QStringLiteral("IIndif"));
-        Image22 = picture(TSPPV, QStringLiteral("Image22"), QStringLiteral("Iooh"));
-        Image22->setVisible(false);
-        top->addWidget(Image11);
-        top->addWidget(Image22);
-        top->addStretch();
-        l->addLayout(top);
-        SGGens = grids::plainGrid(TSPPV, QStringLiteral("SGGens"), 11, 2);
-        SGGens->setEditTriggers(QAbstractItemView::NoEditTriggers);
-        l->addWidget(SGGens, 1);
-        clearGensGrid(*this);
-        connect(zero, &QToolButton::clicked, this, &TfmBrowser::SBGenstozeroClick);
+    auto *l = new QVBoxLayout(TSPPV);
+    l->setContentsMargins(2, 2, 2, 2);
+    auto *top = new QHBoxLayout;
+    auto *box = new QGroupBox(QStringLiteral("Check interval"), TSPPV);
+    box->setObjectName(QStringLiteral("RGTimer"));
+    RGTimer = box;
+    auto *boxLayout = new QHBoxLayout(box);
+    auto *group = new QButtonGroup(box);
+    int index = 0;
+    for (const char *caption : {"10 sec", "20 sec", "30 sec"}) {
+        auto *r = new QRadioButton(QLatin1String(caption), box);
+        group->addButton(r, index++);
+        boxLayout->addWidget(r);
     }
+    group->button(0)->setChecked(true);
+    connect(group, &QButtonGroup::idClicked, this, &TfmBrowser::RGTimerClick);
+    top->addWidget(box);
+    QToolButton *zero = textButton(makeButton(TSPPV, QStringLiteral("SBGenstozero"),
+                                              QStringLiteral("Set all PP to zero")),
+                                   QStringLiteral("Set all PP to zero"));
+    top->addWidget(zero);
+    Image11 = picture(TSPPV, QStringLiteral("Image11"), QStringLiteral("IIndif"));
+    Image22 = picture(TSPPV, QStringLiteral("Image22"), QStringLiteral("Iooh"));
+    Image22->setVisible(false);
+    top->addWidget(Image11);
+    top->addWidget(Image22);
+    top->addStretch();
+    l->addLayout(top);
+    SGGens = grids::plainGrid(TSPPV, QStringLiteral("SGGens"), 11, 2);
+    SGGens->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    l->addWidget(SGGens, 1);
+    clearGensGrid(*this);
+    connect(zero, &QToolButton::clicked, this, &TfmBrowser::SBGenstozeroClick);
+}
 
+void TfmBrowser::buildDumpPages()
+{
     // The two dumps: a try number, the hits of that try and the variables
     // of the selected hit.
     auto dumpPage = [this](QWidget *page, const QString &editName, const QString &showName,
@@ -328,59 +338,60 @@ void TfmBrowser::buildSpyPages(QWidget *debuggerPage, QHBoxLayout *bottomPanel)
     connect(SBShowBPDump, &QToolButton::clicked, this, &TfmBrowser::SBShowBPDumpClick);
     connect(SBCloseBPDump, &QToolButton::clicked, this, &TfmBrowser::SBCloseBPDumpClick);
     connect(SBExportBPDump, &QToolButton::clicked, this, &TfmBrowser::SBExportBPDumpClick);
+}
 
+void TfmBrowser::buildPointListPage()
+{
     // "BreakPoint List".
-    {
-        auto *l = new QVBoxLayout(TSPointList);
-        l->setContentsMargins(2, 2, 2, 2);
-        auto *top = new QHBoxLayout;
-        struct Spec {
-            const char *name, *caption, *hint;
-            void (TfmBrowser::*slot)();
-        };
-        const Spec filters[] = {{"SBShowAllPoints", "All", "Show All", &TfmBrowser::SBShowAllPointsClick},
-                                {"SBShowBP", "BP", "Show BP only", &TfmBrowser::SBShowBPClick},
-                                {"SBShowTP", "TP", "Show TP only", &TfmBrowser::SBShowTPClick},
-                                {"SBShowPP", "PP", "Show PP only", &TfmBrowser::SBShowPPClick}};
-        const Spec sorts[] = {{"SBSortedByProc", "Sort by Proc name", "", &TfmBrowser::SBSortedByProcClick},
-                              {"SBSortedByPoint", "Sort by Point name", "", &TfmBrowser::SBSortedByPointClick}};
-        const Spec commands[] = {
-            {"SBViewSource", "View Source", "View Source", &TfmBrowser::SBViewSourceClick},
-            {"SBDropPoint", "Clear one ", "Clear all points from one proc/trigger", &TfmBrowser::SBDropPointClick},
-            {"SBDropAllPoints", "Clear all", "Clear all points from all proc/triggers",
-             &TfmBrowser::SBDropAllPointsClick}};
-        auto add = [this, top](const Spec &s, QButtonGroup *group) {
-            QToolButton *b = textButton(makeButton(TSPointList, QLatin1String(s.name), QLatin1String(s.hint)),
-                                        QLatin1String(s.caption));
-            if (group) {
-                b->setCheckable(true);
-                group->addButton(b);
-            }
-            top->addWidget(b);
-            connect(b, &QToolButton::clicked, this, s.slot);
-        };
-        auto *filterGroup = new QButtonGroup(TSPointList);
-        for (const Spec &s : filters)
-            add(s, filterGroup);
-        top->addSpacing(12);
-        auto *sortGroup = new QButtonGroup(TSPointList);
-        for (const Spec &s : sorts)
-            add(s, sortGroup);
-        top->addSpacing(12);
-        for (const Spec &s : commands)
-            add(s, nullptr);
-        top->addStretch();
-        SBShowAllPoints->setChecked(true);
-        SBSortedByProc->setChecked(true);
-        for (const char *name : {"SBViewSource", "SBDropPoint", "SBDropAllPoints", "SBSortedByProc", "SBSortedByPoint"})
-            button(QLatin1String(name))->setEnabled(false);
-        l->addLayout(top);
-        DBGPointList = grids::dataGrid(TSPointList, QStringLiteral("DBGPointList"), &DM->QPointList);
-        // Names are short, "Procedure/Trigger Name" is not: the columns
-        // follow their captions and contents (a few rows), not a fixed width.
-        DBGPointList->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-        l->addWidget(DBGPointList, 1);
-    }
+    auto *l = new QVBoxLayout(TSPointList);
+    l->setContentsMargins(2, 2, 2, 2);
+    auto *top = new QHBoxLayout;
+    struct Spec {
+        const char *name, *caption, *hint;
+        void (TfmBrowser::*slot)();
+    };
+    const Spec filters[] = {{"SBShowAllPoints", "All", "Show All", &TfmBrowser::SBShowAllPointsClick},
+                            {"SBShowBP", "BP", "Show BP only", &TfmBrowser::SBShowBPClick},
+                            {"SBShowTP", "TP", "Show TP only", &TfmBrowser::SBShowTPClick},
+                            {"SBShowPP", "PP", "Show PP only", &TfmBrowser::SBShowPPClick}};
+    const Spec sorts[] = {{"SBSortedByProc", "Sort by Proc name", "", &TfmBrowser::SBSortedByProcClick},
+                          {"SBSortedByPoint", "Sort by Point name", "", &TfmBrowser::SBSortedByPointClick}};
+    const Spec commands[] = {
+        {"SBViewSource", "View Source", "View Source", &TfmBrowser::SBViewSourceClick},
+        {"SBDropPoint", "Clear one ", "Clear all points from one proc/trigger", &TfmBrowser::SBDropPointClick},
+        {"SBDropAllPoints", "Clear all", "Clear all points from all proc/triggers",
+         &TfmBrowser::SBDropAllPointsClick}};
+    auto add = [this, top](const Spec &s, QButtonGroup *group) {
+        QToolButton *b = textButton(makeButton(TSPointList, QLatin1String(s.name), QLatin1String(s.hint)),
+                                    QLatin1String(s.caption));
+        if (group) {
+            b->setCheckable(true);
+            group->addButton(b);
+        }
+        top->addWidget(b);
+        connect(b, &QToolButton::clicked, this, s.slot);
+    };
+    auto *filterGroup = new QButtonGroup(TSPointList);
+    for (const Spec &s : filters)
+        add(s, filterGroup);
+    top->addSpacing(12);
+    auto *sortGroup = new QButtonGroup(TSPointList);
+    for (const Spec &s : sorts)
+        add(s, sortGroup);
+    top->addSpacing(12);
+    for (const Spec &s : commands)
+        add(s, nullptr);
+    top->addStretch();
+    SBShowAllPoints->setChecked(true);
+    SBSortedByProc->setChecked(true);
+    for (const char *name : {"SBViewSource", "SBDropPoint", "SBDropAllPoints", "SBSortedByProc", "SBSortedByPoint"})
+        button(QLatin1String(name))->setEnabled(false);
+    l->addLayout(top);
+    DBGPointList = grids::dataGrid(TSPointList, QStringLiteral("DBGPointList"), &DM->QPointList);
+    // Names are short, "Procedure/Trigger Name" is not: the columns
+    // follow their captions and contents (a few rows), not a fixed width.
+    DBGPointList->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    l->addWidget(DBGPointList, 1);
 }
 
 // --- spy mode on and off
@@ -508,21 +519,26 @@ void TfmBrowser::ProcessBP()
         SetReady();
         return;
     }
-    CurrentHitCode = hit->code;
+    ShowHit(*hit);
+}
+
+void TfmBrowser::ShowHit(const Repository::Hit &hit)
+{
+    CurrentHitCode = hit.code;
 
     PagePCProcTrig->setCurrentWidget(TSBPV);
-    LBPID->setText(hit->pointId);
-    LProcTrigName->setText(hit->object);
-    LBPNum->setText(hit->passNumber);
-    WatchRowCount = int(hit->values.size());
+    LBPID->setText(hit.pointId);
+    LProcTrigName->setText(hit.object);
+    LBPNum->setText(hit.passNumber);
+    WatchRowCount = int(hit.values.size());
     // Every watched variable gets its row: the procedure waits for an
     // answer to each of them.
     clearWatchGrid(*this);
     SGWatch->setRowCount(3 + WatchRowCount);
-    setCell(SGWatch, 0, 1, hit->passNumber);
-    setCell(SGWatch, 1, 1, hit->pointId);
+    setCell(SGWatch, 0, 1, hit.passNumber);
+    setCell(SGWatch, 1, 1, hit.pointId);
     for (int i = 0; i < WatchRowCount; ++i) {
-        const Repository::WatchValue &v = hit->values[i];
+        const Repository::WatchValue &v = hit.values[i];
         setCell(SGWatch, 3 + i, 0, v.name);
         // A NULL left alone is answered with NULL.
         setCell(SGWatch, 3 + i, 1, v.value, true);
@@ -885,18 +901,11 @@ void TfmBrowser::SBDropAllPointsClick()
     // Any failure ends the command in the error state with the server's
     // message; what was cleared before it stays cleared.
     try {
-        QString object, kind;
-        while (repository().firstPoint(&object, &kind)) {
-            if (stripObject(*this, object, kind, false) == Strip::Failed) {
-                // Its markers are still in the source: its points stay, and
-                // the loop would only meet it again.
-                SetError();
-                DefaultCursor();
-                return;
-            }
-            repository().deleteObjectPoints(object);
+        if (!StripAllPoints()) {
+            SetError();
+            DefaultCursor();
+            return;
         }
-
         // No connection of this window may hold the debug tables open.
         DM->Database.close();
         DM->DatabaseN.close();
@@ -904,43 +913,64 @@ void TfmBrowser::SBDropAllPointsClick()
         ConnectUserDB();
         ConnectNationalDB();
         ConnectDebugDB();
-
-        try {
-            engine::TransactionGuard transaction(DM->Database);
-            for (engine::Query *q : {&DM->QDomain, &DM->QIndex, &DM->QIndexFields, &DM->QColumns, &DM->QGenerator,
-                                     &DM->QConstraints, &DM->QTableTrigger, &DM->QUDF, &DM->QFArg, &DM->QView,
-                                     &DM->QDepend, &DM->QDepend2, &DM->QTables})
-                q->close();
-            DM->OpenUserLists();
-            if (MetaPresent)
-                RefreshPointList();
-            transaction.commit();
-        } catch (const engine::Error &e) {
-            ShowMessage(e.message());
-        }
-        try {
-            engine::TransactionGuard transaction(DM->DatabaseN);
-            DM->QProc.close();
-            DM->QTableTrigger.close();
-            DM->QProc.open();
-            DM->QTableTrigger.open();
-            transaction.commit();
-        } catch (const engine::Error &e) {
-            ShowMessage(e.message());
-        }
-
-        Repository r = repository();
-        r.dropDebugTables();
-        const bool tables = r.debugTablesExist();
-        SBDropAllPoints->setEnabled((DM->QPointList.isActive() && !DM->QPointList.isEmpty()) || tables);
-        if (!tables) {
-            // Spy mode has nothing left to poll; its checks would only fail.
-            TimerBP->stop();
-            TimerGen->stop();
-        }
+        ReopenListsAfterDrop();
+        DropDebugTables();
         SetReady();
     } catch (const engine::Error &e) {
         clearFailed(*this, e.message());
     }
     DefaultCursor();
+}
+
+bool TfmBrowser::StripAllPoints()
+{
+    QString object, kind;
+    while (repository().firstPoint(&object, &kind)) {
+        // A failed strip leaves its markers in the source: its points stay,
+        // and the loop would only meet it again.
+        if (stripObject(*this, object, kind, false) == Strip::Failed)
+            return false;
+        repository().deleteObjectPoints(object);
+    }
+    return true;
+}
+
+void TfmBrowser::ReopenListsAfterDrop()
+{
+    try {
+        engine::TransactionGuard transaction(DM->Database);
+        for (engine::Query *q : {&DM->QDomain, &DM->QIndex, &DM->QIndexFields, &DM->QColumns, &DM->QGenerator,
+                                 &DM->QConstraints, &DM->QTableTrigger, &DM->QUDF, &DM->QFArg, &DM->QView,
+                                 &DM->QDepend, &DM->QDepend2, &DM->QTables})
+            q->close();
+        DM->OpenUserLists();
+        if (MetaPresent)
+            RefreshPointList();
+        transaction.commit();
+    } catch (const engine::Error &e) {
+        ShowMessage(e.message());
+    }
+    try {
+        engine::TransactionGuard transaction(DM->DatabaseN);
+        DM->QProc.close();
+        DM->QTableTrigger.close();
+        DM->QProc.open();
+        DM->QTableTrigger.open();
+        transaction.commit();
+    } catch (const engine::Error &e) {
+        ShowMessage(e.message());
+    }
+}
+
+void TfmBrowser::DropDebugTables()
+{
+    Repository r = repository();
+    r.dropDebugTables();
+    const bool tables = r.debugTablesExist();
+    SBDropAllPoints->setEnabled((DM->QPointList.isActive() && !DM->QPointList.isEmpty()) || tables);
+    if (!tables) {
+        // Spy mode has nothing left to poll; its checks would only fail.
+        TimerBP->stop();
+        TimerGen->stop();
+    }
 }

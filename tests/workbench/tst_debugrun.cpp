@@ -205,6 +205,8 @@ private slots:
     void selectStatement();
     void pointUse_data();
     void pointUse();
+    void runSteps_data();
+    void runSteps();
     void elapsedText_data();
     void elapsedText();
 
@@ -269,6 +271,30 @@ void TestDebugRun::pointUse()
     QFETCH(QString, use);
     const debugrun::PointUse u = debugrun::pointUse(types, source);
     QCOMPARE(QString(u.breaks ? "B" : "") + (u.traces ? "T" : "") + (u.progress ? "P" : ""), use);
+}
+
+void TestDebugRun::runSteps_data()
+{
+    QTest::addColumn<QString>("use"); // B, T, P for the kinds used
+    QTest::addColumn<bool>("zeroProgress");
+    QTest::addColumn<int>("newSessions");
+    QTest::addColumn<bool>("waitForHits");
+    QTest::newRow("no points: straight run") << "" << false << 0 << false;
+    QTest::newRow("traces only record") << "T" << false << 1 << false;
+    QTest::newRow("breaks wait") << "B" << false << 1 << true;
+    QTest::newRow("progress zeroed and watched") << "P" << true << 1 << true;
+    QTest::newRow("traces and breaks: a session each") << "BT" << false << 2 << true;
+    QTest::newRow("all kinds") << "BTP" << true << 2 << true;
+}
+
+void TestDebugRun::runSteps()
+{
+    QFETCH(QString, use);
+    const debugrun::RunSteps steps =
+        debugrun::runSteps({use.contains('B'), use.contains('T'), use.contains('P')});
+    QTEST(steps.zeroProgress, "zeroProgress");
+    QTEST(steps.newSessions, "newSessions");
+    QTEST(steps.waitForHits, "waitForHits");
 }
 
 void TestDebugRun::elapsedText_data()
