@@ -1,0 +1,702 @@
+// Grant groups on real databases: making, renaming and deleting groups and
+// adding privileges to them, with the exact statements sent, the state a
+// second connection sees after each commit, the five agreement conditions
+// after every step, and injected failures that must leave the last
+// committed state.
+#include "PrivilegesFixture.h"
+#include "privileges/GrantGroups.h"
+#include "privileges/GroupRevokes.h"
+#include "privileges/MetaTrees.h"
+#include "privileges/gmes_un.h"
+#include "support/GuiTestMain.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QRegularExpression>
+#include <QTableWidget>
+
+using namespace privtest;
+using namespace privileges;
+using testsupport::exec;
+using testsupport::TestDatabase;
+
+namespace {
+
+#define CHECK_AGREES(d, t)                                                                                             \
+    do {                                                                                                               \
+        QCOMPARE(disagreements((d)->grantdb), QStringList());                                                          \
+        QCOMPARE(committedDisagreements(t), QStringList());                                                            \
+    } while (0)
+
+// T1 (C1, C2, C3), view V1 and procedures P1, P2 by SYSDBA; T2 and P3 owned
+// by U3. Group GG reaches U1 and U3 directly and U2 through user group UG;
+// EMPTYG reaches nobody. Everything committed; the group list open on GG.
+std::unique_ptr<TGrantData> pageDatabase(const TestDatabase &t)
+{
+    {
+        auto db = t.connect();
+        for (const char *sql : {"create table T1 (C1 integer, C2 integer, C3 integer)", "create view V1 as select C1 from T1",
+                                "create procedure P1 as begin end", "create procedure P2 as begin end",
+                                "grant create table to U3", "grant create procedure to U3"})
+            exec(*db, QString::fromLatin1(sql));
+    }
+    {
+        auto u3 = t.connect("U3", "U3");
+        exec(*u3, "create table T2 (C1 integer)");
+        exec(*u3, "create procedure P3 as begin end");
+    }
+    auto d = connectWithLayer(t);
+    for (const char *sql : {"insert into meta$usersdef values ('U1', null, 0)", "insert into meta$usersdef values ('U2', null, 0)",
+                            "insert into meta$usersdef values ('U3', null, 0)", "insert into meta$usersdef values ('UG', null, 2)",
+                            "insert into meta$userslist values (1, 'UG', 'U2')", "insert into meta$grantdef values ('GG', null)",
+                            "insert into meta$grantdef values ('EMPTYG', null)",
+                            "insert into meta$grantusers values (1, 'GG', 'U1', 0)",
+                            "insert into meta$grantusers values (2, 'GG', 'UG', 2)",
+                            "insert into meta$grantusers values (3, 'GG', 'U3', 0)",
+                            "insert into meta$usersgrant values (1, 'GG', 'U1')", "insert into meta$usersgrant values (2, 'GG', 'U2')",
+                            "insert into meta$usersgrant values (3, 'GG', 'U3')"})
+        exec(d->grantdb, QString::fromLatin1(sql));
+    d->transaction.commit();
+    d->MetaGrantDef.open();
+    d->MetaGrantlist.open();
+    d->MetaGrantDef.locate("GGNAME", "GG");
+    return d;
+}
+
+// The statements that change something, in order.
+QStringList changes(const engine::StatementRecorder &log)
+{
+    QStringList out;
+    for (const QString &s : log.statements())
+        if (!s.startsWith("select", Qt::CaseInsensitive))
+            out << s;
+    return out;
+}
+
+QStringList rows(engine::Database &db, const QString &sql)
+{
+    engine::Statement s(&db);
+    s.setSql(sql);
+    s.open();
+    QStringList out;
+    for (qsizetype r = 0; r < s.rows().rowCount(); ++r) {
+        QStringList v;
+        for (int c = 0; c < s.rows().columnCount(); ++c)
+            v << (s.rows().isNull(r, c) ? QStringLiteral("<null>") : s.rows().text(r, c).trimmed());
+        out << v.join('|');
+    }
+    return out;
+}
+
+// The layer's rows and what SYSDBA granted to users, as one list.
+QStringList state(engine::Database &db)
+{
+    return rows(db, "select 'grp', ggname, coalesce(ggdesc, '<null>') from meta$grantdef union all "
+                    "select 'gu', gfname, ufname || ':' || coalesce(utype, -1) from meta$grantusers union all "
+                    "select 'ug', gfname, ufname from meta$usersgrant union all "
+                    "select 'gl', gfname, id || ':' || tvname || ':' || tvtype || ':' || coalesce(tvcols, '<null>') || ':' "
+                    "|| trim(ggtype) || ':' || ggoption from meta$grantlist union all "
+                    "select 'priv', rdb$user, trim(rdb$relation_name) || ':' || trim(rdb$privilege) || ':' || "
+                    "coalesce(trim(rdb$field_name), '') || ':' || rdb$grant_option from rdb$user_privileges "
+                    "where rdb$grantor = 'SYSDBA' and rdb$user <> 'SYSDBA' and rdb$user_type = 8 and rdb$privilege in ('S','I','D','U','X') "
+                    "and rdb$relation_name not starting with 'META$' and rdb$relation_name not starting with 'RDB$' "
+                    "and rdb$relation_name not starting with 'MON$' and rdb$relation_name not starting with 'SEC$' "
+                    "order by 1, 2, 3");
+}
+
+QStringList committedState(const TestDatabase &t)
+{
+    auto second = t.connect("SYSDBA", "Second");
+    return state(*second);
+}
+
+TreeNodes objectTree(TGrantData &d)
+{
+    NoProgress quiet;
+    return FillMetaTree(d, quiet).metatree;
+}
+
+GrantChoice tableChoice(bool select, bool insert, bool remove, const QStringList &updateColumns, bool allColumns,
+                        bool updateOption = false)
+{
+    GrantChoice c;
+    c.object = "T1";
+    c.select = select;
+    c.insert = insert;
+    c.remove = remove;
+    c.update = allColumns || !updateColumns.isEmpty();
+    c.updateColumns = updateColumns;
+    c.allColumns = allColumns;
+    c.updateOption = updateOption;
+    return c;
+}
+
+const QString kUsers = "U1,U2,U3";
+
+QString listInsert(int id, const QString &group, const QString &object, const QString &type, const QString &column,
+                   const QString &privilege, int option)
+{
+    return QString("insert into meta$grantlist values(%1,\n\"%2\",\"%3\",\n\"%4\",%5,\"%6\",\n%7)")
+        .arg(id)
+        .arg(group, object, type, column.isEmpty() ? "null" : '"' + column + '"', privilege)
+        .arg(option);
+}
+
+QString rootInsert(int id, const QString &group, const QString &object, const QString &type, const QString &privilege)
+{
+    return QString("insert into meta$grantlist values(%1,\n\"%2\",\n\"%3\",\"%4\",null,\"%5\",0)")
+        .arg(id)
+        .arg(group, object, type, privilege);
+}
+
+enum class Failing { Root, Dialog, Procedure, DeleteRevoking, Rename };
+
+} // namespace
+
+Q_DECLARE_METATYPE(MoveTarget::Kind)
+Q_DECLARE_METATYPE(GroupEdit)
+Q_DECLARE_METATYPE(Failing)
+
+class TestGrantGroups : public QObject {
+    Q_OBJECT
+private slots:
+    void editButtons_data();
+    void editButtons();
+    void moveTargets_data();
+    void moveTargets();
+    void saveNewGroup_data();
+    void saveNewGroup();
+    void refusedSaves_data();
+    void refusedSaves();
+    void renameCarriesNameIntoFourTables();
+    void selectAndInsertPendingUntilCommit();
+    void updateColumns_data();
+    void updateColumns();
+    void grantDialogInGroupMode();
+    void executeOnProcedureOnce();
+    void moveAllGrantsEachPrivilegeOnceAndNotToOwners();
+    void rootAfterImportAddsNoDuplicate();
+    void groupWithoutUsersGrantsNothing();
+    void deleteGroup_data();
+    void deleteGroup();
+    void rollbackDropsPendingWork();
+    void injectedFailureLeavesLastCommit_data();
+    void injectedFailureLeavesLastCommit();
+};
+
+void TestGrantGroups::editButtons_data()
+{
+    QTest::addColumn<GroupEdit>("edit");
+    QTest::addColumn<QString>("add");
+    QTest::addColumn<QString>("del");
+    QTest::addColumn<bool>("browse");
+    QTest::addColumn<int>("tag");
+    QTest::newRow("browse") << GroupEdit::Browse << "   &AddGrantGroup" << "&DeleteGrantGroup" << true << 0;
+    QTest::newRow("new") << GroupEdit::NewGroup << "  &SaveGrantGroup" << "&CancelGrantGroup" << false << 0;
+    QTest::newRow("rename") << GroupEdit::Rename << "&UpdateGrantGroup" << "&CancelGrantGroup" << false << 1;
+}
+
+void TestGrantGroups::editButtons()
+{
+    QFETCH(GroupEdit, edit);
+    QFETCH(QString, add);
+    QFETCH(QString, del);
+    QFETCH(bool, browse);
+    QFETCH(int, tag);
+    const GroupEditButtons b = groupEditButtons(edit);
+    QCOMPARE(b.addCaption, add);
+    QCOMPARE(b.deleteCaption, del);
+    QCOMPARE(b.modifyEnabled, browse);
+    QCOMPARE(b.listVisible, browse);
+    QCOMPARE(b.nameTag, tag);
+}
+
+void TestGrantGroups::moveTargets_data()
+{
+    QTest::addColumn<QStringList>("path");
+    QTest::addColumn<MoveTarget::Kind>("kind");
+    QTest::addColumn<QString>("object");
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<QStringList>("columns");
+    QTest::addColumn<int>("tag");
+    QTest::newRow("root") << QStringList{"Views"} << MoveTarget::Kind::Root << "" << "" << QStringList{} << 0;
+    QTest::newRow("procedure") << QStringList{"Stored Procedures", "P1"} << MoveTarget::Kind::Procedure << "P1" << "Procedure"
+                               << QStringList{} << 0;
+    QTest::newRow("table") << QStringList{"Tables", "T1"} << MoveTarget::Kind::Object << "T1" << "Table"
+                           << QStringList{"C1", "C2", "C3"} << 0;
+    QTest::newRow("view column") << QStringList{"Views", "V1", "C1"} << MoveTarget::Kind::Column << "V1" << "View"
+                                 << QStringList{"C1"} << 1;
+    QTest::newRow("unknown") << QStringList{"Tables", "T9"} << MoveTarget::Kind::Nothing << "" << "" << QStringList{} << 0;
+}
+
+void TestGrantGroups::moveTargets()
+{
+    QFETCH(QStringList, path);
+    QFETCH(MoveTarget::Kind, kind);
+    QFETCH(QString, object);
+    QFETCH(QString, type);
+    QFETCH(QStringList, columns);
+    QFETCH(int, tag);
+    const TreeNodes tree{{"Tables", 0, 1, {{"T1", 2, 3, {{"C1", 4, 5, {}}, {"C2", 4, 5, {}}, {"C3", 4, 5, {}}}}}},
+                         {"Views", 0, 1, {{"V1", 2, 3, {{"C1", 4, 5, {}}}}}},
+                         {"Stored Procedures", 0, 1, {{"P1", 2, 3, {}}}}};
+    const MoveTarget m = moveTargetOf(tree, path);
+    QCOMPARE(m.kind, kind);
+    QCOMPARE(m.object, object);
+    QCOMPARE(m.type, type);
+    QCOMPARE(m.columns, columns);
+    QCOMPARE(m.dialogTag, tag);
+    QCOMPARE(m.root != nullptr, kind == MoveTarget::Kind::Root);
+}
+
+void TestGrantGroups::saveNewGroup_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QStringList>("memo");
+    QTest::addColumn<QString>("values");
+    QTest::addColumn<QString>("stored");
+    QTest::newRow("lines joined") << "G1" << QStringList{"first ", "second"} << "(\"G1\",\"first second\")" << "first second";
+    QTest::newRow("quote doubled") << "G2" << QStringList{"say \"hi\""} << "(\"G2\",\"say \"\"hi\"\"\")" << "say \"hi\"";
+    QTest::newRow("cut to 255") << "G3" << QStringList{QString(200, 'a'), QString(100, 'b')}
+                                << "(\"G3\",\"" + QString(200, 'a') + QString(55, 'b') + "\")"
+                                << QString(200, 'a') + QString(55, 'b');
+    QTest::newRow("no description") << "G4" << QStringList{} << "(\"G4\",\"\")" << "";
+}
+
+void TestGrantGroups::saveNewGroup()
+{
+    QFETCH(QString, name);
+    QFETCH(QStringList, memo);
+    QFETCH(QString, values);
+    QFETCH(QString, stored);
+    TestDatabase t;
+    auto d = pageDatabase(t);
+    NoProgress quiet;
+    GrantGroups groups(*d, quiet);
+    // A move made before the save is committed with it.
+    QVERIFY(groups.addProcedure("P1"));
+    engine::StatementRecorder log;
+    groups.saveGroup(GroupEdit::NewGroup, name, memo);
+    QCOMPARE(changes(log), QStringList{"insert into meta$grantdef values\n" + values});
+    auto second = t.connect("SYSDBA", "Second");
+    QCOMPARE(rows(*second, "select ggdesc from meta$grantdef where ggname = '" + name + "'"), QStringList{stored});
+    QCOMPARE(count(*second, "select count(*) from meta$grantlist where gfname = 'GG' and tvname = 'P1'"), 1);
+    QVERIFY(d->MetaGrantDef.locate("GGNAME", name));
+    CHECK_AGREES(d, t);
+}
+
+void TestGrantGroups::refusedSaves_data()
+{
+    QTest::addColumn<GroupEdit>("edit");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("error");
+    QTest::addColumn<bool>("rolledBack");
+    const QString plain = "A GrantGroup name is a letter followed by letters, digits, \"_\" or \"$\", at most 31 characters";
+    QTest::newRow("empty") << GroupEdit::NewGroup << "" << "Fill GrantGroup name" << false;
+    QTest::newRow("quote") << GroupEdit::NewGroup << "G\"X" << plain << false;
+    QTest::newRow("blank") << GroupEdit::Rename << "G X" << plain << false;
+    QTest::newRow("32 characters") << GroupEdit::NewGroup << QString(32, 'G') << plain << false;
+    QTest::newRow("new name in use") << GroupEdit::NewGroup << "EMPTYG"
+                                     << "Each GrantGroup must have unique name. Please, enter another name" << true;
+    QTest::newRow("rename onto a name in use") << GroupEdit::Rename << "EMPTYG"
+                                               << "Each GrantGroup must have unique name. Please, enter another name" << true;
+}
+
+void TestGrantGroups::refusedSaves()
+{
+    QFETCH(GroupEdit, edit);
+    QFETCH(QString, name);
+    QFETCH(QString, error);
+    QFETCH(bool, rolledBack);
+    TestDatabase t;
+    auto d = pageDatabase(t);
+    NoProgress quiet;
+    GrantGroups groups(*d, quiet);
+    const QStringList committed = state(d->grantdb);
+    QVERIFY(groups.addProcedure("P1"));
+    const QStringList pending = state(d->grantdb);
+    engine::StatementRecorder log;
+    try {
+        groups.saveGroup(edit, name, {"d"});
+        QFAIL("saved");
+    } catch (const engine::Error &e) {
+        QCOMPARE(e.message(), error);
+    }
+    // The only statement that may have been sent is the insert the server
+    // refused; a rename is checked before its first update.
+    const QStringList sent = changes(log);
+    QVERIFY2(sent.isEmpty() || (edit == GroupEdit::NewGroup && sent.size() == 1), qPrintable(sent.join('\n')));
+    // A refused name sends nothing and loses nothing; a failed save rolls
+    // the whole transaction back.
+    QCOMPARE(state(d->grantdb), rolledBack ? committed : pending);
+    QCOMPARE(committedState(t), committed);
+    QVERIFY(d->grantdb.inTransaction());
+    CHECK_AGREES(d, t);
+}
+
+void TestGrantGroups::renameCarriesNameIntoFourTables()
+{
+    TestDatabase t;
+    auto d = pageDatabase(t);
+    NoProgress quiet;
+    GrantGroups groups(*d, quiet);
+    QVERIFY(groups.addProcedure("P1"));
+    groups.commit();
+    const QStringList before = committedState(t);
+    engine::StatementRecorder log;
+    groups.saveGroup(GroupEdit::Rename, "GH", {"renamed"});
+    QCOMPARE(changes(log), (QStringList{"update meta$grantlist set gfname=\"GH\" where \ngfname=\"GG\"",
+                                        "update meta$grantusers set gfname=\"GH\" where \ngfname=\"GG\"",
+                                        "update meta$usersgrant set gfname=\"GH\" where \ngfname=\"GG\"",
+                                        "update meta$grantdef set ggname=\"GH\",ggdesc=\"renamed\" where \nggname=\"GG\""}));
+    QStringList expected;
+    for (QString line : before) {
+        if (line == "grp|GG|<null>")
+            line = "grp|GH|renamed";
+        expected << line.replace("|GG|", "|GH|");
+    }
+    expected.sort();
+    QStringList after = committedState(t);
+    after.sort();
+    QCOMPARE(after, expected);
+    CHECK_AGREES(d, t);
+}
+
+void TestGrantGroups::selectAndInsertPendingUntilCommit()
+{
+    TestDatabase t;
+    auto d = pageDatabase(t);
+    RecordingProgress progress;
+    GrantGroups groups(*d, progress);
+    const QStringList committed = committedState(t);
+    engine::StatementRecorder log;
+    groups.addGroupGrants("T1", "Table", groupGrantCalls(tableChoice(true, true, false, {}, false)));
+    QCOMPARE(changes(log), (QStringList{listInsert(1, "GG", "T1", "Table", "", "Select", 0), "grant Select\n on T1 to " + kUsers,
+                                       listInsert(2, "GG", "T1", "Table", "", "Insert", 0), "grant Insert\n on T1 to " + kUsers}));
+    QCOMPARE(d->MetaGrantlist.recordCount(), 2);
+    QCOMPARE(disagreements(d->grantdb), QStringList());
+    QCOMPARE(committedState(t), committed);
+
+    groups.commit();
+    QCOMPARE(progress.statuses, (QStringList{"Commit Work", ""}));
+    const QStringList after = committedState(t);
+    for (const char *held : {"priv|U1|T1:S::0", "priv|U2|T1:I::0", "priv|U3|T1:S::0", "gl|GG|2:T1:Table:<null>:Insert:0"})
+        QVERIFY2(after.contains(held), held);
+    QCOMPARE(after.filter("priv|").size(), 6);
+    CHECK_AGREES(d, t);
+}
+
+void TestGrantGroups::updateColumns_data()
+{
+    QTest::addColumn<QStringList>("first");
+    QTest::addColumn<QStringList>("columns");
+    QTest::addColumn<bool>("all");
+    QTest::addColumn<QStringList>("sent");
+    QTest::newRow("two of three, with option")
+        << QStringList{} << QStringList{"C1", "C2"} << false
+        << QStringList{listInsert(1, "GG", "T1", "Table", "C1", "Update", 1),
+                       "grant Update\n(C1)\n on T1 to " + kUsers + "\n with grant option",
+                       listInsert(2, "GG", "T1", "Table", "C2", "Update", 1),
+                       "grant Update\n(C2)\n on T1 to " + kUsers + "\n with grant option"};
+    QTest::newRow("every column") << QStringList{} << QStringList{"C1", "C2", "C3"} << true
+                                  << QStringList{listInsert(1, "GG", "T1", "Table", "", "Update", 1),
+                                                 "grant Update\n on T1 to " + kUsers + "\n with grant option"};
+    QTest::newRow("every column after one") << QStringList{"C2"} << QStringList{"C1", "C2", "C3"} << true << QStringList{};
+    QTest::newRow("one column twice") << QStringList{"C2"} << QStringList{"C2"} << false << QStringList{};
+}
+
+void TestGrantGroups::updateColumns()
+{
+    QFETCH(QStringList, first);
+    QFETCH(QStringList, columns);
+    QFETCH(bool, all);
+    QFETCH(QStringList, sent);
+    TestDatabase t;
+    auto d = pageDatabase(t);
+    NoProgress quiet;
+    GrantGroups groups(*d, quiet);
+    if (!first.isEmpty())
+        groups.addGroupGrants("T1", "Table", groupGrantCalls(tableChoice(false, false, false, first, false, true)));
+    engine::StatementRecorder log;
+    groups.addGroupGrants("T1", "Table", groupGrantCalls(tableChoice(false, false, false, columns, all, true)));
+    QCOMPARE(changes(log), sent);
+    groups.commit();
+    CHECK_AGREES(d, t);
+}
+
+void TestGrantGroups::grantDialogInGroupMode()
+{
+    TestDatabase t;
+    auto d = pageDatabase(t);
+    NoProgress quiet;
+    GrantGroups groups(*d, quiet);
+    const MoveTarget target = moveTargetOf(objectTree(*d), {"Tables", "T1", "C2"});
+    Tgrantmes dialog(*d);
+    bool shown = false;
+    engine::StatementRecorder log;
+    QVERIFY(groups.fillSP(target, [&](const MoveTarget &m) {
+        shown = true;
+        dialog.prepareGroup(m, groups);
+        QCOMPARE(dialog.Fieldlist->rowCount(), 1);
+        QCOMPARE(dialog.metalbl->text(), QString("T1"));
+        dialog.selcheck->setChecked(false);
+        dialog.inscheck->setChecked(false);
+        dialog.uoption->setChecked(true);
+        dialog.okbtnClick();
+    }));
+    QVERIFY(shown);
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    // Delete stays ticked; Update goes for the one column of the node.
+    QCOMPARE(changes(log), (QStringList{listInsert(1, "GG", "T1", "Table", "", "Delete", 0), "grant Delete\n on T1 to " + kUsers,
+                                        listInsert(2, "GG", "T1", "Table", "C2", "Update", 1),
+                                        "grant Update\n(C2)\n on T1 to " + kUsers + "\n with grant option"}));
+    QCOMPARE(d->MetaGrantlist.recordCount(), 2);
+    groups.commit();
+    CHECK_AGREES(d, t);
+}
+
+void TestGrantGroups::executeOnProcedureOnce()
+{
+    TestDatabase t;
+    auto d = pageDatabase(t);
+    RecordingProgress progress;
+    GrantGroups groups(*d, progress);
+    const TreeNodes tree = objectTree(*d);
+    const auto noDialog = [](const MoveTarget &) { QFAIL("dialog shown"); };
+    engine::StatementRecorder log;
+    QVERIFY(groups.fillSP(moveTargetOf(tree, {"Stored Procedures", "P1"}), noDialog));
+    QCOMPARE(changes(log), (QStringList{"insert into meta$grantlist values(1,\n\"GG\",\n\"P1\",\"Procedure\",null,\"Execute\",0)",
+                                        "grant execute on procedure P1 to " + kUsers}));
+    QCOMPARE(progress.statuses, (QStringList{"Adding...", ""}));
+    log.clear();
+    QVERIFY(!groups.fillSP(moveTargetOf(tree, {"Stored Procedures", "P1"}), noDialog));
+    QCOMPARE(changes(log), QStringList());
+    // U3 owns P3: the group's grant leaves him out, as every revoke does.
+    QVERIFY(groups.fillSP(moveTargetOf(tree, {"Stored Procedures", "P3"}), noDialog));
+    QCOMPARE(changes(log).last(), QString("grant execute on procedure P3 to U1,U2"));
+    groups.commit();
+    CHECK_AGREES(d, t);
+}
+
+void TestGrantGroups::moveAllGrantsEachPrivilegeOnceAndNotToOwners()
+{
+    TestDatabase t;
+    auto d = pageDatabase(t);
+    RecordingProgress progress;
+    GrantGroups groups(*d, progress);
+    const TreeNodes tree = objectTree(*d);
+    engine::StatementRecorder log;
+    groups.moveAll(tree);
+    QStringList grants = changes(log).filter(QRegularExpression("^grant"));
+    QCOMPARE(grants, (QStringList{
+                         "grant Execute on \nprocedure \nP1 to " + kUsers, "grant Execute on \nprocedure \nP2 to " + kUsers,
+                         "grant Execute on \nprocedure \nP3 to U1,U2",
+                         "grant Select on \nT1 to " + kUsers, "grant Insert on \nT1 to " + kUsers,
+                         "grant Delete on \nT1 to " + kUsers, "grant Update on \nT1 to " + kUsers,
+                         "grant Select on \nT2 to U1,U2", "grant Insert on \nT2 to U1,U2", "grant Delete on \nT2 to U1,U2",
+                         "grant Update on \nT2 to U1,U2",
+                         "grant Select on \nV1 to " + kUsers, "grant Insert on \nV1 to " + kUsers,
+                         "grant Delete on \nV1 to " + kUsers, "grant Update on \nV1 to " + kUsers}));
+    QCOMPARE(changes(log).first(), rootInsert(1, "GG", "P1", "Procedure", "Execute"));
+    QCOMPARE(progress.statuses, (QStringList{"Adding Stored Procedures", "", "Adding Tables", "", "Adding Views", ""}));
+    QCOMPARE(progress.steps, 6);
+    QCOMPARE(d->MetaGrantlist.recordCount(), 15);
+    CHECK_AGREES(d, t);
+    log.clear();
+    groups.moveAll(tree);
+    QCOMPARE(changes(log), QStringList());
+    groups.commit();
+    CHECK_AGREES(d, t);
+}
+
+void TestGrantGroups::rootAfterImportAddsNoDuplicate()
+{
+    TestDatabase t;
+    {
+        auto db = t.connect();
+        exec(*db, "create table T1 (C1 integer)");
+        exec(*db, "grant select on T1 to U1");
+    }
+    auto d = connectWithLayer(t);
+    d->MetaGrantDef.open();
+    d->MetaGrantlist.open();
+    QVERIFY(d->MetaGrantDef.locate("GGNAME", "U1_Group"));
+    QCOMPARE(rows(d->grantdb, "select coalesce(tvcols, '<null>') from meta$grantlist"), QStringList{"<null>"});
+    RecordingProgress progress;
+    GrantGroups groups(*d, progress);
+    const TreeNodes tree = objectTree(*d);
+    engine::StatementRecorder log;
+    QVERIFY(groups.fillSP(moveTargetOf(tree, {"Tables"}), [](const MoveTarget &) {}));
+    QCOMPARE(changes(log), (QStringList{rootInsert(1, "U1_Group", "T1", "Table", "Insert"), "grant Insert on \nT1 to U1",
+                                        rootInsert(2, "U1_Group", "T1", "Table", "Delete"), "grant Delete on \nT1 to U1",
+                                        rootInsert(3, "U1_Group", "T1", "Table", "Update"), "grant Update on \nT1 to U1"}));
+    QCOMPARE(log.statements().filter("coalesce(tvcols,\"\")=\"\"").size(), 4);
+    QCOMPARE(progress.statuses, (QStringList{"Adding...", "Adding Tables", "", ""}));
+    QCOMPARE(progress.maximum, 1);
+    groups.commit();
+    CHECK_AGREES(d, t);
+}
+
+void TestGrantGroups::groupWithoutUsersGrantsNothing()
+{
+    TestDatabase t;
+    auto d = pageDatabase(t);
+    QVERIFY(d->MetaGrantDef.locate("GGNAME", "EMPTYG"));
+    NoProgress quiet;
+    GrantGroups groups(*d, quiet);
+    engine::StatementRecorder log;
+    QVERIFY(groups.addProcedure("P1"));
+    groups.addGroupGrants("T1", "Table", groupGrantCalls(tableChoice(true, false, false, {}, false)));
+    QCOMPARE(changes(log), (QStringList{"insert into meta$grantlist values(1,\n\"EMPTYG\",\n\"P1\",\"Procedure\",null,\"Execute\",0)",
+                                        listInsert(2, "EMPTYG", "T1", "Table", "", "Select", 0)}));
+    groups.commit();
+    QCOMPARE(count(d->grantdb, "select count(*) from meta$grantlist where gfname = 'EMPTYG'"), 2);
+    CHECK_AGREES(d, t);
+}
+
+void TestGrantGroups::deleteGroup_data()
+{
+    QTest::addColumn<bool>("revoke");
+    QTest::addColumn<QStringList>("sent");
+    QTest::addColumn<QStringList>("leftGranted");
+    const QStringList deletes{"delete from meta$usersgrant where gfname=\"GG\"", "delete from meta$grantusers where gfname=\"GG\"",
+                              "delete from meta$grantlist where gfname=\"GG\"", "delete from meta$grantdef where ggname=\"GG\""};
+    // U1 keeps Select on T1 through OTHER, without the grant option.
+    QTest::newRow("revoking") << true
+                              << QStringList{"revoke Execute\n on \nprocedure \nP3 from U1,U2",
+                                             "revoke grant option for Select\n on \nT1 from U1", "revoke Select\n on \nT1 from U2,U3",
+                                             "revoke Update\n(C1)\n on \nT1 from U1,U2,U3",
+                                             "delete from meta$grantlist where gfname=\"GG\""}
+                                     + deletes
+                              << QStringList{};
+    QTest::newRow("keeping the privileges") << false << deletes
+                                            << QStringList{"condition 5: U1,P3,X,", "condition 5: U1,T1,U,C1",
+                                                           "condition 5: U2,P3,X,", "condition 5: U2,T1,S,",
+                                                           "condition 5: U2,T1,U,C1", "condition 5: U3,T1,S,",
+                                                           "condition 5: U3,T1,U,C1"};
+}
+
+void TestGrantGroups::deleteGroup()
+{
+    QFETCH(bool, revoke);
+    QFETCH(QStringList, sent);
+    QFETCH(QStringList, leftGranted);
+    TestDatabase t;
+    auto d = pageDatabase(t);
+    RecordingProgress progress;
+    GrantGroups groups(*d, progress);
+    groups.addGroupGrants("T1", "Table", groupGrantCalls(tableChoice(true, false, false, {"C1"}, false)));
+    d->execQ({"update meta$grantlist set ggoption=1 where tvname='T1' and ggtype='Select'"});
+    d->execQ({"grant select on T1 to U1,U2,U3 with grant option"});
+    QVERIFY(groups.addProcedure("P3"));
+    groups.commit();
+    QVERIFY(d->MetaGrantDef.locate("GGNAME", "EMPTYG"));
+    groups.saveGroup(GroupEdit::Rename, "OTHER", {});
+    d->execQ({"insert into meta$grantusers values (1, 'OTHER', 'U1', 0)"});
+    d->execQ({"insert into meta$usersgrant values (1, 'OTHER', 'U1')"});
+    QVERIFY(d->MetaGrantDef.locate("GGNAME", "OTHER"));
+    groups.addGroupGrants("T1", "Table", groupGrantCalls(tableChoice(true, false, false, {}, false)));
+    groups.commit();
+    CHECK_AGREES(d, t);
+
+    QVERIFY(d->MetaGrantDef.locate("GGNAME", "GG"));
+    engine::StatementRecorder log;
+    progress.statuses.clear();
+    groups.deleteGroup(revoke);
+    QCOMPARE(changes(log), sent);
+    const QStringList statuses = revoke ? QStringList{"Deleting...", "", "Commit Work", ""} : QStringList{"Commit Work", ""};
+    QCOMPARE(progress.statuses, statuses);
+    auto second = t.connect("SYSDBA", "Second");
+    QCOMPARE(count(*second, "select count(*) from meta$grantdef where ggname = 'GG'"), 0);
+    QCOMPARE(count(*second, "select count(*) from meta$grantlist where gfname = 'GG'"), 0);
+    QCOMPARE(count(*second, "select count(*) from meta$usersgrant where gfname = 'GG'"), 0);
+    QCOMPARE(rows(*second, "select rdb$grant_option from rdb$user_privileges where rdb$user = 'U1' and "
+                           "rdb$relation_name = 'T1' and rdb$privilege = 'S'"),
+             QStringList{revoke ? "0" : "1"});
+    // Answered No, the privileges stay granted and nothing registers them
+    // any more: only the fifth condition can list them.
+    QStringList open = disagreements(d->grantdb), committed = committedDisagreements(t);
+    open.sort();
+    committed.sort();
+    QCOMPARE(open, leftGranted);
+    QCOMPARE(committed, leftGranted);
+}
+
+void TestGrantGroups::rollbackDropsPendingWork()
+{
+    TestDatabase t;
+    auto d = pageDatabase(t);
+    RecordingProgress progress;
+    GrantGroups groups(*d, progress);
+    const QStringList committed = state(d->grantdb);
+    groups.moveAll(objectTree(*d));
+    QCOMPARE(d->MetaGrantlist.recordCount(), 15);
+    progress.statuses.clear();
+    groups.rollback();
+    QCOMPARE(progress.statuses, (QStringList{"RollBack...", ""}));
+    QCOMPARE(d->MetaGrantlist.recordCount(), 0);
+    QCOMPARE(state(d->grantdb), committed);
+    QCOMPARE(committedState(t), committed);
+    QVERIFY(d->grantdb.inTransaction());
+    CHECK_AGREES(d, t);
+}
+
+void TestGrantGroups::injectedFailureLeavesLastCommit_data()
+{
+    QTest::addColumn<Failing>("operation");
+    QTest::addColumn<QString>("needle");
+    QTest::addColumn<int>("occurrence");
+    QTest::newRow(">> first grant") << Failing::Root << "grant " << 1;
+    QTest::newRow(">> fifth grant") << Failing::Root << "grant " << 5;
+    QTest::newRow(">> an insert") << Failing::Root << "insert into meta$grantlist" << 7;
+    QTest::newRow("dialog second grant") << Failing::Dialog << "grant " << 2;
+    QTest::newRow("procedure grant") << Failing::Procedure << "grant " << 1;
+    QTest::newRow("delete, second revoke") << Failing::DeleteRevoking << "revoke " << 2;
+    QTest::newRow("delete, last delete") << Failing::DeleteRevoking << "delete from meta$grantdef" << 1;
+    QTest::newRow("rename, fourth update") << Failing::Rename << "update meta$grantdef" << 1;
+}
+
+void TestGrantGroups::injectedFailureLeavesLastCommit()
+{
+    QFETCH(Failing, operation);
+    QFETCH(QString, needle);
+    QFETCH(int, occurrence);
+    TestDatabase t;
+    auto d = pageDatabase(t);
+    RecordingProgress progress;
+    GrantGroups groups(*d, progress);
+    const TreeNodes tree = objectTree(*d);
+    // Something committed first, something pending when the failure comes.
+    groups.addGroupGrants("T1", "Table", groupGrantCalls(tableChoice(true, false, true, {"C1"}, false)));
+    groups.commit();
+    const QStringList committed = committedState(t);
+    const int committedRows = d->MetaGrantlist.recordCount();
+    QVERIFY(groups.addProcedure("P1"));
+    progress.statuses.clear();
+    {
+        FailingStatement failing(needle, occurrence);
+        try {
+            switch (operation) {
+            case Failing::Root: groups.moveAll(tree); break;
+            case Failing::Dialog:
+                groups.addGroupGrants("V1", "View", groupGrantCalls(tableChoice(true, true, false, {}, false)));
+                break;
+            case Failing::Procedure: groups.addProcedure("P2"); break;
+            case Failing::DeleteRevoking: groups.deleteGroup(true); break;
+            case Failing::Rename: groups.saveGroup(GroupEdit::Rename, "GH", {}); break;
+            }
+            QFAIL("no failure");
+        } catch (const engine::Error &e) {
+            QCOMPARE(e.message(), QString("injected failure"));
+        }
+    }
+    QVERIFY(d->grantdb.inTransaction());
+    QCOMPARE(state(d->grantdb), committed);
+    QCOMPARE(committedState(t), committed);
+    QCOMPARE(d->MetaGrantlist.recordCount(), committedRows);
+    QVERIFY(progress.statuses.isEmpty() || progress.statuses.last().isEmpty());
+    CHECK_AGREES(d, t);
+}
+
+DUNMOOR_GUI_TEST_MAIN(TestGrantGroups)
+#include "tst_grantgroups.moc"
