@@ -95,37 +95,42 @@ QVector<GivenPrivilege> GroupLayer::given() const
     return QVector<GivenPrivilege>(byKey.begin(), byKey.end());
 }
 
+namespace {
+
+template<typename T, typename Pred>
+QVector<T> without(QVector<T> items, Pred gone)
+{
+    items.erase(std::remove_if(items.begin(), items.end(), gone), items.end());
+    return items;
+}
+
+} // namespace
+
 GroupLayer GroupLayer::withoutRow(const QString &group, int id) const
 {
     GroupLayer l = *this;
-    l.rows.erase(std::remove_if(l.rows.begin(), l.rows.end(), [&](const GroupRow &r) { return r.group == group && r.id == id; }),
-                 l.rows.end());
+    l.rows = without(rows, [&](const GroupRow &r) { return r.group == group && r.id == id; });
     return l;
 }
 
 GroupLayer GroupLayer::withoutRowsOf(const QString &group) const
 {
     GroupLayer l = *this;
-    l.rows.erase(std::remove_if(l.rows.begin(), l.rows.end(), [&](const GroupRow &r) { return r.group == group; }),
-                 l.rows.end());
+    l.rows = without(rows, [&](const GroupRow &r) { return r.group == group; });
     return l;
 }
 
 GroupLayer GroupLayer::withoutMember(const QString &userGroup, const QString &user) const
 {
     GroupLayer l = *this;
-    l.members.erase(std::remove_if(l.members.begin(), l.members.end(),
-                                   [&](const Membership &m) { return m.userGroup == userGroup && m.user == user; }),
-                    l.members.end());
+    l.members = without(members, [&](const Membership &m) { return m.userGroup == userGroup && m.user == user; });
     return l;
 }
 
 GroupLayer GroupLayer::withoutAssignment(const QString &group, const QString &holder) const
 {
     GroupLayer l = *this;
-    l.assignments.erase(std::remove_if(l.assignments.begin(), l.assignments.end(),
-                                       [&](const HolderAssignment &a) { return a.group == group && a.holder == holder; }),
-                        l.assignments.end());
+    l.assignments = without(assignments, [&](const HolderAssignment &a) { return a.group == group && a.holder == holder; });
     return l;
 }
 

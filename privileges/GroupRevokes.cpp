@@ -64,7 +64,7 @@ LostPrivilegeRevoker::LostPrivilegeRevoker(TGrantData &data, const GroupLayer &b
 
 void LostPrivilegeRevoker::checkRights(const QStringList &users, const PrivilegeKey &key, bool withOption)
 {
-    if (!userWithoutRights(m_data.grantdb, m_grantor, users, key, withOption).isEmpty())
+    if (CheckRevokeRights(m_data.grantdb, m_grantor, users, key.privilege, key.object, key.column, withOption))
         throw engine::Error(revokeRefusalText(), engine::ErrorCategory::NoPermission);
 }
 

@@ -188,6 +188,22 @@ private:
     engine::StatementLog::Hook m_previous;
 };
 
+// Rows of a statement as "a|b|c" texts, values trimmed, NULL as "<null>".
+inline QStringList rows(engine::Database &db, const QString &sql)
+{
+    engine::Statement s(&db);
+    s.setSql(sql);
+    s.open();
+    QStringList out;
+    for (qsizetype r = 0; r < s.rows().rowCount(); ++r) {
+        QStringList v;
+        for (int c = 0; c < s.rows().columnCount(); ++c)
+            v << (s.rows().isNull(r, c) ? QStringLiteral("<null>") : s.rows().text(r, c).trimmed());
+        out << v.join(QLatin1Char('|'));
+    }
+    return out;
+}
+
 // The number of rows a statement returns, read on db.
 inline int count(engine::Database &db, const QString &sql)
 {

@@ -63,6 +63,14 @@ std::unique_ptr<TGrantData> pageDatabase(const TestDatabase &t)
     return d;
 }
 
+// One test's database, data module and page operations.
+struct Page {
+    TestDatabase t;
+    std::unique_ptr<TGrantData> d = pageDatabase(t);
+    RecordingProgress progress;
+    GrantGroups groups{*d, progress};
+};
+
 // The statements that change something, in order.
 QStringList changes(const engine::StatementRecorder &log)
 {
@@ -70,21 +78,6 @@ QStringList changes(const engine::StatementRecorder &log)
     for (const QString &s : log.statements())
         if (!s.startsWith("select", Qt::CaseInsensitive))
             out << s;
-    return out;
-}
-
-QStringList rows(engine::Database &db, const QString &sql)
-{
-    engine::Statement s(&db);
-    s.setSql(sql);
-    s.open();
-    QStringList out;
-    for (qsizetype r = 0; r < s.rows().rowCount(); ++r) {
-        QStringList v;
-        for (int c = 0; c < s.rows().columnCount(); ++c)
-            v << (s.rows().isNull(r, c) ? QStringLiteral("<null>") : s.rows().text(r, c).trimmed());
-        out << v.join('|');
-    }
     return out;
 }
 
@@ -179,6 +172,7 @@ private slots:
     void groupWithoutUsersGrantsNothing();
     void deleteGroup_data();
     void deleteGroup();
+    void deleteKeepsColumnUpdateAnotherGroupGives();
     void rollbackDropsPendingWork();
     void injectedFailureLeavesLastCommit_data();
     void injectedFailureLeavesLastCommit();
@@ -269,20 +263,17 @@ void TestGrantGroups::saveNewGroup()
     QFETCH(QStringList, memo);
     QFETCH(QString, values);
     QFETCH(QString, stored);
-    TestDatabase t;
-    auto d = pageDatabase(t);
-    NoProgress quiet;
-    GrantGroups groups(*d, quiet);
+    Page p;
     // A move made before the save is committed with it.
-    QVERIFY(groups.addProcedure("P1"));
+    QVERIFY(p.groups.addProcedure("P1"));
     engine::StatementRecorder log;
-    groups.saveGroup(GroupEdit::NewGroup, name, memo);
+    p.groups.saveGroup(GroupEdit::NewGroup, name, memo);
     QCOMPARE(changes(log), QStringList{"insert into meta$grantdef values\n" + values});
-    auto second = t.connect("SYSDBA", "Second");
+    auto second = p.t.connect("SYSDBA", "Second");
     QCOMPARE(rows(*second, "select ggdesc from meta$grantdef where ggname = '" + name + "'"), QStringList{stored});
     QCOMPARE(count(*second, "select count(*) from meta$grantlist where gfname = 'GG' and tvname = 'P1'"), 1);
-    QVERIFY(d->MetaGrantDef.locate("GGNAME", name));
-    CHECK_AGREES(d, t);
+    QVERIFY(p.d->MetaGrantDef.locate("GGNAME", name));
+    CHECK_AGREES(p.d, p.t);
 }
 
 void TestGrantGroups::refusedSaves_data()
@@ -308,16 +299,13 @@ void TestGrantGroups::refusedSaves()
     QFETCH(QString, name);
     QFETCH(QString, error);
     QFETCH(bool, rolledBack);
-    TestDatabase t;
-    auto d = pageDatabase(t);
-    NoProgress quiet;
-    GrantGroups groups(*d, quiet);
-    const QStringList committed = state(d->grantdb);
-    QVERIFY(groups.addProcedure("P1"));
-    const QStringList pending = state(d->grantdb);
+    Page p;
+    const QStringList committed = state(p.d->grantdb);
+    QVERIFY(p.groups.addProcedure("P1"));
+    const QStringList pending = state(p.d->grantdb);
     engine::StatementRecorder log;
     try {
-        groups.saveGroup(edit, name, {"d"});
+        p.groups.saveGroup(edit, name, {"d"});
         QFAIL("saved");
     } catch (const engine::Error &e) {
         QCOMPARE(e.message(), error);
@@ -328,23 +316,20 @@ void TestGrantGroups::refusedSaves()
     QVERIFY2(sent.isEmpty() || (edit == GroupEdit::NewGroup && sent.size() == 1), qPrintable(sent.join('\n')));
     // A refused name sends nothing and loses nothing; a failed save rolls
     // the whole transaction back.
-    QCOMPARE(state(d->grantdb), rolledBack ? committed : pending);
-    QCOMPARE(committedState(t), committed);
-    QVERIFY(d->grantdb.inTransaction());
-    CHECK_AGREES(d, t);
+    QCOMPARE(state(p.d->grantdb), rolledBack ? committed : pending);
+    QCOMPARE(committedState(p.t), committed);
+    QVERIFY(p.d->grantdb.inTransaction());
+    CHECK_AGREES(p.d, p.t);
 }
 
 void TestGrantGroups::renameCarriesNameIntoFourTables()
 {
-    TestDatabase t;
-    auto d = pageDatabase(t);
-    NoProgress quiet;
-    GrantGroups groups(*d, quiet);
-    QVERIFY(groups.addProcedure("P1"));
-    groups.commit();
-    const QStringList before = committedState(t);
+    Page p;
+    QVERIFY(p.groups.addProcedure("P1"));
+    p.groups.commit();
+    const QStringList before = committedState(p.t);
     engine::StatementRecorder log;
-    groups.saveGroup(GroupEdit::Rename, "GH", {"renamed"});
+    p.groups.saveGroup(GroupEdit::Rename, "GH", {"renamed"});
     QCOMPARE(changes(log), (QStringList{"update meta$grantlist set gfname=\"GH\" where \ngfname=\"GG\"",
                                         "update meta$grantusers set gfname=\"GH\" where \ngfname=\"GG\"",
                                         "update meta$usersgrant set gfname=\"GH\" where \ngfname=\"GG\"",
@@ -356,34 +341,31 @@ void TestGrantGroups::renameCarriesNameIntoFourTables()
         expected << line.replace("|GG|", "|GH|");
     }
     expected.sort();
-    QStringList after = committedState(t);
+    QStringList after = committedState(p.t);
     after.sort();
     QCOMPARE(after, expected);
-    CHECK_AGREES(d, t);
+    CHECK_AGREES(p.d, p.t);
 }
 
 void TestGrantGroups::selectAndInsertPendingUntilCommit()
 {
-    TestDatabase t;
-    auto d = pageDatabase(t);
-    RecordingProgress progress;
-    GrantGroups groups(*d, progress);
-    const QStringList committed = committedState(t);
+    Page p;
+    const QStringList committed = committedState(p.t);
     engine::StatementRecorder log;
-    groups.addGroupGrants("T1", "Table", groupGrantCalls(tableChoice(true, true, false, {}, false)));
+    p.groups.addGroupGrants("T1", "Table", groupGrantCalls(tableChoice(true, true, false, {}, false)));
     QCOMPARE(changes(log), (QStringList{listInsert(1, "GG", "T1", "Table", "", "Select", 0), "grant Select\n on T1 to " + kUsers,
                                        listInsert(2, "GG", "T1", "Table", "", "Insert", 0), "grant Insert\n on T1 to " + kUsers}));
-    QCOMPARE(d->MetaGrantlist.recordCount(), 2);
-    QCOMPARE(disagreements(d->grantdb), QStringList());
-    QCOMPARE(committedState(t), committed);
+    QCOMPARE(p.d->MetaGrantlist.recordCount(), 2);
+    QCOMPARE(disagreements(p.d->grantdb), QStringList());
+    QCOMPARE(committedState(p.t), committed);
 
-    groups.commit();
-    QCOMPARE(progress.statuses, (QStringList{"Commit Work", ""}));
-    const QStringList after = committedState(t);
+    p.groups.commit();
+    QCOMPARE(p.progress.statuses, (QStringList{"Commit Work", ""}));
+    const QStringList after = committedState(p.t);
     for (const char *held : {"priv|U1|T1:S::0", "priv|U2|T1:I::0", "priv|U3|T1:S::0", "gl|GG|2:T1:Table:<null>:Insert:0"})
         QVERIFY2(after.contains(held), held);
     QCOMPARE(after.filter("priv|").size(), 6);
-    CHECK_AGREES(d, t);
+    CHECK_AGREES(p.d, p.t);
 }
 
 void TestGrantGroups::updateColumns_data()
@@ -411,32 +393,26 @@ void TestGrantGroups::updateColumns()
     QFETCH(QStringList, columns);
     QFETCH(bool, all);
     QFETCH(QStringList, sent);
-    TestDatabase t;
-    auto d = pageDatabase(t);
-    NoProgress quiet;
-    GrantGroups groups(*d, quiet);
+    Page p;
     if (!first.isEmpty())
-        groups.addGroupGrants("T1", "Table", groupGrantCalls(tableChoice(false, false, false, first, false, true)));
+        p.groups.addGroupGrants("T1", "Table", groupGrantCalls(tableChoice(false, false, false, first, false, true)));
     engine::StatementRecorder log;
-    groups.addGroupGrants("T1", "Table", groupGrantCalls(tableChoice(false, false, false, columns, all, true)));
+    p.groups.addGroupGrants("T1", "Table", groupGrantCalls(tableChoice(false, false, false, columns, all, true)));
     QCOMPARE(changes(log), sent);
-    groups.commit();
-    CHECK_AGREES(d, t);
+    p.groups.commit();
+    CHECK_AGREES(p.d, p.t);
 }
 
 void TestGrantGroups::grantDialogInGroupMode()
 {
-    TestDatabase t;
-    auto d = pageDatabase(t);
-    NoProgress quiet;
-    GrantGroups groups(*d, quiet);
-    const MoveTarget target = moveTargetOf(objectTree(*d), {"Tables", "T1", "C2"});
-    Tgrantmes dialog(*d);
+    Page p;
+    const MoveTarget target = moveTargetOf(objectTree(*p.d), {"Tables", "T1", "C2"});
+    Tgrantmes dialog(*p.d);
     bool shown = false;
     engine::StatementRecorder log;
-    QVERIFY(groups.fillSP(target, [&](const MoveTarget &m) {
+    QVERIFY(p.groups.fillSP(target, [&](const MoveTarget &m) {
         shown = true;
-        dialog.prepareGroup(m, groups);
+        dialog.prepareGroup(m, p.groups);
         QCOMPARE(dialog.Fieldlist->rowCount(), 1);
         QCOMPARE(dialog.metalbl->text(), QString("T1"));
         dialog.selcheck->setChecked(false);
@@ -450,43 +426,37 @@ void TestGrantGroups::grantDialogInGroupMode()
     QCOMPARE(changes(log), (QStringList{listInsert(1, "GG", "T1", "Table", "", "Delete", 0), "grant Delete\n on T1 to " + kUsers,
                                         listInsert(2, "GG", "T1", "Table", "C2", "Update", 1),
                                         "grant Update\n(C2)\n on T1 to " + kUsers + "\n with grant option"}));
-    QCOMPARE(d->MetaGrantlist.recordCount(), 2);
-    groups.commit();
-    CHECK_AGREES(d, t);
+    QCOMPARE(p.d->MetaGrantlist.recordCount(), 2);
+    p.groups.commit();
+    CHECK_AGREES(p.d, p.t);
 }
 
 void TestGrantGroups::executeOnProcedureOnce()
 {
-    TestDatabase t;
-    auto d = pageDatabase(t);
-    RecordingProgress progress;
-    GrantGroups groups(*d, progress);
-    const TreeNodes tree = objectTree(*d);
+    Page p;
+    const TreeNodes tree = objectTree(*p.d);
     const auto noDialog = [](const MoveTarget &) { QFAIL("dialog shown"); };
     engine::StatementRecorder log;
-    QVERIFY(groups.fillSP(moveTargetOf(tree, {"Stored Procedures", "P1"}), noDialog));
+    QVERIFY(p.groups.fillSP(moveTargetOf(tree, {"Stored Procedures", "P1"}), noDialog));
     QCOMPARE(changes(log), (QStringList{"insert into meta$grantlist values(1,\n\"GG\",\n\"P1\",\"Procedure\",null,\"Execute\",0)",
                                         "grant execute on procedure P1 to " + kUsers}));
-    QCOMPARE(progress.statuses, (QStringList{"Adding...", ""}));
+    QCOMPARE(p.progress.statuses, (QStringList{"Adding...", ""}));
     log.clear();
-    QVERIFY(!groups.fillSP(moveTargetOf(tree, {"Stored Procedures", "P1"}), noDialog));
+    QVERIFY(!p.groups.fillSP(moveTargetOf(tree, {"Stored Procedures", "P1"}), noDialog));
     QCOMPARE(changes(log), QStringList());
     // U3 owns P3: the group's grant leaves him out, as every revoke does.
-    QVERIFY(groups.fillSP(moveTargetOf(tree, {"Stored Procedures", "P3"}), noDialog));
+    QVERIFY(p.groups.fillSP(moveTargetOf(tree, {"Stored Procedures", "P3"}), noDialog));
     QCOMPARE(changes(log).last(), QString("grant execute on procedure P3 to U1,U2"));
-    groups.commit();
-    CHECK_AGREES(d, t);
+    p.groups.commit();
+    CHECK_AGREES(p.d, p.t);
 }
 
 void TestGrantGroups::moveAllGrantsEachPrivilegeOnceAndNotToOwners()
 {
-    TestDatabase t;
-    auto d = pageDatabase(t);
-    RecordingProgress progress;
-    GrantGroups groups(*d, progress);
-    const TreeNodes tree = objectTree(*d);
+    Page p;
+    const TreeNodes tree = objectTree(*p.d);
     engine::StatementRecorder log;
-    groups.moveAll(tree);
+    p.groups.moveAll(tree);
     QStringList grants = changes(log).filter(QRegularExpression("^grant"));
     QCOMPARE(grants, (QStringList{
                          "grant Execute on \nprocedure \nP1 to " + kUsers, "grant Execute on \nprocedure \nP2 to " + kUsers,
@@ -498,15 +468,15 @@ void TestGrantGroups::moveAllGrantsEachPrivilegeOnceAndNotToOwners()
                          "grant Select on \nV1 to " + kUsers, "grant Insert on \nV1 to " + kUsers,
                          "grant Delete on \nV1 to " + kUsers, "grant Update on \nV1 to " + kUsers}));
     QCOMPARE(changes(log).first(), rootInsert(1, "GG", "P1", "Procedure", "Execute"));
-    QCOMPARE(progress.statuses, (QStringList{"Adding Stored Procedures", "", "Adding Tables", "", "Adding Views", ""}));
-    QCOMPARE(progress.steps, 6);
-    QCOMPARE(d->MetaGrantlist.recordCount(), 15);
-    CHECK_AGREES(d, t);
+    QCOMPARE(p.progress.statuses, (QStringList{"Adding Stored Procedures", "", "Adding Tables", "", "Adding Views", ""}));
+    QCOMPARE(p.progress.steps, 6);
+    QCOMPARE(p.d->MetaGrantlist.recordCount(), 15);
+    CHECK_AGREES(p.d, p.t);
     log.clear();
-    groups.moveAll(tree);
+    p.groups.moveAll(tree);
     QCOMPARE(changes(log), QStringList());
-    groups.commit();
-    CHECK_AGREES(d, t);
+    p.groups.commit();
+    CHECK_AGREES(p.d, p.t);
 }
 
 void TestGrantGroups::rootAfterImportAddsNoDuplicate()
@@ -539,19 +509,16 @@ void TestGrantGroups::rootAfterImportAddsNoDuplicate()
 
 void TestGrantGroups::groupWithoutUsersGrantsNothing()
 {
-    TestDatabase t;
-    auto d = pageDatabase(t);
-    QVERIFY(d->MetaGrantDef.locate("GGNAME", "EMPTYG"));
-    NoProgress quiet;
-    GrantGroups groups(*d, quiet);
+    Page p;
+    QVERIFY(p.d->MetaGrantDef.locate("GGNAME", "EMPTYG"));
     engine::StatementRecorder log;
-    QVERIFY(groups.addProcedure("P1"));
-    groups.addGroupGrants("T1", "Table", groupGrantCalls(tableChoice(true, false, false, {}, false)));
+    QVERIFY(p.groups.addProcedure("P1"));
+    p.groups.addGroupGrants("T1", "Table", groupGrantCalls(tableChoice(true, false, false, {}, false)));
     QCOMPARE(changes(log), (QStringList{"insert into meta$grantlist values(1,\n\"EMPTYG\",\n\"P1\",\"Procedure\",null,\"Execute\",0)",
                                         listInsert(2, "EMPTYG", "T1", "Table", "", "Select", 0)}));
-    groups.commit();
-    QCOMPARE(count(d->grantdb, "select count(*) from meta$grantlist where gfname = 'EMPTYG'"), 2);
-    CHECK_AGREES(d, t);
+    p.groups.commit();
+    QCOMPARE(count(p.d->grantdb, "select count(*) from meta$grantlist where gfname = 'EMPTYG'"), 2);
+    CHECK_AGREES(p.d, p.t);
 }
 
 void TestGrantGroups::deleteGroup_data()
@@ -581,32 +548,29 @@ void TestGrantGroups::deleteGroup()
     QFETCH(bool, revoke);
     QFETCH(QStringList, sent);
     QFETCH(QStringList, leftGranted);
-    TestDatabase t;
-    auto d = pageDatabase(t);
-    RecordingProgress progress;
-    GrantGroups groups(*d, progress);
-    groups.addGroupGrants("T1", "Table", groupGrantCalls(tableChoice(true, false, false, {"C1"}, false)));
-    d->execQ({"update meta$grantlist set ggoption=1 where tvname='T1' and ggtype='Select'"});
-    d->execQ({"grant select on T1 to U1,U2,U3 with grant option"});
-    QVERIFY(groups.addProcedure("P3"));
-    groups.commit();
-    QVERIFY(d->MetaGrantDef.locate("GGNAME", "EMPTYG"));
-    groups.saveGroup(GroupEdit::Rename, "OTHER", {});
-    d->execQ({"insert into meta$grantusers values (1, 'OTHER', 'U1', 0)"});
-    d->execQ({"insert into meta$usersgrant values (1, 'OTHER', 'U1')"});
-    QVERIFY(d->MetaGrantDef.locate("GGNAME", "OTHER"));
-    groups.addGroupGrants("T1", "Table", groupGrantCalls(tableChoice(true, false, false, {}, false)));
-    groups.commit();
-    CHECK_AGREES(d, t);
+    Page p;
+    p.groups.addGroupGrants("T1", "Table", groupGrantCalls(tableChoice(true, false, false, {"C1"}, false)));
+    p.d->execQ({"update meta$grantlist set ggoption=1 where tvname='T1' and ggtype='Select'"});
+    p.d->execQ({"grant select on T1 to U1,U2,U3 with grant option"});
+    QVERIFY(p.groups.addProcedure("P3"));
+    p.groups.commit();
+    QVERIFY(p.d->MetaGrantDef.locate("GGNAME", "EMPTYG"));
+    p.groups.saveGroup(GroupEdit::Rename, "OTHER", {});
+    p.d->execQ({"insert into meta$grantusers values (1, 'OTHER', 'U1', 0)"});
+    p.d->execQ({"insert into meta$usersgrant values (1, 'OTHER', 'U1')"});
+    QVERIFY(p.d->MetaGrantDef.locate("GGNAME", "OTHER"));
+    p.groups.addGroupGrants("T1", "Table", groupGrantCalls(tableChoice(true, false, false, {}, false)));
+    p.groups.commit();
+    CHECK_AGREES(p.d, p.t);
 
-    QVERIFY(d->MetaGrantDef.locate("GGNAME", "GG"));
+    QVERIFY(p.d->MetaGrantDef.locate("GGNAME", "GG"));
     engine::StatementRecorder log;
-    progress.statuses.clear();
-    groups.deleteGroup(revoke);
+    p.progress.statuses.clear();
+    p.groups.deleteGroup(revoke);
     QCOMPARE(changes(log), sent);
     const QStringList statuses = revoke ? QStringList{"Deleting...", "", "Commit Work", ""} : QStringList{"Commit Work", ""};
-    QCOMPARE(progress.statuses, statuses);
-    auto second = t.connect("SYSDBA", "Second");
+    QCOMPARE(p.progress.statuses, statuses);
+    auto second = p.t.connect("SYSDBA", "Second");
     QCOMPARE(count(*second, "select count(*) from meta$grantdef where ggname = 'GG'"), 0);
     QCOMPARE(count(*second, "select count(*) from meta$grantlist where gfname = 'GG'"), 0);
     QCOMPARE(count(*second, "select count(*) from meta$usersgrant where gfname = 'GG'"), 0);
@@ -615,30 +579,51 @@ void TestGrantGroups::deleteGroup()
              QStringList{revoke ? "0" : "1"});
     // Answered No, the privileges stay granted and nothing registers them
     // any more: only the fifth condition can list them.
-    QStringList open = disagreements(d->grantdb), committed = committedDisagreements(t);
+    QStringList open = disagreements(p.d->grantdb), committed = committedDisagreements(p.t);
     open.sort();
     committed.sort();
     QCOMPARE(open, leftGranted);
     QCOMPARE(committed, leftGranted);
 }
 
+void TestGrantGroups::deleteKeepsColumnUpdateAnotherGroupGives()
+{
+    Page p;
+    p.groups.addGroupGrants("T1", "Table", groupGrantCalls(tableChoice(false, false, false, {"C1", "C2", "C3"}, true)));
+    QVERIFY(p.d->MetaGrantDef.locate("GGNAME", "EMPTYG"));
+    p.d->execQ({"insert into meta$grantusers values (1, 'EMPTYG', 'U1', 0)"});
+    p.d->execQ({"insert into meta$usersgrant values (1, 'EMPTYG', 'U1')"});
+    p.groups.addGroupGrants("T1", "Table", groupGrantCalls(tableChoice(false, false, false, {"C2"}, false, true)));
+    p.groups.commit();
+    CHECK_AGREES(p.d, p.t);
+    QVERIFY(p.d->MetaGrantDef.locate("GGNAME", "GG"));
+    engine::StatementRecorder log;
+    p.groups.deleteGroup(true);
+    // The table-level revoke takes U1's column update with it; it comes
+    // back, with its option, because EMPTYG still gives it.
+    QCOMPARE(changes(log).mid(0, 2), (QStringList{"revoke Update\n on \nT1 from U1,U2,U3",
+                                                  "grant Update\n(C2)\n on \nT1\n to U1\n with grant option"}));
+    QCOMPARE(rows(*p.t.connect("SYSDBA", "Second"),
+                  "select rdb$user, rdb$field_name, rdb$grant_option from rdb$user_privileges where rdb$relation_name = 'T1' "
+                  "and rdb$privilege = 'U' and rdb$user <> 'SYSDBA'"),
+             QStringList{"U1|C2|1"});
+    CHECK_AGREES(p.d, p.t);
+}
+
 void TestGrantGroups::rollbackDropsPendingWork()
 {
-    TestDatabase t;
-    auto d = pageDatabase(t);
-    RecordingProgress progress;
-    GrantGroups groups(*d, progress);
-    const QStringList committed = state(d->grantdb);
-    groups.moveAll(objectTree(*d));
-    QCOMPARE(d->MetaGrantlist.recordCount(), 15);
-    progress.statuses.clear();
-    groups.rollback();
-    QCOMPARE(progress.statuses, (QStringList{"RollBack...", ""}));
-    QCOMPARE(d->MetaGrantlist.recordCount(), 0);
-    QCOMPARE(state(d->grantdb), committed);
-    QCOMPARE(committedState(t), committed);
-    QVERIFY(d->grantdb.inTransaction());
-    CHECK_AGREES(d, t);
+    Page p;
+    const QStringList committed = state(p.d->grantdb);
+    p.groups.moveAll(objectTree(*p.d));
+    QCOMPARE(p.d->MetaGrantlist.recordCount(), 15);
+    p.progress.statuses.clear();
+    p.groups.rollback();
+    QCOMPARE(p.progress.statuses, (QStringList{"RollBack...", ""}));
+    QCOMPARE(p.d->MetaGrantlist.recordCount(), 0);
+    QCOMPARE(state(p.d->grantdb), committed);
+    QCOMPARE(committedState(p.t), committed);
+    QVERIFY(p.d->grantdb.inTransaction());
+    CHECK_AGREES(p.d, p.t);
 }
 
 void TestGrantGroups::injectedFailureLeavesLastCommit_data()
@@ -661,41 +646,38 @@ void TestGrantGroups::injectedFailureLeavesLastCommit()
     QFETCH(Failing, operation);
     QFETCH(QString, needle);
     QFETCH(int, occurrence);
-    TestDatabase t;
-    auto d = pageDatabase(t);
-    RecordingProgress progress;
-    GrantGroups groups(*d, progress);
-    const TreeNodes tree = objectTree(*d);
+    Page p;
+    const TreeNodes tree = objectTree(*p.d);
     // Something committed first, something pending when the failure comes.
-    groups.addGroupGrants("T1", "Table", groupGrantCalls(tableChoice(true, false, true, {"C1"}, false)));
-    groups.commit();
-    const QStringList committed = committedState(t);
-    const int committedRows = d->MetaGrantlist.recordCount();
-    QVERIFY(groups.addProcedure("P1"));
-    progress.statuses.clear();
+    p.groups.addGroupGrants("T1", "Table", groupGrantCalls(tableChoice(true, false, true, {"C1"}, false)));
+    p.groups.commit();
+    const QStringList committed = committedState(p.t);
+    const int committedRows = p.d->MetaGrantlist.recordCount();
+    QVERIFY(p.groups.addProcedure("P1"));
+    p.progress.statuses.clear();
     {
         FailingStatement failing(needle, occurrence);
         try {
             switch (operation) {
-            case Failing::Root: groups.moveAll(tree); break;
+            case Failing::Root: p.groups.moveAll(tree); break;
             case Failing::Dialog:
-                groups.addGroupGrants("V1", "View", groupGrantCalls(tableChoice(true, true, false, {}, false)));
+                p.groups.addGroupGrants("V1", "View", groupGrantCalls(tableChoice(true, true, false, {}, false)));
                 break;
-            case Failing::Procedure: groups.addProcedure("P2"); break;
-            case Failing::DeleteRevoking: groups.deleteGroup(true); break;
-            case Failing::Rename: groups.saveGroup(GroupEdit::Rename, "GH", {}); break;
+            case Failing::Procedure: p.groups.addProcedure("P2"); break;
+            case Failing::DeleteRevoking: p.groups.deleteGroup(true); break;
+            case Failing::Rename: p.groups.saveGroup(GroupEdit::Rename, "GH", {}); break;
             }
             QFAIL("no failure");
         } catch (const engine::Error &e) {
             QCOMPARE(e.message(), QString("injected failure"));
         }
     }
-    QVERIFY(d->grantdb.inTransaction());
-    QCOMPARE(state(d->grantdb), committed);
-    QCOMPARE(committedState(t), committed);
-    QCOMPARE(d->MetaGrantlist.recordCount(), committedRows);
-    QVERIFY(progress.statuses.isEmpty() || progress.statuses.last().isEmpty());
-    CHECK_AGREES(d, t);
+    QVERIFY(p.d->grantdb.inTransaction());
+    QCOMPARE(state(p.d->grantdb), committed);
+    QCOMPARE(committedState(p.t), committed);
+    QCOMPARE(p.d->MetaGrantlist.recordCount(), committedRows);
+    QVERIFY(p.progress.statuses.isEmpty() || p.progress.statuses.last().isEmpty());
+    CHECK_AGREES(p.d, p.t);
 }
 
 DUNMOOR_GUI_TEST_MAIN(TestGrantGroups)

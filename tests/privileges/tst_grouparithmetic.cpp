@@ -1,11 +1,9 @@
 // What the grant groups give each user, and who still receives a privilege
 // after a change: plain data, no window and no server; then the same layer
-// read from a real database, and the rights test read in the open
-// transaction.
+// read from a real database.
 #include "PrivilegesFixture.h"
 #include "privileges/GroupArithmetic.h"
 #include "privileges/GroupRevokes.h"
-#include "privileges/RevokeRights.h"
 #include "support/TestMain.h"
 
 using namespace privtest;
@@ -72,8 +70,6 @@ private slots:
     void statements_data();
     void statements();
     void layerReadFromDatabase();
-    void rightsTestReadsOpenTransaction_data();
-    void rightsTestReadsOpenTransaction();
 };
 
 void TestGroupArithmetic::receivers_data()
@@ -213,49 +209,6 @@ void TestGroupArithmetic::layerReadFromDatabase()
     QVERIFY(l.owners.owns("U3", "T2"));
     QCOMPARE(l.owners.withoutOwners({"U1", "U3"}, "T2"), QStringList{"U1"});
     QCOMPARE(readObjectOwners(db, "T1").withoutOwners({"SYSDBA", "U3"}, "T1"), QStringList{"U3"});
-}
-
-void TestGroupArithmetic::rightsTestReadsOpenTransaction_data()
-{
-    // Statements sent in the open transaction before the test.
-    QTest::addColumn<QStringList>("before");
-    QTest::addColumn<QStringList>("users");
-    QTest::addColumn<QString>("privilege");
-    QTest::addColumn<QString>("column");
-    QTest::addColumn<bool>("option");
-    QTest::addColumn<QString>("refused");
-    QTest::newRow("granted and committed") << QStringList{} << QStringList{"U1"} << "Select" << "" << false << "";
-    QTest::newRow("granted in this transaction") << QStringList{"grant select on T1 to U2"} << QStringList{"U1", "U2"} << "Select" << ""
-                                                 << false << "";
-    QTest::newRow("revoked in this transaction") << QStringList{"revoke select on T1 from U1"} << QStringList{"U1"} << "Select" << ""
-                                                 << false << "U1";
-    QTest::newRow("another grantor's") << QStringList{} << QStringList{"U1", "U6"} << "Select" << "" << false << "U6";
-    QTest::newRow("option asked, not held") << QStringList{} << QStringList{"PUBLIC"} << "Select" << "" << true << "PUBLIC";
-    QTest::newRow("option held") << QStringList{} << QStringList{"U1"} << "Select" << "" << true << "";
-    QTest::newRow("column held") << QStringList{"grant update(C1) on T1 to U5"} << QStringList{"U5"} << "Update" << "C1" << false << "";
-    QTest::newRow("other column") << QStringList{"grant update(C1) on T1 to U5"} << QStringList{"U5"} << "Update" << "C2" << false << "U5";
-}
-
-void TestGroupArithmetic::rightsTestReadsOpenTransaction()
-{
-    QFETCH(QStringList, before);
-    QFETCH(QStringList, users);
-    QFETCH(QString, privilege);
-    QFETCH(QString, column);
-    QFETCH(bool, option);
-    QFETCH(QString, refused);
-    TestDatabase t;
-    {
-        auto db = t.connect();
-        for (const char *sql : {"create table T1 (C1 integer, C2 integer)", "grant select on T1 to U1 with grant option",
-                                "grant select on T1 to PUBLIC", "grant select on T1 to U4 with grant option"})
-            exec(*db, QString::fromLatin1(sql));
-    }
-    exec(*t.connect("U4", "U4"), "grant select on T1 to U6");
-    auto d = connectGrantData(t);
-    for (const QString &sql : before)
-        d->execQ({sql});
-    QCOMPARE(userWithoutRights(d->grantdb, sessionUser(d->grantdb), users, {"T1", column, privilege}, option), refused);
 }
 
 DUNMOOR_TEST_MAIN(TestGroupArithmetic)
