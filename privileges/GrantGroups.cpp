@@ -130,6 +130,19 @@ QString granteeList(const QString &object, const QString &column, const QStringL
 
 } // namespace
 
+QStringList groupPrivilegeGrant(const PrivilegeKey &key, const QStringList &users, bool withOption)
+{
+    const QString grantees = granteeList(key.object, key.column, users);
+    QStringList grant{QStringLiteral("grant ") + key.privilege};
+    if (!key.column.isEmpty())
+        grant << QLatin1Char('(') + key.column + QLatin1Char(')');
+    grant << QStringLiteral(" on ") + (key.privilege == QLatin1String("Execute") ? QStringLiteral("procedure ") : QString())
+            + key.object + QStringLiteral(" to ") + grantees;
+    if (withOption)
+        grant << QStringLiteral(" with grant option");
+    return grant;
+}
+
 GrantGroups::GrantGroups(TGrantData &data, OperationProgress &progress) : m_data(data), m_progress(progress) {}
 
 QString GrantGroups::currentGroup() const
@@ -148,10 +161,10 @@ QString GrantGroups::groupOrRefuse() const
     return group;
 }
 
-QStringList GrantGroups::reachedUsers(const QString &group)
+QStringList usersOfGroup(TGrantData &data, const QString &group)
 {
     // The layer may record a user twice for a group; a GRANT names him once.
-    engine::Query &addus = m_data.addus;
+    engine::Query &addus = data.addus;
     addus.close();
     addus.setParam(QStringLiteral("mtob"), group);
     addus.open();
@@ -173,24 +186,25 @@ bool GrantGroups::holds(const QStringList &select)
     return !m_data.namesQ(select).isEmpty();
 }
 
-void GrantGroups::refreshList()
+namespace {
+
+void refreshList(TGrantData &data)
 {
-    if (m_data.MetaGrantlist.isActive())
-        m_data.MetaGrantlist.refresh();
+    if (data.MetaGrantlist.isActive())
+        data.MetaGrantlist.refresh();
 }
 
-template<typename F>
-void GrantGroups::changeList(F &&work)
+} // namespace
+
+void changeGroupList(TGrantData &data, const std::function<void()> &work)
 {
-    // The rows shown must be the ones the transaction holds, also after a
-    // failure has rolled back what was added before it.
     try {
-        m_data.transaction.run(std::forward<F>(work));
+        data.transaction.run(work);
     } catch (...) {
-        refreshList();
+        refreshList(data);
         throw;
     }
-    refreshList();
+    refreshList(data);
 }
 
 void GrantGroups::reopenGroups()
@@ -200,7 +214,7 @@ void GrantGroups::reopenGroups()
         m_data.MetaGrantDef.close();
         m_data.MetaGrantDef.open();
     }
-    refreshList();
+    refreshList(m_data);
     if (m_data.metagrp.isActive()) {
         m_data.metagrp.close();
         m_data.metagrp.open();
@@ -218,7 +232,7 @@ void GrantGroups::saveGroup(GroupEdit edit, const QString &name, const QStringLi
     const QString n = quoted(name);
     const QString description = quoted(groupDescription(memoLines));
     const auto unique = [] { return engine::Error(uniqueNameText(), engine::ErrorCategory::KeyViolation); };
-    changeList([&] {
+    changeGroupList(m_data, [&] {
         if (edit != GroupEdit::Rename) {
             m_data.ggins.sql()[1] = QLatin1Char('(') + n + QLatin1Char(',') + description + QLatin1Char(')');
             try {
@@ -251,7 +265,7 @@ void GrantGroups::deleteGroup(bool revoke)
 {
     const QString group = groupOrRefuse();
     const QString g = quoted(group);
-    changeList([&] {
+    changeGroupList(m_data, [&] {
         if (revoke)
             removeAllGroupRows(m_data, m_progress, group);
         m_data.execQ({QStringLiteral("delete from meta$usersgrant where gfname=") + g});
@@ -267,12 +281,12 @@ bool GrantGroups::addProcedure(const QString &procedure)
 {
     const QString group = groupOrRefuse();
     bool added = false;
-    changeList([&] {
+    changeGroupList(m_data, [&] {
         if (holds(holdsSelect(procedure, group, QStringLiteral(" and (ggtype=\"Execute\")"))))
             return;
         m_data.execQ({QStringLiteral("insert into meta$grantlist values(%1,").arg(nextId(group)), quoted(group) + QLatin1Char(','),
                       quoted(procedure) + QStringLiteral(",\"Procedure\",null,\"Execute\",0)")});
-        const QStringList users = readObjectOwners(m_data.grantdb, procedure).withoutOwners(reachedUsers(group), procedure);
+        const QStringList users = readObjectOwners(m_data.grantdb, procedure).withoutOwners(usersOfGroup(m_data, group), procedure);
         if (!users.isEmpty())
             m_data.execQ({QStringLiteral("grant execute on procedure ") + procedure + QStringLiteral(" to ")
                           + granteeList(procedure, QString(), users)});
@@ -303,21 +317,15 @@ void GrantGroups::addGroupGrant(const QString &group, const QString &object, con
                   call.option ? QStringLiteral("1)") : QStringLiteral("0)")});
     if (users.isEmpty())
         return;
-    const QString grantees = granteeList(object, column, users);
-    QStringList grant{QStringLiteral("grant ") + call.privilege};
-    if (!column.isEmpty())
-        grant << QLatin1Char('(') + column + QLatin1Char(')');
-    grant << QStringLiteral(" on ") + object + QStringLiteral(" to ") + grantees;
-    if (call.option)
-        grant << QStringLiteral(" with grant option");
+    const QStringList grant = groupPrivilegeGrant({object, column, call.privilege}, users, call.option);
     m_data.execQ(grant);
 }
 
 void GrantGroups::addGroupGrants(const QString &object, const QString &type, const QVector<GroupGrantCall> &calls)
 {
     const QString group = groupOrRefuse();
-    changeList([&] {
-        const QStringList users = readObjectOwners(m_data.grantdb, object).withoutOwners(reachedUsers(group), object);
+    changeGroupList(m_data, [&] {
+        const QStringList users = readObjectOwners(m_data.grantdb, object).withoutOwners(usersOfGroup(m_data, group), object);
         for (const GroupGrantCall &call : calls)
             addGroupGrant(group, object, type, call, users);
     });
@@ -333,8 +341,8 @@ void GrantGroups::FillGlist(const TreeNode &root)
                                               : QStringList{QStringLiteral("Select"), QStringLiteral("Insert"),
                                                             QStringLiteral("Delete"), QStringLiteral("Update")};
     const QString type = procedures ? QStringLiteral("Procedure") : root.text.chopped(1);
-    changeList([&] {
-        const QStringList users = reachedUsers(group);
+    changeGroupList(m_data, [&] {
+        const QStringList users = usersOfGroup(m_data, group);
         const ObjectOwners owners = readObjectOwners(m_data.grantdb);
         int id = nextId(group);
         for (const TreeNode &node : root.children) {
@@ -393,7 +401,7 @@ void GrantGroups::commit()
     try {
         m_data.transaction.commit();
     } catch (...) {
-        refreshList();
+        refreshList(m_data);
         throw;
     }
     if (m_data.TrigList.isActive())
@@ -404,7 +412,7 @@ void GrantGroups::rollback()
 {
     StatusScope status(m_progress, QStringLiteral("RollBack..."));
     m_data.transaction.rollback();
-    refreshList();
+    refreshList(m_data);
 }
 
 } // namespace privileges

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "privileges/DirectGrants.h"
+#include "privileges/GroupArithmetic.h"
 #include "privileges/MetaTrees.h"
 
 #include <QString>
@@ -56,6 +57,20 @@ struct MoveTarget {
 };
 MoveTarget moveTargetOf(const TreeNodes &tree, const QStringList &captionPath);
 
+// "grant {priv}" / "({column})" only with a column / " on {object} to
+// {users}", "procedure " before {object} for Execute / " with grant option"
+// only with option: a privilege added to a group or its option switched on.
+// Raises engine::Error when a name is not a plain identifier.
+QStringList groupPrivilegeGrant(const PrivilegeKey &key, const QStringList &users, bool withOption);
+
+// The users the group reaches as `addus` lists them, each once.
+QStringList usersOfGroup(TGrantData &data, const QString &group);
+
+// Runs work in the open transaction and refreshes `MetaGrantlist` after
+// it, also after a failure has rolled back what was added before it: the
+// rows shown must be the ones the transaction holds.
+void changeGroupList(TGrantData &data, const std::function<void()> &work);
+
 class GrantGroups {
 public:
     GrantGroups(TGrantData &data, OperationProgress &progress);
@@ -94,15 +109,11 @@ public:
 
 private:
     QString groupOrRefuse() const;
-    QStringList reachedUsers(const QString &group);
     int nextId(const QString &group);
     void addGroupGrant(const QString &group, const QString &object, const QString &type, const GroupGrantCall &call,
                        const QStringList &users);
     bool holds(const QStringList &select);
-    void refreshList();
     void reopenGroups();
-    template<typename F>
-    void changeList(F &&work);
 
     TGrantData &m_data;
     OperationProgress &m_progress;

@@ -120,6 +120,15 @@ GroupLayer GroupLayer::withoutRowsOf(const QString &group) const
     return l;
 }
 
+GroupLayer GroupLayer::withOption(const QString &group, int id, int option) const
+{
+    GroupLayer l = *this;
+    for (GroupRow &r : l.rows)
+        if (r.group == group && r.id == id)
+            r.option = option;
+    return l;
+}
+
 GroupLayer GroupLayer::withoutMember(const QString &userGroup, const QString &user) const
 {
     GroupLayer l = *this;

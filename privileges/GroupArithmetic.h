@@ -98,6 +98,7 @@ struct GroupLayer {
     // The layer after a change, for "who still receives it" questions.
     GroupLayer withoutRow(const QString &group, int id) const;
     GroupLayer withoutRowsOf(const QString &group) const;
+    GroupLayer withOption(const QString &group, int id, int option) const;
     GroupLayer withoutMember(const QString &userGroup, const QString &user) const;
     GroupLayer withoutAssignment(const QString &group, const QString &holder) const;
 };

@@ -3,7 +3,11 @@
 #include "engine/Error.h"
 #include "engine/SqlText.h"
 #include "engine/Statement.h"
+#include "engine/Table.h"
+
 #include "privileges/AdminTables.h"
+#include "privileges/GrantGroups.h"
+#include "privileges/PrivilegeKinds.h"
 #include "privileges/RevokeRights.h"
 #include "privileges/gdata_un.h"
 
@@ -133,6 +137,123 @@ void removeAllGroupRows(TGrantData &data, OperationProgress &progress, const QSt
     }
     data.execQ({QStringLiteral("delete from meta$grantlist where gfname=\"") + engine::quotedConstant(group)
                 + QStringLiteral("\"")});
+}
+
+} // namespace privileges
+
+namespace privileges {
+
+QString removeAllQuestion()
+{
+    return QStringLiteral("Revoke all privileges?");
+}
+
+QString removeRowQuestion(const GroupRowOnPage &r)
+{
+    const PrivilegeKey &k = r.row.key;
+    if (k.column.isEmpty())
+        return QStringLiteral("Revoke %1 privilege on %2 %3 from GrantGroup %4?").arg(k.privilege, r.type, k.object, r.row.group);
+    return QStringLiteral("Revoke %1 privilege on field %2 of %3 %4 from GrantGroup %5?")
+        .arg(k.privilege, k.column, r.type, k.object, r.row.group);
+}
+
+GroupRemovals::GroupRemovals(TGrantData &data, OperationProgress &progress) : m_data(data), m_progress(progress) {}
+
+std::optional<GroupRowOnPage> GroupRemovals::currentRow() const
+{
+    engine::Table &list = m_data.MetaGrantlist;
+    if (!list.isActive() || list.isEmpty())
+        return std::nullopt;
+    const auto text = [&](const char *field) { return list.fieldByName(QLatin1String(field)).asString().trimmed(); };
+    GroupRowOnPage r;
+    r.row.id = list.fieldByName(QStringLiteral("ID")).asInteger();
+    r.row.group = text("GFNAME");
+    r.row.key = PrivilegeKey{text("TVNAME"), text("TVCOLS"), text("GGTYPE")};
+    r.row.option = list.fieldByName(QStringLiteral("GGOPTION")).asInteger();
+    r.type = text("TVTYPE");
+    return r;
+}
+
+QString GroupRemovals::cascadeNote(const GroupRowOnPage &r, int option)
+{
+    return m_data.transaction.run([&] {
+        const GroupLayer before = readGroupLayer(m_data.grantdb);
+        const GroupLayer after = option < 0 ? before.withoutRow(r.row.group, r.row.id)
+                                            : before.withOption(r.row.group, r.row.id, option);
+        const LostPrivilege lost = lostBy(before.receivers(r.row.key), after.receivers(r.row.key));
+        const QStringList losing = lost.revoke + lost.optionOnly;
+        if (losing.isEmpty())
+            return QString();
+        engine::Statement s(&m_data.grantdb);
+        s.setSql(QStringLiteral("select distinct rdb$grantor from rdb$user_privileges where rdb$relation_name=:t "
+                                "and rdb$privilege=:p and rdb$grantor<>rdb$user"));
+        s.setParam(QStringLiteral("t"), r.row.key.object);
+        s.setParam(QStringLiteral("p"), QString(privilegeLetter(r.row.key.privilege)));
+        s.open();
+        QStringList granted;
+        for (qsizetype i = 0; i < s.rows().rowCount(); ++i)
+            if (losing.contains(s.rows().text(i, 0).trimmed()))
+                granted << s.rows().text(i, 0).trimmed();
+        if (granted.isEmpty())
+            return QString();
+        granted.sort();
+        return QStringLiteral("\r\n%1 granted this privilege on to others; the server revokes those grants with it.")
+            .arg(granted.join(QStringLiteral(", ")));
+    });
+}
+
+void GroupRemovals::RevokeGroupRow(const GroupRowOnPage &r)
+{
+    const GroupLayer before = readGroupLayer(m_data.grantdb);
+    const GroupLayer after = before.withoutRow(r.row.group, r.row.id);
+    LostPrivilegeRevoker(m_data, before, after).revoke(r.row.key);
+}
+
+void GroupRemovals::removeRow()
+{
+    const std::optional<GroupRowOnPage> r = currentRow();
+    if (!r)
+        return;
+    StatusScope status(m_progress, QStringLiteral("Deleting..."));
+    changeGroupList(m_data, [&] {
+        RevokeGroupRow(*r);
+        m_data.MetaGrantlist.remove();
+    });
+}
+
+void GroupRemovals::removeAll()
+{
+    const std::optional<GroupRowOnPage> r = currentRow();
+    if (!r)
+        return;
+    engine::ControlsFrozen frozen(m_data.MetaGrantlist);
+    changeGroupList(m_data, [&] { removeAllGroupRows(m_data, m_progress, r->row.group); });
+}
+
+void GroupRemovals::switchOption()
+{
+    const std::optional<GroupRowOnPage> r = currentRow();
+    if (!r)
+        return;
+    const int option = r->row.option != 0 ? 0 : 1;
+    changeGroupList(m_data, [&] {
+        const GroupLayer before = readGroupLayer(m_data.grantdb);
+        // Switched off, only the grant option goes, and only from those who
+        // got it nowhere else; the privilege itself stays with everybody.
+        LostPrivilegeRevoker(m_data, before, before.withOption(r->row.group, r->row.id, option)).revoke(r->row.key);
+        engine::Table &list = m_data.MetaGrantlist;
+        list.edit();
+        list.fieldByName(QStringLiteral("GGOPTION")).setValue(option);
+        list.post();
+        if (option == 0)
+            return;
+        const PrivilegeKey &k = r->row.key;
+        const QStringList users = before.owners.withoutOwners(usersOfGroup(m_data, r->row.group), k.object);
+        if (users.isEmpty())
+            return;
+        const QStringList grant = groupPrivilegeGrant(k, users, true);
+        m_data.execQ(grant);
+    });
 }
 
 } // namespace privileges

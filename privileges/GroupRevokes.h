@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVector>
+#include <optional>
 
 class TGrantData;
 
@@ -54,5 +55,47 @@ private:
 // what else gives it) and deletes its rows: "Deleting..." on the status
 // panel, one progress step per row. Runs in the open transaction.
 void removeAllGroupRows(TGrantData &data, OperationProgress &progress, const QString &group);
+
+// A privilege row of a grant group with its object's type.
+struct GroupRowOnPage {
+    GroupRow row;
+    QString type; // "Table", "View", "Procedure"
+};
+
+QString removeAllQuestion();
+// "Revoke {priv} privilege on {tvtype} {object} from GrantGroup {group}?",
+// with a column "... on field {column} of {tvtype} ...".
+QString removeRowQuestion(const GroupRowOnPage &row);
+
+// Removing privileges from the current grant group (the current row of
+// `MetaGrantlist`). Each runs in the open transaction; a refusal or a
+// failure rolls it back, starts the next one and passes the error on.
+class GroupRemovals {
+public:
+    GroupRemovals(TGrantData &data, OperationProgress &progress);
+
+    // The current row; nothing when the list has none.
+    std::optional<GroupRowOnPage> currentRow() const;
+
+    // What to add to a question before a change takes grant options away:
+    // Firebird then also revokes what those users granted on to others.
+    // Empty when nobody did. option: the option the row would have after
+    // the change (-1: the row goes).
+    QString cascadeNote(const GroupRowOnPage &row, int option = -1);
+
+    // `RevokeGroupRow`: revokes what the row alone gives its users.
+    void RevokeGroupRow(const GroupRowOnPage &row);
+    // `RemovebtnClick` after its question: the row revoked and deleted.
+    void removeRow();
+    // `RemoveAllbtnClick` after "Revoke all privileges?".
+    void removeAll();
+    // `GrantListGridDblClick` on the option column: the row's grant option
+    // switched, revoked from those who got it only here, or granted.
+    void switchOption();
+
+private:
+    TGrantData &m_data;
+    OperationProgress &m_progress;
+};
 
 } // namespace privileges
