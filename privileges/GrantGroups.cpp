@@ -147,18 +147,16 @@ GrantGroups::GrantGroups(TGrantData &data, OperationProgress &progress) : m_data
 
 QString GrantGroups::currentGroup() const
 {
-    engine::Query &defs = m_data.MetaGrantDef;
-    if (!defs.isActive() || defs.isEmpty())
+    try {
+        return groupOrRefuse();
+    } catch (const engine::Error &) {
         return QString();
-    return defs.fieldByName(QStringLiteral("GGNAME")).asString().trimmed();
+    }
 }
 
 QString GrantGroups::groupOrRefuse() const
 {
-    const QString group = currentGroup();
-    if (group.isEmpty())
-        throw engine::Error(QStringLiteral("Choose a GrantGroup first"));
-    return group;
+    return TGrantData::currentName(m_data.MetaGrantDef, QStringLiteral("GGNAME"), QStringLiteral("GrantGroup"));
 }
 
 QStringList usersOfGroup(TGrantData &data, const QString &group)
@@ -177,8 +175,7 @@ QStringList usersOfGroup(TGrantData &data, const QString &group)
 
 int GrantGroups::nextId(const QString &group)
 {
-    const QStringList max = m_data.namesQ({QStringLiteral("select max(id) from meta$grantlist where gfname=") + quoted(group)});
-    return (max.isEmpty() ? 0 : max.first().toInt()) + 1;
+    return m_data.nextId(QStringLiteral("select max(id) from meta$grantlist where gfname=") + quoted(group));
 }
 
 bool GrantGroups::holds(const QStringList &select)
@@ -199,12 +196,22 @@ void refreshList(TGrantData &data)
 void changeGroupList(TGrantData &data, const std::function<void()> &work)
 {
     try {
-        data.transaction.run(work);
+        data.transaction.run([&] {
+            work();
+            refreshList(data);
+        });
     } catch (...) {
-        refreshList(data);
+        // An edit the failure interrupted must not be posted into the next
+        // transaction by the refresh; the first error is the one to show.
+        try {
+            if (data.MetaGrantlist.state() == engine::DataSetState::Edit
+                || data.MetaGrantlist.state() == engine::DataSetState::Insert)
+                data.MetaGrantlist.cancel();
+            refreshList(data);
+        } catch (const engine::Error &) {
+        }
         throw;
     }
-    refreshList(data);
 }
 
 void GrantGroups::reopenGroups()

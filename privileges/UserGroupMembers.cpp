@@ -41,30 +41,13 @@ QString sq(const QString &value)
     return QLatin1Char('\'') + engine::singleQuotedConstant(value) + QLatin1Char('\'');
 }
 
-int nextId(TGrantData &data, const QString &select)
-{
-    const QStringList max = data.namesQ({select});
-    return (max.isEmpty() ? 0 : max.first().toInt()) + 1;
-}
-
 } // namespace
 
 UserGroupMembers::UserGroupMembers(TGrantData &data, OperationProgress &progress) : m_data(data), m_progress(progress) {}
 
-QString UserGroupMembers::currentUserGroup() const
-{
-    engine::Query &groups = m_data.usergrp;
-    if (!groups.isActive() || groups.isEmpty())
-        return QString();
-    return groups.fieldByName(QStringLiteral("UGNAME")).asString().trimmed();
-}
-
 QString UserGroupMembers::groupOrRefuse() const
 {
-    const QString group = currentUserGroup();
-    if (group.isEmpty())
-        throw engine::Error(QStringLiteral("Choose a UserGroup first"));
-    return group;
+    return TGrantData::currentName(m_data.usergrp, QStringLiteral("UGNAME"), QStringLiteral("UserGroup"));
 }
 
 void UserGroupMembers::reopenMembers()
@@ -74,13 +57,23 @@ void UserGroupMembers::reopenMembers()
 
 void UserGroupMembers::changeMembers(const std::function<void()> &work)
 {
+    const bool shown = m_data.usersgrp.isActive();
     try {
-        m_data.transaction.run(work);
+        m_data.transaction.run([&] {
+            work();
+            reopenMembers();
+        });
     } catch (...) {
-        reopenMembers();
+        // The list shown stays shown, with the members that exist now; the
+        // first error is the one to show.
+        try {
+            if (shown && !m_data.usersgrp.isActive())
+                m_data.usersgrp.open();
+            reopenMembers();
+        } catch (const engine::Error &) {
+        }
         throw;
     }
-    reopenMembers();
 }
 
 void UserGroupMembers::fillgrant(const QString &group, const QStringList &users, const QString &holder)
@@ -109,7 +102,7 @@ void UserGroupMembers::fillgrant(const QString &group, const QStringList &users,
 
 void UserGroupMembers::join(const QString &user, const QString &userGroup)
 {
-    const int id = nextId(m_data, QStringLiteral("select max(id) from meta$userslist where ufname=") + sq(userGroup));
+    const int id = m_data.nextId(QStringLiteral("select max(id) from meta$userslist where ufname=") + sq(userGroup));
     m_data.execQ({QStringLiteral("insert into meta$userslist values(%1,").arg(id) + sq(userGroup) + QLatin1Char(',')
                   + sq(user) + QLatin1Char(')')});
     fillgrant(allGrantGroups(), {user}, userGroup);
@@ -123,7 +116,7 @@ void UserGroupMembers::join(const QString &user, const QString &userGroup)
                             + QStringLiteral(" and ufname=") + dq(user)})
                  .isEmpty())
             continue;
-        const int gid = nextId(m_data, QStringLiteral("select max(id) from meta$usersgrant where gfname=") + dq(g));
+        const int gid = m_data.nextId(QStringLiteral("select max(id) from meta$usersgrant where gfname=") + dq(g));
         m_data.execQ({QStringLiteral("insert into meta$usersgrant values(%1,").arg(gid) + dq(g) + QLatin1Char(',') + dq(user)
                       + QLatin1Char(')')});
     }

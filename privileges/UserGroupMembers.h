@@ -24,9 +24,6 @@ class UserGroupMembers {
 public:
     UserGroupMembers(TGrantData &data, OperationProgress &progress);
 
-    // The current row of `usergrp`; empty when there is none.
-    QString currentUserGroup() const;
-
     // `fillgrant`: grants the privileges of one grant group, or with
     // allGrantGroups() of every grant group assigned to the holder, to the
     // users, each object's owner left out.

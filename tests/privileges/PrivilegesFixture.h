@@ -294,4 +294,27 @@ inline QStringList committedState(const testsupport::TestDatabase &t)
     return state(*second);
 }
 
+// The message work raised while the occurrence-th statement containing
+// needle failed; empty when it raised nothing.
+template<typename F>
+QString failureOf(const QString &needle, int occurrence, F &&work)
+{
+    FailingStatement failing(needle, occurrence);
+    try {
+        work();
+    } catch (const engine::Error &e) {
+        return e.message();
+    }
+    return QString();
+}
+
+// After a failure nothing is pending and the next transaction is open.
+#define CHECK_LAST_COMMIT(d, t, committed)                                                                             \
+    do {                                                                                                               \
+        QVERIFY((d)->grantdb.inTransaction());                                                                         \
+        QCOMPARE(state((d)->grantdb), committed);                                                                      \
+        QCOMPARE(committedState(t), committed);                                                                        \
+        CHECK_AGREES(d, t);                                                                                            \
+    } while (0)
+
 } // namespace privtest
