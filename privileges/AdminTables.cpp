@@ -169,11 +169,6 @@ void AdminTables::RevokeAllGroupGrants()
     groups.open();
     if (groups.rows().rowCount() == 0)
         return;
-    // The privilege list is read again once, so the test sees what this
-    // transaction granted since it was last opened.
-    engine::DataSet &trigList = m_data.TrigList;
-    if (trigList.isActive())
-        trigList.refresh();
     const QString grantor = sessionUser(db);
     engine::Statement a(&db), b(&db), c(&db);
     for (qsizetype g = 0; g < groups.rows().rowCount(); ++g) {
@@ -199,7 +194,8 @@ void AdminTables::RevokeAllGroupGrants()
             b.close();
             if (users.isEmpty())
                 continue;
-            if (CheckRevokeRights(trigList, grantor, users, privilege, object, column, false))
+            // Read in the open transaction: what it granted or revoked counts.
+            if (CheckRevokeRights(db, grantor, users, privilege, object, column, false))
                 throw engine::Error(revokeRefusalText(), engine::ErrorCategory::NoPermission);
             c.setSql(revokeStatement(privilege, column, object, users));
             c.execute();

@@ -1,11 +1,10 @@
 #include "privileges/RevokeRights.h"
 
-#include "engine/DataSet.h"
 #include "engine/Database.h"
 #include "engine/Error.h"
 #include "engine/SqlText.h"
 #include "engine/Statement.h"
-#include "privileges/PrivilegeKinds.h"
+#include "privileges/GroupArithmetic.h"
 
 namespace privileges {
 
@@ -14,45 +13,10 @@ QString revokeRefusalText()
     return QStringLiteral("You have not enough rights for revocation privileges from given user/UserGroup");
 }
 
-QString revokeRightsFilter(const QString &grantor, const QString &privilegeWord, const QString &object,
-                           const QString &column, bool withOption, const QString &user)
-{
-    using engine::singleQuotedConstant;
-    QString f = QStringLiteral("([rdb$grantor]='") + singleQuotedConstant(grantor) + QStringLiteral("') and ([rdb$privilege]='")
-        + QString(privilegeLetter(privilegeWord)) + QStringLiteral("') and ([rdb$relation_name]='")
-        + singleQuotedConstant(object) + QStringLiteral("')");
-    if (withOption)
-        f += QStringLiteral(" and ([rdb$grant_option]='1')");
-    if (!column.isEmpty())
-        f += QStringLiteral(" and ([rdb$field_name]='") + singleQuotedConstant(column) + QStringLiteral("')");
-    return f + QStringLiteral(" and ([rdb$user]='") + singleQuotedConstant(user) + QStringLiteral("')");
-}
-
-bool CheckRevokeRights(engine::DataSet &trigList, const QString &grantor, const QStringList &users,
+bool CheckRevokeRights(engine::Database &db, const QString &grantor, const QStringList &users,
                        const QString &privilegeWord, const QString &object, const QString &column, bool withOption)
 {
-    if (!trigList.isActive())
-        trigList.open();
-    engine::ControlsFrozen frozen(trigList);
-    const QString savedFilter = trigList.filter();
-    const bool savedFiltered = trigList.isFiltered();
-    struct PutBack {
-        engine::DataSet &ds;
-        const QString &filter;
-        bool filtered;
-        ~PutBack()
-        {
-            ds.setFilter(filter);
-            ds.setFiltered(filtered);
-        }
-    } putBack{trigList, savedFilter, savedFiltered};
-    trigList.setFiltered(true);
-    for (const QString &user : users) {
-        trigList.setFilter(revokeRightsFilter(grantor, privilegeWord, object, column, withOption, user));
-        if (trigList.isEmpty())
-            return true;
-    }
-    return false;
+    return !userWithoutRights(db, grantor, users, PrivilegeKey{object, column, privilegeWord}, withOption).isEmpty();
 }
 
 QString sessionUser(engine::Database &db)

@@ -5,7 +5,6 @@
 
 namespace engine {
 class Database;
-class DataSet;
 } // namespace engine
 
 namespace privileges {
@@ -14,17 +13,11 @@ namespace privileges {
 // grant what it is about to revoke.
 QString revokeRefusalText();
 
-// The privilege list filter selecting the rows a user must hold from the
-// grantor for the revoke to be his to make. Values are doubled inside their
-// quotes.
-QString revokeRightsFilter(const QString &grantor, const QString &privilegeWord, const QString &object,
-                           const QString &column, bool withOption, const QString &user);
-
-// True (refuse) when one of the users holds no matching privilege granted
-// by grantor, as the privilege list trigList (RDB$USER_PRIVILEGES rows)
-// shows it. The list is opened when closed and read as it was last opened;
-// its filter is put back afterwards, also when the filter raises.
-bool CheckRevokeRights(engine::DataSet &trigList, const QString &grantor, const QStringList &users,
+// True (refuse) when one of the users does not hold the privilege from
+// grantor, as RDB$USER_PRIVILEGES shows it in the open transaction: what
+// this transaction granted or revoked counts. The privilege word is looked
+// up by its letter; an empty column accepts a row of any column.
+bool CheckRevokeRights(engine::Database &db, const QString &grantor, const QStringList &users,
                        const QString &privilegeWord, const QString &object, const QString &column, bool withOption);
 
 // The user the server records as grantor for this connection (CURRENT_USER),

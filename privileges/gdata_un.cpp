@@ -1,5 +1,6 @@
 #include "privileges/gdata_un.h"
 
+#include "engine/Error.h"
 #include "engine/SqlText.h"
 #include "privileges/PrivilegeKinds.h"
 #include "privileges/PrivilegeList.h"
@@ -146,6 +147,20 @@ QStringList TGrantData::namesQ(const QStringList &lines)
     for (int i = 0; i < q.recordCount(); ++i)
         names << q.textAt(i, 0).trimmed();
     return names;
+}
+
+int TGrantData::nextId(const QString &selectMax)
+{
+    const QStringList max = namesQ({selectMax});
+    return (max.isEmpty() ? 0 : max.first().toInt()) + 1;
+}
+
+QString TGrantData::currentName(engine::DataSet &ds, const QString &field, const QString &kind)
+{
+    const QString name = hasRow(ds) ? ds.fieldByName(field).asString().trimmed() : QString();
+    if (name.isEmpty())
+        throw engine::Error(QStringLiteral("Choose a %1 first").arg(kind));
+    return name;
 }
 
 void TGrantData::reopenTrigList()

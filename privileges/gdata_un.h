@@ -80,6 +80,12 @@ public:
     // Opens a select on `q` the same way and returns its first column,
     // values trimmed.
     QStringList namesQ(const QStringList &lines);
+    // One more than the maximum the select returns, 1 when it returns
+    // nothing: the id of the next row of a group.
+    int nextId(const QString &selectMax);
+    // The name field of a data set's current row; the refusal "Choose a
+    // {kind} first" when it has none.
+    static QString currentName(engine::DataSet &ds, const QString &field, const QString &kind);
     // `TrigList` closed and opened again, its grids frozen meanwhile.
     void reopenTrigList();
 

@@ -2,6 +2,7 @@
 
 #include "engine/Error.h"
 #include "platform/Prompter.h"
+#include "privileges/GrantGroups.h"
 #include "privileges/gdata_un.h"
 
 #include <QCheckBox>
@@ -150,6 +151,14 @@ void Tgrantmes::prepare(Mode mode, const QString &object, const QStringList &col
         Fieldlist->setItem(r, 1, new QTableWidgetItem(columns[r]));
         setTicked(r, true);
     }
+}
+
+void Tgrantmes::prepareGroup(const privileges::MoveTarget &target, privileges::GrantGroups &groups)
+{
+    prepare(Mode::Group, target.object, target.columns, target.dialogTag);
+    groupGrant = [&groups, object = target.object, type = target.type](const QVector<privileges::GroupGrantCall> &calls) {
+        groups.addGroupGrants(object, type, calls);
+    };
 }
 
 void Tgrantmes::setTicked(int row, bool ticked)

@@ -12,6 +12,11 @@ class QPushButton;
 class QTableWidget;
 class TGrantData;
 
+namespace privileges {
+class GrantGroups;
+struct MoveTarget;
+} // namespace privileges
+
 // "Grant privilege": the privileges to grant on one table or view, each
 // with its grant option, and the columns an Update covers. In direct mode
 // the grants go to the server, pending in the open transaction; in group
@@ -46,6 +51,10 @@ public:
     // only. In group mode the object label is the bare name.
     void prepare(Mode mode, const QString &object, const QStringList &columns, int tag,
                  const privileges::Grantee &grantee = {});
+
+    // Group mode for ">" on a table, view or column: the target's object
+    // and columns, and OK adds the choice to the current grant group.
+    void prepareGroup(const privileges::MoveTarget &target, privileges::GrantGroups &groups);
 
     // The choice as the dialog holds it now.
     privileges::GrantChoice choice() const;

@@ -16,6 +16,7 @@
 #include "privileges/AdminTables.h"
 #include "privileges/App.h"
 #include "privileges/dspar_un.h"
+#include "privileges/GrantGroups.h"
 #include "privileges/gdata_un.h"
 #include "privileges/grant_un.h"
 #include "support/TestDatabase.h"
@@ -252,6 +253,22 @@ private:
     engine::StatementLog::Hook m_previous;
 };
 
+// Rows of a statement as "a|b|c" texts, values trimmed, NULL as "<null>".
+inline QStringList rows(engine::Database &db, const QString &sql)
+{
+    engine::Statement s(&db);
+    s.setSql(sql);
+    s.open();
+    QStringList out;
+    for (qsizetype r = 0; r < s.rows().rowCount(); ++r) {
+        QStringList v;
+        for (int c = 0; c < s.rows().columnCount(); ++c)
+            v << (s.rows().isNull(r, c) ? QStringLiteral("<null>") : s.rows().text(r, c).trimmed());
+        out << v.join(QLatin1Char('|'));
+    }
+    return out;
+}
+
 // The number of rows a statement returns, read on db.
 inline int count(engine::Database &db, const QString &sql)
 {
@@ -385,5 +402,111 @@ inline void createAdminTables(engine::Database &db, int count = 6)
     for (int i = 0; i < count; ++i)
         testsupport::exec(db, privileges::adminTableDefinitions().at(i).create);
 }
+
+// The five conditions hold in the open transaction and, from a second
+// connection, for what is committed.
+#define CHECK_AGREES(d, t)                                                                                             \
+    do {                                                                                                               \
+        QCOMPARE(disagreements((d)->grantdb), QStringList());                                                          \
+        QCOMPARE(committedDisagreements(t), QStringList());                                                            \
+    } while (0)
+
+// T1 (C1, C2, C3), view V1 and procedures P1, P2 by SYSDBA; T2 and P3 owned
+// by U3. Group GG reaches U1 and U3 directly and U2 through user group UG;
+// EMPTYG reaches nobody. Everything committed; the group list open on GG.
+inline std::unique_ptr<TGrantData> pageDatabase(const testsupport::TestDatabase &t)
+{
+    {
+        auto db = t.connect();
+        for (const char *sql : {"create table T1 (C1 integer, C2 integer, C3 integer)", "create view V1 as select C1 from T1",
+                                "create procedure P1 as begin end", "create procedure P2 as begin end",
+                                "grant create table to U3", "grant create procedure to U3"})
+            testsupport::exec(*db, QString::fromLatin1(sql));
+    }
+    {
+        auto u3 = t.connect("U3", "U3");
+        testsupport::exec(*u3, "create table T2 (C1 integer)");
+        testsupport::exec(*u3, "create procedure P3 as begin end");
+    }
+    auto d = connectWithLayer(t);
+    for (const char *sql : {"insert into meta$usersdef values ('U1', null, 0)", "insert into meta$usersdef values ('U2', null, 0)",
+                            "insert into meta$usersdef values ('U3', null, 0)", "insert into meta$usersdef values ('UG', null, 2)",
+                            "insert into meta$userslist values (1, 'UG', 'U2')", "insert into meta$grantdef values ('GG', null)",
+                            "insert into meta$grantdef values ('EMPTYG', null)",
+                            "insert into meta$grantusers values (1, 'GG', 'U1', 0)",
+                            "insert into meta$grantusers values (2, 'GG', 'UG', 2)",
+                            "insert into meta$grantusers values (3, 'GG', 'U3', 0)",
+                            "insert into meta$usersgrant values (1, 'GG', 'U1')", "insert into meta$usersgrant values (2, 'GG', 'U2')",
+                            "insert into meta$usersgrant values (3, 'GG', 'U3')"})
+        testsupport::exec(d->grantdb, QString::fromLatin1(sql));
+    d->transaction.commit();
+    d->MetaGrantDef.open();
+    d->MetaGrantlist.open();
+    d->MetaGrantDef.locate("GGNAME", "GG");
+    return d;
+}
+
+// One test's database, data module and page operations.
+struct Page {
+    testsupport::TestDatabase t;
+    std::unique_ptr<TGrantData> d = pageDatabase(t);
+    RecordingProgress progress;
+    privileges::GrantGroups groups{*d, progress};
+};
+
+// The statements that change something, in order.
+inline QStringList changes(const engine::StatementRecorder &log)
+{
+    QStringList out;
+    for (const QString &s : log.statements())
+        if (!s.startsWith("select", Qt::CaseInsensitive))
+            out << s;
+    return out;
+}
+
+// The layer's rows and what SYSDBA granted to users, as one list.
+inline QStringList state(engine::Database &db)
+{
+    return rows(db, "select 'grp', ggname, coalesce(ggdesc, '<null>') from meta$grantdef union all "
+                    "select 'gu', gfname, ufname || ':' || coalesce(utype, -1) from meta$grantusers union all "
+                    "select 'ug', gfname, ufname from meta$usersgrant union all "
+                    "select 'gl', gfname, id || ':' || tvname || ':' || tvtype || ':' || coalesce(tvcols, '<null>') || ':' "
+                    "|| trim(ggtype) || ':' || ggoption from meta$grantlist union all "
+                    "select 'priv', rdb$user, trim(rdb$relation_name) || ':' || trim(rdb$privilege) || ':' || "
+                    "coalesce(trim(rdb$field_name), '') || ':' || rdb$grant_option from rdb$user_privileges "
+                    "where rdb$grantor = 'SYSDBA' and rdb$user <> 'SYSDBA' and rdb$user_type = 8 and rdb$privilege in ('S','I','D','U','X') "
+                    "and rdb$relation_name not starting with 'META$' and rdb$relation_name not starting with 'RDB$' "
+                    "and rdb$relation_name not starting with 'MON$' and rdb$relation_name not starting with 'SEC$' "
+                    "order by 1, 2, 3");
+}
+
+inline QStringList committedState(const testsupport::TestDatabase &t)
+{
+    auto second = t.connect("SYSDBA", "Second");
+    return state(*second);
+}
+
+// The message work raised while the occurrence-th statement containing
+// needle failed; empty when it raised nothing.
+template<typename F>
+QString failureOf(const QString &needle, int occurrence, F &&work)
+{
+    FailingStatement failing(needle, occurrence);
+    try {
+        work();
+    } catch (const engine::Error &e) {
+        return e.message();
+    }
+    return QString();
+}
+
+// After a failure nothing is pending and the next transaction is open.
+#define CHECK_LAST_COMMIT(d, t, committed)                                                                             \
+    do {                                                                                                               \
+        QVERIFY((d)->grantdb.inTransaction());                                                                         \
+        QCOMPARE(state((d)->grantdb), committed);                                                                      \
+        QCOMPARE(committedState(t), committed);                                                                        \
+        CHECK_AGREES(d, t);                                                                                            \
+    } while (0)
 
 } // namespace privtest

@@ -16,22 +16,6 @@ namespace {
 
 const QString kMetaTables = "select count(*) from rdb$relations where rdb$relation_name starting with 'META$'";
 
-// Rows of a statement as "a|b|c" texts, values trimmed.
-QStringList rows(engine::Database &db, const QString &sql)
-{
-    engine::Statement s(&db);
-    s.setSql(sql);
-    s.open();
-    QStringList out;
-    for (qsizetype r = 0; r < s.rows().rowCount(); ++r) {
-        QStringList v;
-        for (int c = 0; c < s.rows().columnCount(); ++c)
-            v << (s.rows().isNull(r, c) ? QStringLiteral("<null>") : s.rows().text(r, c).trimmed());
-        out << v.join(QLatin1Char('|'));
-    }
-    return out;
-}
-
 QStringList layer(engine::Database &db)
 {
     return rows(db, "select 'def', ugname, usertype from meta$usersdef union all "

@@ -1,0 +1,101 @@
+#pragma once
+
+#include "privileges/GroupArithmetic.h"
+
+#include <QString>
+#include <QStringList>
+#include <QVector>
+#include <optional>
+
+class TGrantData;
+
+// Taking group privileges away from users on the server: what a change of
+// the administrative tables takes from each user is revoked, and nothing
+// that another row, group, user group or direct assignment still gives.
+namespace privileges {
+
+class OperationProgress;
+
+// "revoke {priv}" or "revoke grant option for {priv}" / "({column})" only
+// with a column / " on " / "procedure " only for Execute / "{object} from
+// {users}". Raises engine::Error when a name is not a plain identifier.
+QStringList groupRevokeStatement(const PrivilegeKey &key, const QStringList &users, bool optionOnly);
+// "grant {priv}" / "({column})" only with a column / " on " / "procedure "
+// only for Execute / "{object}" / " to {users}" / " with grant option" only
+// with option. Raises engine::Error when a name is not a plain identifier.
+QStringList groupGrantStatement(const PrivilegeKey &key, const QStringList &users, bool withOption);
+
+// Revokes, key by key, what the change from before to after takes from the
+// users: first the grant option of those who keep the privilege without it,
+// then the privilege of those who lose it. Each list is checked against the
+// session user's rights first; a refusal raises the refusal text before
+// that statement is sent. A table-level REVOKE UPDATE also takes the user's
+// column updates on the table, so the column updates after still gives
+// them are granted back, and are not revoked again later in the same run.
+// Runs in the open transaction; the caller rolls back on failure.
+class LostPrivilegeRevoker {
+public:
+    LostPrivilegeRevoker(TGrantData &data, const GroupLayer &before, const GroupLayer &after);
+    // A key already revoked in this run is skipped.
+    void revoke(const PrivilegeKey &key);
+
+private:
+    void checkRights(const QStringList &users, const PrivilegeKey &key, bool withOption);
+    void grantColumnsBack(const PrivilegeKey &tableUpdate, const QStringList &users);
+
+    TGrantData &m_data;
+    const GroupLayer &m_before;
+    const GroupLayer &m_after;
+    QString m_grantor;
+    QSet<PrivilegeKey> m_done;
+    QSet<QString> m_tableUpdateGone; // object and user
+};
+
+// Revokes every privilege of the group from the users it reaches (less
+// what else gives it) and deletes its rows: "Deleting..." on the status
+// panel, one progress step per row. Runs in the open transaction.
+void removeAllGroupRows(TGrantData &data, OperationProgress &progress, const QString &group);
+
+// A privilege row of a grant group with its object's type.
+struct GroupRowOnPage {
+    GroupRow row;
+    QString type; // "Table", "View", "Procedure"
+};
+
+QString removeAllQuestion();
+// "Revoke {priv} privilege on {tvtype} {object} from GrantGroup {group}?",
+// with a column "... on field {column} of {tvtype} ...".
+QString removeRowQuestion(const GroupRowOnPage &row);
+
+// Removing privileges from the current grant group (the current row of
+// `MetaGrantlist`). Each runs in the open transaction; a refusal or a
+// failure rolls it back, starts the next one and passes the error on.
+class GroupRemovals {
+public:
+    GroupRemovals(TGrantData &data, OperationProgress &progress);
+
+    // The current row; nothing when the list has none.
+    std::optional<GroupRowOnPage> currentRow() const;
+
+    // What to add to a question before a change takes grant options away:
+    // Firebird then also revokes what those users granted on to others.
+    // Empty when nobody did. option: the option the row would have after
+    // the change (-1: the row goes).
+    QString cascadeNote(const GroupRowOnPage &row, int option = -1);
+
+    // `RevokeGroupRow`: revokes what the row alone gives its users.
+    void RevokeGroupRow(const GroupRowOnPage &row);
+    // `RemovebtnClick` after its question: the row revoked and deleted.
+    void removeRow();
+    // `RemoveAllbtnClick` after "Revoke all privileges?".
+    void removeAll();
+    // `GrantListGridDblClick` on the option column: the row's grant option
+    // switched, revoked from those who got it only here, or granted.
+    void switchOption();
+
+private:
+    TGrantData &m_data;
+    OperationProgress &m_progress;
+};
+
+} // namespace privileges

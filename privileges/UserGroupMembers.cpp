@@ -1,0 +1,223 @@
+#include "privileges/UserGroupMembers.h"
+
+#include "engine/Error.h"
+#include "engine/SqlText.h"
+#include "engine/Statement.h"
+#include "privileges/AdminTables.h"
+#include "privileges/GroupArithmetic.h"
+#include "privileges/GroupRevokes.h"
+#include "privileges/gdata_un.h"
+
+namespace privileges {
+
+QString allGrantGroups()
+{
+    return QStringLiteral("All GrantGroups");
+}
+
+QString removeMemberQuestion(const QString &user, const QString &userGroup)
+{
+    return QStringLiteral("Remove user '%1' from UserGroup \"%2\" (It equivalent to revocation of all privileges granted "
+                          "to the user through given UserGroup)?")
+        .arg(user, userGroup);
+}
+
+QString removeAllMembersQuestion(const QString &userGroup)
+{
+    return QStringLiteral("Remove  all users from UserGroup \"%1\" (It equivalent to revocation of all privileges granted "
+                          "to them through given UserGroup)?")
+        .arg(userGroup);
+}
+
+namespace {
+
+QString dq(const QString &value)
+{
+    return QLatin1Char('"') + engine::quotedConstant(value) + QLatin1Char('"');
+}
+
+QString sq(const QString &value)
+{
+    return QLatin1Char('\'') + engine::singleQuotedConstant(value) + QLatin1Char('\'');
+}
+
+} // namespace
+
+UserGroupMembers::UserGroupMembers(TGrantData &data, OperationProgress &progress) : m_data(data), m_progress(progress) {}
+
+QString UserGroupMembers::groupOrRefuse() const
+{
+    return TGrantData::currentName(m_data.usergrp, QStringLiteral("UGNAME"), QStringLiteral("UserGroup"));
+}
+
+void UserGroupMembers::reopenMembers()
+{
+    m_data.FilterUsersDef(m_data.usersgrp, true);
+}
+
+void UserGroupMembers::changeMembers(const std::function<void()> &work)
+{
+    const bool shown = m_data.usersgrp.isActive();
+    try {
+        m_data.transaction.run([&] {
+            work();
+            reopenMembers();
+        });
+    } catch (...) {
+        // The list shown stays shown, with the members that exist now; the
+        // first error is the one to show.
+        try {
+            if (shown && !m_data.usersgrp.isActive())
+                m_data.usersgrp.open();
+            reopenMembers();
+        } catch (const engine::Error &) {
+        }
+        throw;
+    }
+}
+
+void UserGroupMembers::fillgrant(const QString &group, const QStringList &users, const QString &holder)
+{
+    engine::Statement s(&m_data.grantdb);
+    s.setSql(QStringList{QStringLiteral("select distinct a.tvname,a.tvcols,a.ggtype,a.ggoption from meta$grantlist a where "),
+                         group == allGrantGroups()
+                             ? QStringLiteral("(a.gfname in (select b.gfname from meta$grantusers b where b.ufname=")
+                                   + dq(holder) + QStringLiteral("))")
+                             : QStringLiteral("gfname=") + sq(group)});
+    s.open();
+    const qsizetype n = s.rows().rowCount();
+    if (n == 0)
+        return;
+    StatusScope status(m_progress, QStringLiteral("Creating grants for ") + holder);
+    m_progress.startProgress(int(n));
+    const ObjectOwners owners = readObjectOwners(m_data.grantdb);
+    for (qsizetype r = 0; r < n; ++r) {
+        const PrivilegeKey key{s.rows().text(r, 0).trimmed(), s.rows().text(r, 1).trimmed(), s.rows().text(r, 2).trimmed()};
+        const QStringList grantees = owners.withoutOwners(users, key.object);
+        if (!grantees.isEmpty())
+            m_data.execQ(groupGrantStatement(key, grantees, s.rows().value(r, 3).toInt() == 1));
+        m_progress.stepProgress();
+    }
+}
+
+void UserGroupMembers::join(const QString &user, const QString &userGroup)
+{
+    const int id = m_data.nextId(QStringLiteral("select max(id) from meta$userslist where ufname=") + sq(userGroup));
+    m_data.execQ({QStringLiteral("insert into meta$userslist values(%1,").arg(id) + sq(userGroup) + QLatin1Char(',')
+                  + sq(user) + QLatin1Char(')')});
+    fillgrant(allGrantGroups(), {user}, userGroup);
+    const QStringList groups = m_data.namesQ(
+        {QStringLiteral("select a.gfname from meta$grantusers a where (a.ufname=") + dq(userGroup) + QLatin1Char(')'),
+         QStringLiteral(" and (a.gfname not in (select b.gfname from meta$grantusers b where b.ufname=") + dq(user)
+             + QStringLiteral("))")});
+    // One row per grant group and user, however many ways he reaches it.
+    for (const QString &g : distinctNames(groups)) {
+        if (!m_data.namesQ({QStringLiteral("select ufname from meta$usersgrant where gfname=") + dq(g)
+                            + QStringLiteral(" and ufname=") + dq(user)})
+                 .isEmpty())
+            continue;
+        const int gid = m_data.nextId(QStringLiteral("select max(id) from meta$usersgrant where gfname=") + dq(g));
+        m_data.execQ({QStringLiteral("insert into meta$usersgrant values(%1,").arg(gid) + dq(g) + QLatin1Char(',') + dq(user)
+                      + QLatin1Char(')')});
+    }
+}
+
+void UserGroupMembers::addMember(const QString &user)
+{
+    const QString userGroup = groupOrRefuse();
+    changeMembers([&] { join(user, userGroup); });
+}
+
+void UserGroupMembers::addAllMembers()
+{
+    const QString userGroup = groupOrRefuse();
+    // The candidates as they are now, each once: a list that did not
+    // shrink would otherwise be gone over without end.
+    engine::Query &candidates = m_data.usersdef;
+    QStringList users;
+    if (candidates.isActive()) {
+        const int field = candidates.fieldIndex(QStringLiteral("UGNAME"));
+        for (int i = candidates.recordCount() - 1; i >= 0; --i)
+            users << candidates.textAt(i, field).trimmed();
+    }
+    engine::ControlsFrozen frozen(candidates);
+    changeMembers([&] {
+        for (const QString &user : distinctNames(users))
+            join(user, userGroup);
+    });
+}
+
+void UserGroupMembers::revusers(const QString &user, const QString &userGroup)
+{
+    const GroupLayer before = readGroupLayer(m_data.grantdb);
+    const GroupLayer after = before.withoutMember(userGroup, user);
+    QVector<PrivilegeKey> keys;
+    for (const GivenPrivilege &g : before.given())
+        if (g.user == user)
+            keys << g.key;
+    StatusScope status(m_progress, QStringLiteral("Revoke grants from ") + user);
+    m_progress.startProgress(int(keys.size()) + 1);
+    LostPrivilegeRevoker revoker(m_data, before, after);
+    for (const PrivilegeKey &key : keys) {
+        revoker.revoke(key);
+        m_progress.stepProgress();
+    }
+}
+
+void UserGroupMembers::leave(const QString &user, const QString &userGroup)
+{
+    revusers(user, userGroup);
+    // A grant group's row for the user goes only with the last way it
+    // reached him.
+    const GroupLayer after = readGroupLayer(m_data.grantdb).withoutMember(userGroup, user);
+    QStringList gone;
+    for (const HolderAssignment &a : after.assignments)
+        if (a.holder == userGroup && !gone.contains(a.group) && !after.usersReached(a.group).contains(user))
+            gone << a.group;
+    for (const QString &g : gone)
+        m_data.execQ({QStringLiteral("delete from meta$usersgrant where gfname=") + dq(g) + QStringLiteral(" and ufname=")
+                      + dq(user)});
+}
+
+void UserGroupMembers::removeMember(const QString &user)
+{
+    const QString userGroup = groupOrRefuse();
+    changeMembers([&] {
+        leave(user, userGroup);
+        m_data.execQ({QStringLiteral("delete from meta$userslist where ufname=") + sq(userGroup)
+                      + QStringLiteral(" and ualias=") + sq(user)});
+    });
+}
+
+void UserGroupMembers::removeAllMembers()
+{
+    const QString userGroup = groupOrRefuse();
+    changeMembers([&] {
+        const QStringList members =
+            m_data.namesQ({QStringLiteral("select ualias from meta$userslist where ufname=") + dq(userGroup)});
+        for (const QString &member : distinctNames(members))
+            leave(member, userGroup);
+        m_data.execQ({QStringLiteral("delete from meta$userslist where ufname=") + sq(userGroup)});
+    });
+}
+
+void UserGroupMembers::commit()
+{
+    try {
+        m_data.transaction.commit();
+    } catch (...) {
+        reopenMembers();
+        throw;
+    }
+    if (m_data.TrigList.isActive())
+        m_data.reopenTrigList();
+}
+
+void UserGroupMembers::rollback()
+{
+    m_data.transaction.rollback();
+    // The members shown must be the ones that exist again.
+    reopenMembers();
+}
+
+} // namespace privileges
