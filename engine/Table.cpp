@@ -34,6 +34,15 @@ void Table::setMasterFields(const QString &names)
     m_masterFields = names;
 }
 
+void Table::setKeyRange(const QStringList &fields, const QVariantList &values)
+{
+    checkInactive("the key range");
+    if (fields.size() != values.size())
+        throw Error(QStringLiteral("Table %1: %2 key fields, %3 values").arg(m_table).arg(fields.size()).arg(values.size()));
+    m_rangeFields = fields;
+    m_rangeValues = values;
+}
+
 QStringList Table::split(const QString &names)
 {
     QStringList out;
@@ -62,8 +71,14 @@ RowSetPtr Table::fetchRows()
     QStringList sql{QStringLiteral("select * from ") + m_table};
     m_statement.clearParams();
     const QStringList master = masterLinkFields();
+    QStringList conditions;
+    for (int i = 0; i < m_rangeFields.size(); ++i) {
+        RowWriter::checkPlainName(m_rangeFields[i], "key field name");
+        const QString p = QStringLiteral("K%1").arg(i);
+        conditions << m_rangeFields[i] + QStringLiteral(" = :") + p;
+        m_statement.setParam(p, m_rangeValues[i]);
+    }
     if (!master.isEmpty()) {
-        QStringList conditions;
         for (int i = 0; i < master.size(); ++i) {
             const QString detail = i < index.size() ? index[i] : master[i];
             RowWriter::checkPlainName(detail, "detail field name");
@@ -72,8 +87,9 @@ RowSetPtr Table::fetchRows()
             // A closed or empty master gives NULL: no detail rows.
             m_statement.setParam(p, masterValue(master[i]));
         }
-        sql << QStringLiteral("where ") + conditions.join(QStringLiteral(" and "));
     }
+    if (!conditions.isEmpty())
+        sql << QStringLiteral("where ") + conditions.join(QStringLiteral(" and "));
     if (!index.isEmpty())
         sql << QStringLiteral("order by ") + index.join(QStringLiteral(", "));
     m_statement.setSql(sql);

@@ -32,6 +32,10 @@ public:
     // fields, or against the same names when there are fewer index fields.
     void setMasterFields(const QString &names);
     const QString &masterFields() const { return m_masterFields; }
+    // Only the rows whose fields equal the values (one value per field),
+    // read by a where clause rather than fetched whole: one row of a table
+    // of any size. Empty fields: every row.
+    void setKeyRange(const QStringList &fields, const QVariantList &values);
 
     // Read when the table opens.
     const QStringList &primaryKey() const { return m_primaryKey; }
@@ -55,6 +59,8 @@ private:
     QString m_table;
     QString m_index;
     QString m_masterFields;
+    QStringList m_rangeFields;
+    QVariantList m_rangeValues;
     QStringList m_primaryKey;
 };
 

@@ -366,6 +366,9 @@ void TDM::CloseLists()
                              &QOutParams, &QProc, &QPK, &QFK, &QPointList})
         q->close();
     THistory.close();
+    TCurrentRows.close();
+    TCurrent.close();
+    TCurrent2.close();
 }
 
 void TDM::trackName(engine::DataSet &ds, const QString &field, QString *target, bool detail)
@@ -589,6 +592,35 @@ void TDM::ReopenDependenciesSave()
         QDepend2.close();
         QDepend2.open();
     }, false);
+}
+
+void TDM::ReopenBrowserPage(int index)
+{
+    switch (index) {
+    case 0: ReopenDomainSave(); break;
+    case 1:
+        // The details are read anew without moving their remembered names.
+        TableDetailTracking = false;
+        try {
+            for (engine::Query *q : {&QColumns, &QIndex, &QIndexFields, &QTableTrigger, &QConstraints}) {
+                q->close();
+                q->open();
+            }
+        } catch (...) {
+            TableDetailTracking = true;
+            throw;
+        }
+        TableDetailTracking = true;
+        ReopenTablesSave();
+        break;
+    case 2: ReopenDependenciesSave(); break;
+    case 3: ReopenGeneratorSave(); break;
+    case 4: ReopenUDFSave(); break;
+    case 5: ReopenViewSave(); break;
+    case 6: ReopenExceptionSave(); break;
+    case 7: ReopenProcedureSave(); break;
+    default: break;
+    }
 }
 
 void TDM::ReopenPKFK()

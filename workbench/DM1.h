@@ -2,6 +2,7 @@
 
 #include "engine/Database.h"
 #include "engine/Query.h"
+#include "engine/ScrollingQuery.h"
 #include "engine/Session.h"
 #include "engine/Statement.h"
 #include "engine/StoredProc.h"
@@ -40,6 +41,9 @@ public:
     engine::StoredProc SPMetaDep{&Database};
     engine::Table THistory{&Database};
     engine::Table TCurrent{&Database};
+    // The rows the browser's data page shows of TCurrent's table, fetched as
+    // its grid scrolls; TCurrent itself is read whole only for the export.
+    engine::ScrollingQuery TCurrentRows{&Database};
     engine::Table TCurrent2{&DatabaseN};
     engine::Query Q6{&Database}, Q7{&Database};
 
@@ -102,6 +106,9 @@ public:
     void ReopenDependencies();
     void ReopenDependenciesSave();
     void ReopenPKFK();
+    // What a change to browser page index (0 domains .. 7 procedures)
+    // reloads: that page's lists, back on their remembered names.
+    void ReopenBrowserPage(int index);
 
     // The procedure list's parameter memos: "  (A INTEGER, B CHAR(10)) " and
     // "RETURNS  (...) ", empty without parameters.

@@ -41,15 +41,6 @@ namespace {
 
 const QString kTitle = QStringLiteral("Marrowby ");
 
-// Buttons of the browser pages that the connect enables all at once.
-const char *const kBrowserButtons[] = {
-    "SBExportData", "SBNewDomain", "SBDropDomain", "SBNewTable", "SBDropTable", "SBNewGen", "SBDropGen",
-    "SBNewUDF", "SBDropUDF", "SBNewView", "SBDropView", "SBNewException", "SBDropException", "SBDropProc",
-    "SBNewCol", "SBDropCol", "SBFromCol", "SBToCol", "SBCopyCol", "SBNewIndex", "SBDropIndex", "SBDropTrigger",
-    "SBNewConstraint", "SBDropConstraint", "SBIndexActive", "SBIndexInactive", "SBIndexBalance",
-    "SBIndexStatistics", "SBTriggerActive", "SBTriggerInactive", "SBHideBlob", "SBShowBlob", "SBHideImage",
-    "SBShowImage"};
-
 // The page buttons kept as members of their names, filled in as each is made.
 const struct {
     const char *name;
@@ -342,35 +333,7 @@ void TfmBrowser::buildPages()
 QWidget *TfmBrowser::buildBrowserPage()
 {
     QWidget *ts = page(PCMain, QStringLiteral("TSBrowser"), QStringLiteral("Meta Browser"));
-    PCBrowser = tabs(ts, QStringLiteral("PCBrowser"));
-    page(PCBrowser, QStringLiteral("TSDomains"), QStringLiteral("Domains"));
-    QWidget *tables = page(PCBrowser, QStringLiteral("TSTables"), QStringLiteral("Tables"));
-    for (const char *p : {"Dependencies", "Generators", "UDFs", "Views", "Exceptions", "Procedures"})
-        page(PCBrowser, QStringLiteral("TS") + QLatin1String(p), QLatin1String(p));
-    PCColumns = tabs(tables, QStringLiteral("PCColumns"));
-    QWidget *columns = page(PCColumns, QStringLiteral("TSColumns"), QStringLiteral("Columns"));
-    page(PCColumns, QStringLiteral("TSIndexes"), QStringLiteral("Indexes"));
-    page(PCColumns, QStringLiteral("TSTableTriggers"), QStringLiteral("Triggers"));
-    QWidget *data = page(PCColumns, QStringLiteral("TSData"), QStringLiteral("Data"));
-    page(PCColumns, QStringLiteral("TSConstraints"), QStringLiteral("Constarints"));
-    PCData = tabs(data, QStringLiteral("PCData"));
-    page(PCData, QStringLiteral("TSRowData"), QStringLiteral("RowData"));
-    page(PCData, QStringLiteral("TSBlobMemo"), QStringLiteral("BLOB as Memo"));
-    page(PCData, QStringLiteral("TSBlobImage"), QStringLiteral("BLOB as Image"));
-
-    CBVerboseCol = new QCheckBox(QStringLiteral("Verbose"), columns);
-    CBVerboseCol->setObjectName(QStringLiteral("CBVerboseCol"));
-    CBVerboseCol->setEnabled(false);
-    CBVerboseCol->setVisible(false);
-    // The browser's command buttons wait, hidden, for the browser pages.
-    for (const char *name : kBrowserButtons)
-        makeButton(ts, QLatin1String(name), QString())->setVisible(false);
-    makeButton(ts, QStringLiteral("SBRefreshAll"), QStringLiteral("Refresh PK/FK"))->setVisible(false);
-    makeButton(ts, QStringLiteral("SBSetGenValue"), QString())->setVisible(false);
-    for (QAbstractButton *b : m_buttons)
-        if (b->parent() == ts)
-            b->setEnabled(false);
-    connect(PCBrowser, &QTabWidget::currentChanged, this, &TfmBrowser::PCBrowserChange);
+    buildMetaPages(ts);
     return ts;
 }
 

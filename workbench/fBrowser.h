@@ -31,6 +31,10 @@ class TMyRichEdit;
 namespace debugrun {
 struct InputRow;
 }
+namespace engine {
+class DataSet;
+class ScrollingModel;
+}
 
 // The workbench's main window: three work areas on a page control whose tabs
 // are hidden, the tool bar, the menu, the status light and the connections.
@@ -228,6 +232,40 @@ public:
     bool spyMode() const { return m_spyMode; }
     // --- end of spy mode
 
+    // --- metadata browser (fBrowser_meta.cpp)
+    // One typed prefix for the incremental search of all eight lists; only
+    // Esc empties it.
+    QString IncrementalSearchPrefix;
+    // Columns chosen with "From" and "To"; they outlive a change of table.
+    QString CopyFromColumn, CopyToColumn;
+    bool BlobShown = false;
+    bool ImageShown = false;
+    QString BlobColumnName;
+    // The data grid's row when a memo or image view was opened; -1: none.
+    int DataBookmark = -1;
+    QTableView *DBGDomain = nullptr, *DBGTables = nullptr, *DBGColumns = nullptr, *DBGIndex = nullptr,
+               *DBGIndexFields = nullptr, *DBGTableTrigger = nullptr, *DBGConstraints = nullptr,
+               *DBGDepend = nullptr, *DBGDepDetail = nullptr, *DBGGenerator = nullptr, *DBGrid3 = nullptr,
+               *DBGF_Arg = nullptr, *DBGView = nullptr, *DGExceptions = nullptr, *DBGProcedures = nullptr,
+               *DBGrid4 = nullptr;
+    QPlainTextEdit *MemoCheck = nullptr, *MemoDefault = nullptr, *MemoComputed = nullptr, *MemoTrigger = nullptr,
+                   *MemoView = nullptr, *MemoProcBody = nullptr, *MemoInParams = nullptr, *MemoOutParams = nullptr,
+                   *DBDataMemo = nullptr;
+    QLabel *DBDataImage = nullptr, *LFieldMemo = nullptr, *LFieldImage = nullptr;
+    QLineEdit *EditGenValue = nullptr;
+    QCheckBox *CBDebDep = nullptr, *CBDebGen = nullptr, *CBDebProc = nullptr;
+    QToolButton *SpeedButton1 = nullptr, *SpeedButton2 = nullptr;
+    QWidget *DBNavigator1 = nullptr, *DBNavigator2 = nullptr, *DBNavigator3 = nullptr;
+    engine::ScrollingModel *DataGridModel = nullptr;
+    // The current table's rows on the data page, when that page shows.
+    void OpenTableData();
+    bool ShowBlob();
+    void HideBlob();
+    void ShowImage();
+    void HideImage();
+    void RenewDependencies();
+    // --- end of metadata browser
+
     // The pages' command buttons that the code reaches one by one; the rest
     // are switched in named groups through button().
     QToolButton *SBRefreshAll = nullptr, *SBSetGenValue = nullptr, *SBDropTable = nullptr, *SBClearHistory = nullptr;
@@ -317,6 +355,67 @@ public slots:
     void PagePCProcTrigChange();
     void PCProcChange();
     void PCBrowserChange();
+
+    // metadata browser
+    void PCColumnsChange();
+    void SBNewDomainClick();
+    void SBNewTableClick();
+    void SBNewIndexClick();
+    void SBNewGenClick();
+    void SBNewUDFClick();
+    void SBNewViewClick();
+    void SBNewExceptionClick();
+    void SBNewConstraintClick();
+    void SBNewColClick();
+    void SBDropDomainClick();
+    void SBDropTableClick();
+    void SBDropColClick();
+    void SBIndexActiveClick();
+    void SBIndexInactiveClick();
+    void SBIndexBalanceClick();
+    void SBIndexStatisticsClick();
+    void SBDropIndexClick();
+    void SBTriggerActiveClick();
+    void SBTriggerInactiveClick();
+    void SBDropTriggerClick();
+    void SBDropConstraintClick();
+    void SBSetGenValueClick();
+    void SBDropGenClick();
+    void SBDropUDFClick();
+    void SBDropViewClick();
+    void SBDropExceptionClick();
+    void SBDropProcClick();
+    void SBCopyColClick();
+    void SBFromColClick();
+    void SBToColClick();
+    void SBRefreshAllClick();
+    void SpeedButton1Click();
+    void SpeedButton2Click();
+    void CBVerboseColClick();
+    void CBDebDepClick();
+    void CBDebGenClick();
+    void CBDebProcClick();
+    void SBShowBlobClick();
+    void SBHideBlobClick();
+    void SBShowImageClick();
+    void SBHideImageClick();
+    void SBCutMemoClick();
+    void SBCopyMemoClick();
+    void SBPasteMemoClick();
+    void SBCutImageClick();
+    void SBCopyImageClick();
+    void SBPasteImageClick();
+    void SBReadTextFromFileClick();
+    void SBWriteTextToFileClick();
+    void SBExportDataClick();
+    void DBGDomainKeyPress(QChar key);
+    void DBGTablesKeyPress(QChar key);
+    void DBGDependKeyPress(QChar key);
+    void DBGGeneratorKeyPress(QChar key);
+    void DBGrid3KeyPress(QChar key);
+    void DBGViewKeyPress(QChar key);
+    void DGExceptionsKeyPress(QChar key);
+    void DBGProceduresKeyPress(QChar key);
 
     void SBSpyModeClick();
     void SBDebugModeClick();
@@ -463,7 +562,7 @@ private:
     bool recordDebugPoints(EditorPage &page, instrument::Instrumenter &ins);
     bool prepareDebugTables(const QString &object);
     void goToLine(EditorPage page);
-    void loadFileInto(TMyRichEdit *editor);
+    void loadFileInto(QPlainTextEdit *editor);
     void saveEditorToFile(TMyRichEdit *editor, QLabel *nameLabel);
     void syntaxOn(TMyRichEdit *editor);
     void syntaxOff(TMyRichEdit *editor);
@@ -471,6 +570,25 @@ private:
     void fillParamGrid(QTableWidget *grid, const QString &title, int rows);
     void buildPointMenus();
     void reloadAfterSave(EditorPage &page, bool byNameLabel, int caret, int caretLine);
+
+    // The metadata browser's pages (fBrowser_meta.cpp).
+    void buildMetaPages(QWidget *browserPage);
+    QWidget *buildDomainsPage();
+    QWidget *buildTablesPage();
+    QWidget *buildColumnTabs(QWidget *tablesPage);
+    QWidget *buildDataTab();
+    QWidget *buildListPage(const QString &name, const QString &caption);
+    void buildDetailPages();
+    QToolButton *metaButton(QWidget *parent, const QString &name, const QString &caption, void (TfmBrowser::*slot)(),
+                            const QString &hint = QString());
+    void connectMetaSignals();
+    void putTemplate(int kind);
+    void searchList(engine::DataSet &list, const QString &field, QChar key, bool suspendVerbose);
+    void tableRowChanged();
+    void freezeTableGrids(bool frozen);
+    void releaseDataViews();
+    void postImage();
+    void postMemo();
 
     TfmAliases *m_aliases = nullptr;
     TfmLoginPrompt *m_login = nullptr;

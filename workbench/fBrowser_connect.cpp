@@ -308,7 +308,7 @@ void TfmBrowser::SetUnconnectedState()
 void TfmBrowser::EnableBrowserButtons()
 {
     for (QAbstractButton *b : m_buttons)
-        if (b->parent() == TSBrowser)
+        if (b->property("enabledOnConnect").toBool())
             b->setEnabled(true);
     button(QStringLiteral("SBRefreshAll"))->setEnabled(MetaRenewPresent);
     button(QStringLiteral("SBSetGenValue"))->setEnabled(DM->QGenerator.isActive() && !DM->QGenerator.isEmpty());
@@ -331,7 +331,6 @@ void TfmBrowser::RememberCatalogueNames()
 {
     DM->RememberAll();
 }
-void TfmBrowser::PCBrowserChange() {}
 void TfmBrowser::SBGoLorvaneClick() { launcher::GoLorvane(*this); }
 
 // The console's commands come with its page.

@@ -915,7 +915,7 @@ void TfmBrowser::Setprogresspoint2Click() { insertMarker(RETrig, QStringLiteral(
 
 // --- files
 
-void TfmBrowser::loadFileInto(TMyRichEdit *editor)
+void TfmBrowser::loadFileInto(QPlainTextEdit *editor)
 {
     const std::optional<QString> name = platform::Prompter::instance().openFileName(
         QString(), QStringLiteral("TXT files|*.txt|All files|*.*"), QString());

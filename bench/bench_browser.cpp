@@ -1,0 +1,418 @@
+// Speed of the workbench's metadata browser, each against a bare
+// client-library baseline measured in the same run:
+//
+//  1. The data page's first screen on a table of a million rows (open the
+//     scrolling cursor in its own transaction, fetch the grid's first batch,
+//     close) against a bare prepare, execute and fetch of the first 40 rows.
+//     Target: under 200 ms, and the rows held after it the same for the
+//     million-row table as for a 10,000-row copy (memory does not grow with
+//     the table).
+//  2. Every page change of the browser on a 5,000-table database (the data
+//     module's reload of that page's lists) against the same catalogue
+//     statements, with the values the module bound written in, run on the
+//     bare client library. Target: every page within 1.5 times its baseline.
+//
+//   bench_browser [--rows=N] [--tables=N] [--data=DIR] [--fb-root=DIR] [benchmark flags]
+//
+// --rows     rows of the big table (default 1000000)
+// --tables   tables of the catalogue database (default 5000)
+// --data     folder keeping both databases between runs (default: the build
+//            tree's bench-data)
+//
+// Each benchmark runs 7 repetitions; the summary compares medians and shows
+// the spread (fastest to slowest repetition). The exit code is 1 when a
+// target is missed.
+
+#include "BenchSupport.h"
+#include "engine/Database.h"
+#include "engine/Error.h"
+#include "engine/ScrollingQuery.h"
+#include "engine/SqlParams.h"
+#include "engine/StatementLog.h"
+#include "workbench/DM1.h"
+
+#include <benchmark/benchmark.h>
+#include <ibase.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#ifndef DUNMOOR_BENCH_DATA
+#define DUNMOOR_BENCH_DATA "bench-data"
+#endif
+
+namespace {
+
+using bench::check;
+
+constexpr int kRepetitions = 7;
+constexpr int kBareFirstRows = 40;
+const char *const kPages[] = {"Domains", "Tables", "Dependencies", "Generators", "UDFs", "Views", "Exceptions",
+                              "Procedures"};
+
+struct Setup {
+    qint64 rows = 1000000;
+    int tables = 5000;
+    QString dataPath, cataloguePath;
+    std::unique_ptr<engine::Database> db;
+    std::unique_ptr<TDM> dm;
+    // Per page: the statements its change sent, values written in.
+    std::vector<std::vector<std::string>> pageSql;
+    qint64 heldBig = 0, heldSmall = 0;
+};
+
+Setup g;
+
+// ---------------------------------------------------------------- bare side
+
+class BareRunner : public bench::BareAttachment {
+public:
+    using bench::BareAttachment::BareAttachment;
+
+    // Prepares and runs sql in tr and fetches up to limit rows (every row
+    // when negative), reading each BLOB whole. Returns the rows fetched.
+    qint64 run(isc_tr_handle *tr, const char *sql, qint64 limit = -1)
+    {
+        ISC_STATUS_ARRAY st;
+        isc_stmt_handle stmt = 0;
+        isc_dsql_allocate_statement(st, handle(), &stmt);
+        check(st, "allocate");
+        struct Free {
+            isc_stmt_handle *h;
+            ~Free()
+            {
+                ISC_STATUS_ARRAY st2;
+                isc_dsql_free_statement(st2, h, DSQL_drop);
+            }
+        } freeLater{&stmt};
+        m_out.assign(XSQLDA_LENGTH(40), 0);
+        auto *out = reinterpret_cast<XSQLDA *>(m_out.data());
+        out->version = SQLDA_VERSION1;
+        out->sqln = 40;
+        isc_dsql_prepare(st, tr, &stmt, 0, sql, 1, out);
+        check(st, sql);
+        bench::bindNullableRow(out, &m_row, 8);
+        isc_dsql_execute(st, tr, &stmt, 1, nullptr);
+        check(st, "execute");
+        qint64 rows = 0;
+        ISC_STATUS rc = 0;
+        while ((limit < 0 || rows < limit) && (rc = isc_dsql_fetch(st, &stmt, 1, out)) == 0) {
+            ++rows;
+            for (int i = 0; i < out->sqld; ++i) {
+                const XSQLVAR &v = out->sqlvar[i];
+                if ((v.sqltype & ~1) == SQL_BLOB && *v.sqlind >= 0)
+                    readBlob(tr, *reinterpret_cast<ISC_QUAD *>(v.sqldata));
+            }
+        }
+        if (rc != 0 && rc != 100)
+            check(st, "fetch");
+        return rows;
+    }
+
+private:
+    void readBlob(isc_tr_handle *tr, ISC_QUAD id)
+    {
+        ISC_STATUS_ARRAY st;
+        isc_blob_handle bh = 0;
+        isc_open_blob2(st, handle(), tr, &bh, &id, 0, nullptr);
+        check(st, "open blob");
+        unsigned short got = 0;
+        while (isc_get_segment(st, &bh, &got, sizeof m_chunk, m_chunk) == 0 || st[1] == isc_segment)
+            benchmark::DoNotOptimize(m_chunk[0]);
+        isc_close_blob(st, &bh);
+    }
+
+    std::vector<char> m_out, m_row;
+    char m_chunk[32768];
+};
+
+// ---------------------------------------------------------------- set-up
+
+QString literal(const QVariant &v)
+{
+    if (v.isNull())
+        return QStringLiteral("NULL");
+    if (v.typeId() == QMetaType::QString || v.typeId() == QMetaType::QByteArray)
+        return QLatin1Char('\'') + v.toString().replace(QLatin1Char('\''), QStringLiteral("''")) + QLatin1Char('\'');
+    return v.toString();
+}
+
+// The statements of one page change, as the server got them, each with the
+// values its query bound written in where it had '?'.
+std::vector<std::string> recordPage(TDM &dm, int page)
+{
+    QList<engine::Query *> queries;
+    for (engine::Query *q : {&dm.QDomain, &dm.QTables, &dm.QColumns, &dm.QIndex, &dm.QIndexFields, &dm.QTableTrigger,
+                             &dm.QConstraints, &dm.QGenerator, &dm.QUDF, &dm.QFArg, &dm.QView, &dm.QDepend,
+                             &dm.QDepend2, &dm.QException, &dm.QProc, &dm.QInParams, &dm.QOutParams})
+        queries << q;
+    std::vector<std::string> out;
+    std::string failure;
+    engine::StatementLog::Hook previous = engine::StatementLog::setHook([&](const QString &, const QString &sql) {
+        for (engine::Query *q : queries) {
+            const engine::ParsedSql parsed = engine::parseSqlParams(q->statement().text());
+            if (parsed.serverText != sql)
+                continue;
+            QString text;
+            int next = 0;
+            for (QChar c : sql) {
+                if (c == QLatin1Char('?') && next < parsed.paramNames.size())
+                    text += literal(q->param(parsed.paramNames[next++]));
+                else
+                    text += c;
+            }
+            out.push_back(text.toStdString());
+            return;
+        }
+        if (failure.empty())
+            failure = "no list sends " + sql.toStdString();
+    });
+    try {
+        dm.ReopenBrowserPage(page);
+    } catch (...) {
+        engine::StatementLog::setHook(previous);
+        throw;
+    }
+    engine::StatementLog::setHook(previous);
+    if (!failure.empty())
+        throw std::runtime_error(failure);
+    return out;
+}
+
+void makeCatalogue(const QString &path)
+{
+    QFile::remove(path);
+    engine::Database::createDatabase(path);
+    auto db = bench::connect(path);
+    for (int first = 0; first < g.tables; first += 200) {
+        db->startTransaction();
+        for (int t = first; t < qMin(g.tables, first + 200); ++t)
+            db->executeImmediate(QStringLiteral("create table TAB_%1 (ID integer not null primary key, NAME "
+                                                "varchar(40), AMOUNT numeric(9,2), NOTE blob sub_type 1)")
+                                     .arg(t, 5, 10, QLatin1Char('0')));
+        db->commit();
+    }
+    bench::exec(*db, QStringLiteral("create domain D_NAME as varchar(40)"));
+    bench::exec(*db, QStringLiteral("create generator G_ONE"));
+    bench::exec(*db, QStringLiteral("create view V_ONE as select * from TAB_00000"));
+    bench::exec(*db, QStringLiteral("create exception E_ONE \"one\""));
+    bench::exec(*db, QStringLiteral("create procedure P_ONE (A integer) returns (B integer) as begin B = A; end"));
+}
+
+void setUp(const QString &dataDir)
+{
+    QDir().mkpath(dataDir);
+    g.dataPath = QStringLiteral("%1/browser-rows-%2.fdb").arg(dataDir).arg(g.rows);
+    g.cataloguePath = QStringLiteral("%1/browser-tables-%2.fdb").arg(dataDir).arg(g.tables);
+    if (!QFile::exists(g.dataPath)) {
+        std::printf("  making %s ...\n", qPrintable(g.dataPath));
+        std::fflush(stdout);
+        engine::Database::createDatabase(g.dataPath);
+        auto db = bench::connect(g.dataPath);
+        bench::fillTable(*db, g.rows);
+        bench::exec(*db, QStringLiteral("create table SMALL (ID INTEGER, NAME CHAR(31), REMARK VARCHAR(100), "
+                                        "AMOUNT NUMERIC(15,2), STAMP DATE)"));
+        bench::exec(*db, QStringLiteral("insert into SMALL select first 10000 * from T"));
+    }
+    if (!QFile::exists(g.cataloguePath)) {
+        std::printf("  making %s ...\n", qPrintable(g.cataloguePath));
+        std::fflush(stdout);
+        makeCatalogue(g.cataloguePath);
+    }
+    g.db = bench::connect(g.dataPath);
+
+    // What the first screen holds, for either table.
+    for (auto [table, held] : {std::pair<const char *, qint64 *>{"T", &g.heldBig}, {"SMALL", &g.heldSmall}}) {
+        engine::ScrollingQuery q(g.db.get());
+        q.open(QStringLiteral("select * from ") + QLatin1String(table));
+        q.fetchMore(engine::ScrollingModel::kBatch);
+        *held = q.rows().heldBytes();
+    }
+
+    g.dm = std::make_unique<TDM>();
+    for (engine::Database *d : {&g.dm->Database, &g.dm->DatabaseN}) {
+        d->setDriverName(QStringLiteral("INTRBASE"));
+        d->setParams({QStringLiteral("SERVER NAME=") + g.cataloguePath, QStringLiteral("USER NAME=SYSDBA")});
+        d->open();
+    }
+    g.dm->OpenUserLists();
+    g.dm->OpenNationalLists();
+    for (int page = 0; page < 8; ++page)
+        g.pageSql.push_back(recordPage(*g.dm, page));
+}
+
+// ---------------------------------------------------------------- benchmarks
+
+void BM_BareFirstRows(benchmark::State &state)
+{
+    try {
+        BareRunner att(QFile::encodeName(g.dataPath));
+        for (auto _ : state) {
+            isc_tr_handle tr = 0;
+            att.start(&tr);
+            const qint64 n = att.run(&tr, "select * from T", kBareFirstRows);
+            BareRunner::commit(&tr);
+            if (n != kBareFirstRows)
+                throw std::runtime_error("the bare fetch got too few rows");
+        }
+    } catch (const std::exception &e) {
+        state.SkipWithError(e.what());
+    }
+}
+
+void BM_DataPageFirstScreen(benchmark::State &state)
+{
+    try {
+        engine::ScrollingQuery q(g.db.get());
+        engine::ScrollingModel model(&q);
+        for (auto _ : state) {
+            q.open(QStringLiteral("select * from T"));
+            model.reset();
+            if (!model.ensureRow(0) || model.rowCount() != engine::ScrollingModel::kBatch)
+                throw std::runtime_error("the first screen is not there");
+            q.close();
+        }
+    } catch (const std::exception &e) {
+        state.SkipWithError(e.what());
+    }
+}
+
+void BM_PageBare(benchmark::State &state)
+{
+    const auto &sql = g.pageSql[size_t(state.range(0))];
+    try {
+        BareRunner att(QFile::encodeName(g.cataloguePath));
+        for (auto _ : state) {
+            isc_tr_handle tr = 0;
+            att.start(&tr);
+            for (const std::string &s : sql)
+                att.run(&tr, s.c_str());
+            BareRunner::commit(&tr);
+        }
+    } catch (const std::exception &e) {
+        state.SkipWithError(e.what());
+    }
+    state.SetLabel(kPages[state.range(0)]);
+}
+
+void BM_PageModule(benchmark::State &state)
+{
+    try {
+        for (auto _ : state)
+            g.dm->ReopenBrowserPage(int(state.range(0)));
+    } catch (const std::exception &e) {
+        state.SkipWithError(e.what());
+    }
+    state.SetLabel(kPages[state.range(0)]);
+}
+
+// Keeps every repetition's real time per iteration, by benchmark name.
+class MedianReporter : public benchmark::ConsoleReporter {
+public:
+    MedianReporter() : benchmark::ConsoleReporter(OO_Tabular) {}
+
+    void ReportRuns(const std::vector<Run> &reports) override
+    {
+        benchmark::ConsoleReporter::ReportRuns(reports);
+        for (const Run &r : reports) {
+            if (r.run_type != Run::RT_Iteration)
+                continue;
+            if (r.error_occurred)
+                m_failed[r.benchmark_name()] = true;
+            else if (r.iterations > 0)
+                m_times[r.benchmark_name()].push_back(r.real_accumulated_time / double(r.iterations) * 1000.0);
+        }
+    }
+
+    struct Figures {
+        double median = 0, fastest = 0, slowest = 0;
+        bool ok = false;
+    };
+    Figures figures(const std::string &name) const
+    {
+        Figures f;
+        const auto it = m_times.find(name);
+        if (it == m_times.end() || it->second.empty() || m_failed.count(name))
+            return f;
+        std::vector<double> t = it->second;
+        std::sort(t.begin(), t.end());
+        f.median = t.size() % 2 ? t[t.size() / 2] : (t[t.size() / 2 - 1] + t[t.size() / 2]) / 2;
+        f.fastest = t.front();
+        f.slowest = t.back();
+        f.ok = true;
+        return f;
+    }
+
+private:
+    std::map<std::string, std::vector<double>> m_times;
+    std::map<std::string, bool> m_failed;
+};
+
+bool line(const char *measure, const MedianReporter::Figures &base, const MedianReporter::Figures &own,
+          const std::string &target, bool met)
+{
+    std::printf("  %-28s %9.2f ms %9.2f ms  %-18s %7.2f-%.2f ms  %s\n", measure, base.median, own.median,
+                target.c_str(), own.fastest, own.slowest, met ? "met" : "MISSED");
+    return met;
+}
+
+bool summary(const MedianReporter &rep)
+{
+    std::printf("\n  %-28s %12s %12s  %-18s %16s\n", "measure", "baseline", "median", "target", "spread");
+    const auto bare = rep.figures("BM_BareFirstRows/repeats:7");
+    const auto own = rep.figures("BM_DataPageFirstScreen/repeats:7");
+    bool ok = line("data page, first screen", bare, own, "< 200 ms", own.ok && bare.ok && own.median < 200.0);
+    std::printf("  rows held after the first screen: %lld bytes (1,000,000-row table), %lld bytes (10,000 rows): %s\n",
+                static_cast<long long>(g.heldBig), static_cast<long long>(g.heldSmall),
+                g.heldBig == g.heldSmall ? "the same" : "DIFFERENT");
+    ok = ok && g.heldBig == g.heldSmall;
+    for (int page = 0; page < 8; ++page) {
+        const std::string suffix = "/" + std::to_string(page) + "/repeats:7";
+        const auto b = rep.figures("BM_PageBare" + suffix);
+        const auto m = rep.figures("BM_PageModule" + suffix);
+        const std::string name = std::string("page ") + kPages[page];
+        ok = line(name.c_str(), b, m, "<= 1.5 x baseline", b.ok && m.ok && m.median <= 1.5 * b.median) && ok;
+    }
+    std::printf("\n  verdict: %s\n", ok ? "every target met" : "a target was MISSED");
+    return ok;
+}
+
+} // namespace
+
+BENCHMARK(BM_BareFirstRows)->Iterations(20)->Repetitions(kRepetitions)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_DataPageFirstScreen)->Iterations(20)->Repetitions(kRepetitions)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_PageBare)->DenseRange(0, 7)->Iterations(5)->Repetitions(kRepetitions)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_PageModule)->DenseRange(0, 7)->Iterations(5)->Repetitions(kRepetitions)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+int main(int argc, char **argv)
+{
+    std::string dataDir = DUNMOOR_BENCH_DATA;
+    takeFlag(&argc, argv, "data", &dataDir);
+    if (!bench::takePositive(&argc, argv, "rows", &g.rows) || !bench::takeCount(&argc, argv, "tables", &g.tables, 1))
+        return 1;
+    QTemporaryDir scratch;
+    if (!bench::begin(&argc, argv, scratch))
+        return 1;
+    bool met = false;
+    const int rc = bench::run(
+        "bench_browser",
+        [&] {
+            setUp(QString::fromStdString(dataDir));
+            MedianReporter reporter;
+            benchmark::RunSpecifiedBenchmarks(&reporter);
+            met = summary(reporter);
+        },
+        [] {
+            g.dm.reset();
+            g.db.reset();
+        });
+    return rc ? rc : (met ? 0 : 1);
+}

@@ -1,0 +1,320 @@
+#include "engine/ScrollingQuery.h"
+
+#include "engine/Database.h"
+#include "engine/Error.h"
+#include "engine/FbStatus.h"
+#include "engine/StatementLog.h"
+
+#include <cstring>
+
+namespace engine {
+
+namespace {
+
+XSQLDA *sqlda(std::vector<char> &mem, int n)
+{
+    mem.assign(size_t(XSQLDA_LENGTH(n > 0 ? n : 1)), 0);
+    auto *da = reinterpret_cast<XSQLDA *>(mem.data());
+    da->version = SQLDA_VERSION1;
+    da->sqln = short(n > 0 ? n : 1);
+    return da;
+}
+
+int alignTo(int offset, int align)
+{
+    return (offset + align - 1) / align * align;
+}
+
+// The server's message of one value, and what we call its type.
+int wireSize(const XSQLVAR &v, FieldType *type)
+{
+    switch (v.sqltype & ~1) {
+    case SQL_TEXT: *type = FieldType::Char; return v.sqllen;
+    case SQL_VARYING: *type = FieldType::VarChar; return v.sqllen + 2;
+    case SQL_SHORT: *type = FieldType::SmallInt; return 2;
+    case SQL_LONG: *type = FieldType::Integer; return 4;
+    case SQL_INT64: *type = FieldType::BigInt; return 8;
+    case SQL_FLOAT: *type = FieldType::Float; return 4;
+    case SQL_DOUBLE:
+    case SQL_D_FLOAT: *type = FieldType::Double; return 8;
+    case SQL_TIMESTAMP: *type = FieldType::Timestamp; return 8;
+    case SQL_TYPE_DATE: *type = FieldType::Date; return 4;
+    case SQL_TYPE_TIME: *type = FieldType::Time; return 4;
+    case SQL_BOOLEAN: *type = FieldType::Boolean; return 1;
+    case SQL_BLOB: *type = v.sqlsubtype == 1 ? FieldType::TextBlob : FieldType::Blob; return 8;
+    case SQL_ARRAY:
+    case SQL_QUAD: *type = FieldType::Array; return 8;
+    default: *type = FieldType::Unknown; return v.sqllen;
+    }
+}
+
+QString nameOf(const char *s, short len)
+{
+    return QString::fromUtf8(s, len).trimmed();
+}
+
+XSQLDA *da(std::vector<char> &mem)
+{
+    return reinterpret_cast<XSQLDA *>(mem.data());
+}
+
+} // namespace
+
+ScrollingQuery::ScrollingQuery(Database *db) : m_db(db), m_rows(std::make_shared<RowSet>()) {}
+
+ScrollingQuery::~ScrollingQuery()
+{
+    close();
+}
+
+void ScrollingQuery::open(const QString &sql)
+{
+    close();
+    m_rows = std::make_shared<RowSet>();
+    if (!m_db || !m_db->isConnected())
+        throw Error(QStringLiteral("Database is not connected"));
+    // Read only and read committed: it holds back no garbage collection
+    // and sees what others commit, as the connection's own lists do.
+    static const char tpb[] = {isc_tpb_version3, isc_tpb_read, isc_tpb_read_committed, isc_tpb_rec_version,
+                               isc_tpb_nowait};
+    ISC_STATUS_ARRAY st;
+    try {
+        isc_start_transaction(st, &m_tr, 1, m_db->handle(), short(sizeof tpb), tpb);
+        fb::check(st);
+        isc_dsql_allocate_statement(st, m_db->handle(), &m_statement);
+        fb::check(st);
+        StatementLog::record(m_db->name(), sql);
+        const QByteArray text = m_db->encode(sql);
+        XSQLDA *out = sqlda(m_sqlda, 20);
+        isc_dsql_prepare(st, &m_tr, &m_statement, 0, text.constData(), 1, out);
+        fb::check(st, *m_db);
+        if (out->sqld > out->sqln) {
+            out = sqlda(m_sqlda, out->sqld);
+            isc_dsql_describe(st, &m_statement, 1, out);
+            fb::check(st);
+        }
+        describe();
+        isc_dsql_execute(st, &m_tr, &m_statement, 1, nullptr);
+        fb::check(st, *m_db);
+        m_atEnd = false;
+    } catch (...) {
+        release();
+        throw;
+    }
+}
+
+void ScrollingQuery::describe()
+{
+    XSQLDA *out = da(m_sqlda);
+    QVector<Column> cols;
+    m_blobColumns.clear();
+    int offset = 0;
+    for (int i = 0; i < out->sqld; ++i) {
+        const XSQLVAR &v = out->sqlvar[i];
+        Column c;
+        const int size = wireSize(v, &c.type);
+        c.sqlType = short(v.sqltype & ~1);
+        c.subType = v.sqlsubtype;
+        c.scale = v.sqlscale;
+        c.length = v.sqllen;
+        c.nullable = v.sqltype & 1;
+        c.name = nameOf(v.aliasname, v.aliasname_length);
+        c.fieldName = nameOf(v.sqlname, v.sqlname_length);
+        c.relation = nameOf(v.relname, v.relname_length);
+        if (c.name.isEmpty())
+            c.name = c.fieldName;
+        offset = alignTo(offset, size >= 8 ? 8 : (size >= 4 ? 4 : 2));
+        c.offset = offset;
+        offset = alignTo(offset + size, 2);
+        c.nullOffset = offset;
+        offset += 2;
+        if (c.type == FieldType::TextBlob || c.type == FieldType::Blob || c.type == FieldType::Array)
+            m_blobColumns << i;
+        cols << c;
+    }
+    const int rowSize = alignTo(offset, 8);
+    m_row.assign(size_t(rowSize), 0);
+    for (int i = 0; i < out->sqld; ++i) {
+        XSQLVAR &v = out->sqlvar[i];
+        v.sqltype |= 1;
+        v.sqldata = m_row.data() + cols[i].offset;
+        v.sqlind = reinterpret_cast<short *>(m_row.data() + cols[i].nullOffset);
+    }
+    m_rows = std::make_shared<RowSet>(cols, rowSize,
+                                      m_db->latin1() ? RowSet::TextEncoding::Latin1 : RowSet::TextEncoding::Utf8);
+}
+
+qsizetype ScrollingQuery::fetchMore(qsizetype rows)
+{
+    qsizetype got = 0;
+    ISC_STATUS_ARRAY st;
+    while (!m_atEnd && got < rows) {
+        const ISC_STATUS rc = isc_dsql_fetch(st, &m_statement, 1, da(m_sqlda));
+        if (rc == 100) {
+            m_atEnd = true;
+            release();
+            break;
+        }
+        if (rc != 0) {
+            Error e = fb::toError(st);
+            m_atEnd = true;
+            release();
+            throw e;
+        }
+        storeRow();
+        ++got;
+    }
+    return got;
+}
+
+void ScrollingQuery::storeRow()
+{
+    char *dst = m_rows->appendRow();
+    std::memcpy(dst, m_row.data(), m_row.size());
+    for (int i : std::as_const(m_blobColumns)) {
+        const Column &c = m_rows->column(i);
+        short ind;
+        std::memcpy(&ind, dst + c.nullOffset, sizeof ind);
+        if (ind < 0)
+            continue;
+        qint64 index = -1;
+        if (c.type == FieldType::Array) { // arrays are not read: NULL
+            ind = -1;
+            std::memcpy(dst + c.nullOffset, &ind, sizeof ind);
+            continue;
+        }
+        index = m_rows->addBlob(readBlob(dst + c.offset));
+        std::memcpy(dst + c.offset, &index, sizeof index);
+    }
+}
+
+QByteArray ScrollingQuery::readBlob(const void *quad)
+{
+    ISC_QUAD id;
+    std::memcpy(&id, quad, sizeof id);
+    ISC_STATUS_ARRAY st;
+    isc_blob_handle bh = 0;
+    isc_open_blob2(st, m_db->handle(), &m_tr, &bh, &id, 0, nullptr);
+    fb::check(st);
+    QByteArray out;
+    char chunk[32768];
+    for (;;) {
+        unsigned short got = 0;
+        const ISC_STATUS rc = isc_get_segment(st, &bh, &got, sizeof chunk, chunk);
+        if (rc == isc_segstr_eof)
+            break;
+        if (rc != 0 && rc != isc_segment) {
+            Error e = fb::toError(st);
+            isc_close_blob(st, &bh);
+            throw e;
+        }
+        out.append(chunk, got);
+    }
+    isc_close_blob(st, &bh);
+    return out;
+}
+
+void ScrollingQuery::release()
+{
+    ISC_STATUS_ARRAY st;
+    if (m_statement)
+        isc_dsql_free_statement(st, &m_statement, DSQL_drop);
+    m_statement = 0;
+    // It only read: a commit that fails (connection gone) is let go.
+    if (m_tr && isc_commit_transaction(st, &m_tr))
+        isc_rollback_transaction(st, &m_tr);
+    m_tr = 0;
+}
+
+void ScrollingQuery::close()
+{
+    release();
+    m_atEnd = true;
+}
+
+// ---------------------------------------------------------------- model
+
+ScrollingModel::ScrollingModel(ScrollingQuery *query, QObject *parent) : QAbstractTableModel(parent), m_query(query) {}
+
+void ScrollingModel::reset()
+{
+    beginResetModel();
+    m_shownRows = int(m_query->rowCount());
+    endResetModel();
+}
+
+bool ScrollingModel::ensureRow(qsizetype row)
+{
+    while (row >= m_shownRows && canFetchMore(QModelIndex()))
+        fetchMore(QModelIndex());
+    return row >= 0 && row < m_shownRows;
+}
+
+int ScrollingModel::columnOf(const QString &column) const
+{
+    return m_query->columnCount() ? m_query->rows().indexOf(column) : -1;
+}
+
+QVariant ScrollingModel::value(qsizetype row, const QString &column) const
+{
+    const int c = columnOf(column);
+    if (c < 0 || row < 0 || row >= m_shownRows)
+        return QVariant();
+    return m_query->rows().value(row, c);
+}
+
+int ScrollingModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : m_shownRows;
+}
+
+int ScrollingModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : m_query->columnCount();
+}
+
+QVariant ScrollingModel::data(const QModelIndex &index, int role) const
+{
+    if (role != Qt::DisplayRole || !index.isValid() || index.row() >= m_shownRows)
+        return QVariant();
+    const RowSet &rows = m_query->rows();
+    const FieldType type = rows.column(index.column()).type;
+    if (type == FieldType::Blob || type == FieldType::TextBlob || type == FieldType::Array)
+        return rows.isNull(index.row(), index.column()) ? QString() : QStringLiteral("(BLOB)");
+    return rows.text(index.row(), index.column());
+}
+
+QVariant ScrollingModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (role != Qt::DisplayRole)
+        return QVariant();
+    if (orientation == Qt::Vertical)
+        return section + 1;
+    return section < m_query->columnCount() ? QVariant(m_query->rows().column(section).name) : QVariant();
+}
+
+bool ScrollingModel::canFetchMore(const QModelIndex &parent) const
+{
+    return !parent.isValid() && (m_shownRows < m_query->rowCount() || (m_query->isOpen() && !m_query->atEnd()));
+}
+
+void ScrollingModel::fetchMore(const QModelIndex &parent)
+{
+    if (parent.isValid())
+        return;
+    if (m_shownRows == m_query->rowCount()) {
+        try {
+            m_query->fetchMore(kBatch);
+        } catch (const Error &e) {
+            emit fetchFailed(e.message());
+        }
+    }
+    const int total = int(m_query->rowCount());
+    if (total <= m_shownRows)
+        return;
+    beginInsertRows(QModelIndex(), m_shownRows, total - 1);
+    m_shownRows = total;
+    endInsertRows();
+}
+
+} // namespace engine
