@@ -68,6 +68,12 @@ QString currentColumn()
     return nameOf(DM->QColumns, QStringLiteral("RDB$FIELD_NAME"));
 }
 
+void setShown(TfmBrowser &w, const QString &show, const QString &hide, bool shown)
+{
+    w.button(show)->setChecked(shown);
+    w.button(hide)->setChecked(!shown);
+}
+
 // One row of the command table: what is checked and asked first, the
 // statements, and the steps after them (commit() ends the command's own
 // transaction where the table puts it).
@@ -143,6 +149,32 @@ void follow(QPlainTextEdit *m, engine::DataSet &ds, const QString &field)
     QObject::connect(&ds, &engine::DataSet::afterClose, m, show);
 }
 
+// Only these fields of a list show in its grid, in this order: its other
+// columns feed the calculated ones and the memos. Set once, at the first open.
+void showOnly(engine::DataSet &ds, const QStringList &visible)
+{
+    ds.setFieldOrder(visible);
+    QObject::connect(&ds, &engine::DataSet::afterOpen, &ds, [&ds, visible] {
+        for (const engine::FieldDef &f : ds.fields())
+            if (f.visible && !visible.contains(f.name, Qt::CaseInsensitive))
+                ds.setFieldVisible(f.name, false);
+    });
+}
+
+void setVisibleFields(TDM &dm)
+{
+    showOnly(dm.QDomain, {"RDB$FIELD_NAME", "DomainType", "RDB$SEGMENT_LENGTH"});
+    showOnly(dm.QColumns, {"RDB$FIELD_NAME", "FieldType", "PK", "FK", "RefTo"});
+    showOnly(dm.QIndex, {"RDB$INDEX_NAME", "IsUnique", "State", "RDB$STATISTICS"});
+    showOnly(dm.QIndexFields, {"RDB$FIELD_NAME"});
+    showOnly(dm.QTableTrigger, {"RDB$TRIGGER_NAME", "TriggerState", "TriggerType", "RDB$TRIGGER_SEQUENCE"});
+    showOnly(dm.QUDF, {"RDB$FUNCTION_NAME", "RDB$MODULE_NAME", "RDB$ENTRYPOINT"});
+    showOnly(dm.QFArg, {"RDB$ARGUMENT_POSITION", "Type", "Mechanism"});
+    showOnly(dm.QView, {"RDB$VIEW_NAME", "RDB$RELATION_NAME"});
+    showOnly(dm.QDepend, {"RDB$DEPENDENT_NAME", "WhatType", "RDB$DEPENDED_ON_NAME", "FromType"});
+    showOnly(dm.QProc, {"RDB$PROCEDURE_NAME"});
+}
+
 QCheckBox *checkBox(QWidget *parent, const QString &name, const QString &caption)
 {
     auto *c = new QCheckBox(caption, parent);
@@ -176,6 +208,7 @@ void TfmBrowser::buildMetaPages(QWidget *browserPage)
     for (const char *p : {"Dependencies", "Generators", "UDFs", "Views", "Exceptions", "Procedures"})
         PCBrowser->addTab(buildListPage(QStringLiteral("TS") + QLatin1String(p), QLatin1String(p)), QLatin1String(p));
     buildDetailPages();
+    setVisibleFields(*DM);
     connectMetaSignals();
     connect(PCBrowser, &QTabWidget::currentChanged, this, &TfmBrowser::PCBrowserChange);
 }
@@ -1095,12 +1128,6 @@ RowKey currentRowKey(engine::ScrollingModel &model, int row)
     return k;
 }
 
-void setShown(TfmBrowser &w, const QString &show, const QString &hide, bool shown)
-{
-    w.button(show)->setChecked(shown);
-    w.button(hide)->setChecked(!shown);
-}
-
 } // namespace
 
 void TfmBrowser::SBShowBlobClick()
@@ -1109,6 +1136,7 @@ void TfmBrowser::SBShowBlobClick()
         return;
     if (!ShowBlob())
         return;
+    setShown(*this, QStringLiteral("SBShowBlob"), QStringLiteral("SBHideBlob"), true);
     DBGTables->setEnabled(false);
     StatusPanel1->setText(kBlobHint);
     StatusPanel1->repaint();
@@ -1164,6 +1192,7 @@ void TfmBrowser::SBHideBlobClick()
     if (!BlobShown)
         return;
     HideBlob();
+    setShown(*this, QStringLiteral("SBShowBlob"), QStringLiteral("SBHideBlob"), false);
     StatusPanel1->clear();
     StatusPanel1->repaint();
     DBGTables->setEnabled(true);
@@ -1215,6 +1244,7 @@ void TfmBrowser::SBShowImageClick()
     if (ImageShown)
         return;
     ShowImage();
+    setShown(*this, QStringLiteral("SBShowImage"), QStringLiteral("SBHideImage"), true);
     DBGTables->setEnabled(false);
     StatusPanel1->setText(kBlobHint);
     StatusPanel1->repaint();
@@ -1240,6 +1270,7 @@ void TfmBrowser::SBHideImageClick()
     if (!ImageShown)
         return;
     HideImage();
+    setShown(*this, QStringLiteral("SBShowImage"), QStringLiteral("SBHideImage"), false);
     StatusPanel1->clear();
     StatusPanel1->repaint();
     DBGTables->setEnabled(true);
