@@ -314,7 +314,7 @@ void BM_PageModule(benchmark::State &state)
     state.SetLabel(kPages[state.range(0)]);
 }
 
-// Keeps every repetition's real time per iteration, by benchmark name.
+// Keeps every repetition's real time per iteration, by function name and argument.
 class MedianReporter : public benchmark::ConsoleReporter {
 public:
     MedianReporter() : benchmark::ConsoleReporter(OO_Tabular) {}
@@ -325,10 +325,12 @@ public:
         for (const Run &r : reports) {
             if (r.run_type != Run::RT_Iteration)
                 continue;
+            const std::string name =
+                r.run_name.function_name + (r.run_name.args.empty() ? "" : "/" + r.run_name.args);
             if (r.error_occurred)
-                m_failed[r.benchmark_name()] = true;
+                m_failed[name] = true;
             else if (r.iterations > 0)
-                m_times[r.benchmark_name()].push_back(r.real_accumulated_time / double(r.iterations) * 1000.0);
+                m_times[name].push_back(r.real_accumulated_time / double(r.iterations) * 1000.0);
         }
     }
 
@@ -367,15 +369,15 @@ bool line(const char *measure, const MedianReporter::Figures &base, const Median
 bool summary(const MedianReporter &rep)
 {
     std::printf("\n  %-28s %12s %12s  %-18s %16s\n", "measure", "baseline", "median", "target", "spread");
-    const auto bare = rep.figures("BM_BareFirstRows/repeats:7");
-    const auto own = rep.figures("BM_DataPageFirstScreen/repeats:7");
+    const auto bare = rep.figures("BM_BareFirstRows");
+    const auto own = rep.figures("BM_DataPageFirstScreen");
     bool ok = line("data page, first screen", bare, own, "< 200 ms", own.ok && bare.ok && own.median < 200.0);
     std::printf("  rows held after the first screen: %lld bytes (1,000,000-row table), %lld bytes (10,000 rows): %s\n",
                 static_cast<long long>(g.heldBig), static_cast<long long>(g.heldSmall),
                 g.heldBig == g.heldSmall ? "the same" : "DIFFERENT");
     ok = ok && g.heldBig == g.heldSmall;
     for (int page = 0; page < 8; ++page) {
-        const std::string suffix = "/" + std::to_string(page) + "/repeats:7";
+        const std::string suffix = "/" + std::to_string(page);
         const auto b = rep.figures("BM_PageBare" + suffix);
         const auto m = rep.figures("BM_PageModule" + suffix);
         const std::string name = std::string("page ") + kPages[page];

@@ -3,9 +3,9 @@
 #include "engine/Database.h"
 #include "engine/Error.h"
 #include "engine/FbStatus.h"
+#include "engine/RowFetch.h"
 #include "engine/StatementLog.h"
 
-#include <cstring>
 
 namespace engine {
 
@@ -20,39 +20,6 @@ XSQLDA *sqlda(std::vector<char> &mem, int n)
     return da;
 }
 
-int alignTo(int offset, int align)
-{
-    return (offset + align - 1) / align * align;
-}
-
-// The server's message of one value, and what we call its type.
-int wireSize(const XSQLVAR &v, FieldType *type)
-{
-    switch (v.sqltype & ~1) {
-    case SQL_TEXT: *type = FieldType::Char; return v.sqllen;
-    case SQL_VARYING: *type = FieldType::VarChar; return v.sqllen + 2;
-    case SQL_SHORT: *type = FieldType::SmallInt; return 2;
-    case SQL_LONG: *type = FieldType::Integer; return 4;
-    case SQL_INT64: *type = FieldType::BigInt; return 8;
-    case SQL_FLOAT: *type = FieldType::Float; return 4;
-    case SQL_DOUBLE:
-    case SQL_D_FLOAT: *type = FieldType::Double; return 8;
-    case SQL_TIMESTAMP: *type = FieldType::Timestamp; return 8;
-    case SQL_TYPE_DATE: *type = FieldType::Date; return 4;
-    case SQL_TYPE_TIME: *type = FieldType::Time; return 4;
-    case SQL_BOOLEAN: *type = FieldType::Boolean; return 1;
-    case SQL_BLOB: *type = v.sqlsubtype == 1 ? FieldType::TextBlob : FieldType::Blob; return 8;
-    case SQL_ARRAY:
-    case SQL_QUAD: *type = FieldType::Array; return 8;
-    default: *type = FieldType::Unknown; return v.sqllen;
-    }
-}
-
-QString nameOf(const char *s, short len)
-{
-    return QString::fromUtf8(s, len).trimmed();
-}
-
 XSQLDA *da(std::vector<char> &mem)
 {
     return reinterpret_cast<XSQLDA *>(mem.data());
@@ -60,7 +27,10 @@ XSQLDA *da(std::vector<char> &mem)
 
 } // namespace
 
-ScrollingQuery::ScrollingQuery(Database *db) : m_db(db), m_rows(std::make_shared<RowSet>()) {}
+ScrollingQuery::ScrollingQuery(Database *db)
+    : m_db(db), m_fetch(std::make_unique<RowFetch>()), m_rows(std::make_shared<RowSet>())
+{
+}
 
 ScrollingQuery::~ScrollingQuery()
 {
@@ -93,7 +63,7 @@ void ScrollingQuery::open(const QString &sql)
             isc_dsql_describe(st, &m_statement, 1, out);
             fb::check(st);
         }
-        describe();
+        m_rows = m_fetch->describe(out, m_db->latin1());
         isc_dsql_execute(st, &m_tr, &m_statement, 1, nullptr);
         fb::check(st, *m_db);
         m_atEnd = false;
@@ -101,47 +71,6 @@ void ScrollingQuery::open(const QString &sql)
         release();
         throw;
     }
-}
-
-void ScrollingQuery::describe()
-{
-    XSQLDA *out = da(m_sqlda);
-    QVector<Column> cols;
-    m_blobColumns.clear();
-    int offset = 0;
-    for (int i = 0; i < out->sqld; ++i) {
-        const XSQLVAR &v = out->sqlvar[i];
-        Column c;
-        const int size = wireSize(v, &c.type);
-        c.sqlType = short(v.sqltype & ~1);
-        c.subType = v.sqlsubtype;
-        c.scale = v.sqlscale;
-        c.length = v.sqllen;
-        c.nullable = v.sqltype & 1;
-        c.name = nameOf(v.aliasname, v.aliasname_length);
-        c.fieldName = nameOf(v.sqlname, v.sqlname_length);
-        c.relation = nameOf(v.relname, v.relname_length);
-        if (c.name.isEmpty())
-            c.name = c.fieldName;
-        offset = alignTo(offset, size >= 8 ? 8 : (size >= 4 ? 4 : 2));
-        c.offset = offset;
-        offset = alignTo(offset + size, 2);
-        c.nullOffset = offset;
-        offset += 2;
-        if (c.type == FieldType::TextBlob || c.type == FieldType::Blob || c.type == FieldType::Array)
-            m_blobColumns << i;
-        cols << c;
-    }
-    const int rowSize = alignTo(offset, 8);
-    m_row.assign(size_t(rowSize), 0);
-    for (int i = 0; i < out->sqld; ++i) {
-        XSQLVAR &v = out->sqlvar[i];
-        v.sqltype |= 1;
-        v.sqldata = m_row.data() + cols[i].offset;
-        v.sqlind = reinterpret_cast<short *>(m_row.data() + cols[i].nullOffset);
-    }
-    m_rows = std::make_shared<RowSet>(cols, rowSize,
-                                      m_db->latin1() ? RowSet::TextEncoding::Latin1 : RowSet::TextEncoding::Utf8);
 }
 
 qsizetype ScrollingQuery::fetchMore(qsizetype rows)
@@ -161,57 +90,10 @@ qsizetype ScrollingQuery::fetchMore(qsizetype rows)
             release();
             throw e;
         }
-        storeRow();
+        m_fetch->store(*m_rows, *m_db, &m_tr);
         ++got;
     }
     return got;
-}
-
-void ScrollingQuery::storeRow()
-{
-    char *dst = m_rows->appendRow();
-    std::memcpy(dst, m_row.data(), m_row.size());
-    for (int i : std::as_const(m_blobColumns)) {
-        const Column &c = m_rows->column(i);
-        short ind;
-        std::memcpy(&ind, dst + c.nullOffset, sizeof ind);
-        if (ind < 0)
-            continue;
-        qint64 index = -1;
-        if (c.type == FieldType::Array) { // arrays are not read: NULL
-            ind = -1;
-            std::memcpy(dst + c.nullOffset, &ind, sizeof ind);
-            continue;
-        }
-        index = m_rows->addBlob(readBlob(dst + c.offset));
-        std::memcpy(dst + c.offset, &index, sizeof index);
-    }
-}
-
-QByteArray ScrollingQuery::readBlob(const void *quad)
-{
-    ISC_QUAD id;
-    std::memcpy(&id, quad, sizeof id);
-    ISC_STATUS_ARRAY st;
-    isc_blob_handle bh = 0;
-    isc_open_blob2(st, m_db->handle(), &m_tr, &bh, &id, 0, nullptr);
-    fb::check(st);
-    QByteArray out;
-    char chunk[32768];
-    for (;;) {
-        unsigned short got = 0;
-        const ISC_STATUS rc = isc_get_segment(st, &bh, &got, sizeof chunk, chunk);
-        if (rc == isc_segstr_eof)
-            break;
-        if (rc != 0 && rc != isc_segment) {
-            Error e = fb::toError(st);
-            isc_close_blob(st, &bh);
-            throw e;
-        }
-        out.append(chunk, got);
-    }
-    isc_close_blob(st, &bh);
-    return out;
 }
 
 void ScrollingQuery::release()

@@ -10,6 +10,7 @@
 namespace engine {
 
 class Database;
+class RowFetch;
 
 // A select whose rows are fetched as they are wanted, not all at once: the
 // statement stays open in a read-only transaction of its own on the
@@ -44,17 +45,13 @@ public:
     int columnCount() const { return m_rows ? m_rows->columnCount() : 0; }
 
 private:
-    void describe();
-    void storeRow();
-    QByteArray readBlob(const void *quad);
     void release();
 
     Database *m_db;
     unsigned int m_tr = 0;
     unsigned int m_statement = 0;
     std::vector<char> m_sqlda;
-    std::vector<char> m_row;
-    QVector<int> m_blobColumns;
+    std::unique_ptr<RowFetch> m_fetch;
     RowSetPtr m_rows;
     bool m_atEnd = true;
 };

@@ -413,23 +413,33 @@ QWidget *TfmBrowser::buildDataTab()
     l->addWidget(DBGrid4, 1);
     PCData->addTab(rows, QStringLiteral("RowData"));
 
-    auto *memoPage = new QWidget(PCData);
-    memoPage->setObjectName(QStringLiteral("TSBlobMemo"));
-    l = column(memoPage);
-    b = bar(l);
-    auto *memoGroup = new QButtonGroup(memoPage);
-    for (QToolButton *t : {metaButton(memoPage, QStringLiteral("SBShowBlob"), QStringLiteral("Show BLOB"), &TfmBrowser::SBShowBlobClick),
-                           metaButton(memoPage, QStringLiteral("SBHideBlob"), QStringLiteral("Hide BLOB"), &TfmBrowser::SBHideBlobClick)}) {
-        t->setCheckable(true);
-        memoGroup->addButton(t);
-        b->addWidget(t);
-    }
-    button(QStringLiteral("SBHideBlob"))->setChecked(true);
-    b->addWidget(makeButton(memoPage, QStringLiteral("SBCutMemo"), QStringLiteral("Cut")));
-    b->addWidget(makeButton(memoPage, QStringLiteral("SBCopyMemo"), QStringLiteral("Copy")));
-    b->addWidget(makeButton(memoPage, QStringLiteral("SBPasteMemo"), QStringLiteral("Paste")));
-    b->addWidget(makeButton(memoPage, QStringLiteral("SBReadTextFromFile"), QStringLiteral("Read text from file")));
-    b->addWidget(makeButton(memoPage, QStringLiteral("SBWriteTextToFile"), QStringLiteral("Write text to file")));
+    // The two BLOB views share their shape: Show and Hide (Hide down), the
+    // clipboard tools, a navigator, the column's name and the view.
+    auto blobPage = [this](const QString &name, const QString &what, const QString &key, void (TfmBrowser::*show)(),
+                           void (TfmBrowser::*hide)(), const QStringList &tools) {
+        auto *page = new QWidget(PCData);
+        page->setObjectName(name);
+        QVBoxLayout *pageLayout = column(page);
+        QHBoxLayout *toolsBar = bar(pageLayout);
+        auto *group = new QButtonGroup(page);
+        for (QToolButton *t : {metaButton(page, "SBShow" + key, "Show " + what, show),
+                               metaButton(page, "SBHide" + key, "Hide " + what, hide)}) {
+            t->setCheckable(true);
+            group->addButton(t);
+            toolsBar->addWidget(t);
+        }
+        button("SBHide" + key)->setChecked(true);
+        for (int i = 0; i + 1 < tools.size(); i += 2)
+            toolsBar->addWidget(makeButton(page, tools[i], tools[i + 1]));
+        return std::make_tuple(page, pageLayout, toolsBar);
+    };
+    auto [memoPage, memoLayout, memoBar] =
+        blobPage(QStringLiteral("TSBlobMemo"), QStringLiteral("BLOB"), QStringLiteral("Blob"), &TfmBrowser::SBShowBlobClick,
+                 &TfmBrowser::SBHideBlobClick,
+                 {"SBCutMemo", "Cut", "SBCopyMemo", "Copy", "SBPasteMemo", "Paste", "SBReadTextFromFile",
+                  "Read text from file", "SBWriteTextToFile", "Write text to file"});
+    l = memoLayout;
+    b = memoBar;
     DBNavigator2 = navigator(memoPage, QStringLiteral("DBNavigator2"),
                              {{QStringLiteral("Post"), [this] { postMemo(); }},
                               {QStringLiteral("Cancel"), [this] {
@@ -446,21 +456,12 @@ QWidget *TfmBrowser::buildDataTab()
     l->addWidget(DBDataMemo, 1);
     PCData->addTab(memoPage, QStringLiteral("BLOB as Memo"));
 
-    auto *imagePage = new QWidget(PCData);
-    imagePage->setObjectName(QStringLiteral("TSBlobImage"));
-    l = column(imagePage);
-    b = bar(l);
-    auto *imageGroup = new QButtonGroup(imagePage);
-    for (QToolButton *t : {metaButton(imagePage, QStringLiteral("SBShowImage"), QStringLiteral("Show Image"), &TfmBrowser::SBShowImageClick),
-                           metaButton(imagePage, QStringLiteral("SBHideImage"), QStringLiteral("Hide Image"), &TfmBrowser::SBHideImageClick)}) {
-        t->setCheckable(true);
-        imageGroup->addButton(t);
-        b->addWidget(t);
-    }
-    button(QStringLiteral("SBHideImage"))->setChecked(true);
-    b->addWidget(makeButton(imagePage, QStringLiteral("SBCutImage"), QStringLiteral("Cut")));
-    b->addWidget(makeButton(imagePage, QStringLiteral("SBCopyImage"), QStringLiteral("Copy")));
-    b->addWidget(makeButton(imagePage, QStringLiteral("SBPasteImage"), QStringLiteral("Paste")));
+    auto [imagePage, imageLayout, imageBar] =
+        blobPage(QStringLiteral("TSBlobImage"), QStringLiteral("Image"), QStringLiteral("Image"),
+                 &TfmBrowser::SBShowImageClick, &TfmBrowser::SBHideImageClick,
+                 {"SBCutImage", "Cut", "SBCopyImage", "Copy", "SBPasteImage", "Paste"});
+    l = imageLayout;
+    b = imageBar;
     DBNavigator3 = navigator(imagePage, QStringLiteral("DBNavigator3"),
                              {{QStringLiteral("Post"), [this] { postImage(); }},
                               {QStringLiteral("Cancel"), [this] {
