@@ -333,7 +333,3 @@ void TfmBrowser::RememberCatalogueNames()
 }
 void TfmBrowser::PCBrowserChange() {}
 void TfmBrowser::SBGoLorvaneClick() { launcher::GoLorvane(*this); }
-
-// The console's commands come with its page.
-void TfmBrowser::SBsqlSyntaxOffClick() {}
-void TfmBrowser::SBExecSQLClick() {}
