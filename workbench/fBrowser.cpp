@@ -217,11 +217,7 @@ void TfmBrowser::buildFrame()
     bar->addStretch();
 
     auto picture = [this, bar](const QString &name, const QString &hint) {
-        auto *l = new QLabel(Panel1);
-        l->setObjectName(name);
-        l->setToolTip(hint);
-        l->setFixedSize(33, 33);
-        l->setPixmap(glyphs::statusPicture(name));
+        QLabel *l = glyphs::statusLabel(Panel1, name, hint);
         bar->addWidget(l);
         return l;
     };

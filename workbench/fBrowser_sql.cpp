@@ -17,6 +17,7 @@
 #include "workbench/mysimplere.h"
 
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSignalBlocker>
@@ -152,6 +153,7 @@ void TfmBrowser::buildHistoryPage()
 
     auto *split = new QSplitter(Qt::Vertical, TSHistory);
     DBGHist = grids::dataGrid(split, QStringLiteral("DBGHist"), &DM->THistory);
+    DBGHist->horizontalHeader()->setStretchLastSection(true); // its one column: the first line
     DBMemoHist = new QPlainTextEdit(split);
     DBMemoHist->setObjectName(QStringLiteral("DBMemoHist"));
     DBMemoHist->setLineWrapMode(QPlainTextEdit::NoWrap);

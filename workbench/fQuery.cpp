@@ -32,11 +32,7 @@ std::atomic<bool> g_ending{false};
 
 QLabel *statusPicture(QWidget *parent, const QString &name, const QString &hint)
 {
-    auto *l = new QLabel(parent);
-    l->setObjectName(name);
-    l->setToolTip(hint);
-    l->setFixedSize(33, 33);
-    l->setPixmap(glyphs::statusPicture(name));
+    QLabel *l = glyphs::statusLabel(parent, name, hint);
     l->setVisible(false);
     return l;
 }
