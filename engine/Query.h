@@ -42,6 +42,9 @@ public:
 
     // Runs a statement that returns no rows (the data set stays closed).
     void execSql();
+    // Prepares the text without running it: true when it returns a result
+    // set (see Statement::prepareIsQuery).
+    bool prepare() { return m_statement.prepareIsQuery(); }
     qint64 rowsAffected() const { return m_statement.rowsAffected(); }
 
     void setRequestLive(bool live);

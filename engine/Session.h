@@ -24,6 +24,9 @@ public:
 
     static Session &defaultSession();
     const QString &name() const { return m_name; }
+    // A session made before its name is known (a background query names
+    // its own on its worker, before it connects).
+    void setName(const QString &name) { m_name = name; }
     QList<Database *> databases() const;
 
     // The alias configuration of the process. Loaded on first use from

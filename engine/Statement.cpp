@@ -363,6 +363,21 @@ void Statement::execute()
     run(false);
 }
 
+bool Statement::prepareIsQuery()
+{
+    if (!m_db || !m_db->isConnected())
+        throw Error(QStringLiteral("Database is not connected"));
+    const QString serverText = m_paramCheck ? parseSqlParams(text()).serverText : text();
+    if (serverText.trimmed().isEmpty())
+        throw Error(QStringLiteral("There is no SQL statement to run"));
+    Database::Work work(*m_db);
+    StatementLog::record(m_db->name(), serverText);
+    Prepared p(*m_db, work.transaction(), m_db->encode(serverText));
+    const bool cursor = p.type() == isc_info_sql_stmt_select || p.type() == isc_info_sql_stmt_select_for_upd;
+    work.finish();
+    return cursor;
+}
+
 void Statement::close()
 {
     if (m_open)

@@ -49,6 +49,13 @@ public:
     // Runs any statement. Rows it returns (an EXECUTE PROCEDURE's outputs, a
     // select) are kept as by open().
     void execute();
+    // Prepares the text in the connection's current transaction without
+    // running it and tells whether the server reports a cursor statement
+    // (a select, WITH ... SELECT, an EXECUTE BLOCK that returns rows): what
+    // the text returns, whatever keyword it starts with. An EXECUTE
+    // PROCEDURE's output values are no cursor. A blank text raises before
+    // anything is sent; a text the server refuses raises its error.
+    bool prepareIsQuery();
     // Drops the rows.
     void close();
     bool isOpen() const { return m_open; }

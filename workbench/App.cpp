@@ -4,6 +4,7 @@
 #include "workbench/fAliases.h"
 #include "workbench/fBrowser.h"
 #include "workbench/fExternal.h"
+#include "workbench/fQuery.h"
 #include "workbench/Repository.h"
 #include "workbench/fLoginPrompt.h"
 #include "workbench/fLaunch.h"
@@ -52,6 +53,9 @@ void Workbench::endOnSignal()
 
 Workbench::~Workbench()
 {
+    // A worker inside a server call when the program ends would abort it:
+    // the background statements are cancelled and their workers joined first.
+    EndBackgroundQueries();
     find.reset();
     divider.reset();
     launch.reset();

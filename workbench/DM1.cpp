@@ -297,6 +297,7 @@ void TDM::setupRepository()
     THistory.setIndexFieldNames(QStringLiteral("DT"));
     for (const char *f : {"DT", "BODY", "USERNAME"})
         THistory.setFieldVisible(QLatin1String(f), false);
+    THistory.setDisplayLabel(QStringLiteral("DT"), QStringLiteral("Date/Time"));
     THistory.setDisplayLabel(QStringLiteral("ID"), QStringLiteral("SQL Statement First String"));
 }
 

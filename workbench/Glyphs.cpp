@@ -1,5 +1,6 @@
 #include "workbench/Glyphs.h"
 
+#include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -119,6 +120,20 @@ QIcon toolIcon(const QString &name)
         p.drawEllipse(QRectF(3, 16, 18, 6));
     }
     return QIcon(pm);
+}
+
+} // namespace glyphs
+
+namespace glyphs {
+
+QLabel *statusLabel(QWidget *parent, const QString &name, const QString &hint)
+{
+    auto *l = new QLabel(parent);
+    l->setObjectName(name);
+    l->setToolTip(hint);
+    l->setFixedSize(33, 33);
+    l->setPixmap(statusPicture(name));
+    return l;
 }
 
 } // namespace glyphs

@@ -208,11 +208,7 @@ void TfmBrowser::buildFrame()
     bar->addStretch();
 
     auto picture = [this, bar](const QString &name, const QString &hint) {
-        auto *l = new QLabel(Panel1);
-        l->setObjectName(name);
-        l->setToolTip(hint);
-        l->setFixedSize(33, 33);
-        l->setPixmap(glyphs::statusPicture(name));
+        QLabel *l = glyphs::statusLabel(Panel1, name, hint);
         bar->addWidget(l);
         return l;
     };
@@ -431,18 +427,9 @@ QWidget *TfmBrowser::buildSqlPage()
     TSHistory = page(PCSQL, QStringLiteral("TSHistory"), QStringLiteral("History"));
     TSSQLText = page(PCSQL, QStringLiteral("TSSQLText"), QStringLiteral("Text"));
     TSSQLRecords = page(PCSQL, QStringLiteral("TSSQLRecords"), QStringLiteral("Set of Records"));
-    auto *l = new QVBoxLayout(TSSQLText);
     SQLBody = editor(TSSQLText, QStringLiteral("SQLBody"));
-    l->addWidget(SQLBody);
+    buildConsolePages(ts);
     PCSQL->setCurrentWidget(TSSQLText);
-    for (const char *name : {"SBClearHistory"})
-        makeButton(TSHistory, QLatin1String(name), QString())->setVisible(false);
-    for (const char *name : {"SBExecSQL", "SBsqlSPCut", "SBsqlSPCopy", "SBsqlSPPaste", "SBsqlSPUndo",
-                             "SBsqlReadSQL", "SBsqlWriteSQL", "SBExecBk"})
-        makeButton(TSSQLText, QLatin1String(name), QString())->setVisible(false);
-    for (QAbstractButton *b : m_buttons)
-        if (b->parent() == TSHistory || b->parent() == TSSQLText)
-            b->setEnabled(false);
     connect(PCSQL, &QTabWidget::currentChanged, this, &TfmBrowser::PCSQLChange);
     return ts;
 }

@@ -265,6 +265,16 @@ public:
     void HideImage();
     void RenewDependencies();
     // --- end of metadata browser
+    // --- SQL console (fBrowser_sql.cpp)
+    QToolButton *SBExecSQL = nullptr, *SBExecBk = nullptr, *SBsqlExportToExcel = nullptr;
+    QLineEdit *EditsqlSPLine = nullptr;
+    QLabel *LsqlLine = nullptr, *LsqlPos = nullptr;
+    QTableView *DBGHist = nullptr, *DBGSQL = nullptr;
+    QPlainTextEdit *DBMemoHist = nullptr;
+    class TDBNavigator *DBNavigator4 = nullptr;
+    // One history row for the editor's text (only with the repository).
+    void AppendHistory();
+    // --- end of SQL console
 
     // The pages' command buttons that the code reaches one by one; the rest
     // are switched in named groups through button().
@@ -433,6 +443,22 @@ public slots:
     void SBSaveTrigClick();
     void SBExecSQLClick();
 
+    // SQL console
+    void SBExecBkClick();
+    void SBClearHistoryClick();
+    void SBsqlReadSQLClick();
+    void SBsqlWriteSQLClick();
+    void SBsqlSPCutClick();
+    void SBsqlSPCopyClick();
+    void SBsqlSPPasteClick();
+    void SBsqlSPUndoClick();
+    void SBsqlSPLineClick();
+    void SBsqlSyntaxOnClick();
+    void SpeedButton6Click();
+    void SQLBodyKeyUp();
+    void SQLBodyMouseDown();
+    void SBsqlExportToExcelClick();
+
     // debug run
     void TimerExecTimer();
 
@@ -508,6 +534,15 @@ private:
     // The procedure and trigger editors with their tool bars and parameter grids.
     void buildEditorPages();
     QWidget *buildSqlPage();
+    // The console's tool bar above its tabs and the tabs' content.
+    void buildConsolePages(QWidget *sqlPage);
+    QWidget *buildSqlTextBar();
+    void buildHistoryPage();
+    void buildRecordsPage();
+    // The foreground run's steps inside its transaction: true for a query.
+    bool runConsoleText();
+    // The editor and the history memo follow the history's current row.
+    void followHistoryRow();
     // The debugger pages of the run and of spy mode (their own files).
     void buildRunWidgets();
     void buildSpyPages(QWidget *debuggerPage, QHBoxLayout *bottomPanel);
@@ -562,8 +597,12 @@ private:
     bool recordDebugPoints(EditorPage &page, instrument::Instrumenter &ins);
     bool prepareDebugTables(const QString &object);
     void goToLine(EditorPage page);
+    // The typed line number checked (a refused one is reported) and jumped to.
+    void jumpToTypedLine(TMyRichEdit *editor, QLineEdit *lineField, void (TfmBrowser::*updateLinePos)());
     void loadFileInto(QPlainTextEdit *editor);
-    void saveEditorToFile(TMyRichEdit *editor, QLabel *nameLabel);
+    void saveEditorToFile(TMyRichEdit *editor, const QString &offeredName);
+    void undoIn(TMyRichEdit *editor);
+    void showFindFor(TMyRichEdit *editor);
     void syntaxOn(TMyRichEdit *editor);
     void syntaxOff(TMyRichEdit *editor);
     void showEditorError(const QString &message, EditorPage page);

@@ -332,7 +332,3 @@ void TfmBrowser::RememberCatalogueNames()
     DM->RememberAll();
 }
 void TfmBrowser::SBGoLorvaneClick() { launcher::GoLorvane(*this); }
-
-// The console's commands come with its page.
-void TfmBrowser::SBsqlSyntaxOffClick() {}
-void TfmBrowser::SBExecSQLClick() {}

@@ -543,17 +543,22 @@ bool TfmBrowser::selectTrigByName(const QString &name) { return fmOpenTrig->Sele
 
 void TfmBrowser::goToLine(EditorPage page)
 {
+    jumpToTypedLine(page.editor, page.lineField, page.updateLinePos);
+}
+
+void TfmBrowser::jumpToTypedLine(TMyRichEdit *editor, QLineEdit *lineField, void (TfmBrowser::*updateLinePos)())
+{
     int line = 0;
-    const QString typed = page.lineField->text();
-    const proctext::LineCheck check = proctext::CheckLineNumber(typed, page.editor->blockCount(), &line);
+    const QString typed = lineField->text();
+    const proctext::LineCheck check = proctext::CheckLineNumber(typed, editor->blockCount(), &line);
     if (check == proctext::LineCheck::Empty)
         return;
     if (check != proctext::LineCheck::Ok) {
         ShowMessage(proctext::LineCheckMessage(check, typed));
         return;
     }
-    page.editor->GoToLine(line, 0);
-    (this->*page.updateLinePos)();
+    editor->GoToLine(line, 0);
+    (this->*updateLinePos)();
 }
 
 void TfmBrowser::SBSPLineClick()
@@ -952,9 +957,9 @@ void TfmBrowser::SBOpenFromFile2Click()
     DefaultCursor();
 }
 
-void TfmBrowser::saveEditorToFile(TMyRichEdit *editor, QLabel *nameLabel)
+void TfmBrowser::saveEditorToFile(TMyRichEdit *editor, const QString &offeredName)
 {
-    SaveDialog1FileName = nameLabel->text() + QStringLiteral(".txt");
+    SaveDialog1FileName = offeredName;
     SaveToChosenFile(*this, [editor](const QString &fileName) {
         QByteArray data;
         for (const QString &line : editorLines(editor))
@@ -963,24 +968,22 @@ void TfmBrowser::saveEditorToFile(TMyRichEdit *editor, QLabel *nameLabel)
     });
 }
 
-void TfmBrowser::SBSaveToFileClick() { saveEditorToFile(REProc, LProcName); }
-void TfmBrowser::SBSaveToFile2Click() { saveEditorToFile(RETrig, LTrigName); }
+void TfmBrowser::SBSaveToFileClick() { saveEditorToFile(REProc, LProcName->text() + QStringLiteral(".txt")); }
+void TfmBrowser::SBSaveToFile2Click() { saveEditorToFile(RETrig, LTrigName->text() + QStringLiteral(".txt")); }
 
 // --- clipboard and undo
 
-void TfmBrowser::SBSPUndoClick()
+void TfmBrowser::undoIn(TMyRichEdit *editor)
 {
-    if (REProc->document()->isUndoAvailable())
-        REProc->undo();
+    if (editor->document()->isUndoAvailable())
+        editor->undo();
 }
+
+void TfmBrowser::SBSPUndoClick() { undoIn(REProc); }
 void TfmBrowser::SBSPCutClick() { REProc->cut(); }
 void TfmBrowser::SBSPCopyClick() { REProc->copy(); }
 void TfmBrowser::SBSPPasteClick() { REProc->paste(); }
-void TfmBrowser::SBTrUndoClick()
-{
-    if (RETrig->document()->isUndoAvailable())
-        RETrig->undo();
-}
+void TfmBrowser::SBTrUndoClick() { undoIn(RETrig); }
 void TfmBrowser::SBTrCutClick() { RETrig->cut(); }
 void TfmBrowser::SBTrCopyClick() { RETrig->copy(); }
 void TfmBrowser::SBTrPasteClick() { RETrig->paste(); }
@@ -1024,17 +1027,14 @@ void TfmBrowser::SBDebDropTriggerClick()
 
 // --- find and colour
 
-void TfmBrowser::SBFindInProcClick()
+void TfmBrowser::showFindFor(TMyRichEdit *editor)
 {
     if (auto *f = findChild<TfmFind *>(QStringLiteral("fmFind")))
-        f->ShowFor(REProc);
+        f->ShowFor(editor);
 }
 
-void TfmBrowser::SBFindInTrigClick()
-{
-    if (auto *f = findChild<TfmFind *>(QStringLiteral("fmFind")))
-        f->ShowFor(RETrig);
-}
+void TfmBrowser::SBFindInProcClick() { showFindFor(REProc); }
+void TfmBrowser::SBFindInTrigClick() { showFindFor(RETrig); }
 
 void TfmBrowser::syntaxOn(TMyRichEdit *editor)
 {

@@ -1,0 +1,319 @@
+// The SQL console's speed, against a bare client-library fetch of the same
+// rows in the same run.
+//
+//   bench_console [--rows=N] [--fb-root=DIR] [benchmark flags]
+//
+// --rows     rows in the table (default 1000000; five columns)
+// --fb-root  Firebird runtime folder (default: a temporary one)
+//
+// BM_ConsoleQuery is what the user waits for after Ctrl+Enter: the text is
+// prepared and run, every row fetched, the "Set of Records" grid filled and
+// its first screen drawn. Target: within 1.5 times the bare fetch.
+//
+// BM_BackgroundOne and BM_BackgroundFour start background query windows from
+// the console and wait, with the main window's event loop running, until
+// every window shows its rows: one window fetching all rows, and four at
+// once fetching a quarter each. Meanwhile a 10 ms timer on the main thread
+// records how late its ticks come. Targets: four windows no slower than
+// one, and no tick later than 50 ms.
+//
+// Every benchmark runs five repetitions; the summary compares medians and
+// exits with 1 when a target is missed.
+
+#include "BenchSupport.h"
+#include "engine/Database.h"
+#include "engine/Error.h"
+#include "engine/GridModel.h"
+#include "engine/Query.h"
+#include "engine/Session.h"
+#include "platform/Prompter.h"
+#include "workbench/App.h"
+#include "workbench/DM1.h"
+#include "workbench/fBrowser.h"
+#include "workbench/fQuery.h"
+#include "workbench/mysimplere.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QLabel>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char kQuery[] = "select * from T";
+constexpr int kRepetitions = 5;
+constexpr int kTickMs = 10;
+
+struct Setup {
+    qint64 rows = 1000000;
+    QString path;
+    std::unique_ptr<bench::BareQuery> bare;
+    std::unique_ptr<platform::ScriptedPrompter> prompter;
+    std::unique_ptr<platform::ScopedPrompter> scoped;
+    std::unique_ptr<Workbench> workbench;
+};
+
+Setup g;
+
+TfmBrowser &browser()
+{
+    return *g.workbench->browser;
+}
+
+void BM_BareFetch(benchmark::State &state)
+{
+    bench::bareFetch(state, *g.bare, g.rows);
+}
+
+void BM_ConsoleQuery(benchmark::State &state)
+{
+    TfmBrowser &b = browser();
+    qint64 total = 0;
+    for (auto _ : state) {
+        b.SQLBody->setPlainText(QString::fromLatin1(kQuery));
+        b.SBExecSQLClick();
+        b.DBGSQL->grab(); // the first screen of cells drawn
+        total += b.DBGSQL->model()->rowCount();
+        state.PauseTiming();
+        const bool failed = b.StatusFailed;
+        DM->Q6.close();
+        state.ResumeTiming();
+        if (failed) {
+            state.SkipWithError("the console reported an error");
+            return;
+        }
+    }
+    bench::countRows(state, total, g.rows, "the grid holds a different number of rows");
+}
+
+// Starts one window per statement and runs the main event loop until every
+// window has its rows; the latest timer tick in ms goes to *late.
+qint64 runWindows(const QStringList &statements, double *late)
+{
+    TfmBrowser &b = browser();
+    for (const QString &sql : statements)
+        StartBackgroundQuery(sql, b.CurrentAlias, b.LoginUser, b.LoginPassword, sql, true);
+    QEventLoop loop;
+    QTimer tick;
+    tick.setInterval(kTickMs);
+    QElapsedTimer clock;
+    qint64 last = 0;
+    *late = 0;
+    QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
+        const qint64 now = clock.elapsed();
+        *late = std::max(*late, double(now - last - kTickMs));
+        last = now;
+        const QList<TQueryForm *> forms = BackgroundQueryForms();
+        if (std::all_of(forms.begin(), forms.end(), [](TQueryForm *f) { return f->Finished && !f->thread(); }))
+            loop.quit();
+    });
+    clock.start();
+    tick.start();
+    loop.exec();
+    qint64 rows = 0;
+    for (TQueryForm *f : BackgroundQueryForms()) {
+        if (f->Failed)
+            throw std::runtime_error(f->StatusLine->text().toStdString());
+        rows += f->DataSource->rowCount();
+    }
+    return rows;
+}
+
+void background(benchmark::State &state, int windows)
+{
+    QStringList statements;
+    const qint64 share = g.rows / windows;
+    for (int i = 0; i < windows; ++i)
+        statements << QStringLiteral("select * from T where ID >= %1 and ID < %2")
+                          .arg(i * share)
+                          .arg(i == windows - 1 ? g.rows : (i + 1) * share);
+    qint64 total = 0;
+    double worst = 0;
+    try {
+        for (auto _ : state) {
+            double late = 0;
+            total += runWindows(statements, &late);
+            worst = std::max(worst, late);
+            state.PauseTiming();
+            EndBackgroundQueries();
+            state.ResumeTiming();
+        }
+    } catch (const std::exception &e) {
+        EndBackgroundQueries();
+        state.SkipWithError(e.what());
+        return;
+    }
+    state.counters["late_ms"] = worst;
+    bench::countRows(state, total, g.rows, "the windows hold a different number of rows");
+}
+
+void BM_BackgroundOne(benchmark::State &state)
+{
+    background(state, 1);
+}
+
+void BM_BackgroundFour(benchmark::State &state)
+{
+    background(state, 4);
+}
+
+BENCHMARK(BM_BareFetch)->Iterations(1)->Repetitions(kRepetitions)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ConsoleQuery)->Iterations(1)->Repetitions(kRepetitions)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_BackgroundOne)->Iterations(1)->Repetitions(kRepetitions)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_BackgroundFour)->Iterations(1)->Repetitions(kRepetitions)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Keeps every repetition's time and late_ms counter, for medians and spreads.
+class MedianReporter : public benchmark::ConsoleReporter {
+public:
+    MedianReporter() : benchmark::ConsoleReporter(OO_Tabular) {}
+
+    void ReportRuns(const std::vector<Run> &reports) override
+    {
+        benchmark::ConsoleReporter::ReportRuns(reports);
+        for (const Run &r : reports) {
+            if (r.run_type != Run::RT_Iteration || r.error_occurred || r.iterations == 0)
+                continue;
+            const std::string name = r.run_name.function_name;
+            m_ms[name].push_back(r.real_accumulated_time / double(r.iterations) * 1000.0);
+            const auto late = r.counters.find("late_ms");
+            if (late != r.counters.end())
+                m_late[name].push_back(late->second.value);
+        }
+    }
+
+    struct Figures {
+        double median = 0, low = 0, high = 0;
+        bool complete = false; // every repetition ran
+    };
+
+    Figures time(const std::string &name) const { return figures(m_ms, name); }
+    Figures late(const std::string &name) const { return figures(m_late, name); }
+
+private:
+    static Figures figures(const std::map<std::string, std::vector<double>> &all, const std::string &name)
+    {
+        Figures f;
+        const auto it = all.find(name);
+        if (it == all.end() || it->second.empty())
+            return f;
+        std::vector<double> v = it->second;
+        std::sort(v.begin(), v.end());
+        const size_t n = v.size();
+        f.median = n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+        f.low = v.front();
+        f.high = v.back();
+        f.complete = int(n) == kRepetitions;
+        return f;
+    }
+
+    std::map<std::string, std::vector<double>> m_ms;
+    std::map<std::string, std::vector<double>> m_late;
+};
+
+// Prints one measure and says whether it met its target.
+bool verdict(const char *measure, const char *baseline, const char *target, const MedianReporter::Figures &f,
+             double value, double limit, const char *unit)
+{
+    const bool met = f.complete && value <= limit;
+    std::printf("  %-34s %-22s %-10s %10.3f%-3s %8.1f..%-8.1f ms  %s\n", measure, baseline, target, value, unit, f.low,
+                f.high, f.complete ? (met ? "met" : "MISSED") : "NOT RUN");
+    return met;
+}
+
+bool printSummary(const MedianReporter &rep)
+{
+    const auto bare = rep.time("BM_BareFetch");
+    const auto console = rep.time("BM_ConsoleQuery");
+    const auto one = rep.time("BM_BackgroundOne");
+    const auto four = rep.time("BM_BackgroundFour");
+    std::printf("\nSQL console, %lld rows x 5 columns, medians of %d repetitions (real time)\n",
+                static_cast<long long>(g.rows), kRepetitions);
+    std::printf("  bare client-library fetch          %10.1f ms (%.1f..%.1f)\n", bare.median, bare.low, bare.high);
+    std::printf("  console query to the filled grid   %10.1f ms (%.1f..%.1f)\n", console.median, console.low,
+                console.high);
+    std::printf("  one background window, all rows    %10.1f ms (%.1f..%.1f)\n", one.median, one.low, one.high);
+    std::printf("  four background windows at once    %10.1f ms (%.1f..%.1f)\n", four.median, four.low, four.high);
+    std::printf("\n  %-34s %-22s %-10s %13s %20s\n", "measure", "baseline", "target", "median", "spread");
+    bool ok = true;
+    ok &= verdict("console query / bare fetch", "bare fetch", "<= 1.5", console,
+                  bare.median > 0 ? console.median / bare.median : 1e9, 1.5, "x");
+    ok &= verdict("four windows / one window", "one window", "<= 1.0", four,
+                  one.median > 0 ? four.median / one.median : 1e9, 1.0, "x");
+    const auto lateOne = rep.late("BM_BackgroundOne");
+    const auto lateFour = rep.late("BM_BackgroundFour");
+    ok &= verdict("timer lateness, one window", "10 ms tick", "< 50 ms", lateOne, lateOne.median, 49.999, "ms");
+    ok &= verdict("timer lateness, four windows", "10 ms tick", "< 50 ms", lateFour, lateFour.median, 49.999, "ms");
+    return ok;
+}
+
+void setUp(const QString &folder)
+{
+    g.path = folder + QStringLiteral("/console.fdb");
+    engine::Database::createDatabase(g.path);
+    {
+        auto db = bench::connect(g.path);
+        bench::fillTable(*db, g.rows);
+        // Each of the four windows reads its own quarter through the index.
+        bench::exec(*db, QStringLiteral("create index T_ID on T (ID)"));
+    }
+    g.bare = std::make_unique<bench::BareQuery>(QFile::encodeName(g.path), kQuery);
+    QStringList params = engine::Session::driverDefaultParams(QStringLiteral("INTRBASE"));
+    for (QString &l : params)
+        if (l.startsWith(QLatin1String("SERVER NAME=")))
+            l = QStringLiteral("SERVER NAME=") + g.path;
+    engine::Session::defaultSession().addAlias(QStringLiteral("BENCH"), QStringLiteral("INTRBASE"), params);
+    // No repository: the console runs without a history.
+    g.prompter->answer(platform::Prompter::Answer::No);
+    g.workbench = std::make_unique<Workbench>(QStringList{"BENCH", "SYSDBA", ""});
+    if (!browser().IsConnected)
+        throw std::runtime_error("the workbench did not connect to the bench database");
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (!bench::takePositive(&argc, argv, "rows", &g.rows))
+        return 1;
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QTemporaryDir scratch;
+    if (!bench::begin(&argc, argv, scratch))
+        return 1;
+    // Messages of the window are recorded, never shown.
+    g.prompter = std::make_unique<platform::ScriptedPrompter>();
+    g.scoped = std::make_unique<platform::ScopedPrompter>(*g.prompter);
+
+    const auto body = [&] {
+        std::printf("Filling a table of %lld rows...\n", static_cast<long long>(g.rows));
+        std::fflush(stdout);
+        setUp(scratch.path());
+        g.bare->fetchAll(); // one untimed pass warms the page cache
+        MedianReporter reporter;
+        benchmark::RunSpecifiedBenchmarks(&reporter);
+        if (!printSummary(reporter))
+            throw std::runtime_error("a target was missed");
+    };
+    return bench::run("bench_console", body, [] {
+        EndBackgroundQueries();
+        g.workbench.reset();
+        g.bare.reset();
+        if (!g.path.isEmpty())
+            engine::Database::dropDatabase(g.path);
+    });
+}
