@@ -4,6 +4,7 @@
 #include "engine/Error.h"
 #include "engine/Filter.h"
 #include "engine/Query.h"
+#include "engine/StatementLog.h"
 #include "support/TestMain.h"
 
 #include <QSignalSpy>
@@ -66,6 +67,8 @@ private slots:
     void masterDetailFollowsMasterRow();
     void closedOrEmptyMasterLeavesDetailEmpty();
     void detailFollowsOnceAfterControlsEnabled();
+    void failingDetailAtTheEndOfAFreeze_data();
+    void failingDetailAtTheEndOfAFreeze();
     void calculatedFieldsAreCachedPerRow();
     void disabledControlsSendOneNotification();
     void sortByReplacingOrderLine();
@@ -522,6 +525,49 @@ void TestDataSet::detailFollowsOnceAfterControlsEnabled()
     master.enableControls();
     QCOMPARE(detailResets.count(), 1);
     QCOMPARE(detail.recordCount(), 4);
+}
+
+void TestDataSet::failingDetailAtTheEndOfAFreeze_data()
+{
+    QTest::addColumn<bool>("scopeThrows");
+    QTest::newRow("the scope ends normally: the detail's error") << false;
+    QTest::newRow("the scope throws: its own error") << true;
+}
+
+void TestDataSet::failingDetailAtTheEndOfAFreeze()
+{
+    QFETCH(bool, scopeThrows);
+    TestDatabase t;
+    auto db = t.connect();
+    exec(*db, "create table M (ID integer)");
+    exec(*db, "create table D (MID integer)");
+    exec(*db, "insert into M values (1)");
+    exec(*db, "insert into M values (2)");
+    Query master(db.get());
+    master.setSql("select * from M order by ID");
+    Query detail(db.get());
+    detail.setSql("select * from D where MID = :ID");
+    detail.setMasterSource(&master);
+    master.open();
+    detail.open();
+    // The detail's read when the freeze ends fails; the program goes on
+    // with one error, whichever that is.
+    const auto previous = engine::StatementLog::setHook([](const QString &, const QString &sql) {
+        if (sql.contains("from D"))
+            throw Error("detail failed");
+    });
+    QString caught;
+    try {
+        engine::ControlsFrozen frozen(master);
+        master.next();
+        if (scopeThrows)
+            throw Error("scope failed");
+    } catch (const Error &e) {
+        caught = e.message();
+    }
+    engine::StatementLog::setHook(previous);
+    QCOMPARE(caught, QString(scopeThrows ? "scope failed" : "detail failed"));
+    QVERIFY(!master.controlsDisabled());
 }
 
 // ---------------------------------------------------------------- calculated fields
