@@ -357,22 +357,25 @@ void TestGrantGroupsPage::membership()
     QCOMPARE(committedState(c.t), committed);
     c.checkSettled();
 
-    // UG now holds EMPTYG with one row: ">>" grants it to the candidates.
-    d.execQ({"insert into meta$grantusers values (4, 'EMPTYG', 'UG', 2)"});
-    d.execQ({"insert into meta$usersgrant values (4, 'EMPTYG', 'U2')"});
-    d.execQ({"insert into meta$grantlist values (1, 'EMPTYG', 'T1', 'Table', null, 'Delete', 0)"});
-    d.execQ({"grant delete on T1 to U2"});
+    // UG now holds EMPTYG too, with a row on T2 that U3 owns: ">>" grants
+    // both groups to the candidates, T2 not to its owner.
+    for (const char *sql : {"insert into meta$grantusers values (4, 'EMPTYG', 'UG', 2)",
+                            "insert into meta$usersgrant values (4, 'EMPTYG', 'U2')",
+                            "insert into meta$grantlist values (1, 'EMPTYG', 'T1', 'Table', null, 'Delete', 0)",
+                            "insert into meta$grantlist values (2, 'EMPTYG', 'T2', 'Table', null, 'Select', 0)",
+                            "grant delete on T1 to U2", "grant select on T2 to U2"})
+        d.execQ({QString::fromLatin1(sql)});
     d.transaction.commit();
     log.clear();
     w.mvallbtn->click();
-    const auto joins = [](const char *user, int member, int reach) {
+    const auto joins = [](const char *user, int member, int reach, const QStringList &others) {
         return QStringList{QString("insert into meta$userslist values(%1,'UG','%2')").arg(member).arg(user),
                            QString("grant Delete\n on \nT1\n to %1").arg(user),
                            QString("grant Select\n on \nT1\n to %1\n with grant option").arg(user),
-                           QString("grant Update\n(C1)\n on \nT1\n to %1").arg(user),
-                           QString("insert into meta$usersgrant values(%1,\"EMPTYG\",\"%2\")").arg(reach).arg(user)};
+                           QString("grant Update\n(C1)\n on \nT1\n to %1").arg(user)}
+            + others + QStringList{QString("insert into meta$usersgrant values(%1,\"EMPTYG\",\"%2\")").arg(reach).arg(user)};
     };
-    QCOMPARE(changes(log), joins("U3", 2, 5) + joins("U1", 3, 6));
+    QCOMPARE(changes(log), joins("U3", 2, 5, {}) + joins("U1", 3, 6, {"grant Select\n on \nT2\n to U1"}));
     QCOMPARE(d.usersdef.recordCount(), 0);
     w.okbtn->click();
     CHECK_AGREES(GrantData, c.t);
