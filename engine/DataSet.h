@@ -11,6 +11,7 @@
 #include <QStringList>
 #include <QVariant>
 #include <QVector>
+#include <exception>
 #include <functional>
 #include <vector>
 
@@ -388,15 +389,30 @@ private:
 
 // Keeps a data set's controls disabled for a scope, also when it throws:
 // the grids see one reset at the end instead of every step in between.
+// Enabling them makes the detail data sets follow their master, which reads
+// and may fail: that error goes on to the caller when the scope ends
+// normally, and gives way to the error already leaving it otherwise (two
+// errors in flight would end the program).
 class ControlsFrozen {
 public:
-    explicit ControlsFrozen(DataSet &ds) : m_ds(ds) { m_ds.disableControls(); }
-    ~ControlsFrozen() { m_ds.enableControls(); }
+    explicit ControlsFrozen(DataSet &ds) : m_ds(ds), m_unwinding(std::uncaught_exceptions()) { m_ds.disableControls(); }
+    ~ControlsFrozen() noexcept(false)
+    {
+        if (std::uncaught_exceptions() == m_unwinding) {
+            m_ds.enableControls();
+            return;
+        }
+        try {
+            m_ds.enableControls();
+        } catch (...) {
+        }
+    }
     ControlsFrozen(const ControlsFrozen &) = delete;
     ControlsFrozen &operator=(const ControlsFrozen &) = delete;
 
 private:
     DataSet &m_ds;
+    int m_unwinding;
 };
 
 } // namespace engine

@@ -157,6 +157,11 @@ QString removeRowQuestion(const GroupRowOnPage &r)
         .arg(k.privilege, k.column, r.type, k.object, r.row.group);
 }
 
+QString switchOptionOffQuestion(const GroupRowOnPage &r)
+{
+    return QStringLiteral("Revoke grant option for ") + removeRowQuestion(r).mid(int(qstrlen("Revoke ")));
+}
+
 GroupRemovals::GroupRemovals(TGrantData &data, OperationProgress &progress) : m_data(data), m_progress(progress) {}
 
 std::optional<GroupRowOnPage> GroupRemovals::currentRow() const

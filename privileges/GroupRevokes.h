@@ -66,6 +66,9 @@ QString removeAllQuestion();
 // "Revoke {priv} privilege on {tvtype} {object} from GrantGroup {group}?",
 // with a column "... on field {column} of {tvtype} ...".
 QString removeRowQuestion(const GroupRowOnPage &row);
+// "Revoke grant option for {priv} privilege on ..." the same way: asked
+// before the option is switched off only when that cascades.
+QString switchOptionOffQuestion(const GroupRowOnPage &row);
 
 // Removing privileges from the current grant group (the current row of
 // `MetaGrantlist`). Each runs in the open transaction; a refusal or a

@@ -39,6 +39,12 @@ class TSplitter;
 class Tbasepar;
 class Tgrantmes;
 class Tgrantmes2;
+namespace engine {
+class DataSet;
+}
+namespace privileges {
+enum class GroupEdit;
+}
 namespace platform {
 class PanelStatusBar;
 }
@@ -160,6 +166,10 @@ public:
     // The pages' own commit and roll-back controls, all disabled: after the
     // guard has settled the transaction they share, no page has work left.
     void resetPageControls();
+    // Runs a page's operation. An operation that fails has rolled back the
+    // transaction every page shares: no page has work left to offer.
+    template<typename F>
+    void settledOnFailure(F &&operation);
     framerules::PendingWork pendingWork() const;
     // The colour of the window's font, as the settings keep it.
     int FontColor = framerules::kWindowTextColor;
@@ -298,6 +308,11 @@ public slots:
     void RollBackbtnClick();
     void AddggNameClick();
     void DelggNameClick();
+    void ModifyGrantGroupClick();
+    void GrantListGridDblClick();
+    // Ctrl+Delete removes the current row; a typed character searches.
+    bool GrantListGridKeyDown(int key, Qt::KeyboardModifiers modifiers);
+    void GrantListGridKeyPress(const QString &typed);
     void Add3Click();
     void Modify3Click();
     void delete4Click();
@@ -371,6 +386,22 @@ private:
     void closeConnection();
     // --- privilege page
     void bindGrantInfoPage();
+    // A grid showing a data set, the two on the same row both ways; titles
+    // replace the fields' labels in this grid only, widths size the first
+    // columns and the last one fills the rest.
+    void showDataSet(QTableView *grid, engine::DataSet *ds, const QStringList &titles = {},
+                     const QVector<int> &widths = {});
+    void setGridTitle(QTableView *grid, int column, const QString &title);
+    // --- grant-group page
+    void bindGrantGroupsPage(TGrantData &data);
+    void bindGrantGroupsKeys();
+    void showGroupEdit(privileges::GroupEdit edit);
+    // The lists of the group pages read again after the transaction ended
+    // or was rolled back: they must show what exists.
+    void refreshGroupLists();
+    // --- membership half of the user-group page
+    void bindMembersPage(TGrantData &data);
+    void membershipPending();
     void updateGrantButton();
     // "All" or "Active" chosen in a tree's header: the tree's selection
     // filters again, or its label says "All".
@@ -396,6 +427,7 @@ private:
     Tgrantmes2 *m_grantmes2 = nullptr;
     std::unique_ptr<privileges::OperationProgress> m_progress;
     privileges::LetterSearch m_privSearch;
+    privileges::LetterSearch m_groupSearch; // GrantListGrid's
     std::optional<int> m_savedTreeHeight; // kept by btnpanel while a tree is folded away
 };
 
@@ -406,6 +438,17 @@ void TLorvane::guarded(F &&handler)
         handler();
     } catch (const std::exception &e) {
         AppException(QString::fromUtf8(e.what()));
+    }
+}
+
+template<typename F>
+void TLorvane::settledOnFailure(F &&operation)
+{
+    try {
+        operation();
+    } catch (const std::exception &) {
+        resetPageControls();
+        throw;
     }
 }
 

@@ -200,10 +200,11 @@ void TLorvane::setRemoveButtons(bool enabled)
         a->setEnabled(enabled);
 }
 
-// The grid of a group's privileges and the member and holder grids come
-// with the pages that edit them; until then there is no column to set.
+// The privilege cell of a group's row is not edited in the grid: privileges
+// come into a group through the grant dialog only.
 void TLorvane::setPrivilegeButton(bool) {}
-void TLorvane::setMembersTitle(const QString &) {}
+// The holder grid comes with the page that edits it; until then there is no
+// column to set.
 void TLorvane::setHoldersTitle(const QString &) {}
 
 void TLorvane::setRevokeEnabled(bool enabled)

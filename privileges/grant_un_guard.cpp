@@ -138,6 +138,7 @@ void TLorvane::resetPageControls()
         w->setEnabled(false);
     for (QAction *a : {Commit2, RollBack2, Commit1, RollBack1, Commit3, RollBack3})
         a->setEnabled(false);
+    refreshGroupLists();
     const bool rows = GrantListHasRows();
     rmvG->setEnabled(rows);
     Removebtn->setEnabled(rows);

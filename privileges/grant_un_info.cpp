@@ -38,17 +38,35 @@ QRadioButton *item(QGroupBox *radioGroup, int index)
     return radioGroup->findChild<QRadioButton *>(radioGroup->objectName() + QString::number(index));
 }
 
-// The grid and the data set stand on the same row both ways: the letter
-// search moves the data set, a click moves the grid.
-void showDataSet(QTableView *grid, engine::DataSet *ds)
-{
-    auto *model = new engine::GridModel(ds, grid);
-    grid->setModel(model);
-    grid->setSelectionMode(QAbstractItemView::SingleSelection);
-    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    grid->verticalHeader()->setDefaultSectionSize(18);
-    model->followSelection(grid->selectionModel());
-}
+// A grid's own column titles and widths over the data set's fields: one
+// data set may be shown by two grids under different titles.
+class TitledGridModel : public engine::GridModel {
+public:
+    TitledGridModel(engine::DataSet *ds, QObject *parent, const QStringList &titles, const QVector<int> &widths)
+        : engine::GridModel(ds, parent), m_titles(titles), m_widths(widths)
+    {
+    }
+    void setTitle(int column, const QString &title)
+    {
+        while (m_titles.size() <= column)
+            m_titles << QString();
+        m_titles[column] = title;
+        emit headerDataChanged(Qt::Horizontal, column, column);
+    }
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override
+    {
+        if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section < m_titles.size()
+            && !m_titles[section].isNull())
+            return m_titles[section];
+        if (orientation == Qt::Horizontal && role == Qt::SizeHintRole && section < m_widths.size())
+            return QSize(m_widths[section], 18);
+        return engine::GridModel::headerData(section, orientation, role);
+    }
+
+private:
+    QStringList m_titles;
+    QVector<int> m_widths;
+};
 
 void exclusive(QObject *owner, std::initializer_list<QAction *> actions)
 {
@@ -60,11 +78,36 @@ void exclusive(QObject *owner, std::initializer_list<QAction *> actions)
 
 } // namespace
 
+// The grid and the data set stand on the same row both ways: the letter
+// search moves the data set, a click moves the grid.
+void TLorvane::showDataSet(QTableView *grid, engine::DataSet *ds, const QStringList &titles, const QVector<int> &widths)
+{
+    auto *model = new TitledGridModel(ds, grid, titles, widths);
+    grid->setModel(model);
+    grid->setSelectionMode(QAbstractItemView::SingleSelection);
+    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grid->verticalHeader()->setDefaultSectionSize(18);
+    if (!widths.isEmpty()) {
+        // A reopen resets the columns; the sizes come from the model again.
+        grid->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+        grid->horizontalHeader()->setStretchLastSection(true);
+    }
+    model->followSelection(grid->selectionModel());
+}
+
+void TLorvane::setGridTitle(QTableView *grid, int column, const QString &title)
+{
+    if (auto *model = dynamic_cast<TitledGridModel *>(grid->model()))
+        model->setTitle(column, title);
+}
+
 void TLorvane::setDataModule(TGrantData *data)
 {
     m_data = data;
     data->setView(this);
     showDataSet(PrivGrid, &data->TrigList);
+    bindGrantGroupsPage(*data);
+    bindMembersPage(*data);
 }
 
 void TLorvane::setGrantDialogs(Tgrantmes *grant, Tgrantmes2 *revoke)

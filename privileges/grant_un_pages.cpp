@@ -203,15 +203,20 @@ void TLorvane::buildGrantGroupsPage()
     connect(Splitter2, &TSplitter::OnPosChanged, this, &TLorvane::Splitter2PosChanged);
 
     QWidget *defs = panel(Panel2, QStringLiteral("Panel4"), Align::Top, 130);
-    gdeflist = docked(grid(defs, QString()), QStringLiteral("gdeflist"), Align::Left, 150);
+    // The group list and the group editor share one place: the list covers
+    // the editor's fields until an edit begins.
+    QWidget *names = panel(defs, QStringLiteral("Panel5"), Align::Left, 190);
+    gdefname = edit(names, QStringLiteral("gdefname"), QRect(4, 4, 180, 22));
+    gdefname->setEnabled(false);
+    Grantdesc = named(new QPlainTextEdit(names), QStringLiteral("Grantdesc"));
+    Grantdesc->setGeometry(4, 30, 180, 94);
+    gdeflist = docked(grid(names, QString()), QStringLiteral("gdeflist"), Align::Client);
+    gdeflist->raise();
     QWidget *editor = panel(defs, QStringLiteral("Panel6"), Align::Client);
-    gdefname = edit(editor, QStringLiteral("gdefname"), QRect(4, 4, 180, 22));
-    Grantdesc = named(new QPlainTextEdit(editor), QStringLiteral("Grantdesc"));
-    Grantdesc->setGeometry(4, 30, 180, 60);
-    AddggName = button(editor, QStringLiteral("AddggName"), QStringLiteral("   &AddGrantGroup"), QRect(190, 4, 130, 24));
+    AddggName = button(editor, QStringLiteral("AddggName"), QStringLiteral("   &AddGrantGroup"), QRect(6, 4, 130, 24));
     ModifyGrantGroup =
-        button(editor, QStringLiteral("ModifyGrantGroup"), QStringLiteral("&ModifyGrantGroup"), QRect(190, 32, 130, 24));
-    DelggName = button(editor, QStringLiteral("DelggName"), QStringLiteral("&DeleteGrantGroup"), QRect(190, 60, 130, 24));
+        button(editor, QStringLiteral("ModifyGrantGroup"), QStringLiteral("&ModifyGrantGroup"), QRect(6, 32, 130, 24));
+    DelggName = button(editor, QStringLiteral("DelggName"), QStringLiteral("&DeleteGrantGroup"), QRect(6, 60, 130, 24));
 
     QWidget *moves = panel(Panel2, QStringLiteral("Panel7"), Align::Top, 30);
     MoveallBtn = button(moves, QStringLiteral("MoveallBtn"), QStringLiteral(">>"), QRect(4, 3, 30, 24));
@@ -236,6 +241,7 @@ void TLorvane::buildGrantGroupsPage()
     bind(RemoveAllbtn, &TLorvane::RemoveAllbtnClick);
     bind(Commitbtn, &TLorvane::CommitbtnClick);
     bind(RollBackbtn, &TLorvane::RollBackbtnClick);
+    bindGrantGroupsKeys();
 }
 
 void TLorvane::buildUserGroupsPage()

@@ -4,6 +4,7 @@
 #include "engine/Error.h"
 #include "engine/Filter.h"
 #include "engine/Query.h"
+#include "engine/StatementLog.h"
 #include "support/TestMain.h"
 
 #include <QSignalSpy>
@@ -66,6 +67,8 @@ private slots:
     void masterDetailFollowsMasterRow();
     void closedOrEmptyMasterLeavesDetailEmpty();
     void detailFollowsOnceAfterControlsEnabled();
+    void failingDetailAtTheEndOfAFreeze_data();
+    void failingDetailAtTheEndOfAFreeze();
     void calculatedFieldsAreCachedPerRow();
     void disabledControlsSendOneNotification();
     void sortByReplacingOrderLine();
@@ -491,24 +494,33 @@ void TestDataSet::closedOrEmptyMasterLeavesDetailEmpty()
     QVERIFY(detail.isEmpty());
 }
 
+// Masters 1 to 4, master i with i detail rows; both open on master 1.
+struct MasterDetail {
+    TestDatabase t;
+    std::unique_ptr<engine::Database> db = t.connect();
+    Query master{db.get()};
+    Query detail{db.get()};
+    MasterDetail()
+    {
+        exec(*db, "create table M (ID integer)");
+        exec(*db, "create table D (MID integer)");
+        for (int i = 1; i <= 4; ++i) {
+            exec(*db, QString("insert into M values (%1)").arg(i));
+            for (int k = 0; k < i; ++k)
+                exec(*db, QString("insert into D values (%1)").arg(i));
+        }
+        master.setSql("select * from M order by ID");
+        detail.setSql("select * from D where MID = :ID");
+        detail.setMasterSource(&master);
+        master.open();
+        detail.open();
+    }
+};
+
 void TestDataSet::detailFollowsOnceAfterControlsEnabled()
 {
-    TestDatabase t;
-    auto db = t.connect();
-    exec(*db, "create table M (ID integer)");
-    exec(*db, "create table D (MID integer)");
-    for (int i = 1; i <= 4; ++i) {
-        exec(*db, QString("insert into M values (%1)").arg(i));
-        for (int k = 0; k < i; ++k)
-            exec(*db, QString("insert into D values (%1)").arg(i));
-    }
-    Query master(db.get());
-    master.setSql("select * from M order by ID");
-    Query detail(db.get());
-    detail.setSql("select * from D where MID = :ID");
-    detail.setMasterSource(&master);
-    master.open();
-    detail.open();
+    MasterDetail md;
+    Query &master = md.master, &detail = md.detail;
     QCOMPARE(detail.recordCount(), 1);
     QSignalSpy detailResets(&detail, &DataSet::rowsReset);
     // Walking a frozen master (the keep-position reopen) does not run the
@@ -522,6 +534,38 @@ void TestDataSet::detailFollowsOnceAfterControlsEnabled()
     master.enableControls();
     QCOMPARE(detailResets.count(), 1);
     QCOMPARE(detail.recordCount(), 4);
+}
+
+void TestDataSet::failingDetailAtTheEndOfAFreeze_data()
+{
+    QTest::addColumn<bool>("scopeThrows");
+    QTest::newRow("the scope ends normally: the detail's error") << false;
+    QTest::newRow("the scope throws: its own error") << true;
+}
+
+void TestDataSet::failingDetailAtTheEndOfAFreeze()
+{
+    QFETCH(bool, scopeThrows);
+    MasterDetail md;
+    Query &master = md.master;
+    // The detail's read when the freeze ends fails; the program goes on
+    // with one error, whichever that is.
+    const auto previous = engine::StatementLog::setHook([](const QString &, const QString &sql) {
+        if (sql.contains("from D"))
+            throw Error("detail failed");
+    });
+    QString caught;
+    try {
+        engine::ControlsFrozen frozen(master);
+        master.next();
+        if (scopeThrows)
+            throw Error("scope failed");
+    } catch (const Error &e) {
+        caught = e.message();
+    }
+    engine::StatementLog::setHook(previous);
+    QCOMPARE(caught, QString(scopeThrows ? "scope failed" : "detail failed"));
+    QVERIFY(!master.controlsDisabled());
 }
 
 // ---------------------------------------------------------------- calculated fields

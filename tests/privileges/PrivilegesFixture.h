@@ -18,6 +18,8 @@
 #include "privileges/dspar_un.h"
 #include "privileges/GrantGroups.h"
 #include "privileges/gdata_un.h"
+#include "privileges/gmes2.h"
+#include "privileges/gmes_un.h"
 #include "privileges/grant_un.h"
 #include "support/TestDatabase.h"
 
@@ -28,6 +30,7 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
+#include <QToolButton>
 #include <QTreeWidget>
 #include <memory>
 
@@ -370,6 +373,77 @@ public:
             w.GrantPages->setTabEnabled(i, true);
         }
     }
+};
+
+// The window connected, through an alias and the login dialog, to a
+// database make prepared; a database without the administrative layer gets
+// it created and imported by the connect.
+struct ConnectedWindow {
+    TestDatabase t;
+    std::unique_ptr<ScopedAlias> alias;
+    std::unique_ptr<Program> p;
+    std::unique_ptr<LoginAnswers> login;
+    TLorvane *w = nullptr;
+    explicit ConnectedWindow(void (*make)(const TestDatabase &) = makeGrants)
+    {
+        make(t);
+        alias = std::make_unique<ScopedAlias>(QStringLiteral("GRANTDB"), t.path(), QStringLiteral("SYSDBA"));
+        p = std::make_unique<Program>();
+        w = &p->w;
+        p->selectAlias(QStringLiteral("GRANTDB"));
+        login = std::make_unique<LoginAnswers>();
+        p->prompter.answer(Prompter::Answer::Yes); // to create the layer, where it is missing
+        p->w.cntbtn->click();
+        p->prompter.clear();
+    }
+};
+
+// Selects the node at a path ("Tables/T1/C1"); an empty path selects nothing.
+inline void select(QTreeWidget *tree, const QString &path)
+{
+    if (path.isEmpty())
+        return;
+    const QStringList parts = path.split('/');
+    QTreeWidgetItem *node = nullptr;
+    for (int i = 0; i < tree->topLevelItemCount() && !node; ++i)
+        if (tree->topLevelItem(i)->text(0) == parts.first())
+            node = tree->topLevelItem(i);
+    for (int k = 1; node && k < parts.size(); ++k) {
+        QTreeWidgetItem *child = nullptr;
+        for (int i = 0; i < node->childCount() && !child; ++i)
+            if (node->child(i)->text(0) == parts[k])
+                child = node->child(i);
+        node = child;
+    }
+    QVERIFY2(node, qPrintable(path));
+    tree->setCurrentItem(node);
+}
+
+// Answers the grant or revoke dialog as a user: prepare changes the boxes,
+// then OK is pressed.
+class DialogAnswers {
+public:
+    std::function<void(QDialog &)> prepare;
+    int shown = 0;
+    QStringList captions;
+    DialogAnswers()
+    {
+        m_previous = platform::setModalHook([this](QDialog &d) {
+            ++shown;
+            captions << d.windowTitle();
+            if (prepare)
+                prepare(d);
+            if (auto *g = qobject_cast<Tgrantmes *>(&d))
+                g->okbtnClick();
+            else if (auto *r = qobject_cast<Tgrantmes2 *>(&d))
+                r->okbtnClick();
+            return d.result();
+        });
+    }
+    ~DialogAnswers() { platform::setModalHook(m_previous); }
+
+private:
+    platform::ModalHook m_previous;
 };
 
 // Work in the open transaction, as a page leaves it pending.

@@ -25,30 +25,6 @@ using Answer = platform::Prompter::Answer;
 
 namespace {
 
-const QString kAlias = "GRANTDB";
-
-// The window connected to a database holding makeGrants' objects and
-// grants, its administrative layer created and imported by the connect.
-struct Connected {
-    TestDatabase t;
-    std::unique_ptr<ScopedAlias> alias;
-    std::unique_ptr<Program> p;
-    std::unique_ptr<LoginAnswers> login;
-    TLorvane *w = nullptr;
-    explicit Connected(void (*make)(const TestDatabase &) = makeGrants)
-    {
-        make(t);
-        alias = std::make_unique<ScopedAlias>(kAlias, t.path(), "SYSDBA");
-        p = std::make_unique<Program>();
-        w = &p->w;
-        p->selectAlias(kAlias);
-        login = std::make_unique<LoginAnswers>();
-        p->prompter.answer(Answer::Yes);
-        p->w.cntbtn->click();
-        p->prompter.clear();
-    }
-};
-
 // A tree as indented lines, in the order shown.
 void dump(QTreeWidgetItem *node, int depth, QStringList &out)
 {
@@ -63,27 +39,6 @@ QStringList dump(QTreeWidget *tree)
     for (int i = 0; i < tree->topLevelItemCount(); ++i)
         dump(tree->topLevelItem(i), 0, out);
     return out;
-}
-
-// Selects the node at a path ("Tables/T1/C1"); an empty path selects nothing.
-void select(QTreeWidget *tree, const QString &path)
-{
-    if (path.isEmpty())
-        return;
-    const QStringList parts = path.split('/');
-    QTreeWidgetItem *node = nullptr;
-    for (int i = 0; i < tree->topLevelItemCount() && !node; ++i)
-        if (tree->topLevelItem(i)->text(0) == parts.first())
-            node = tree->topLevelItem(i);
-    for (int k = 1; node && k < parts.size(); ++k) {
-        QTreeWidgetItem *child = nullptr;
-        for (int i = 0; i < node->childCount() && !child; ++i)
-            if (node->child(i)->text(0) == parts[k])
-                child = node->child(i);
-        node = child;
-    }
-    QVERIFY2(node, qPrintable(path));
-    tree->setCurrentItem(node);
 }
 
 QRadioButton *radio(QGroupBox *group, int index)
@@ -107,33 +62,6 @@ QString currentObject(engine::DataSet &list)
     return list.fieldByName("RDB$RELATION_NAME").asString().trimmed();
 }
 
-// Answers the grant or revoke dialog as a user: prepare changes the boxes,
-// then OK is pressed.
-class DialogAnswers {
-public:
-    std::function<void(QDialog &)> prepare;
-    int shown = 0;
-    QStringList captions;
-    DialogAnswers()
-    {
-        m_previous = platform::setModalHook([this](QDialog &d) {
-            ++shown;
-            captions << d.windowTitle();
-            if (prepare)
-                prepare(d);
-            if (auto *g = qobject_cast<Tgrantmes *>(&d))
-                g->okbtnClick();
-            else if (auto *r = qobject_cast<Tgrantmes2 *>(&d))
-                r->okbtnClick();
-            return d.result();
-        });
-    }
-    ~DialogAnswers() { platform::setModalHook(m_previous); }
-
-private:
-    platform::ModalHook m_previous;
-};
-
 } // namespace
 
 class TestGrantInfo : public QObject {
@@ -156,7 +84,7 @@ private slots:
 
 void TestGrantInfo::treesAndListAfterConnect()
 {
-    Connected c;
+    ConnectedWindow c;
     TLorvane &w = *c.w;
     QCOMPARE(dump(w.Metatree), (QStringList{"Stored Procedures", "  P1", "Tables", "  T1", "    C1", "    C2", "  T2",
                                             "    C1", "  T3", "    C1", "Views", "  V1", "    C1"}));
@@ -234,7 +162,7 @@ void TestGrantInfo::filters()
     QFETCH(int, privilege);
     QFETCH(QStringList, rows);
     QFETCH(bool, grant);
-    Connected c;
+    ConnectedWindow c;
     TLorvane &w = *c.w;
     engine::DataSet &list = GrantData->TrigList;
     const int everything = list.recordCount();
@@ -265,7 +193,7 @@ void TestGrantInfo::filters()
 
 void TestGrantInfo::menuForwardersDriveTheControls()
 {
-    Connected c;
+    ConnectedWindow c;
     TLorvane &w = *c.w;
     engine::DataSet &list = GrantData->TrigList;
     w.Selected1->trigger();
@@ -300,7 +228,7 @@ void TestGrantInfo::menuForwardersDriveTheControls()
 
 void TestGrantInfo::sortAndLetterSearch()
 {
-    Connected c;
+    ConnectedWindow c;
     TLorvane &w = *c.w;
     engine::Query &list = GrantData->TrigList;
     radio(w.SortOrder, 1)->click();
@@ -329,7 +257,7 @@ void TestGrantInfo::sortAndLetterSearch()
 
 void TestGrantInfo::grantThroughThePage()
 {
-    Connected c;
+    ConnectedWindow c;
     TLorvane &w = *c.w;
     engine::StatementRecorder log;
     select(w.Metatree, "Tables/T1");
@@ -389,7 +317,7 @@ void TestGrantInfo::grantThroughThePage()
 
 void TestGrantInfo::revokeThroughThePage()
 {
-    Connected c;
+    ConnectedWindow c;
     TLorvane &w = *c.w;
     engine::StatementRecorder log;
     w.UOActive->click();
@@ -430,7 +358,7 @@ void TestGrantInfo::refresh()
     QFETCH(int, page);
     QFETCH(int, answer);
     QFETCH(bool, rebuilt);
-    Connected c;
+    ConnectedWindow c;
     TLorvane &w = *c.w;
     c.p->clickTab(page);
     QCOMPARE(w.GrantPages->currentIndex(), page);
