@@ -4,6 +4,7 @@
 #include "privileges/ConnectRules.h"
 #include "privileges/FrameRules.h"
 #include "privileges/PrivilegeList.h"
+#include "privileges/UserRegistry.h"
 #include "privileges/gdata_un.h"
 
 #include <QIcon>
@@ -24,6 +25,7 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QMenu;
+class QPainter;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
@@ -37,10 +39,14 @@ class QTreeWidget;
 class QTreeWidgetItem;
 class TSplitter;
 class Tbasepar;
+class TIBnames;
 class Tgrantmes;
 class Tgrantmes2;
 namespace platform {
 class PanelStatusBar;
+}
+namespace engine {
+class GridModel;
 }
 
 // The privilege manager's main window: the page control with the connection
@@ -68,6 +74,8 @@ public:
     void setDataModule(TGrantData *data);
     // The grant and revoke dialogs of the privilege page.
     void setGrantDialogs(Tgrantmes *grant, Tgrantmes2 *revoke);
+    // The server users dialog of the user editor.
+    void setServerUsersDialog(TIBnames *dialog);
 
     // --- frame
     QWidget *ToolPanel;
@@ -136,6 +144,13 @@ public:
     QPlainTextEdit *udes;
     QPushButton *svu, *escu, *AddIBnames, *svugp, *escugp;
     QToolButton *mvbtn, *mvallbtn, *remvbtn, *remvallbtn, *okbtn, *escbtn;
+    // The editors' panels, shown in their grid's place while it is hidden.
+    QWidget *Panel9, *Panel16;
+    // The popup of `usergrid` and `usergp`.
+    QMenu *upamenu;
+    QAction *Add1, *Modify1, *Delete1;
+    // The Save buttons' tags: the editor's mode, 1 add, 0 modify.
+    int svuTag = 0, svugpTag = 0;
 
     // --- page GrAct
     QWidget *Panel12, *Panel14;
@@ -308,6 +323,21 @@ public slots:
     void escuClick();
     void svugpClick();
     void escugpClick();
+    // --- users and user groups (grant_un_users.cpp)
+    void Add1Click();
+    void Modify1Click();
+    void Delete1Click();
+    void upamenuPopup();
+    void usnChange();
+    void ugpChange();
+    void AddIBnamesClick();
+    void usergridKeyPress(const QString &typed);
+    void usergpKeyPress(const QString &typed);
+    void usersgpKeyPress(const QString &typed);
+    // The grids' own cells: the type picture, or the name.
+    void usergridDrawColumnCell(QPainter &p, const QRect &cell, int row, int column, bool selected);
+    void usergpDrawColumnCell(QPainter &p, const QRect &cell, int row, int column, bool selected);
+    void usersgpDrawColumnCell(QPainter &p, const QRect &cell, int row, int column, bool selected);
     void mvbtnClick();
     void mvallbtnClick();
     void remvbtnClick();
@@ -334,6 +364,20 @@ private:
     void buildGrantInfoPage();
     void buildGrantGroupsPage();
     void buildUserGroupsPage();
+    // --- users and user groups
+    void bindUserRegistration();
+    void bindUserGroupGrids(TGrantData &data);
+    QTableView *focusedUserGrid() const;
+    void focusUserGrid(QTableView *grid);
+    void showUserEditor(bool open);
+    void showUserGroupEditor(bool open);
+    // After a save or deletion committed or rolled back everything: no page
+    // has work left, the lists show what is there now.
+    void afterRegistryChange();
+    // Runs a save or deletion; anything but a refusal has ended the
+    // transaction, so the pages are brought up to date before it is shown.
+    template<typename F>
+    void registryChange(F &&work);
     void buildGrantActionPage();
     void readSettings();
     void createHeaderButtons();
@@ -397,6 +441,14 @@ private:
     std::unique_ptr<privileges::OperationProgress> m_progress;
     privileges::LetterSearch m_privSearch;
     std::optional<int> m_savedTreeHeight; // kept by btnpanel while a tree is folded away
+    // Users and user groups: the grid of the last focus, the rows the
+    // editors modify, the letter searches, and pending work whose commit
+    // buttons `ubuttons` turned off (an editor open): it is still pending.
+    QPointer<QTableView> m_userGridFocus;
+    QString m_editedUser, m_editedGroup;
+    privileges::LetterSearch m_usergridSearch, m_usergpSearch, m_usersgpSearch;
+    bool m_usersPendingHidden = false, m_holdersPendingHidden = false;
+    TIBnames *m_ibnames = nullptr;
 };
 
 template<typename F>
@@ -408,6 +460,24 @@ void TLorvane::guarded(F &&handler)
         AppException(QString::fromUtf8(e.what()));
     }
 }
+
+template<typename F>
+void TLorvane::registryChange(F &&work)
+{
+    try {
+        work();
+    } catch (const privileges::RegistryRefusal &) {
+        throw;
+    } catch (const engine::Error &) {
+        afterRegistryChange();
+        throw;
+    }
+    afterRegistryChange();
+}
+
+// The grid and the data set stand on the same row both ways: the letter
+// search moves the data set, a click moves the grid.
+engine::GridModel *showDataSet(QTableView *grid, engine::DataSet *ds);
 
 // The one main window, made at start-up.
 extern TLorvane *Lorvane;

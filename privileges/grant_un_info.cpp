@@ -38,18 +38,6 @@ QRadioButton *item(QGroupBox *radioGroup, int index)
     return radioGroup->findChild<QRadioButton *>(radioGroup->objectName() + QString::number(index));
 }
 
-// The grid and the data set stand on the same row both ways: the letter
-// search moves the data set, a click moves the grid.
-void showDataSet(QTableView *grid, engine::DataSet *ds)
-{
-    auto *model = new engine::GridModel(ds, grid);
-    grid->setModel(model);
-    grid->setSelectionMode(QAbstractItemView::SingleSelection);
-    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    grid->verticalHeader()->setDefaultSectionSize(18);
-    model->followSelection(grid->selectionModel());
-}
-
 void exclusive(QObject *owner, std::initializer_list<QAction *> actions)
 {
     auto *group = new QActionGroup(owner);
@@ -60,11 +48,23 @@ void exclusive(QObject *owner, std::initializer_list<QAction *> actions)
 
 } // namespace
 
+engine::GridModel *showDataSet(QTableView *grid, engine::DataSet *ds)
+{
+    auto *model = new engine::GridModel(ds, grid);
+    grid->setModel(model);
+    grid->setSelectionMode(QAbstractItemView::SingleSelection);
+    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grid->verticalHeader()->setDefaultSectionSize(18);
+    model->followSelection(grid->selectionModel());
+    return model;
+}
+
 void TLorvane::setDataModule(TGrantData *data)
 {
     m_data = data;
     data->setView(this);
     showDataSet(PrivGrid, &data->TrigList);
+    bindUserGroupGrids(*data);
 }
 
 void TLorvane::setGrantDialogs(Tgrantmes *grant, Tgrantmes2 *revoke)
