@@ -369,6 +369,8 @@ private:
     void bindUserGroupGrids(TGrantData &data);
     QTableView *focusedUserGrid() const;
     void focusUserGrid(QTableView *grid);
+    // Add (empty) or modify (the focused grid's current row).
+    void openRegistryEditor(bool adding);
     void showUserEditor(bool open);
     void showUserGroupEditor(bool open);
     // After a save or deletion committed or rolled back everything: no page

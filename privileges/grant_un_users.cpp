@@ -110,6 +110,19 @@ void drawTypeCell(QPainter &p, const QRect &cell, const QVector<QIcon> &images, 
     p.drawText(QRect(at, cell.bottomRight()), Qt::AlignLeft | Qt::AlignTop, name);
 }
 
+// A page's three pairs of buttons, or the menu items that follow them.
+template<typename T>
+void follow(const privileges::PagePairs &p, std::initializer_list<T *> move, std::initializer_list<T *> remove,
+            std::initializer_list<T *> commit)
+{
+    for (T *t : move)
+        t->setEnabled(p.move);
+    for (T *t : remove)
+        t->setEnabled(p.remove);
+    for (T *t : commit)
+        t->setEnabled(p.commit);
+}
+
 } // namespace
 
 void TLorvane::bindUserRegistration()
@@ -295,45 +308,25 @@ void TLorvane::showUserGroupEditor(bool open)
         focusUserGrid(usergp);
 }
 
-void TLorvane::Add1Click()
+void TLorvane::openRegistryEditor(bool adding)
 {
     QTableView *grid = focusedUserGrid();
     if (grid == usergp) {
-        svugpTag = 1;
-        m_editedGroup.clear();
-        ugp->clear();
-        udes->clear();
-        showUserGroupEditor(true);
-        ugp->setFocus();
-    } else if (grid == usergrid) {
-        svuTag = 1;
-        m_editedUser.clear();
-        for (QLineEdit *e : {usn, fn, mn, ln})
-            e->clear();
-        showUserEditor(true);
-        usn->setFocus();
-    }
-    ubuttons();
-    User2->menuAction()->setEnabled(false);
-    UserG2->menuAction()->setEnabled(false);
-}
-
-void TLorvane::Modify1Click()
-{
-    QTableView *grid = focusedUserGrid();
-    if (grid == usergp) {
-        m_editedGroup = TGrantData::currentName(GrantData->usergrp, QStringLiteral("UGNAME"), QStringLiteral("UserGroup"));
-        svugpTag = 0;
+        m_editedGroup = adding ? QString()
+                               : TGrantData::currentName(GrantData->usergrp, QStringLiteral("UGNAME"), QStringLiteral("UserGroup"));
+        svugpTag = adding ? 1 : 0;
         ugp->setText(m_editedGroup);
-        udes->setPlainText(GrantData->usergrp.fieldByName(QStringLiteral("UGDESC")).asString());
+        udes->setPlainText(adding ? QString() : GrantData->usergrp.fieldByName(QStringLiteral("UGDESC")).asString());
         ugp->setModified(false);
         showUserGroupEditor(true);
         ugp->setFocus();
     } else if (grid == usergrid) {
-        m_editedUser = TGrantData::currentName(GrantData->usersdef, QStringLiteral("UGNAME"), QStringLiteral("user"));
-        svuTag = 0;
+        m_editedUser = adding ? QString()
+                              : TGrantData::currentName(GrantData->usersdef, QStringLiteral("UGNAME"), QStringLiteral("user"));
+        svuTag = adding ? 1 : 0;
         const privileges::NameParts parts =
-            privileges::splitUserDescription(GrantData->usersdef.fieldByName(QStringLiteral("UGDESC")).asString());
+            adding ? privileges::NameParts{}
+                   : privileges::splitUserDescription(GrantData->usersdef.fieldByName(QStringLiteral("UGDESC")).asString());
         usn->setText(m_editedUser);
         fn->setText(parts.first);
         mn->setText(parts.middle);
@@ -346,6 +339,16 @@ void TLorvane::Modify1Click()
     ubuttons();
     User2->menuAction()->setEnabled(false);
     UserG2->menuAction()->setEnabled(false);
+}
+
+void TLorvane::Add1Click()
+{
+    openRegistryEditor(true);
+}
+
+void TLorvane::Modify1Click()
+{
+    openRegistryEditor(false);
 }
 
 void TLorvane::usnChange()
@@ -449,28 +452,10 @@ void TLorvane::ubuttons()
     m_usersPendingHidden = s.users.pending && !b.userPairs.commit;
     m_holdersPendingHidden = s.holders.pending && !b.holderPairs.commit;
 
-    const auto pairs = [](const privileges::PagePairs &p, std::initializer_list<QWidget *> move,
-                          std::initializer_list<QWidget *> remove, std::initializer_list<QWidget *> commit) {
-        for (QWidget *w : move)
-            w->setEnabled(p.move);
-        for (QWidget *w : remove)
-            w->setEnabled(p.remove);
-        for (QWidget *w : commit)
-            w->setEnabled(p.commit);
-    };
-    const auto items = [](const privileges::PagePairs &p, std::initializer_list<QAction *> move,
-                          std::initializer_list<QAction *> remove, std::initializer_list<QAction *> commit) {
-        for (QAction *a : move)
-            a->setEnabled(p.move);
-        for (QAction *a : remove)
-            a->setEnabled(p.remove);
-        for (QAction *a : commit)
-            a->setEnabled(p.commit);
-    };
-    pairs(b.userPairs, {mvbtn, mvallbtn}, {remvbtn, remvallbtn}, {okbtn, escbtn});
-    pairs(b.holderPairs, {gmvbtn, gmvallbtn}, {gremvbtn, gremvallbtn}, {gokbtn, gescbtn});
-    items(b.userItems, {MoveToGroup3, MoveAllToGroup1}, {RemoveFromGroup1, RemoveAllFromGroup1}, {Commit1, RollBack1});
-    items(b.holderItems, {Grant1, GrantAll1}, {Revoke1, RevokeAll1}, {Commit3, RollBack3});
+    follow<QWidget>(b.userPairs, {mvbtn, mvallbtn}, {remvbtn, remvallbtn}, {okbtn, escbtn});
+    follow<QWidget>(b.holderPairs, {gmvbtn, gmvallbtn}, {gremvbtn, gremvallbtn}, {gokbtn, gescbtn});
+    follow<QAction>(b.userItems, {MoveToGroup3, MoveAllToGroup1}, {RemoveFromGroup1, RemoveAllFromGroup1}, {Commit1, RollBack1});
+    follow<QAction>(b.holderItems, {Grant1, GrantAll1}, {Revoke1, RevokeAll1}, {Commit3, RollBack3});
     User2->menuAction()->setEnabled(b.userMenus);
     UserG2->menuAction()->setEnabled(b.userMenus);
     const std::pair<QToolButton *, QAction *> tools[] = {{uplus, Add3},  {umodify, Modify3},  {uminus, delete4},

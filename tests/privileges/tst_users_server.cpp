@@ -205,6 +205,11 @@ void TestUsersServer::dropUsers()
 void TestUsersServer::addUserWithFirstNameOnly()
 {
     World x;
+    // The page's buttons follow the current user group's members.
+    QVERIFY(x.onGroup("UG"));
+    QVERIFY(x.w->remvbtn->isEnabled() && x.w->mvbtn->isEnabled() && !x.w->okbtn->isEnabled());
+    QVERIFY(x.onGroup("EG"));
+    QVERIFY(!x.w->remvbtn->isEnabled() && x.w->mvallbtn->isEnabled());
     x.w->uplus->click();
     QVERIFY(x.userEditorOpen());
     QCOMPARE(x.w->svuTag, 1);
