@@ -172,13 +172,21 @@ QVariant GridModel::data(const QModelIndex &index, int role) const
     }
 }
 
+void GridModel::setTitle(const QString &field, const QString &title)
+{
+    m_titles.insert(field.toUpper(), title);
+    if (columnCount() > 0)
+        emit headerDataChanged(Qt::Horizontal, 0, columnCount() - 1);
+}
+
 QVariant GridModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
     if (orientation == Qt::Horizontal && role == Qt::DisplayRole) {
         const int field = fieldAt(section);
         if (field < 0 || !m_ds)
             return QVariant();
-        return m_ds->fieldDef(field).displayLabel;
+        const FieldDef &def = m_ds->fieldDef(field);
+        return m_titles.value(def.name.toUpper(), def.displayLabel);
     }
     return QAbstractTableModel::headerData(section, orientation, role);
 }

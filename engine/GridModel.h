@@ -3,6 +3,7 @@
 #include "engine/DataSet.h"
 
 #include <QAbstractTableModel>
+#include <QHash>
 #include <QItemSelectionModel>
 #include <QPointer>
 #include <QVector>
@@ -29,6 +30,10 @@ public:
     // BLOB cells read "(BLOB)" (empty when NULL) unless shown as text.
     void setBlobsAsText(bool asText);
     bool blobsAsText() const { return m_blobsAsText; }
+
+    // A column title of this grid only, in place of the field's display
+    // label: two grids on one data set may head a column differently.
+    void setTitle(const QString &field, const QString &title);
 
     // The data-set field shown in a grid column, and back; -1 when none.
     int fieldAt(int column) const;
@@ -69,6 +74,7 @@ private:
     int m_rows = 0;
     QVector<int> m_columns;  // data-set field per grid column
     QVector<bool> m_isBlob;  // per grid column
+    QHash<QString, QString> m_titles; // by upper-case field name
     QString m_lastError;
 };
 

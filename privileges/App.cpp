@@ -6,6 +6,7 @@
 #include "privileges/gmes2.h"
 #include "privileges/gmes_un.h"
 #include "privileges/grant_un.h"
+#include "privileges/ibnames.h"
 
 Lorvane32::Lorvane32(const QStringList &arguments)
 {
@@ -17,6 +18,8 @@ Lorvane32::Lorvane32(const QStringList &arguments)
     about = std::make_unique<TAboutBox>(QStringLiteral("Lorvane32Pro"), QStringLiteral("Version 1.04"),
                                         main->windowIcon(), main.get());
     main->setAboutBox(about.get());
+    ibnames = std::make_unique<TIBnames>(*data, main.get());
+    main->setServerUsersDialog(ibnames.get());
     login = std::make_unique<Tbasepar>(main.get());
     main->setLoginDialog(login.get());
     revoke = std::make_unique<Tgrantmes2>(*data, main.get());
@@ -27,6 +30,7 @@ Lorvane32::~Lorvane32()
 {
     revoke.reset();
     login.reset();
+    ibnames.reset();
     about.reset();
     grant.reset();
     main.reset();

@@ -143,6 +143,26 @@ GroupLayer GroupLayer::withoutAssignment(const QString &group, const QString &ho
     return l;
 }
 
+GroupLayer GroupLayer::withoutUser(const QString &user) const
+{
+    GroupLayer l = *this;
+    l.assignments = without(assignments, [&](const HolderAssignment &a) { return !a.userGroup && a.holder == user; });
+    l.members = without(members, [&](const Membership &m) { return m.user == user; });
+    return l;
+}
+
+GroupLayer GroupLayer::withRenamedUser(const QString &oldName, const QString &newName) const
+{
+    GroupLayer l = *this;
+    for (HolderAssignment &a : l.assignments)
+        if (!a.userGroup && a.holder == oldName)
+            a.holder = newName;
+    for (Membership &m : l.members)
+        if (m.user == oldName)
+            m.user = newName;
+    return l;
+}
+
 LostPrivilege lostBy(const QMap<QString, int> &before, const QMap<QString, int> &after)
 {
     LostPrivilege lost;

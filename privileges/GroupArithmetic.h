@@ -101,6 +101,10 @@ struct GroupLayer {
     GroupLayer withOption(const QString &group, int id, int option) const;
     GroupLayer withoutMember(const QString &userGroup, const QString &user) const;
     GroupLayer withoutAssignment(const QString &group, const QString &holder) const;
+    // A user gone from every assignment and user group.
+    GroupLayer withoutUser(const QString &user) const;
+    // A user's assignments and memberships carried over to a new name.
+    GroupLayer withRenamedUser(const QString &oldName, const QString &newName) const;
 };
 
 // What a change takes from the users: compares who receives the privilege

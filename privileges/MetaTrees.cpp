@@ -234,6 +234,42 @@ void reopenPair(engine::DataSet &master, engine::DataSet &detail)
 
 } // namespace
 
+namespace {
+
+QTreeWidgetItem *userNode(QTreeWidget &tree, const QString &user)
+{
+    for (int i = 0; i < tree.topLevelItemCount(); ++i) {
+        QTreeWidgetItem *root = tree.topLevelItem(i);
+        if (root->text(0) != usersRoot())
+            continue;
+        if (user.isNull())
+            return root;
+        for (int c = 0; c < root->childCount(); ++c)
+            if (root->child(c)->text(0) == user)
+                return root->child(c);
+    }
+    return nullptr;
+}
+
+} // namespace
+
+void addUserNode(QTreeWidget &tree, const QString &user, const QVector<QIcon> &images)
+{
+    if (QTreeWidgetItem *root = userNode(tree, QString()))
+        root->addChild(makeItem(TreeNode{user, TreeImage::User, TreeImage::UserSelected, {}}, images));
+}
+
+void renameUserNode(QTreeWidget &tree, const QString &oldName, const QString &newName)
+{
+    if (QTreeWidgetItem *node = userNode(tree, oldName))
+        node->setText(0, newName.toUpper());
+}
+
+void removeUserNode(QTreeWidget &tree, const QString &user)
+{
+    delete userNode(tree, user);
+}
+
 bool refreshPageData(TGrantData &data, const QString &page)
 {
     if (page == QLatin1String("GrantGroups")) {

@@ -97,6 +97,13 @@ void sortLevels(TreeNodes &nodes);
 // text from now on (nodes added later find their place).
 void showTree(QTreeWidget &tree, const TreeNodes &roots, bool sorting, const QVector<QIcon> &images = {});
 
+// A registered user's node under "Users" of a grantee tree: added (with
+// the user's pictures), renamed, or removed; a tree without the node is
+// left as it is.
+void addUserNode(QTreeWidget &tree, const QString &user, const QVector<QIcon> &images);
+void renameUserNode(QTreeWidget &tree, const QString &oldName, const QString &newName);
+void removeUserNode(QTreeWidget &tree, const QString &user);
+
 // The data of the active page for the refresh command, by the page's
 // caption: each data set the page shows is closed and opened again at the
 // row it stood on (the reopen's own position when that row is gone), with

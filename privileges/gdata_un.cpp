@@ -95,9 +95,14 @@ TGrantData::TGrantData(QObject *parent) : QObject(parent)
     connect(&usergrp, &engine::DataSet::dataChanged, this, &TGrantData::usergrpsdDataChange);
     connect(&metagrp, &engine::DataSet::dataChanged, this, &TGrantData::metagrpsdDataChange);
     // A master's change reaches its handler before the detail has followed
-    // it; the filter is built again once the detail holds the new rows.
-    connect(&usersgrp, &engine::DataSet::rowsReset, this, [this] { FilterUsersDef(usersgrp, false); });
-    connect(&metasgrp, &engine::DataSet::rowsReset, this, [this] { FilterUsersDef(metasgrp, false); });
+    // it; the filter and the pages' buttons follow again once the detail
+    // holds the new rows.
+    for (engine::Query *detail : {&usersgrp, &metasgrp})
+        connect(detail, &engine::DataSet::rowsReset, this, [this, detail] {
+            FilterUsersDef(*detail, false);
+            if (m_view)
+                m_view->ubuttons();
+        });
 }
 
 TGrantData::~TGrantData()

@@ -4,6 +4,7 @@
 #include "privileges/ConnectRules.h"
 #include "privileges/FrameRules.h"
 #include "privileges/PrivilegeList.h"
+#include "privileges/UserRegistry.h"
 #include "privileges/gdata_un.h"
 
 #include <QIcon>
@@ -24,6 +25,7 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QMenu;
+class QPainter;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
@@ -37,6 +39,7 @@ class QTreeWidget;
 class QTreeWidgetItem;
 class TSplitter;
 class Tbasepar;
+class TIBnames;
 class Tgrantmes;
 class Tgrantmes2;
 namespace engine {
@@ -47,6 +50,9 @@ enum class GroupEdit;
 }
 namespace platform {
 class PanelStatusBar;
+}
+namespace engine {
+class GridModel;
 }
 
 // The privilege manager's main window: the page control with the connection
@@ -74,6 +80,8 @@ public:
     void setDataModule(TGrantData *data);
     // The grant and revoke dialogs of the privilege page.
     void setGrantDialogs(Tgrantmes *grant, Tgrantmes2 *revoke);
+    // The server users dialog of the user editor.
+    void setServerUsersDialog(TIBnames *dialog);
 
     // --- frame
     QWidget *ToolPanel;
@@ -142,6 +150,13 @@ public:
     QPlainTextEdit *udes;
     QPushButton *svu, *escu, *AddIBnames, *svugp, *escugp;
     QToolButton *mvbtn, *mvallbtn, *remvbtn, *remvallbtn, *okbtn, *escbtn;
+    // The editors' panels, shown in their grid's place while it is hidden.
+    QWidget *Panel9, *Panel16;
+    // The popup of `usergrid` and `usergp`.
+    QMenu *upamenu;
+    QAction *Add1, *Modify1, *Delete1;
+    // The Save buttons' tags: the editor's mode, 1 add, 0 modify.
+    int svuTag = 0, svugpTag = 0;
 
     // --- page GrAct
     QWidget *Panel12, *Panel14;
@@ -323,6 +338,21 @@ public slots:
     void escuClick();
     void svugpClick();
     void escugpClick();
+    // --- users and user groups (grant_un_users.cpp)
+    void Add1Click();
+    void Modify1Click();
+    void Delete1Click();
+    void upamenuPopup();
+    void usnChange();
+    void ugpChange();
+    void AddIBnamesClick();
+    void usergridKeyPress(const QString &typed);
+    void usergpKeyPress(const QString &typed);
+    void usersgpKeyPress(const QString &typed);
+    // The grids' own cells: the type picture, or the name.
+    void usergridDrawColumnCell(QPainter &p, const QRect &cell, int row, int column, bool selected);
+    void usergpDrawColumnCell(QPainter &p, const QRect &cell, int row, int column, bool selected);
+    void usersgpDrawColumnCell(QPainter &p, const QRect &cell, int row, int column, bool selected);
     void mvbtnClick();
     void mvallbtnClick();
     void remvbtnClick();
@@ -349,6 +379,22 @@ private:
     void buildGrantInfoPage();
     void buildGrantGroupsPage();
     void buildUserGroupsPage();
+    // --- users and user groups
+    void bindUserRegistration();
+    void bindUserGroupGrids(TGrantData &data);
+    QTableView *focusedUserGrid() const;
+    void focusUserGrid(QTableView *grid);
+    // Add (empty) or modify (the focused grid's current row).
+    void openRegistryEditor(bool adding);
+    void showUserEditor(bool open);
+    void showUserGroupEditor(bool open);
+    // After a save or deletion committed or rolled back everything: no page
+    // has work left, the lists show what is there now.
+    void afterRegistryChange();
+    // Runs a save or deletion; anything but a refusal has ended the
+    // transaction, so the pages are brought up to date before it is shown.
+    template<typename F>
+    void registryChange(F &&work);
     void buildGrantActionPage();
     void readSettings();
     void createHeaderButtons();
@@ -389,8 +435,8 @@ private:
     // A grid showing a data set, the two on the same row both ways; titles
     // replace the fields' labels in this grid only, widths size the first
     // columns and the last one fills the rest.
-    void showDataSet(QTableView *grid, engine::DataSet *ds, const QStringList &titles = {},
-                     const QVector<int> &widths = {});
+    engine::GridModel *showDataSet(QTableView *grid, engine::DataSet *ds, const QStringList &titles = {},
+                                   const QVector<int> &widths = {});
     void setGridTitle(QTableView *grid, int column, const QString &title);
     // --- grant-group page
     void bindGrantGroupsPage(TGrantData &data);
@@ -400,7 +446,6 @@ private:
     // or was rolled back: they must show what exists.
     void refreshGroupLists();
     // --- membership half of the user-group page
-    void bindMembersPage(TGrantData &data);
     void membershipPending();
     void updateGrantButton();
     // "All" or "Active" chosen in a tree's header: the tree's selection
@@ -429,6 +474,14 @@ private:
     privileges::LetterSearch m_privSearch;
     privileges::LetterSearch m_groupSearch; // GrantListGrid's
     std::optional<int> m_savedTreeHeight; // kept by btnpanel while a tree is folded away
+    // Users and user groups: the grid of the last focus, the rows the
+    // editors modify, the letter searches, and pending work whose commit
+    // buttons `ubuttons` turned off (an editor open): it is still pending.
+    QPointer<QTableView> m_userGridFocus;
+    QString m_editedUser, m_editedGroup;
+    privileges::LetterSearch m_usergridSearch, m_usergpSearch, m_usersgpSearch;
+    bool m_usersPendingHidden = false, m_holdersPendingHidden = false;
+    TIBnames *m_ibnames = nullptr;
 };
 
 template<typename F>
@@ -450,6 +503,20 @@ void TLorvane::settledOnFailure(F &&operation)
         resetPageControls();
         throw;
     }
+}
+
+template<typename F>
+void TLorvane::registryChange(F &&work)
+{
+    try {
+        work();
+    } catch (const privileges::RegistryRefusal &) {
+        throw;
+    } catch (const engine::Error &) {
+        afterRegistryChange();
+        throw;
+    }
+    afterRegistryChange();
 }
 
 // The one main window, made at start-up.

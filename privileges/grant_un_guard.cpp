@@ -132,6 +132,7 @@ bool TLorvane::settleTransaction(bool commit)
 
 void TLorvane::resetPageControls()
 {
+    m_usersPendingHidden = m_holdersPendingHidden = false;
     for (QWidget *w : {static_cast<QWidget *>(Commitbtn), static_cast<QWidget *>(RollBackbtn),
                        static_cast<QWidget *>(okbtn), static_cast<QWidget *>(escbtn), static_cast<QWidget *>(gokbtn),
                        static_cast<QWidget *>(gescbtn)})

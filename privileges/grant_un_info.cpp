@@ -46,7 +46,7 @@ public:
         : engine::GridModel(ds, parent), m_titles(titles), m_widths(widths)
     {
     }
-    void setTitle(int column, const QString &title)
+    void setColumnTitle(int column, const QString &title)
     {
         while (m_titles.size() <= column)
             m_titles << QString();
@@ -80,7 +80,7 @@ void exclusive(QObject *owner, std::initializer_list<QAction *> actions)
 
 // The grid and the data set stand on the same row both ways: the letter
 // search moves the data set, a click moves the grid.
-void TLorvane::showDataSet(QTableView *grid, engine::DataSet *ds, const QStringList &titles, const QVector<int> &widths)
+engine::GridModel *TLorvane::showDataSet(QTableView *grid, engine::DataSet *ds, const QStringList &titles, const QVector<int> &widths)
 {
     auto *model = new TitledGridModel(ds, grid, titles, widths);
     grid->setModel(model);
@@ -93,12 +93,13 @@ void TLorvane::showDataSet(QTableView *grid, engine::DataSet *ds, const QStringL
         grid->horizontalHeader()->setStretchLastSection(true);
     }
     model->followSelection(grid->selectionModel());
+    return model;
 }
 
 void TLorvane::setGridTitle(QTableView *grid, int column, const QString &title)
 {
     if (auto *model = dynamic_cast<TitledGridModel *>(grid->model()))
-        model->setTitle(column, title);
+        model->setColumnTitle(column, title);
 }
 
 void TLorvane::setDataModule(TGrantData *data)
@@ -107,7 +108,7 @@ void TLorvane::setDataModule(TGrantData *data)
     data->setView(this);
     showDataSet(PrivGrid, &data->TrigList);
     bindGrantGroupsPage(*data);
-    bindMembersPage(*data);
+    bindUserGroupGrids(*data);
 }
 
 void TLorvane::setGrantDialogs(Tgrantmes *grant, Tgrantmes2 *revoke)

@@ -29,18 +29,6 @@ QString userGroupOrRefuse()
 
 } // namespace
 
-void TLorvane::bindMembersPage(TGrantData &data)
-{
-    const QString type = QStringLiteral("USERTYPE"), name = QStringLiteral("UGNAME");
-    for (engine::Query *users : {&data.usersdef, &data.usergrp}) {
-        users->setFieldOrder({type, name});
-        users->setFieldVisible(QStringLiteral("UGDESC"), false);
-    }
-    showDataSet(usergrid, &data.usersdef, {QStringLiteral(" "), QStringLiteral(" Users")}, {32});
-    showDataSet(usergp, &data.usergrp, {QStringLiteral(" "), QStringLiteral(" UserGroups")}, {40});
-    showDataSet(usersgp, &data.usersgrp, {QStringLiteral("Group"), QStringLiteral(" ''")}, {54});
-}
-
 void TLorvane::setMembersTitle(const QString &title)
 {
     setGridTitle(usersgp, 1, title);

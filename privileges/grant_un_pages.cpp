@@ -252,8 +252,10 @@ void TLorvane::buildUserGroupsPage()
     Splitter3 = makeSplitter(UserGroups, QStringLiteral("Splitter3"), Align::Left, Userpanel, Panel1);
     connect(Splitter3, &TSplitter::OnPosChanged, this, &TLorvane::Splitter3PosChanged);
 
-    // The user editor beneath the users: labels on the left, fields beside.
-    QWidget *users = panel(Userpanel, QStringLiteral("Panel9"), Align::Bottom, 168);
+    // The user editor lies beneath the users, in the grid's place, and is
+    // seen while the grid is hidden: labels on the left, fields beside.
+    QWidget *users = Panel9 = panel(Userpanel, QStringLiteral("Panel9"), Align::Client);
+    Panel9->hide();
     Panel10 = panel(users, QStringLiteral("Panel10"), Align::Left, 78);
     label(Panel10, QStringLiteral("UserName:"), QPoint(4, 8));
     label(Panel10, QStringLiteral("First Name:"), QPoint(4, 34));
@@ -283,7 +285,8 @@ void TLorvane::buildUserGroupsPage()
     Panel13 = panel(Panel1, QStringLiteral("Panel13"), Align::Right, 200);
     Splitter5 = makeSplitter(Panel1, QStringLiteral("Splitter5"), Align::Right, Panel13, nullptr);
     connect(Splitter5, &TSplitter::OnPosChanged, this, &TLorvane::Splitter5PosChanged);
-    QWidget *groupEditor = panel(Panel13, QStringLiteral("Panel16"), Align::Bottom, 150);
+    QWidget *groupEditor = Panel16 = panel(Panel13, QStringLiteral("Panel16"), Align::Client);
+    Panel16->hide();
     label(groupEditor, QStringLiteral("UserGroupName:"), QPoint(4, 2));
     ugp = edit(groupEditor, QStringLiteral("ugp"), QRect(4, 20, 180, 22));
     label(groupEditor, QStringLiteral("Description:"), QPoint(4, 44));
@@ -296,10 +299,7 @@ void TLorvane::buildUserGroupsPage()
     usersgp = docked(grid(Panel1, QString()), QStringLiteral("usersgp"), Align::Client);
     Splitter5->setControlSecond(usersgp);
 
-    bind(svu, &TLorvane::svuClick);
-    bind(escu, &TLorvane::escuClick);
-    bind(svugp, &TLorvane::svugpClick);
-    bind(escugp, &TLorvane::escugpClick);
+    bindUserRegistration();
     bind(mvbtn, &TLorvane::mvbtnClick);
     bind(mvallbtn, &TLorvane::mvallbtnClick);
     bind(remvbtn, &TLorvane::remvbtnClick);

@@ -10,23 +10,3 @@ void TLorvane::gremvbtnClick() {}
 void TLorvane::gremvallbtnClick() {}
 void TLorvane::gokbtnClick() {}
 void TLorvane::gescbtnClick() {}
-
-// ---- users and user groups
-void TLorvane::uplusClick() {}
-void TLorvane::umodifyClick() {}
-void TLorvane::uminusClick() {}
-void TLorvane::ugplusClick() {}
-void TLorvane::ugmodifyClick() {}
-void TLorvane::ugminusClick() {}
-void TLorvane::Add3Click() {}
-void TLorvane::Modify3Click() {}
-void TLorvane::delete4Click() {}
-void TLorvane::Add4Click() {}
-void TLorvane::Modify4Click() {}
-void TLorvane::Delete5Click() {}
-void TLorvane::svuClick() {}
-void TLorvane::escuClick() {}
-void TLorvane::svugpClick() {}
-void TLorvane::escugpClick() {}
-// The enabled state of the user and assignment pages.
-void TLorvane::ubuttons() {}

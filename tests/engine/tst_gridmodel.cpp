@@ -83,6 +83,11 @@ void TestGridModel::headersHiddenFieldsAndCells()
     q.setFieldVisible("ID", true);
     QCOMPARE(resets.count(), 1);
     QCOMPARE(headers(m), (QStringList{"ID", "Title", "OWNER", "Shout"}));
+    // A title of this grid only; another grid keeps the field's label.
+    GridModel other(&q);
+    m.setTitle("title", " Docs");
+    QCOMPARE(headers(m), (QStringList{"ID", " Docs", "OWNER", "Shout"}));
+    QCOMPARE(headers(other), (QStringList{"ID", "Title", "OWNER", "Shout"}));
     q.close();
     QCOMPARE(m.rowCount(), 0);
 }

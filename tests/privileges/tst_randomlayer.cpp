@@ -1,10 +1,11 @@
-// Long random runs of the grant-group and membership operations on a real
+// Long random runs of the grant-group, membership and user operations on a real
 // database, questions answered at random and statement failures injected
 // now and then: after every commit the five agreement conditions hold, and
 // after every failure the database is as it was at the last commit.
 #include "PrivilegesFixture.h"
 #include "privileges/GroupRevokes.h"
 #include "privileges/UserGroupMembers.h"
+#include "privileges/UserRegistry.h"
 #include "support/TestMain.h"
 
 #include <QRandomGenerator>
@@ -18,6 +19,7 @@ struct Run {
     Page page;
     GroupRemovals removals{*page.d, page.progress};
     UserGroupMembers members{*page.d, page.progress};
+    UserRegistry registry{*page.d, page.progress};
     std::unique_ptr<engine::Database> second;
     QRandomGenerator random;
     QStringList done; // the operations so far, for the message of a failure
@@ -85,8 +87,10 @@ struct Run {
         // Adding is drawn more often than the rest, so there is more to
         // take away again, and committing too, so the long operations that
         // a failure undoes often still end in committed work.
-        const int drawn = pick(26);
-        const int kind = drawn < 18 ? drawn : drawn < 24 ? (drawn - 18) % 3 : 14;
+        const int drawn = pick(32);
+        const int kind = drawn < 18 ? drawn : drawn < 24 ? (drawn - 18) % 3 : drawn < 26 ? 14 : drawn - 8;
+        const QVector<QString> users{"U1", "U2", "U3", "U4", "U5", "U6"};
+        const QVector<QString> userGroups{"UG", "UG2", "UG3"};
         current = QStringLiteral("operation %1").arg(kind);
         switch (kind) {
         case 0: {
@@ -160,6 +164,39 @@ struct Run {
             if (yes())
                 members.removeAllMembers();
             return "leave all";
+        case 18: {
+            const QString name = any(users);
+            registry.saveUser({true, QString(), name, true, "random  "});
+            return "add user " + name;
+        }
+        case 19: {
+            const QString from = any(users), to = any(users);
+            registry.saveUser({false, from, to, true, "  "});
+            return "rename user " + from + " to " + to;
+        }
+        case 20: {
+            const QString name = any(users);
+            if (yes())
+                registry.deleteUser(name);
+            return "delete user " + name;
+        }
+        case 21: {
+            const QString name = any(userGroups);
+            registry.saveUserGroup({true, QString(), name, true, "random"});
+            return "add user group " + name;
+        }
+        case 22: {
+            const QString to = any(userGroups);
+            // The current user group, as navigate() chose it.
+            const QString from = d.usergrp.isEmpty() ? QString() : d.usergrp.fieldByName("UGNAME").asString().trimmed();
+            if (!from.isEmpty())
+                registry.saveUserGroup({false, from, to, true, QString()});
+            return "rename user group " + from + " to " + to;
+        }
+        case 23:
+            if (!d.usergrp.isEmpty() && yes())
+                registry.deleteCurrentUserGroup();
+            return "delete user group";
         case 14:
             if (yes())
                 groups.commit();
@@ -237,7 +274,8 @@ void TestRandomLayer::operationsKeepTheLayerAgreeing()
             ++failures;
             // Refused before anything was sent: nothing changed. Otherwise
             // nothing is pending: the database is as last committed.
-            const bool refusedUnsent = error.startsWith("Choose a ");
+            const bool refusedUnsent =
+                error.startsWith("Choose a ") || error == uniqueUserText() || error == uniqueUserGroupRenameText();
             QVERIFY2(now == (refusedUnsent ? before : state(*run.second)), qPrintable(error + "; " + trail));
             QVERIFY2(d.grantdb.inTransaction(), qPrintable(trail));
         }
