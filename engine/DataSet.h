@@ -11,6 +11,7 @@
 #include <QStringList>
 #include <QVariant>
 #include <QVector>
+#include <exception>
 #include <functional>
 #include <vector>
 
@@ -388,15 +389,30 @@ private:
 
 // Keeps a data set's controls disabled for a scope, also when it throws:
 // the grids see one reset at the end instead of every step in between.
+// Enabling them again makes the details follow their master, which reads
+// from the server and can fail: that error leaves the scope like any other,
+// unless the scope is already being left by one, which is then the error
+// worth showing.
 class ControlsFrozen {
 public:
-    explicit ControlsFrozen(DataSet &ds) : m_ds(ds) { m_ds.disableControls(); }
-    ~ControlsFrozen() { m_ds.enableControls(); }
+    explicit ControlsFrozen(DataSet &ds) : m_ds(ds), m_inFlight(std::uncaught_exceptions()) { m_ds.disableControls(); }
+    ~ControlsFrozen() noexcept(false)
+    {
+        if (std::uncaught_exceptions() == m_inFlight) {
+            m_ds.enableControls();
+            return;
+        }
+        try {
+            m_ds.enableControls();
+        } catch (...) {
+        }
+    }
     ControlsFrozen(const ControlsFrozen &) = delete;
     ControlsFrozen &operator=(const ControlsFrozen &) = delete;
 
 private:
     DataSet &m_ds;
+    int m_inFlight;
 };
 
 } // namespace engine

@@ -148,8 +148,12 @@ void TLorvane::OpenGrantActionSets()
         GrantData->metagrp.open();
         GrantData->metasgrp.open();
         openIfClosed(GrantData->usersdef);
+        GrantData->FilterUsersDef(GrantData->metasgrp, false);
+        return;
     }
-    GrantData->FilterUsersDef(GrantData->metasgrp, false);
+    // The guard may have rolled back the page's work when it was left: the
+    // holders shown are read again.
+    GrantData->FilterUsersDef(GrantData->metasgrp, true);
 }
 
 bool TLorvane::GrantListHasRows()
@@ -204,7 +208,6 @@ void TLorvane::setRemoveButtons(bool enabled)
 // with the pages that edit them; until then there is no column to set.
 void TLorvane::setPrivilegeButton(bool) {}
 void TLorvane::setMembersTitle(const QString &) {}
-void TLorvane::setHoldersTitle(const QString &) {}
 
 void TLorvane::setRevokeEnabled(bool enabled)
 {

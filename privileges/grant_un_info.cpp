@@ -65,6 +65,7 @@ void TLorvane::setDataModule(TGrantData *data)
     m_data = data;
     data->setView(this);
     showDataSet(PrivGrid, &data->TrigList);
+    showAssignmentGrids(data);
 }
 
 void TLorvane::setGrantDialogs(Tgrantmes *grant, Tgrantmes2 *revoke)

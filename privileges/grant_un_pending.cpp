@@ -23,14 +23,6 @@ void TLorvane::remvallbtnClick() {}
 void TLorvane::okbtnClick() {}
 void TLorvane::escbtnClick() {}
 
-// ---- assigning grant groups
-void TLorvane::gmvbtnClick() {}
-void TLorvane::gmvallbtnClick() {}
-void TLorvane::gremvbtnClick() {}
-void TLorvane::gremvallbtnClick() {}
-void TLorvane::gokbtnClick() {}
-void TLorvane::gescbtnClick() {}
-
 // ---- users and user groups
 void TLorvane::uplusClick() {}
 void TLorvane::umodifyClick() {}

@@ -27,6 +27,7 @@
 #include <QStringList>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QToolButton>
 #include <QTest>
 #include <QTreeWidget>
 #include <memory>
@@ -369,6 +370,28 @@ public:
             w.GrantPages->setTabVisible(i, true);
             w.GrantPages->setTabEnabled(i, true);
         }
+    }
+};
+
+// The window connected to a database holding make's objects and grants,
+// its administrative layer created and imported by the connect.
+struct Connected {
+    TestDatabase t;
+    std::unique_ptr<ScopedAlias> alias;
+    std::unique_ptr<Program> p;
+    std::unique_ptr<LoginAnswers> login;
+    TLorvane *w = nullptr;
+    explicit Connected(void (*make)(const TestDatabase &) = makeGrants)
+    {
+        make(t);
+        alias = std::make_unique<ScopedAlias>(QStringLiteral("GRANTDB"), t.path(), "SYSDBA");
+        p = std::make_unique<Program>();
+        w = &p->w;
+        p->selectAlias(QStringLiteral("GRANTDB"));
+        login = std::make_unique<LoginAnswers>();
+        p->prompter.answer(Prompter::Answer::Yes);
+        p->w.cntbtn->click();
+        p->prompter.clear();
     }
 };
 

@@ -25,30 +25,6 @@ using Answer = platform::Prompter::Answer;
 
 namespace {
 
-const QString kAlias = "GRANTDB";
-
-// The window connected to a database holding makeGrants' objects and
-// grants, its administrative layer created and imported by the connect.
-struct Connected {
-    TestDatabase t;
-    std::unique_ptr<ScopedAlias> alias;
-    std::unique_ptr<Program> p;
-    std::unique_ptr<LoginAnswers> login;
-    TLorvane *w = nullptr;
-    explicit Connected(void (*make)(const TestDatabase &) = makeGrants)
-    {
-        make(t);
-        alias = std::make_unique<ScopedAlias>(kAlias, t.path(), "SYSDBA");
-        p = std::make_unique<Program>();
-        w = &p->w;
-        p->selectAlias(kAlias);
-        login = std::make_unique<LoginAnswers>();
-        p->prompter.answer(Answer::Yes);
-        p->w.cntbtn->click();
-        p->prompter.clear();
-    }
-};
-
 // A tree as indented lines, in the order shown.
 void dump(QTreeWidgetItem *node, int depth, QStringList &out)
 {

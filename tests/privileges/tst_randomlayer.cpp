@@ -3,10 +3,12 @@
 // now and then: after every commit the five agreement conditions hold, and
 // after every failure the database is as it was at the last commit.
 #include "PrivilegesFixture.h"
+#include "privileges/GroupAssignments.h"
 #include "privileges/GroupRevokes.h"
 #include "privileges/UserGroupMembers.h"
 #include "support/TestMain.h"
 
+#include <QElapsedTimer>
 #include <QRandomGenerator>
 
 using namespace privtest;
@@ -18,6 +20,7 @@ struct Run {
     Page page;
     GroupRemovals removals{*page.d, page.progress};
     UserGroupMembers members{*page.d, page.progress};
+    GroupAssignments assignments{*page.d, page.progress};
     std::unique_ptr<engine::Database> second;
     QRandomGenerator random;
     QStringList done; // the operations so far, for the message of a failure
@@ -42,6 +45,8 @@ struct Run {
         d.usersdef.open();
         d.usergrp.open();
         d.usersgrp.open();
+        d.metagrp.open();
+        d.metasgrp.open();
         second = page.t.connect("SYSDBA", "Second");
         committed = state(*second);
     }
@@ -69,11 +74,13 @@ struct Run {
         // A list a failed reopen left closed is opened again, as the
         // page's refresh would.
         for (engine::DataSet *ds : std::initializer_list<engine::DataSet *>{
-                 &page.d->MetaGrantDef, &page.d->MetaGrantlist, &page.d->usergrp, &page.d->usersgrp, &page.d->usersdef})
+                 &page.d->MetaGrantDef, &page.d->MetaGrantlist, &page.d->usergrp, &page.d->usersgrp, &page.d->usersdef,
+                 &page.d->metagrp, &page.d->metasgrp})
             if (!ds->isActive())
                 ds->open();
         anyRow(page.d->MetaGrantDef);
         anyRow(page.d->usergrp);
+        anyRow(page.d->metagrp);
         page.d->MetaGrantlist.refresh();
     }
 
@@ -84,8 +91,8 @@ struct Run {
         GrantGroups &groups = page.groups;
         // Adding is drawn more often than the rest, so there is more to
         // take away again.
-        const int drawn = pick(22);
-        const int kind = drawn < 16 ? drawn : (drawn - 16) % 3;
+        const int drawn = pick(28);
+        const int kind = drawn < 22 ? drawn : (drawn - 22) % 3;
         current = QStringLiteral("operation %1").arg(kind);
         switch (kind) {
         case 0: {
@@ -160,16 +167,42 @@ struct Run {
                 members.removeAllMembers();
             return "leave all";
         case 14:
-            if (yes())
-                groups.commit();
-            else
-                members.commit();
+            switch (pick(3)) {
+            case 0: groups.commit(); break;
+            case 1: members.commit(); break;
+            default: assignments.commit(); break;
+            }
             return "commit";
-        default:
+        case 15:
+        case 16: {
+            // Whatever the candidate list shows now: a user group, PUBLIC,
+            // a user, or one that holds the group already.
+            anyRow(d.usersdef);
+            const Candidate holder = assignments.currentCandidate();
+            assignments.assign(holder, assignments.currentGroup());
+            return "assign to " + holder.name;
+        }
+        case 17:
             if (yes())
-                groups.rollback();
-            else
-                members.rollback();
+                assignments.assignAll(assignments.currentGroup());
+            return "assign to all";
+        case 18:
+        case 19: {
+            const QString holder = anyRow(d.metasgrp) ? assignments.currentHolder() : QString();
+            if (!holder.isEmpty() && yes())
+                assignments.remove(assignments.currentGroup(), holder);
+            return "take from " + holder;
+        }
+        case 20:
+            if (yes())
+                assignments.removeAll(assignments.currentGroup());
+            return "take from all";
+        default:
+            switch (pick(3)) {
+            case 0: groups.rollback(); break;
+            case 1: members.rollback(); break;
+            default: assignments.rollback(); break;
+            }
             return "rollback";
         }
     }
@@ -205,7 +238,11 @@ void TestRandomLayer::operationsKeepTheLayerAgreeing()
     const TreeNodes tree = FillMetaTree(d, quiet).metatree;
     int failures = 0, commits = 0;
     engine::StatementRecorder log;
-    for (int i = 0; i < 300; ++i) {
+    // LAYER_STEPS makes a longer run, to be timed by hand.
+    const int steps = qEnvironmentVariableIsSet("LAYER_STEPS") ? qEnvironmentVariableIntValue("LAYER_STEPS") : 300;
+    QElapsedTimer clock;
+    clock.start();
+    for (int i = 0; i < steps; ++i) {
         run.navigate();
         const bool inject = run.random.bounded(10u) == 0;
         const QStringList before = state(d.grantdb);
@@ -246,8 +283,11 @@ void TestRandomLayer::operationsKeepTheLayerAgreeing()
         }
     }
     const QStringList sent = log.statements();
-    qInfo("seed %u: %d failures, %d commits, %d grants, %d revokes", seed, failures, commits,
-          int(sent.filter(QRegularExpression("^grant ")).size()), int(sent.filter(QRegularExpression("^revoke ")).size()));
+    const auto sentCount = [&](const char *pattern) { return int(sent.filter(QRegularExpression(pattern)).size()); };
+    qInfo("seed %u: %d operations in %lld ms, %d failures, %d commits, %d grants, %d revokes, %d assignments, "
+          "%d taken back",
+          seed, steps, clock.elapsed(), failures, commits, sentCount("^grant "), sentCount("^revoke "),
+          sentCount("^insert into meta\\$grantusers"), sentCount("^delete from meta\\$grantusers"));
     // A run that never failed or committed would prove nothing.
     QVERIFY(failures > 10);
     QVERIFY(commits > 10);
