@@ -96,27 +96,9 @@ QString GroupAssignments::currentHolder() const
     return TGrantData::currentName(m_data.metasgrp, QStringLiteral("UFNAME"), QStringLiteral("holder of the GrantGroup"));
 }
 
-void GroupAssignments::reopenHolders()
-{
-    m_data.FilterUsersDef(m_data.metasgrp, true);
-}
-
 void GroupAssignments::change(const std::function<void()> &work)
 {
-    try {
-        m_data.transaction.run([&] {
-            work();
-            reopenHolders();
-        });
-    } catch (...) {
-        // The holders shown are the ones that exist again; the first error
-        // is the one to show.
-        try {
-            reopenHolders();
-        } catch (const engine::Error &) {
-        }
-        throw;
-    }
+    m_data.changeList(m_data.metasgrp, work);
 }
 
 void GroupAssignments::createulist(const Candidate &holder, const QString &group, QStringList &users)
@@ -235,20 +217,12 @@ void GroupAssignments::removeAll(const QString &group)
 
 void GroupAssignments::commit()
 {
-    try {
-        m_data.transaction.commit();
-    } catch (...) {
-        reopenHolders();
-        throw;
-    }
-    if (m_data.TrigList.isActive())
-        m_data.reopenTrigList();
+    m_data.commitList(m_data.metasgrp);
 }
 
 void GroupAssignments::rollback()
 {
-    m_data.transaction.rollback();
-    reopenHolders();
+    m_data.rollbackList(m_data.metasgrp);
 }
 
 } // namespace privileges

@@ -53,13 +53,12 @@ public:
     void rollback();
 
 private:
-    // Runs work in the open transaction; the holder list is reopened
+    // Runs work in the open transaction; the holder list is read again
     // afterwards, also after a failure has rolled back.
     void change(const std::function<void()> &work);
     // Takes the group from the holder, or with an empty holder from all its
     // holders: the revokes, then the two deletes.
     void takeAway(const QString &group, const QString &holder);
-    void reopenHolders();
 
     TGrantData &m_data;
     OperationProgress &m_progress;

@@ -29,13 +29,6 @@ struct OnPage : Connected {
         p->clickTab(4);
         GrantData->metagrp.locate("GGNAME", "U1_Group");
     }
-    static QStringList names(engine::DataSet &ds, const char *field)
-    {
-        QStringList out;
-        for (int i = 0; i < ds.recordCount(); ++i)
-            out << ds.textAt(i, ds.fieldIndex(field)).trimmed();
-        return out;
-    }
 };
 
 // The titles of a grid's shown columns, left to right.
@@ -79,9 +72,9 @@ void TestGrantAction::pageAfterConnect()
     QCOMPARE(titles(w.metagrid), (QStringList{"Group ", " 'U1_Group'"}));
     QCOMPARE(titles(w.metalist), QStringList{"GrantGroups"});
     QCOMPARE(w.uusergrid->horizontalHeader()->sectionSize(w.uusergrid->horizontalHeader()->logicalIndex(0)), 40);
-    QCOMPARE(OnPage::names(GrantData->metasgrp, "UFNAME"), QStringList{"U1"});
+    QCOMPARE(column(GrantData->metasgrp, "UFNAME"), QStringList{"U1"});
     // Every holder but the group's own: PUBLIC and UG first.
-    QCOMPARE(OnPage::names(GrantData->usersdef, "UGNAME"), (QStringList{"PUBLIC", "UG", "U2"}));
+    QCOMPARE(column(GrantData->usersdef, "UGNAME"), (QStringList{"PUBLIC", "UG", "U2"}));
     QStringList hints;
     for (QToolButton *b : {w.gmvallbtn, w.gmvbtn, w.gremvbtn, w.gremvallbtn, w.gokbtn, w.gescbtn})
         hints << b->text() + " " + b->toolTip();
@@ -108,7 +101,7 @@ void TestGrantAction::assignAndTakeBackThroughThePage()
     QVERIFY(w.gokbtn->isEnabled());
     QVERIFY(w.gescbtn->isEnabled());
     QVERIFY(w.Commit3->isEnabled());
-    QCOMPARE(OnPage::names(GrantData->metasgrp, "UFNAME"), (QStringList{"U1", "UG"}));
+    QCOMPARE(column(GrantData->metasgrp, "UFNAME"), (QStringList{"U1", "UG"}));
     QCOMPARE(w.Grantsb->panelText(2), QString());
     QCOMPARE(disagreements(GrantData->grantdb), QStringList());
 
@@ -121,7 +114,7 @@ void TestGrantAction::assignAndTakeBackThroughThePage()
     QCOMPARE(changes(log), QStringList());
     c.p->prompter.answer(Answer::Yes);
     w.gremvbtn->click();
-    QCOMPARE(OnPage::names(GrantData->metasgrp, "UFNAME"), QStringList{"U1"});
+    QCOMPARE(column(GrantData->metasgrp, "UFNAME"), QStringList{"U1"});
     QCOMPARE(changes(log).filter("meta$usersgrant"),
              QStringList{"delete from meta$usersgrant where (gfname=\"U1_Group\") and (ufname\n in (\"U2\"))"});
     w.Commit3->trigger();
@@ -133,13 +126,13 @@ void TestGrantAction::assignAndTakeBackThroughThePage()
     c.p->prompter.clear();
     c.p->prompter.answer(Answer::No).answer(Answer::Yes);
     w.gremvallbtn->click();
-    QCOMPARE(OnPage::names(GrantData->metasgrp, "UFNAME"), QStringList{"U1"});
+    QCOMPARE(column(GrantData->metasgrp, "UFNAME"), QStringList{"U1"});
     w.gremvallbtn->click();
     QCOMPARE(c.p->prompter.texts(), QStringList(2, "Revoke all grants on group U1_Group?"));
-    QCOMPARE(OnPage::names(GrantData->metasgrp, "UFNAME"), QStringList());
+    QCOMPARE(column(GrantData->metasgrp, "UFNAME"), QStringList());
     w.gescbtn->click();
     QVERIFY(!w.gokbtn->isEnabled());
-    QCOMPARE(OnPage::names(GrantData->metasgrp, "UFNAME"), QStringList{"U1"});
+    QCOMPARE(column(GrantData->metasgrp, "UFNAME"), QStringList{"U1"});
     QCOMPARE(disagreements(GrantData->grantdb), QStringList());
     QVERIFY(c.p->prompter.problems().isEmpty());
 }
@@ -160,7 +153,7 @@ void TestGrantAction::failureLeavesNothingToCommit()
     QVERIFY(!w.gokbtn->isEnabled());
     QVERIFY(!w.gescbtn->isEnabled());
     QCOMPARE(w.Grantsb->panelText(2), QString());
-    QCOMPARE(OnPage::names(GrantData->metasgrp, "UFNAME"), QStringList{"U1"});
+    QCOMPARE(column(GrantData->metasgrp, "UFNAME"), QStringList{"U1"});
     QCOMPARE(state(GrantData->grantdb), committedState(c.t));
 }
 
@@ -169,13 +162,13 @@ void TestGrantAction::leavingThePageRolledBackShowsTheHolders()
     OnPage c;
     QVERIFY(GrantData->usersdef.locate("UGNAME", "U2"));
     c.w->gmvbtn->click();
-    QCOMPARE(OnPage::names(GrantData->metasgrp, "UFNAME"), (QStringList{"U1", "U2"}));
+    QCOMPARE(column(GrantData->metasgrp, "UFNAME"), (QStringList{"U1", "U2"}));
     c.p->prompter.answer(Answer::No);
     c.p->clickTab(1);
     QCOMPARE(c.p->prompter.texts(), QStringList{"Save changes?"});
     c.p->clickTab(4);
-    QCOMPARE(OnPage::names(GrantData->metasgrp, "UFNAME"), QStringList{"U1"});
-    QCOMPARE(OnPage::names(GrantData->usersdef, "UGNAME"), (QStringList{"PUBLIC", "UG", "U2"}));
+    QCOMPARE(column(GrantData->metasgrp, "UFNAME"), QStringList{"U1"});
+    QCOMPARE(column(GrantData->usersdef, "UGNAME"), (QStringList{"PUBLIC", "UG", "U2"}));
 }
 
 void TestGrantAction::letterSearch_data()
