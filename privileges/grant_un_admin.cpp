@@ -204,7 +204,7 @@ void TLorvane::setRemoveButtons(bool enabled)
         a->setEnabled(enabled);
 }
 
-// The grid of a group's privileges and the member and holder grids come
+// The grid of a group's privileges and the member grid come
 // with the pages that edit them; until then there is no column to set.
 void TLorvane::setPrivilegeButton(bool) {}
 void TLorvane::setMembersTitle(const QString &) {}
