@@ -50,30 +50,9 @@ QString UserGroupMembers::groupOrRefuse() const
     return TGrantData::currentName(m_data.usergrp, QStringLiteral("UGNAME"), QStringLiteral("UserGroup"));
 }
 
-void UserGroupMembers::reopenMembers()
-{
-    m_data.FilterUsersDef(m_data.usersgrp, true);
-}
-
 void UserGroupMembers::changeMembers(const std::function<void()> &work)
 {
-    const bool shown = m_data.usersgrp.isActive();
-    try {
-        m_data.transaction.run([&] {
-            work();
-            reopenMembers();
-        });
-    } catch (...) {
-        // The list shown stays shown, with the members that exist now; the
-        // first error is the one to show.
-        try {
-            if (shown && !m_data.usersgrp.isActive())
-                m_data.usersgrp.open();
-            reopenMembers();
-        } catch (const engine::Error &) {
-        }
-        throw;
-    }
+    m_data.changeList(m_data.usersgrp, work);
 }
 
 void UserGroupMembers::fillgrant(const QString &group, const QStringList &users, const QString &holder)
@@ -132,7 +111,10 @@ void UserGroupMembers::addAllMembers()
 {
     const QString userGroup = groupOrRefuse();
     // The candidates as they are now, each once: a list that did not
-    // shrink would otherwise be gone over without end.
+    // shrink would otherwise be gone over without end. The list is shared
+    // with the assignment page, whose filter also shows user groups: the
+    // members' own filter (users only) is put back first.
+    m_data.FilterUsersDef(m_data.usersgrp, false);
     engine::Query &candidates = m_data.usersdef;
     QStringList users;
     if (candidates.isActive()) {
@@ -203,21 +185,12 @@ void UserGroupMembers::removeAllMembers()
 
 void UserGroupMembers::commit()
 {
-    try {
-        m_data.transaction.commit();
-    } catch (...) {
-        reopenMembers();
-        throw;
-    }
-    if (m_data.TrigList.isActive())
-        m_data.reopenTrigList();
+    m_data.commitList(m_data.usersgrp);
 }
 
 void UserGroupMembers::rollback()
 {
-    m_data.transaction.rollback();
-    // The members shown must be the ones that exist again.
-    reopenMembers();
+    m_data.rollbackList(m_data.usersgrp);
 }
 
 } // namespace privileges

@@ -46,8 +46,7 @@ private:
     QString groupOrRefuse() const;
     void join(const QString &user, const QString &userGroup);
     void leave(const QString &user, const QString &userGroup);
-    void reopenMembers();
-    // Runs work in the open transaction; the member list is reopened
+    // Runs work in the open transaction; the member list is read again
     // afterwards, also after a failure has rolled back.
     void changeMembers(const std::function<void()> &work);
 

@@ -197,6 +197,43 @@ void TGrantData::FilterUsersDef(engine::Query &query, bool reopen)
     usersdef.setFiltered(true);
 }
 
+void TGrantData::changeList(engine::Query &list, const std::function<void()> &work)
+{
+    const bool shown = list.isActive();
+    try {
+        transaction.run([&] {
+            work();
+            FilterUsersDef(list, true);
+        });
+    } catch (...) {
+        try {
+            if (shown && !list.isActive())
+                list.open();
+            FilterUsersDef(list, true);
+        } catch (const engine::Error &) {
+        }
+        throw;
+    }
+}
+
+void TGrantData::commitList(engine::Query &list)
+{
+    try {
+        transaction.commit();
+    } catch (...) {
+        FilterUsersDef(list, true);
+        throw;
+    }
+    if (TrigList.isActive())
+        reopenTrigList();
+}
+
+void TGrantData::rollbackList(engine::Query &list)
+{
+    transaction.rollback();
+    FilterUsersDef(list, true);
+}
+
 void TGrantData::closeGroupDataSets()
 {
     for (engine::DataSet *ds : std::initializer_list<engine::DataSet *>{&usersgrp, &usergrp, &metasgrp, &metagrp,

@@ -6,6 +6,7 @@
 #include "engine/Transaction.h"
 
 #include <QObject>
+#include <functional>
 
 // What the data module's handlers change on the main window. The window
 // implements it and hands itself to setView(); without a view the handlers
@@ -95,6 +96,17 @@ public:
     void FilterUsersDef(engine::Query &query, bool reopen);
     // The filter FilterUsersDef builds for the names a list holds.
     static QString usersDefFilter(bool membersList, const QStringList &names);
+
+    // A list of members or holders (`usersgrp`, `metasgrp`) around a change:
+    // changeList runs work in the open transaction and reads the list again
+    // after it, also after a failure has rolled back, so the rows shown are
+    // the ones that exist (the first error is the one passed on). commitList
+    // and rollbackList end the transaction; the list is read again where a
+    // roll-back (also a failed commit) took rows away, and after a commit the
+    // privilege list shows what the server now holds.
+    void changeList(engine::Query &list, const std::function<void()> &work);
+    void commitList(engine::Query &list);
+    void rollbackList(engine::Query &list);
 
     // Closes the group pages' data sets in an order that leaves no cursor
     // on the administrative tables.

@@ -3,6 +3,7 @@
 #include "privileges/AdminTables.h"
 #include "privileges/ConnectRules.h"
 #include "privileges/FrameRules.h"
+#include "privileges/GroupAssignments.h"
 #include "privileges/PrivilegeList.h"
 #include "privileges/UserRegistry.h"
 #include "privileges/gdata_un.h"
@@ -12,6 +13,7 @@
 #include <QPointer>
 #include <QStringList>
 #include <QVector>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -24,8 +26,10 @@ class QHeaderView;
 class QLabel;
 class QLineEdit;
 class QListWidget;
-class QMenu;
+class QModelIndex;
 class QPainter;
+class QStyleOptionViewItem;
+class QMenu;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
@@ -163,6 +167,12 @@ public:
     TSplitter *Splitter7, *Splitter8;
     QTableView *uusergrid, *metagrid, *metalist;
     QToolButton *gmvallbtn, *gmvbtn, *gremvbtn, *gremvallbtn, *gokbtn, *gescbtn;
+    // The letter search of its three grids and the type icons of two.
+    void uusergridKeyPress(const QString &typed);
+    void metagridKeyPress(const QString &typed);
+    void metalistKeyPress(const QString &typed);
+    void uusergridDrawColumnCell(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index);
+    void metagridDrawColumnCell(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index);
 
     // --- operations of the frame
     // The guard before leaving a page with work and before closing: true
@@ -447,6 +457,16 @@ private:
     void refreshGroupLists();
     // --- membership half of the user-group page
     void membershipPending();
+    // --- assignment page
+    void bindGrantActionPage();
+    void showAssignmentGrids(TGrantData *data);
+    privileges::GroupAssignments assignments();
+    // Runs one step of the page; afterwards the page has work pending or
+    // not. A failure has rolled back every page's work: none offers to
+    // commit, and the error goes on.
+    void assignmentStep(const std::function<void()> &work, bool pendingAfter);
+    void drawHolderCell(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index,
+                        const QString &typeField);
     void updateGrantButton();
     // "All" or "Active" chosen in a tree's header: the tree's selection
     // filters again, or its label says "All".
@@ -473,6 +493,7 @@ private:
     std::unique_ptr<privileges::OperationProgress> m_progress;
     privileges::LetterSearch m_privSearch;
     privileges::LetterSearch m_groupSearch; // GrantListGrid's
+    privileges::LetterSearch m_uusergridSearch, m_metagridSearch, m_metalistSearch;
     std::optional<int> m_savedTreeHeight; // kept by btnpanel while a tree is folded away
     // Users and user groups: the grid of the last focus, the rows the
     // editors modify, the letter searches, and pending work whose commit

@@ -148,8 +148,12 @@ void TLorvane::OpenGrantActionSets()
         GrantData->metagrp.open();
         GrantData->metasgrp.open();
         openIfClosed(GrantData->usersdef);
+        GrantData->FilterUsersDef(GrantData->metasgrp, false);
+        return;
     }
-    GrantData->FilterUsersDef(GrantData->metasgrp, false);
+    // The guard may have rolled back the page's work when it was left: the
+    // holders shown are read again.
+    GrantData->FilterUsersDef(GrantData->metasgrp, true);
 }
 
 bool TLorvane::GrantListHasRows()
@@ -203,9 +207,6 @@ void TLorvane::setRemoveButtons(bool enabled)
 // The privilege cell of a group's row is not edited in the grid: privileges
 // come into a group through the grant dialog only.
 void TLorvane::setPrivilegeButton(bool) {}
-// The holder grid comes with the page that edits it; until then there is no
-// column to set.
-void TLorvane::setHoldersTitle(const QString &) {}
 
 void TLorvane::setRevokeEnabled(bool enabled)
 {

@@ -109,6 +109,7 @@ void TLorvane::setDataModule(TGrantData *data)
     showDataSet(PrivGrid, &data->TrigList);
     bindGrantGroupsPage(*data);
     bindUserGroupGrids(*data);
+    showAssignmentGrids(data);
 }
 
 void TLorvane::setGrantDialogs(Tgrantmes *grant, Tgrantmes2 *revoke)

@@ -332,10 +332,5 @@ void TLorvane::buildGrantActionPage()
     Splitter8 = makeSplitter(Panel14, QStringLiteral("Splitter8"), Align::Right, metagrid, metalist);
     connect(Splitter8, &TSplitter::OnPosChanged, this, &TLorvane::Splitter8PosChanged);
 
-    bind(gmvbtn, &TLorvane::gmvbtnClick);
-    bind(gmvallbtn, &TLorvane::gmvallbtnClick);
-    bind(gremvbtn, &TLorvane::gremvbtnClick);
-    bind(gremvallbtn, &TLorvane::gremvallbtnClick);
-    bind(gokbtn, &TLorvane::gokbtnClick);
-    bind(gescbtn, &TLorvane::gescbtnClick);
+    bindGrantActionPage();
 }

@@ -3,6 +3,7 @@
 #include "engine/DataSet.h"
 #include "engine/Error.h"
 #include "engine/Query.h"
+#include "engine/StatementLog.h"
 #include "engine/Transaction.h"
 #include "support/TestMain.h"
 
@@ -174,6 +175,31 @@ void TestTransaction::controlsThawWhenTheWorkThrows()
     } catch (const Error &) {
     }
     QVERIFY(!q.controlsDisabled());
+
+    // A detail that fails to follow its master when the controls thaw
+    // raises its error from the scope instead of ending the program.
+    exec(*p.db, QStringLiteral("insert into T values (1)"));
+    engine::Query master(p.db.get()), detail(p.db.get());
+    master.setSql(QStringLiteral("select A from T"));
+    detail.setSql(QStringLiteral("select A from T where A = :A"));
+    detail.setMasterSource(&master);
+    master.open();
+    detail.open();
+    const engine::StatementLog::Hook previous = engine::StatementLog::setHook([](const QString &, const QString &sql) {
+        if (sql.contains(QLatin1String(":A")) || sql.contains(QLatin1String("A = ?")))
+            throw Error(QStringLiteral("detail failed"));
+    });
+    QString error;
+    try {
+        engine::ControlsFrozen frozen(master);
+        master.close();
+        master.open();
+    } catch (const Error &e) {
+        error = e.message();
+    }
+    engine::StatementLog::setHook(previous);
+    QCOMPARE(error, QStringLiteral("detail failed"));
+    QVERIFY(!master.controlsDisabled());
 }
 
 DUNMOOR_TEST_MAIN(TestTransaction)

@@ -272,6 +272,15 @@ inline QStringList rows(engine::Database &db, const QString &sql)
     return out;
 }
 
+// A data set's field on every row it shows, values trimmed.
+inline QStringList column(engine::DataSet &ds, const char *field)
+{
+    QStringList out;
+    for (int i = 0; i < ds.recordCount(); ++i)
+        out << ds.textAt(i, ds.fieldIndex(QLatin1String(field))).trimmed();
+    return out;
+}
+
 // The number of rows a statement returns, read on db.
 inline int count(engine::Database &db, const QString &sql)
 {

@@ -3,11 +3,13 @@
 // now and then: after every commit the five agreement conditions hold, and
 // after every failure the database is as it was at the last commit.
 #include "PrivilegesFixture.h"
+#include "privileges/GroupAssignments.h"
 #include "privileges/GroupRevokes.h"
 #include "privileges/UserGroupMembers.h"
 #include "privileges/UserRegistry.h"
 #include "support/TestMain.h"
 
+#include <QElapsedTimer>
 #include <QRandomGenerator>
 
 using namespace privtest;
@@ -20,6 +22,7 @@ struct Run {
     GroupRemovals removals{*page.d, page.progress};
     UserGroupMembers members{*page.d, page.progress};
     UserRegistry registry{*page.d, page.progress};
+    GroupAssignments assignments{*page.d, page.progress};
     std::unique_ptr<engine::Database> second;
     QRandomGenerator random;
     QStringList done; // the operations so far, for the message of a failure
@@ -44,6 +47,8 @@ struct Run {
         d.usersdef.open();
         d.usergrp.open();
         d.usersgrp.open();
+        d.metagrp.open();
+        d.metasgrp.open();
         second = page.t.connect("SYSDBA", "Second");
         committed = state(*second);
     }
@@ -71,11 +76,13 @@ struct Run {
         // A list a failed reopen left closed is opened again, as the
         // page's refresh would.
         for (engine::DataSet *ds : std::initializer_list<engine::DataSet *>{
-                 &page.d->MetaGrantDef, &page.d->MetaGrantlist, &page.d->usergrp, &page.d->usersgrp, &page.d->usersdef})
+                 &page.d->MetaGrantDef, &page.d->MetaGrantlist, &page.d->usergrp, &page.d->usersgrp, &page.d->usersdef,
+                 &page.d->metagrp, &page.d->metasgrp})
             if (!ds->isActive())
                 ds->open();
         anyRow(page.d->MetaGrantDef);
         anyRow(page.d->usergrp);
+        anyRow(page.d->metagrp);
         page.d->MetaGrantlist.refresh();
     }
 
@@ -87,8 +94,8 @@ struct Run {
         // Adding is drawn more often than the rest, so there is more to
         // take away again, and committing too, so the long operations that
         // a failure undoes often still end in committed work.
-        const int drawn = pick(32);
-        const int kind = drawn < 18 ? drawn : drawn < 24 ? (drawn - 18) % 3 : drawn < 26 ? 14 : drawn - 8;
+        const int drawn = pick(38);
+        const int kind = drawn < 30 ? drawn : drawn < 36 ? (drawn - 30) % 3 : 14;
         const QVector<QString> users{"U1", "U2", "U3", "U4", "U5", "U6"};
         const QVector<QString> userGroups{"UG", "UG2", "UG3"};
         current = QStringLiteral("operation %1").arg(kind);
@@ -197,17 +204,43 @@ struct Run {
             if (!d.usergrp.isEmpty() && yes())
                 registry.deleteCurrentUserGroup();
             return "delete user group";
-        case 14:
+        case 24:
+        case 25: {
+            // Whatever the candidate list shows now: a user group, PUBLIC,
+            // a user, or one that holds the group already.
+            anyRow(d.usersdef);
+            const Candidate holder = assignments.currentCandidate();
+            assignments.assign(holder, assignments.currentGroup());
+            return "assign to " + holder.name;
+        }
+        case 26:
             if (yes())
-                groups.commit();
-            else
-                members.commit();
+                assignments.assignAll(assignments.currentGroup());
+            return "assign to all";
+        case 27:
+        case 28: {
+            const QString holder = anyRow(d.metasgrp) ? assignments.currentHolder() : QString();
+            if (!holder.isEmpty() && yes())
+                assignments.remove(assignments.currentGroup(), holder);
+            return "take from " + holder;
+        }
+        case 29:
+            if (yes())
+                assignments.removeAll(assignments.currentGroup());
+            return "take from all";
+        case 14:
+            switch (pick(3)) {
+            case 0: groups.commit(); break;
+            case 1: members.commit(); break;
+            default: assignments.commit(); break;
+            }
             return "commit";
         case 15:
-            if (yes())
-                groups.rollback();
-            else
-                members.rollback();
+            switch (pick(3)) {
+            case 0: groups.rollback(); break;
+            case 1: members.rollback(); break;
+            default: assignments.rollback(); break;
+            }
             return "rollback";
         case 16:
             members.addAllMembers();
@@ -249,7 +282,11 @@ void TestRandomLayer::operationsKeepTheLayerAgreeing()
     const TreeNodes tree = FillMetaTree(d, quiet).metatree;
     int failures = 0, commits = 0, injected = 0;
     engine::StatementRecorder log;
-    for (int i = 0; i < 300; ++i) {
+    // LAYER_STEPS makes a longer run, to be timed by hand.
+    const int steps = qEnvironmentVariableIsSet("LAYER_STEPS") ? qEnvironmentVariableIntValue("LAYER_STEPS") : 300;
+    QElapsedTimer clock;
+    clock.start();
+    for (int i = 0; i < steps; ++i) {
         run.navigate();
         const bool inject = run.random.bounded(10u) == 0;
         injected += inject;
@@ -292,8 +329,11 @@ void TestRandomLayer::operationsKeepTheLayerAgreeing()
         }
     }
     const QStringList sent = log.statements();
-    qInfo("seed %u: %d injected, %d failures, %d commits, %d grants, %d revokes", seed, injected, failures, commits,
-          int(sent.filter(QRegularExpression("^grant ")).size()), int(sent.filter(QRegularExpression("^revoke ")).size()));
+    const auto sentCount = [&](const char *pattern) { return int(sent.filter(QRegularExpression(pattern)).size()); };
+    qInfo("seed %u: %d operations in %lld ms, %d injected, %d failures, %d commits, %d grants, %d revokes, %d assignments, "
+          "%d taken back",
+          seed, steps, clock.elapsed(), injected, failures, commits, sentCount("^grant "), sentCount("^revoke "),
+          sentCount("^insert into meta\\$grantusers"), sentCount("^delete from meta\\$grantusers"));
     // A run that never failed or committed would prove nothing.
     QVERIFY(failures > 10);
     QVERIFY(commits > 10);
