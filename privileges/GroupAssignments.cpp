@@ -152,9 +152,7 @@ void GroupAssignments::assign(const Candidate &holder, const QString &group)
 void GroupAssignments::assignAll(const QString &group)
 {
     // The rows the filter shows now: the list is not refiltered before the
-    // end, so each is assigned once. The list is shared with the members'
-    // page, whose filter leaves user groups out: this page's filter first.
-    m_data.FilterUsersDef(m_data.metasgrp, false);
+    // end, so each is assigned once.
     engine::Query &candidates = m_data.usersdef;
     QVector<Candidate> shown;
     if (candidates.isActive()) {
