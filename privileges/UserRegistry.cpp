@@ -100,6 +100,10 @@ void UserRegistry::change(const std::function<void()> &work)
         throw;
     }
     reopenLists();
+    // A rename or deletion grants and revokes: the privilege list, open
+    // since the connect, would go on showing the old grantee's rows.
+    if (m_data.TrigList.isActive())
+        m_data.reopenTrigList();
 }
 
 void UserRegistry::reopenLists()
