@@ -346,10 +346,11 @@ bool TDM::DataSetHasValue(engine::DataSet &ds, const QString &value)
 
 void TDM::OpenUserLists()
 {
-    for (engine::Query *q : {&QDomain, &QIndex, &QIndexFields, &QColumns, &QGenerator, &QConstraints, &QTableTrigger,
-                             &QUDF, &QFArg, &QView, &QDepend, &QDepend2})
+    // Masters before their details: a detail opened first runs once without
+    // its master's row and again when the master opens.
+    for (engine::Query *q : {&QDomain, &QTables, &QIndex, &QIndexFields, &QColumns, &QGenerator, &QConstraints,
+                             &QTableTrigger, &QUDF, &QFArg, &QView, &QDepend, &QDepend2})
         q->open();
-    QTables.open();
 }
 
 void TDM::OpenNationalLists()
