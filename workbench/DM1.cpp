@@ -76,6 +76,10 @@ TDM::TDM(QObject *parent) : QObject(parent)
     setObjectName(QStringLiteral("DM"));
     if (!DM)
         DM = this;
+    // A break block of a debug run waits on a lock the debugger holds; a
+    // run whose transaction waited for no lock would loop instead. A second
+    // is as long as the block sleeps before it reads its answers again.
+    DataBase2.setLockTimeout(1);
     setupCatalogue();
     setupRepository();
 }
