@@ -114,6 +114,18 @@ void fillTable(engine::Database &db, qint64 rows, const QString &table, const QS
     exec(db, QStringLiteral("EXECUTE PROCEDURE FILL_%1 %2").arg(table).arg(rows));
 }
 
+void cachedDatabase(const QString &path, const std::function<bool(const QString &)> &fits,
+                    const std::function<void(const QString &)> &make)
+{
+    if (fits(path)) {
+        std::printf("  using the cached database %s\n", qPrintable(path));
+        return;
+    }
+    std::printf("  making %s ...\n", qPrintable(path));
+    std::fflush(stdout);
+    make(path);
+}
+
 void check(const ISC_STATUS *st, const char *what)
 {
     if (st[0] == 1 && st[1] != 0) {

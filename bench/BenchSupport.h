@@ -110,6 +110,11 @@ using testsupport::scalar;
 void fillTable(engine::Database &db, qint64 rows, const QString &table = QStringLiteral("T"),
                const QString &charset = QString());
 
+// Uses the database kept at path when fits(path) says it holds what the
+// benchmark needs, and makes it anew with make(path) otherwise.
+void cachedDatabase(const QString &path, const std::function<bool(const QString &)> &fits,
+                    const std::function<void(const QString &)> &make);
+
 // ---------------------------------------------------------------- bare side
 
 // Throws std::runtime_error with the server's messages when st holds an error.

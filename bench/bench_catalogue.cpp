@@ -293,13 +293,7 @@ void setUp(const QString &dataDir)
 {
     QDir().mkpath(dataDir);
     g.databasePath = QStringLiteral("%1/catalogue-%2x%3.fdb").arg(dataDir).arg(g.tables).arg(kColumns);
-    if (cachedDatabaseFits(g.databasePath)) {
-        std::printf("  using the cached database %s\n", qPrintable(g.databasePath));
-    } else {
-        std::printf("  making %s ...\n", qPrintable(g.databasePath));
-        std::fflush(stdout);
-        createDatabase(g.databasePath);
-    }
+    bench::cachedDatabase(g.databasePath, cachedDatabaseFits, createDatabase);
     g.bare = std::make_unique<BareConnection>(QFile::encodeName(g.databasePath));
 
     // One untimed pass of the program's lists that also yields the texts

@@ -654,13 +654,7 @@ void setUp(const QString &dataDir)
                          .arg(g.tables)
                          .arg(g.procedures)
                          .arg(g.triggers);
-    if (cachedDatabaseFits(g.databasePath)) {
-        std::printf("  using the cached database %s\n", qPrintable(g.databasePath));
-    } else {
-        std::printf("  making %s ...\n", qPrintable(g.databasePath));
-        std::fflush(stdout);
-        createDatabase(g.databasePath);
-    }
+    bench::cachedDatabase(g.databasePath, cachedDatabaseFits, createDatabase);
 
     // Messages of the window are recorded, never shown.
     g.prompter = std::make_unique<platform::ScriptedPrompter>();

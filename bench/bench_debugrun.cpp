@@ -24,7 +24,12 @@
 // Without --server both clocks are this process's: the embedded engine runs
 // in it. With it, the server runs on this machine, so its clock is the same.
 //
-//   bench_debugrun [--interval=MS] [--wait=MS] [--server=PORT] [benchmark flags]
+// The procedure runs in a transaction that waits up to --runner-wait seconds
+// for a lock (default 1, as the workbench's own debug connection does; 0:
+// one that does not wait, whose break block cannot sleep and reads its
+// answers in a loop as before).
+//
+//   bench_debugrun [--interval=MS] [--wait=MS] [--server=PORT] [--runner-wait=S] [benchmark flags]
 #include "BenchSupport.h"
 
 #include "engine/Database.h"
@@ -66,6 +71,7 @@ struct Globals {
     int interval = 100; // ms between the window's checks
     int wait = 3000;    // ms of CPU measurement while a break waits
     int serverPort = 0; // a loopback server on this port; 0: the embedded engine
+    int runnerWait = 1; // seconds the procedure's transaction waits for a lock; 0: no wait
     QString path;       // the database file
     QString scripts;    // the source tree's scripts folder
     std::unique_ptr<Workbench> workbench;
@@ -108,6 +114,7 @@ std::unique_ptr<engine::Database> connectRunner()
     db->setParams({QStringLiteral("SERVER NAME=") + serverName(), QStringLiteral("USER NAME=SYSDBA"),
                    QStringLiteral("PASSWORD=") + password()});
     db->open();
+    db->setLockTimeout(g.runnerWait);
     return db;
 }
 
@@ -313,8 +320,8 @@ void printFigure(const char *label, std::vector<double> ms, double target)
 // within the interval plus 200 ms: the slowest trip decides.
 void printSummary()
 {
-    std::printf("\nBreak round trips, ms (engine: %s)\n",
-                g.serverPort ? "loopback server" : "embedded in this process");
+    std::printf("\nBreak round trips, ms (engine: %s; the run waits %d s for a lock)\n",
+                g.serverPort ? "loopback server" : "embedded in this process", g.runnerWait);
     for (const auto &[interval, trips] : g_trips) {
         const double target = interval + 200.0;
         std::printf("  check interval %d ms, target <= %.0f ms each:\n", interval, target);
@@ -344,7 +351,8 @@ int main(int argc, char **argv)
 {
     if (!bench::takePositive(&argc, argv, "interval", &g.interval)
         || !bench::takePositive(&argc, argv, "wait", &g.wait)
-        || !bench::takePositive(&argc, argv, "server", &g.serverPort))
+        || !bench::takePositive(&argc, argv, "server", &g.serverPort)
+        || !bench::takeCount(&argc, argv, "runner-wait", &g.runnerWait, 0))
         return 1;
     // The runtime folder's configuration names the server's port.
     if (g.serverPort)
