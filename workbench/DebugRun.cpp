@@ -125,14 +125,19 @@ bool BreakLatch::hold(const engine::Database &like, const QString &user)
             m_db->open();
             m_transaction = std::make_unique<engine::KeptTransaction>(*m_db);
         }
-        m_transaction->run([&] {
-            m_db->executeImmediate(
-                QStringLiteral("update meta$session set SessionNum = SessionNum where UserName = \"%1\"")
-                    .arg(engine::quotedConstant(user)));
-        });
-        m_held = true;
     } catch (const engine::Error &) {
-        m_held = false;
+        return false;
+    }
+    // A block that found the row free loops, taking it for a moment at each
+    // turn: a few tries land between two of its turns.
+    const QString sql = QStringLiteral("update meta$session set SessionNum = SessionNum where UserName = \"%1\"")
+                            .arg(engine::quotedConstant(user));
+    for (int attempt = 0; attempt < kAttempts && !m_held; ++attempt) {
+        try {
+            m_transaction->run([&] { m_db->executeImmediate(sql); });
+            m_held = true;
+        } catch (const engine::Error &) {
+        }
     }
     return m_held;
 }

@@ -99,6 +99,7 @@ public:
     bool held() const { return m_held; }
 
 private:
+    static constexpr int kAttempts = 20;
     std::unique_ptr<engine::Database> m_db;
     std::unique_ptr<engine::KeptTransaction> m_transaction;
     bool m_held = false;

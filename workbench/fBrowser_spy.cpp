@@ -551,6 +551,9 @@ void TfmBrowser::ShowHit(const Repository::Hit &hit)
     SGWatch->setEnabled(true);
     HitsProcessed = HitsSeen;
     HitShown = true;
+    // Taken before the check; taken now at the latest, so the block sleeps
+    // while the hit is shown.
+    m_latch.hold(DM->DataBase2, ProtocolUser);
 }
 
 void TfmBrowser::SBContinueClick()
