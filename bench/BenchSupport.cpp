@@ -6,8 +6,10 @@
 #include "engine/Session.h"
 #include "engine/Statement.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace bench {
@@ -83,15 +85,17 @@ std::unique_ptr<engine::Database> connect(const QString &path)
     return db;
 }
 
-void fillTable(engine::Database &db, qint64 rows)
+void fillTable(engine::Database &db, qint64 rows, const QString &table, const QString &charset)
 {
+    const QString text = charset.isEmpty() ? QString() : QStringLiteral(" CHARACTER SET ") + charset;
     // Dialect 1: NUMERIC(15,2) is held as a double and DATE holds date and time.
-    exec(db, QStringLiteral("CREATE TABLE T (ID INTEGER, NAME CHAR(31), REMARK VARCHAR(100), "
-                              "AMOUNT NUMERIC(15,2), STAMP DATE)"));
+    exec(db, QStringLiteral("CREATE TABLE %1 (ID INTEGER, NAME CHAR(31)%2, REMARK VARCHAR(100)%2, "
+                              "AMOUNT NUMERIC(15,2), STAMP DATE)")
+                 .arg(table, text));
     // NAME is short, so its trailing blanks are trimmed on decode; REMARK
     // runs from 40 to 100 characters.
     exec(db, QStringLiteral(
-                   "CREATE PROCEDURE FILL_T (N INTEGER)\n"
+                   "CREATE PROCEDURE FILL_%1 (N INTEGER)\n"
                    "AS\n"
                    "DECLARE VARIABLE I INTEGER;\n"
                    "DECLARE VARIABLE S VARCHAR(100);\n"
@@ -100,13 +104,26 @@ void fillTable(engine::Database &db, qint64 rows)
                    "  I = 0;\n"
                    "  WHILE (I < N) DO\n"
                    "  BEGIN\n"
-                   "    INSERT INTO T (ID, NAME, REMARK, AMOUNT, STAMP)\n"
+                   "    INSERT INTO %1 (ID, NAME, REMARK, AMOUNT, STAMP)\n"
                    "    VALUES (:I, 'Row ' || :I, SUBSTRING(:S FROM 1 FOR 40 + MOD(:I, 61)), :I * 1.25,\n"
                    "            CAST('2020-01-01' AS DATE) + :I / 1440.0);\n"
                    "    I = I + 1;\n"
                    "  END\n"
-                   "END"));
-    exec(db, QStringLiteral("EXECUTE PROCEDURE FILL_T %1").arg(rows));
+                   "END")
+                   .arg(table));
+    exec(db, QStringLiteral("EXECUTE PROCEDURE FILL_%1 %2").arg(table).arg(rows));
+}
+
+void cachedDatabase(const QString &path, const std::function<bool(const QString &)> &fits,
+                    const std::function<void(const QString &)> &make)
+{
+    if (fits(path)) {
+        std::printf("  using the cached database %s\n", qPrintable(path));
+        return;
+    }
+    std::printf("  making %s ...\n", qPrintable(path));
+    std::fflush(stdout);
+    make(path);
 }
 
 void check(const ISC_STATUS *st, const char *what)
@@ -280,33 +297,89 @@ void bareFetch(benchmark::State &state, BareQuery &query, qint64 rows)
     countRows(state, total, rows, "the bare loop fetched a different number of rows");
 }
 
-void FastestRepetitionReporter::ReportRuns(const std::vector<Run> &reports)
+Figure figureOf(std::vector<double> samples)
+{
+    Figure f;
+    if (samples.empty())
+        return f;
+    std::sort(samples.begin(), samples.end());
+    const size_t n = samples.size();
+    f.median = n % 2 ? samples[n / 2] : (samples[n / 2 - 1] + samples[n / 2]) / 2;
+    f.low = samples.front();
+    f.high = samples.back();
+    f.repetitions = int(n);
+    return f;
+}
+
+std::string Figure::text(double unit, const char *format) const
+{
+    if (!ran())
+        return "not run";
+    auto number = [format](double v) {
+        char buf[64];
+        std::snprintf(buf, sizeof buf, format, v);
+        return std::string(buf);
+    };
+    return number(median * unit) + " (" + number(low * unit) + "-" + number(high * unit) + ", "
+           + std::to_string(repetitions) + " reps)";
+}
+
+void MedianReporter::ReportRuns(const std::vector<Run> &reports)
 {
     benchmark::ConsoleReporter::ReportRuns(reports);
     for (const Run &r : reports) {
-        if (r.run_type != Run::RT_Iteration || r.error_occurred || r.iterations == 0)
+        Samples &s = m_samples[r.run_name.function_name];
+        if (r.error_occurred) {
+            s.failed = true;
             continue;
-        const double perIteration = r.real_accumulated_time / double(r.iterations);
-        auto it = m_best.find(r.run_name.function_name);
-        if (it == m_best.end() || perIteration < it->second)
-            m_best[r.run_name.function_name] = perIteration;
+        }
+        if (r.run_type != Run::RT_Iteration || r.iterations == 0)
+            continue;
+        s.seconds.push_back(r.real_accumulated_time / double(r.iterations));
+        for (const auto &c : r.counters)
+            s.counters[c.first].push_back(c.second.value);
     }
 }
 
-void CounterReporter::ReportRuns(const std::vector<Run> &reports)
+Figure MedianReporter::seconds(const std::string &name) const
 {
-    benchmark::ConsoleReporter::ReportRuns(reports);
-    for (const Run &r : reports) {
-        if (r.error_occurred) {
-            m_values.erase(r.run_name.function_name);
+    const auto it = m_samples.find(name);
+    if (it == m_samples.end() || it->second.failed)
+        return {};
+    return figureOf(it->second.seconds);
+}
+
+Figure MedianReporter::counter(const std::string &name, const std::string &counter) const
+{
+    const auto it = m_samples.find(name);
+    if (it == m_samples.end() || it->second.failed)
+        return {};
+    const auto c = it->second.counters.find(counter);
+    return c == it->second.counters.end() ? Figure{} : figureOf(c->second);
+}
+
+ProcessMemory processMemory()
+{
+    ProcessMemory m;
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return m;
+    for (const QByteArray &line : f.readAll().split('\n')) {
+        const QList<QByteArray> parts = line.simplified().split(' ');
+        if (parts.size() < 2)
             continue;
-        }
-        if (r.run_type == Run::RT_Aggregate)
-            continue;
-        const auto c = r.counters.find(m_counter);
-        if (c != r.counters.end())
-            m_values[r.run_name.function_name] = c->second.value;
+        if (parts[0] == "VmHWM:")
+            m.peak = parts[1].toLongLong() * 1024;
+        else if (parts[0] == "VmRSS:")
+            m.resident = parts[1].toLongLong() * 1024;
     }
+    return m;
+}
+
+bool resetPeakMemory()
+{
+    QFile f(QStringLiteral("/proc/self/clear_refs"));
+    return f.open(QIODevice::WriteOnly) && f.write("5") == 1;
 }
 
 } // namespace bench

@@ -2,8 +2,8 @@
 
 // What every benchmark program shares: its own command-line flags, the
 // Firebird runtime and scratch folder, the bare client-library side the
-// engine is measured against, and the reporter keeping the fastest
-// repetition for the summaries.
+// engine is measured against, the reporter keeping every repetition for
+// the summaries' medians, and the process's memory.
 
 #include "support/DirectSql.h"
 
@@ -103,9 +103,17 @@ std::unique_ptr<engine::Database> connect(const QString &path);
 using testsupport::exec;
 using testsupport::scalar;
 
-// The table T of ID, NAME, REMARK, AMOUNT and STAMP filled with this many
-// rows by one procedure call, so filling costs no round trip per row.
-void fillTable(engine::Database &db, qint64 rows);
+// A table (T unless named) of ID, NAME, REMARK, AMOUNT and STAMP filled with
+// this many rows by one procedure call, so filling costs no round trip per
+// row; its text columns in the character set given (the database's own
+// unless one is named).
+void fillTable(engine::Database &db, qint64 rows, const QString &table = QStringLiteral("T"),
+               const QString &charset = QString());
+
+// Uses the database kept at path when fits(path) says it holds what the
+// benchmark needs, and makes it anew with make(path) otherwise.
+void cachedDatabase(const QString &path, const std::function<bool(const QString &)> &fits,
+                    const std::function<void(const QString &)> &make);
 
 // ---------------------------------------------------------------- bare side
 
@@ -183,49 +191,59 @@ void countRows(benchmark::State &state, qint64 total, qint64 perIteration, const
 // The bare side's benchmark: the query fetched once per iteration.
 void bareFetch(benchmark::State &state, BareQuery &query, qint64 rows);
 
-// Prints as usual and keeps each benchmark's real time per iteration in its
-// fastest repetition (the one least disturbed by the rest of the machine),
-// so a summary compares figures of this very run.
-class FastestRepetitionReporter : public benchmark::ConsoleReporter {
+// One benchmark's figure over its repetitions: the median, the fastest and
+// slowest repetition, and how many there were.
+struct Figure {
+    double median = 0;
+    double low = 0;
+    double high = 0;
+    int repetitions = 0;
+    bool ran() const { return repetitions > 0; }
+    // "median (low-high, n reps)" scaled by unit, e.g. 1e3 for ms.
+    std::string text(double unit, const char *format = "%.1f") const;
+    // Spread around the median in percent: (high - low) / median.
+    double spreadPercent() const { return median > 0 ? 100.0 * (high - low) / median : 0; }
+};
+
+// Prints as usual and keeps every repetition of every benchmark: real time
+// per iteration and each counter. Summaries take the median, so one
+// repetition slowed by the rest of the machine moves no verdict.
+class MedianReporter : public benchmark::ConsoleReporter {
 public:
-    FastestRepetitionReporter() : benchmark::ConsoleReporter(OO_Tabular) {}
+    MedianReporter() : benchmark::ConsoleReporter(OO_Tabular) {}
 
     void ReportRuns(const std::vector<Run> &reports) override;
 
-    // Seconds per iteration; 0 when the benchmark did not run.
-    double seconds(const std::string &name) const
-    {
-        const auto it = m_best.find(name);
-        return it == m_best.end() ? 0 : it->second;
-    }
+    // Seconds per iteration; not ran() when the benchmark did not run or failed.
+    Figure seconds(const std::string &name) const;
     // Milliseconds per iteration; 0 when the benchmark did not run.
-    double ms(const std::string &name) const { return seconds(name) * 1000.0; }
+    double ms(const std::string &name) const { return seconds(name).median * 1000.0; }
+    // A counter (rows/s, cells/s) over the repetitions.
+    Figure counter(const std::string &name, const std::string &counter) const;
 
 private:
-    std::map<std::string, double> m_best;
+    struct Samples {
+        std::vector<double> seconds;
+        std::map<std::string, std::vector<double>> counters;
+        bool failed = false;
+    };
+    std::map<std::string, Samples> m_samples;
 };
 
-// Prints as usual and keeps one counter (rows/s, cells/s) of each
-// benchmark's last run, so a summary compares the rates of this very run.
-class CounterReporter : public benchmark::ConsoleReporter {
-public:
-    explicit CounterReporter(std::string counter)
-        : benchmark::ConsoleReporter(OO_Tabular), m_counter(std::move(counter))
-    {
-    }
+// Median, lowest and highest of a list of samples.
+Figure figureOf(std::vector<double> samples);
 
-    void ReportRuns(const std::vector<Run> &reports) override;
+// ---------------------------------------------------------------- memory
 
-    // The counter's value; 0 when the benchmark did not run or failed.
-    double value(const std::string &name) const
-    {
-        const auto it = m_values.find(name);
-        return it == m_values.end() ? 0 : it->second;
-    }
-
-private:
-    std::string m_counter;
-    std::map<std::string, double> m_values;
+// This process's resident set now and at its peak (VmRSS, VmHWM) in bytes;
+// -1 where /proc does not tell.
+struct ProcessMemory {
+    qint64 peak = -1;
+    qint64 resident = -1;
 };
+ProcessMemory processMemory();
+// Sets the peak back to the current resident set, so a later peak is the
+// work's own. False where the kernel does not allow it.
+bool resetPeakMemory();
 
 } // namespace bench

@@ -145,34 +145,35 @@ BENCHMARK(BM_SetPlainText)->Iterations(10)->Repetitions(5)->Unit(benchmark::kMil
 BENCHMARK(BM_Highlight)->Iterations(10)->Repetitions(5)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_HighlightAgain)->Iterations(10)->Repetitions(5)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-using RecordingReporter = bench::FastestRepetitionReporter;
-
-void printSummary(const RecordingReporter &rep)
+// Medians of the repetitions, with the fastest and slowest beside them.
+void printSummary(const bench::MedianReporter &rep)
 {
-    const double read = rep.seconds("BM_ReadEveryCharacter");
-    const double lex = rep.seconds("BM_Lexer");
-    const double load = rep.seconds("BM_SetPlainText");
-    const double colour = rep.seconds("BM_Highlight");
+    const bench::Figure read = rep.seconds("BM_ReadEveryCharacter");
+    const bench::Figure lex = rep.seconds("BM_Lexer");
+    const bench::Figure load = rep.seconds("BM_SetPlainText");
+    const bench::Figure colour = rep.seconds("BM_Highlight");
     const double mb = double(g.bigText.size()) / 1e6;
 
-    std::printf("\nLexer over %.1f million characters\n", mb);
-    if (read > 0 && lex > 0) {
-        std::printf("  plain read loop            %10.1f million characters/s\n", mb / read);
-        std::printf("  lexer                      %10.1f million characters/s\n", mb / lex);
-        const double ratio = read / lex;
+    std::printf("\nLexer over %.1f million characters, ms per pass (low-high)\n", mb);
+    if (read.ran() && lex.ran()) {
+        std::printf("  plain read loop            %s  = %.1f million characters/s\n", read.text(1e3).c_str(),
+                    mb / read.median);
+        std::printf("  lexer                      %s  = %.1f million characters/s\n", lex.text(1e3).c_str(),
+                    mb / lex.median);
+        const double ratio = read.median / lex.median;
         std::printf("  lexer / loop               %10.3f  (target >= 0.30: %s)\n", ratio,
                     ratio >= 0.3 ? "met" : "MISSED");
     }
-    std::printf("\nColouring a %d-line procedure (%.0f kB of text)\n", g.lines, double(g.procedure.size()) / 1e3);
-    if (load > 0 && colour > 0) {
-        std::printf("  setPlainText               %10.2f ms\n", load * 1e3);
-        std::printf("  Highlight                  %10.2f ms\n", colour * 1e3);
-        const double ratio = colour / load;
+    std::printf("\nColouring a %d-line procedure (%.0f kB of text), ms (low-high)\n", g.lines,
+                double(g.procedure.size()) / 1e3);
+    if (load.ran() && colour.ran()) {
+        std::printf("  setPlainText               %s\n", load.text(1e3, "%.2f").c_str());
+        std::printf("  Highlight                  %s\n", colour.text(1e3, "%.2f").c_str());
+        const double ratio = colour.median / load.median;
         std::printf("  Highlight / setPlainText   %10.3f  (target <= 3.00: %s)\n", ratio,
                     ratio <= 3.0 ? "met" : "MISSED");
     }
 }
-
 
 } // namespace
 
@@ -207,7 +208,7 @@ int main(int argc, char **argv)
     QApplication::processEvents();
     g.editor = &editor;
 
-    RecordingReporter reporter;
+    bench::MedianReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     printSummary(reporter);
     return 0;

@@ -1,28 +1,31 @@
-// Fetch speed of engine::Statement::open() against a bare client-library
-// fetch loop over the same table in the same run, and the memory the held
-// rows cost against the size of the rows as the server sends them.
+// Fetch speed of a data set (engine::Query::open, as a grid gets its rows)
+// against a bare client-library fetch loop over the same table in the same
+// run, and the memory the held rows cost against the bytes of their values,
+// for the same data in NONE and in UTF8 text columns.
 //
 //   bench_fetch [--rows=N] [--fb-root=DIR] [benchmark flags]
 //
-// --rows     rows in the table (default 1000000; fewer for a profiler run)
+// --rows     rows in each table (default 1000000; fewer for a profiler run)
 // --fb-root  Firebird runtime folder (default: a temporary one)
+//
+// Every side runs five repetitions of one fetch each; the summary compares
+// medians. Value bytes count what the values hold: a number or date at its
+// binary size, a text at its length in bytes without CHAR padding, nothing
+// for NULL.
 
 #include "BenchSupport.h"
 #include "engine/Database.h"
 #include "engine/Error.h"
+#include "engine/Query.h"
 #include "engine/RowSet.h"
-#include "engine/Statement.h"
 
 #include <benchmark/benchmark.h>
-#include <ibase.h>
 
-#include <QByteArray>
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cstdio>
-#include <cstring>
-#include <map>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -30,224 +33,141 @@
 
 namespace {
 
-const char kQuery[] = "select * from T";
+constexpr int kRepetitions = 5;
 
-using bench::messageSize;
-
-struct WireColumn {
-    std::string name;
-    int bytes = 0;
-    bool varying = false;
-    bool nullable = false;
+// One of the two tables: the same rows, text columns in its character set.
+struct Side {
+    QString table;
+    QString charset; // empty: the database's own (NONE)
+    std::string label;
+    std::unique_ptr<bench::BareQuery> bare;
+    QByteArray sql;
+    // Memory, measured once before the benchmarks.
+    qint64 valueBytes = 0;
+    qint64 heldBytes = 0;
+    qint64 peakGrowth = -1;
+    int messageRow = 0; // bytes of one row as the server sends it
 };
 
-// What every benchmark runs against: one table made once per run.
 struct Setup {
     qint64 rows = 1000000;
     QString databasePath;
     std::unique_ptr<engine::Database> db;
-    std::unique_ptr<bench::BareQuery> bare;
-    std::vector<WireColumn> wireColumns;
+    std::vector<Side> sides;
+    bool peakWasReset = false;
 };
 
 Setup g;
 
-void BM_EngineOpen(benchmark::State &state)
+QString selectAll(const Side &s)
 {
-    engine::Statement s(g.db.get());
-    s.setSql(QString::fromLatin1(kQuery));
+    return QStringLiteral("select * from ") + s.table;
+}
+
+void bareSide(benchmark::State &state, Side *s)
+{
+    bench::bareFetch(state, *s->bare, g.rows);
+}
+
+// The data set opens as the grid opens it; closing (freeing the rows) is
+// not timed.
+void querySide(benchmark::State &state, Side *s, bool readEveryValue)
+{
+    engine::Query q(g.db.get());
+    q.setSql(selectAll(*s));
     qint64 total = 0;
     try {
         for (auto _ : state) {
-            s.open();
-            total += s.rows().rowCount();
+            q.open();
+            if (readEveryValue) {
+                const int fields = q.fieldCount();
+                for (int row = 0; row < q.recordCount(); ++row)
+                    for (int f = 0; f < fields; ++f)
+                        benchmark::DoNotOptimize(q.valueAt(row, f));
+            }
+            total += q.recordCount();
             state.PauseTiming();
-            s.close();
+            q.close();
             state.ResumeTiming();
         }
     } catch (const std::exception &e) {
         state.SkipWithError(e.what());
         return;
     }
-    bench::countRows(state, total, g.rows, "the engine fetched a different number of rows");
+    bench::countRows(state, total, g.rows, "the data set holds a different number of rows");
 }
 
-void BM_EngineOpenAndRead(benchmark::State &state)
+std::string name(const char *what, const Side &s)
 {
-    engine::Statement s(g.db.get());
-    s.setSql(QString::fromLatin1(kQuery));
-    qint64 total = 0;
-    try {
-        for (auto _ : state) {
-            s.open();
-            const engine::RowSet &r = s.rows();
-            const int cols = r.columnCount();
-            for (qsizetype row = 0; row < r.rowCount(); ++row) {
-                for (int col = 0; col < cols; ++col) {
-                    QVariant v = r.value(row, col);
-                    benchmark::DoNotOptimize(v);
-                }
-            }
-            total += r.rowCount();
-            state.PauseTiming();
-            s.close();
-            state.ResumeTiming();
-        }
-    } catch (const std::exception &e) {
-        state.SkipWithError(e.what());
-        return;
+    return std::string(what) + "_" + s.label;
+}
+
+void registerSides()
+{
+    for (Side &s : g.sides) {
+        benchmark::RegisterBenchmark(name("BM_Bare", s).c_str(), bareSide, &s)
+            ->Iterations(1)->Repetitions(kRepetitions)->Unit(benchmark::kMillisecond)->UseRealTime();
+        benchmark::RegisterBenchmark(name("BM_QueryOpen", s).c_str(), querySide, &s, false)
+            ->Iterations(1)->Repetitions(kRepetitions)->Unit(benchmark::kMillisecond)->UseRealTime();
+        benchmark::RegisterBenchmark(name("BM_QueryOpenAndRead", s).c_str(), querySide, &s, true)
+            ->Iterations(1)->Repetitions(kRepetitions)->Unit(benchmark::kMillisecond)->UseRealTime();
     }
-    bench::countRows(state, total, g.rows, "the engine fetched a different number of rows");
 }
 
-void BM_BareFetch(benchmark::State &state)
+// What the values of the table hold, counted by the server: per column its
+// binary size, or a text's bytes without the blanks CHAR pads it with.
+qint64 valueBytesOf(const Side &s, const engine::RowSet &rows)
 {
-    bench::bareFetch(state, *g.bare, g.rows);
-}
-
-BENCHMARK(BM_BareFetch)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_EngineOpen)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_EngineOpenAndRead)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
-
-// Prints as usual and keeps each benchmark's rows and real time, so the
-// summary compares the rates of this very run.
-class RecordingReporter : public benchmark::ConsoleReporter {
-public:
-    struct Totals {
-        double rows = 0;
-        double seconds = 0;
-        double meanRate = 0; // when only aggregates are reported
-        bool failed = false;
-    };
-
-    RecordingReporter() : benchmark::ConsoleReporter(OO_Tabular) {}
-
-    void ReportRuns(const std::vector<Run> &reports) override
-    {
-        benchmark::ConsoleReporter::ReportRuns(reports);
-        for (const Run &r : reports) {
-            Totals &t = m_totals[r.run_name.function_name];
-            if (r.error_occurred) {
-                t.failed = true;
-                continue;
-            }
-            const auto c = r.counters.find("rows/s");
-            if (c == r.counters.end())
-                continue;
-            if (r.run_type == Run::RT_Aggregate) {
-                if (r.aggregate_name == "mean")
-                    t.meanRate = c->second.value;
-                continue;
-            }
-            // Every benchmark here measures real time, so the finished rate
-            // counter was divided by it: multiplying gives back the rows.
-            t.rows += c->second.value * r.real_accumulated_time;
-            t.seconds += r.real_accumulated_time;
+    QStringList terms;
+    for (const engine::Column &c : rows.columns()) {
+        switch (c.type) {
+        case engine::FieldType::Char:
+            terms << QStringLiteral("coalesce(octet_length(trim(trailing from %1)), 0)").arg(c.fieldName);
+            break;
+        case engine::FieldType::VarChar:
+            terms << QStringLiteral("coalesce(octet_length(%1), 0)").arg(c.fieldName);
+            break;
+        default:
+            terms << QStringLiteral("iif(%1 is null, 0, %2)").arg(c.fieldName).arg(c.length);
+            break;
         }
     }
+    return bench::scalar(*g.db, QStringLiteral("select sum(%1) from %2").arg(terms.join(QStringLiteral(" + ")), s.table))
+        .toLongLong();
+}
 
-    // Rows per second of real time; 0 when the benchmark did not run.
-    double rate(const std::string &name) const
-    {
-        const auto it = m_totals.find(name);
-        if (it == m_totals.end() || it->second.failed)
-            return 0;
-        if (it->second.seconds > 0)
-            return it->second.rows / it->second.seconds;
-        return it->second.meanRate;
+int messageRowOf(const engine::RowSet &rows)
+{
+    int n = 0;
+    for (const engine::Column &c : rows.columns())
+        n += (c.type == engine::FieldType::VarChar ? c.length + 2 : c.length) + 2;
+    return n;
+}
+
+// Measured before any benchmark frees rows, every side's data set kept open
+// until all are measured: memory the allocator keeps after a free would
+// otherwise hide part of the next side's growth.
+void measureHeldMemory()
+{
+    std::vector<std::unique_ptr<engine::Query>> open;
+    for (Side &s : g.sides) {
+        // Every page read once first, so the page cache and the
+        // attachment's own memory are in place before the measurement.
+        bench::scalar(*g.db, QStringLiteral("select count(*) from ") + s.table);
+        auto q = std::make_unique<engine::Query>(g.db.get());
+        q->setSql(selectAll(s));
+        g.peakWasReset = bench::resetPeakMemory();
+        const bench::ProcessMemory before = bench::processMemory();
+        q->open();
+        const bench::ProcessMemory after = bench::processMemory();
+        const engine::RowSet &rows = q->statement().rows();
+        s.heldBytes = rows.heldBytes();
+        if (before.peak >= 0 && after.peak >= 0)
+            s.peakGrowth = after.peak - (g.peakWasReset ? before.resident : before.peak);
+        s.valueBytes = valueBytesOf(s, rows);
+        s.messageRow = messageRowOf(rows);
+        open.push_back(std::move(q));
     }
-
-private:
-    std::map<std::string, Totals> m_totals;
-};
-
-struct ProcMemory {
-    qint64 hwmKb = -1; // VmHWM: peak resident set
-    qint64 rssKb = -1; // VmRSS
-};
-
-ProcMemory readProcMemory()
-{
-    ProcMemory m;
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return m;
-    for (const QByteArray &line : f.readAll().split('\n')) {
-        const QList<QByteArray> parts = line.simplified().split(' ');
-        if (parts.size() < 2)
-            continue;
-        if (parts[0] == "VmHWM:")
-            m.hwmKb = parts[1].toLongLong();
-        else if (parts[0] == "VmRSS:")
-            m.rssKb = parts[1].toLongLong();
-    }
-    return m;
-}
-
-// Sets the peak back to the current resident set, so the peak after the open
-// is the open's own. False where the kernel does not allow it.
-bool resetPeakMemory()
-{
-    QFile f(QStringLiteral("/proc/self/clear_refs"));
-    return f.open(QIODevice::WriteOnly) && f.write("5") == 1;
-}
-
-struct MemoryFigures {
-    qint64 rowsHeld = 0;
-    int rowStride = 0;
-    qint64 heldBytes = 0;
-    qint64 rssGrowthBytes = -1;
-    qint64 rssAfterOpenGrowthBytes = -1;
-    bool peakWasReset = false;
-};
-
-// Measured before any benchmark holds rows: freed blocks kept by the
-// allocator would otherwise hide part of the growth.
-MemoryFigures measureHeldMemory()
-{
-    // Reading every page once first, so the engine's page cache and the
-    // attachment's own memory are in place before the measurement.
-    bench::scalar(*g.db, QStringLiteral("select count(*) from T"));
-
-    MemoryFigures f;
-    engine::Statement s(g.db.get());
-    s.setSql(QString::fromLatin1(kQuery));
-    f.peakWasReset = resetPeakMemory();
-    const ProcMemory before = readProcMemory();
-    s.open();
-    const ProcMemory after = readProcMemory();
-    f.rowsHeld = s.rows().rowCount();
-    f.rowStride = s.rows().rowSize();
-    f.heldBytes = s.rows().heldBytes();
-    if (before.hwmKb >= 0 && after.hwmKb >= 0) {
-        // After a reset the peak starts from the current resident set.
-        const qint64 base = f.peakWasReset ? before.rssKb : before.hwmKb;
-        f.rssGrowthBytes = (after.hwmKb - base) * 1024;
-        f.rssAfterOpenGrowthBytes = (after.rssKb - before.rssKb) * 1024;
-    }
-    return f;
-}
-
-void createTable(const QString &folder)
-{
-    g.databasePath = folder + QStringLiteral("/fetch.fdb");
-    engine::Database::createDatabase(g.databasePath);
-    g.db = bench::connect(g.databasePath);
-    bench::fillTable(*g.db, g.rows);
-    const qint64 count = bench::scalar(*g.db, QStringLiteral("select count(*) from T")).toLongLong();
-    if (count != g.rows)
-        throw std::runtime_error("the table holds " + std::to_string(count) + " rows, not "
-                                 + std::to_string(g.rows));
-    g.bare = std::make_unique<bench::BareQuery>(QFile::encodeName(g.databasePath), kQuery);
-}
-
-void dropTable()
-{
-    g.bare.reset();
-    g.db.reset();
-    if (!g.databasePath.isEmpty())
-        engine::Database::dropDatabase(g.databasePath);
-    g.databasePath.clear();
 }
 
 double mib(qint64 bytes)
@@ -255,65 +175,77 @@ double mib(qint64 bytes)
     return double(bytes) / (1024.0 * 1024.0);
 }
 
-void printSummary(const RecordingReporter &rep, const MemoryFigures &mem, qint64 valueBytes)
+void printSummary(const bench::MedianReporter &rep)
 {
-    const double bare = rep.rate("BM_BareFetch");
-    const double open = rep.rate("BM_EngineOpen");
-    const double read = rep.rate("BM_EngineOpenAndRead");
-
-    auto printRate = [](const char *label, double rate) {
-        if (rate > 0)
-            std::printf("  %-26s %12.0f rows/s\n", label, rate);
-        else
-            std::printf("  %-26s %12s\n", label, "not run");
-    };
-    std::printf("\nFetch rates over %lld rows (real time)\n", static_cast<long long>(g.rows));
-    printRate("bare client-library loop", bare);
-    printRate("engine Statement::open()", open);
-    printRate("engine open() + value()", read);
-    if (open > 0 && read > 0)
-        std::printf("  decoding every value       %12.1f ns/row (%d columns)\n", (1e9 / read) - (1e9 / open),
-                    int(g.wireColumns.size()));
-    if (bare > 0 && open > 0) {
-        const double ratio = open / bare;
-        std::printf("  engine / bare              %12.3f  (target >= 0.70: %s)\n", ratio,
-                    ratio >= 0.7 ? "met" : "MISSED");
-    }
-
-    int messageRow = 0;
-    std::printf("\nMemory of the held rows\n  server message per row:");
-    for (const WireColumn &c : g.wireColumns) {
-        std::printf(" %s %d%s", c.name.c_str(), c.bytes, c.nullable ? "+2" : "");
-        messageRow += c.bytes + (c.nullable ? 2 : 0);
-    }
-    std::printf(" = %d bytes\n", messageRow);
-    const qint64 raw = qint64(messageRow) * mem.rowsHeld;
-    std::printf("  raw (fixed-width messages) %12lld bytes  (%.1f MiB)\n", static_cast<long long>(raw), mib(raw));
-    if (valueBytes > 0)
-        std::printf("  values without padding     %12lld bytes  (%.1f MiB; VARCHAR at its length, no indicators)\n",
-                    static_cast<long long>(valueBytes), mib(valueBytes));
-    std::printf("  held, RowSet::heldBytes()  %12lld bytes  (%.1f MiB; %d bytes per stored row)\n",
-                static_cast<long long>(mem.heldBytes), mib(mem.heldBytes), mem.rowStride);
-    if (mem.rssGrowthBytes >= 0) {
-        std::printf("  peak RSS growth (VmHWM)    %12lld bytes  (%.1f MiB)%s\n",
-                    static_cast<long long>(mem.rssGrowthBytes), mib(mem.rssGrowthBytes),
-                    mem.peakWasReset ? "" : "  [peak could not be reset: may read low]");
-        std::printf("  RSS growth after open      %12lld bytes  (%.1f MiB)\n",
-                    static_cast<long long>(mem.rssAfterOpenGrowthBytes), mib(mem.rssAfterOpenGrowthBytes));
-    }
-    if (raw > 0) {
-        const double heldRatio = double(mem.heldBytes) / double(raw);
-        std::printf("  held / raw                 %12.3f\n", heldRatio);
-        double peakRatio = heldRatio;
-        if (mem.rssGrowthBytes >= 0) {
-            peakRatio = double(mem.rssGrowthBytes) / double(raw);
-            std::printf("  peak RSS growth / raw      %12.3f\n", peakRatio);
+    std::printf("\nFetch of %lld rows through a data set against the bare loop; medians of %d repetitions\n",
+                static_cast<long long>(g.rows), kRepetitions);
+    for (const Side &s : g.sides) {
+        const bench::Figure bare = rep.counter(name("BM_Bare", s), "rows/s");
+        const bench::Figure open = rep.counter(name("BM_QueryOpen", s), "rows/s");
+        const bench::Figure read = rep.counter(name("BM_QueryOpenAndRead", s), "rows/s");
+        std::printf("  %s text columns, rows/s (low-high):\n", s.label.c_str());
+        std::printf("    bare client-library loop   %s\n", bare.text(1, "%.0f").c_str());
+        std::printf("    Query::open                %s\n", open.text(1, "%.0f").c_str());
+        std::printf("    Query::open + every value  %s\n", read.text(1, "%.0f").c_str());
+        if (bare.ran() && open.ran()) {
+            const double ratio = open.median / bare.median;
+            std::printf("    data set / bare            %.3f  (target >= 0.80: %s)\n", ratio,
+                        ratio >= 0.8 ? "met" : "MISSED");
         }
-        std::printf("  target: peak <= 3x raw     %12s\n",
-                    (heldRatio <= 3.0 && peakRatio <= 3.0) ? "met" : "MISSED");
+    }
+
+    std::printf("\nMemory of the held rows against the bytes of their values\n");
+    for (const Side &s : g.sides) {
+        const double held = s.valueBytes > 0 ? double(s.heldBytes) / double(s.valueBytes) : 0;
+        const double peak = s.valueBytes > 0 ? double(s.peakGrowth) / double(s.valueBytes) : 0;
+        std::printf("  %s text columns:\n", s.label.c_str());
+        std::printf("    value bytes                %12lld  (%.1f MiB)\n", static_cast<long long>(s.valueBytes),
+                    mib(s.valueBytes));
+        std::printf("    as the server sends them   %12lld  (%.1f MiB; %d bytes a row)\n",
+                    static_cast<long long>(qint64(s.messageRow) * g.rows), mib(qint64(s.messageRow) * g.rows),
+                    s.messageRow);
+        std::printf("    held (RowSet::heldBytes)   %12lld  (%.1f MiB)  %.2f x values\n",
+                    static_cast<long long>(s.heldBytes), mib(s.heldBytes), held);
+        if (s.peakGrowth >= 0)
+            std::printf("    peak resident growth       %12lld  (%.1f MiB)  %.2f x values%s\n",
+                        static_cast<long long>(s.peakGrowth), mib(s.peakGrowth), peak,
+                        g.peakWasReset ? "" : "  [peak could not be reset: may read low]");
+        const double worst = std::max(held, s.peakGrowth >= 0 ? peak : held);
+        std::printf("    target: held and peak <= 2 x values: %s\n", worst <= 2.0 ? "met" : "MISSED");
     }
 }
 
+void createTables(const QString &folder)
+{
+    g.databasePath = folder + QStringLiteral("/fetch.fdb");
+    engine::Database::createDatabase(g.databasePath);
+    g.db = bench::connect(g.databasePath);
+    g.sides.resize(2);
+    g.sides[0].table = QStringLiteral("T");
+    g.sides[0].label = "NONE";
+    g.sides[1].table = QStringLiteral("TU");
+    g.sides[1].charset = QStringLiteral("UTF8");
+    g.sides[1].label = "UTF8";
+    for (Side &s : g.sides) {
+        bench::fillTable(*g.db, g.rows, s.table, s.charset);
+        const qint64 count = bench::scalar(*g.db, QStringLiteral("select count(*) from ") + s.table).toLongLong();
+        if (count != g.rows)
+            throw std::runtime_error("the table holds " + std::to_string(count) + " rows, not "
+                                     + std::to_string(g.rows));
+        s.sql = selectAll(s).toLatin1();
+        s.bare = std::make_unique<bench::BareQuery>(QFile::encodeName(g.databasePath), s.sql.constData());
+        s.bare->fetchAll(); // one untimed pass
+    }
+}
+
+void dropTables()
+{
+    g.sides.clear();
+    g.db.reset();
+    if (!g.databasePath.isEmpty())
+        engine::Database::dropDatabase(g.databasePath);
+    g.databasePath.clear();
+}
 
 } // namespace
 
@@ -326,26 +258,14 @@ int main(int argc, char **argv)
         return 1;
 
     const auto body = [&] {
-        std::printf("Filling a table of %lld rows...\n", static_cast<long long>(g.rows));
+        std::printf("Filling two tables of %lld rows...\n", static_cast<long long>(g.rows));
         std::fflush(stdout);
-        createTable(scratch.path());
-        // One untimed pass, which also reads the columns as described.
-        g.bare->fetchAll();
-        const XSQLDA *da = g.bare->described();
-        for (int i = 0; i < da->sqld; ++i) {
-            const XSQLVAR &v = da->sqlvar[i];
-            g.wireColumns.push_back({std::string(v.sqlname, size_t(v.sqlname_length)), messageSize(v),
-                                     (v.sqltype & ~1) == SQL_VARYING, (v.sqltype & 1) != 0});
-        }
-        const MemoryFigures mem = measureHeldMemory();
-        qint64 valueBytes = 0;
-        for (const WireColumn &c : g.wireColumns)
-            valueBytes += (c.varying ? 2 : c.bytes) * g.rows;
-        valueBytes += bench::scalar(*g.db, QStringLiteral("select sum(char_length(REMARK)) from T")).toLongLong();
-
-        RecordingReporter reporter;
+        createTables(scratch.path());
+        measureHeldMemory();
+        registerSides();
+        bench::MedianReporter reporter;
         benchmark::RunSpecifiedBenchmarks(&reporter);
-        printSummary(reporter, mem, valueBytes);
+        printSummary(reporter);
     };
-    return bench::run("bench_fetch", body, dropTable);
+    return bench::run("bench_fetch", body, dropTables);
 }

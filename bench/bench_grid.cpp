@@ -133,36 +133,41 @@ void BM_GridLastRows(benchmark::State &state)
     screenAt(state, int(g.rows) - kScreenRows, g_lastChars);
 }
 
-BENCHMARK(BM_DirectSpread)->Iterations(20)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_GridSpread)->Iterations(20)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_GridFirstRows)->Iterations(20)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_GridLastRows)->Iterations(20)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_DirectSpread)->Iterations(4)->Repetitions(5)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_GridSpread)->Iterations(4)->Repetitions(5)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_GridFirstRows)->Iterations(4)->Repetitions(5)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_GridLastRows)->Iterations(4)->Repetitions(5)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// Nanoseconds per cell; 0 when the benchmark did not run.
-double nsPerCell(const bench::CounterReporter &rep, const std::string &name)
+// Nanoseconds per cell over the repetitions (the median of the rates gives
+// the median time).
+bench::Figure nsPerCell(const bench::MedianReporter &rep, const std::string &name)
 {
-    const double rate = rep.value(name);
-    return rate <= 0 ? 0 : 1e9 / rate;
+    const bench::Figure rate = rep.counter(name, "cells/s");
+    if (!rate.ran() || rate.low <= 0)
+        return {};
+    bench::Figure f = rate;
+    f.median = 1e9 / rate.median;
+    f.low = 1e9 / rate.high;
+    f.high = 1e9 / rate.low;
+    return f;
 }
 
-void printSummary(const bench::CounterReporter &rep)
+void printSummary(const bench::MedianReporter &rep)
 {
-    const double direct = nsPerCell(rep, "BM_DirectSpread");
-    const double grid = nsPerCell(rep, "BM_GridSpread");
-    const double first = nsPerCell(rep, "BM_GridFirstRows");
-    const double last = nsPerCell(rep, "BM_GridLastRows");
-    auto line = [](const char *label, double ns) {
-        if (ns > 0)
-            std::printf("  %-38s %8.1f ns/cell\n", label, ns);
-        else
-            std::printf("  %-38s %8s\n", label, "not run");
+    const bench::Figure directF = nsPerCell(rep, "BM_DirectSpread");
+    const bench::Figure gridF = nsPerCell(rep, "BM_GridSpread");
+    const bench::Figure firstF = nsPerCell(rep, "BM_GridFirstRows");
+    const bench::Figure lastF = nsPerCell(rep, "BM_GridLastRows");
+    const double direct = directF.median, grid = gridF.median, first = firstF.median, last = lastF.median;
+    auto line = [](const char *label, const bench::Figure &ns) {
+        std::printf("  %-38s %s ns/cell\n", label, ns.text(1, "%.1f").c_str());
     };
-    std::printf("\nDisplay text of %d screens of %d rows x 5 columns over %lld rows (real time)\n", kPositions,
-                kScreenRows, static_cast<long long>(g.rows));
-    line("RowSet::text, straight", direct);
-    line("GridModel::data, same cells", grid);
-    line("GridModel, one screen at the first rows", first);
-    line("GridModel, one screen at the last rows", last);
+    std::printf("\nDisplay text of %d screens of %d rows x 5 columns over %lld rows (real time, medians)\n",
+                kPositions, kScreenRows, static_cast<long long>(g.rows));
+    line("RowSet::text, straight", directF);
+    line("GridModel::data, same cells", gridF);
+    line("GridModel, one screen at the first rows", firstF);
+    line("GridModel, one screen at the last rows", lastF);
     if (direct > 0 && grid > 0) {
         const double ratio = grid / direct;
         std::printf("  grid / direct                          %8.3f  (target <= 1.50: %s)\n", ratio,
@@ -233,7 +238,7 @@ int main(int argc, char **argv)
         std::printf("Filling and opening a table of %lld rows...\n", static_cast<long long>(g.rows));
         std::fflush(stdout);
         createTable(scratch.path());
-        bench::CounterReporter reporter("cells/s");
+        bench::MedianReporter reporter;
         benchmark::RunSpecifiedBenchmarks(&reporter);
         printSummary(reporter);
     };

@@ -372,7 +372,7 @@ void DataSet::emptyRows()
 {
     checkBrowseMode();
     ControlsFrozen frozen(*this);
-    m_rows = std::make_shared<RowSet>(m_rows->columns(), m_rows->rowSize(), RowSet::TextEncoding::Utf8);
+    m_rows = std::make_shared<RowSet>(m_rows->columns(), RowSet::TextEncoding::Utf8);
     m_written.clear();
     m_calcCache.clear();
     m_nextSource = 0;
@@ -633,11 +633,8 @@ QByteArray DataSet::sourceBytes(qsizetype source, int field) const
         const Column &c = r.rows->column(col);
         if (c.type == FieldType::TextBlob || c.type == FieldType::Blob) {
             // The stored bytes themselves, not a decoding of them.
-            if (r.rows->isNull(r.row, col))
-                return QByteArray();
-            qint64 index;
-            std::memcpy(&index, r.rows->rowData(r.row) + c.offset, sizeof index);
-            return r.rows->blob(index);
+            const QByteArray *b = r.rows->blobValue(r.row, col);
+            return b ? *b : QByteArray();
         }
         v = r.rows->value(r.row, col);
     }

@@ -167,15 +167,24 @@ void Database::close()
 
 void Database::startHandle(unsigned int *tr)
 {
-    static const char rw[] = {isc_tpb_version3, isc_tpb_write, isc_tpb_read_committed,
-                              isc_tpb_rec_version, isc_tpb_nowait};
-    static const char ro[] = {isc_tpb_version3, isc_tpb_read, isc_tpb_read_committed,
-                              isc_tpb_rec_version, isc_tpb_nowait};
     if (!isConnected())
         throw Error(QStringLiteral("Database %1 is not connected").arg(m_name));
-    const char *tpb = m_settings.readOnly ? ro : rw;
+    QByteArray tpb;
+    tpb += char(isc_tpb_version3);
+    tpb += char(m_settings.readOnly ? isc_tpb_read : isc_tpb_write);
+    tpb += char(isc_tpb_read_committed);
+    tpb += char(isc_tpb_rec_version);
+    if (m_lockTimeout > 0) {
+        tpb += char(isc_tpb_wait);
+        tpb += char(isc_tpb_lock_timeout);
+        tpb += char(4);
+        for (int i = 0; i < 4; ++i) // little-endian, as the server reads it
+            tpb += char((m_lockTimeout >> (8 * i)) & 0xFF);
+    } else {
+        tpb += char(isc_tpb_nowait);
+    }
     ISC_STATUS_ARRAY st;
-    isc_start_transaction(st, tr, 1, &m_db, short(sizeof rw), tpb);
+    isc_start_transaction(st, tr, 1, &m_db, short(tpb.size()), tpb.constData());
     fb::check(st);
 }
 

@@ -71,6 +71,12 @@ public:
     // succeeds once that connection has let go).
     void commitOrKeep();
     bool inTransaction() const { return m_tr != 0; }
+    // Transactions started from now on wait up to this many seconds for a
+    // lock another transaction holds before reporting the conflict; 0 (the
+    // default) reports it at once. For the debug connection, whose break
+    // blocks wait on a lock the debugger holds rather than poll.
+    void setLockTimeout(int seconds) { m_lockTimeout = seconds; }
+    int lockTimeout() const { return m_lockTimeout; }
 
     // Runs one statement without parameters (DDL, GRANT and the like), in
     // dialect 1 unless told (3: quoted names, for tests that make them).
@@ -136,6 +142,7 @@ private:
     QStringList m_warnings;
     QString m_currentUser;
     int m_dialect = 0;
+    int m_lockTimeout = 0;
 };
 
 // The transaction a statement runs in: the explicit one, the implicit

@@ -109,32 +109,32 @@ RowSetPtr RowFetch::describe(XSQLDA *da, bool latin1)
         v.sqlind = reinterpret_cast<short *>(m_row.data() + cols[i].nullOffset);
     }
     m_cols = cols;
-    return std::make_shared<RowSet>(cols, rowSize, latin1 ? RowSet::TextEncoding::Latin1
-                                                          : RowSet::TextEncoding::Utf8);
+    return std::make_shared<RowSet>(cols, latin1 ? RowSet::TextEncoding::Latin1 : RowSet::TextEncoding::Utf8);
 }
 
 void RowFetch::store(RowSet &rows, Database &db, unsigned int *tr)
 {
-    char *dst = rows.appendRow();
-    std::memcpy(dst, m_row.data(), m_row.size());
+    // A BLOB's id in the message is replaced by the index of its bytes; the
+    // row set then keeps the message in its compact form.
+    char *msg = m_row.data();
     for (int i : std::as_const(m_blobColumns)) { // no detach per row
         const Column &c = m_cols[i];
-        qint64 index = -1;
         short ind;
-        std::memcpy(&ind, dst + c.nullOffset, sizeof ind);
+        std::memcpy(&ind, msg + c.nullOffset, sizeof ind);
         if (ind < 0)
             continue;
         if (c.type == FieldType::Array) {
             // Arrays are not read; the value shows as NULL.
             ind = -1;
-            std::memcpy(dst + c.nullOffset, &ind, sizeof ind);
+            std::memcpy(msg + c.nullOffset, &ind, sizeof ind);
             continue;
         }
         ISC_QUAD id;
-        std::memcpy(&id, dst + c.offset, sizeof id);
-        index = rows.addBlob(readBlob(db, tr, id));
-        std::memcpy(dst + c.offset, &index, sizeof index);
+        std::memcpy(&id, msg + c.offset, sizeof id);
+        const qint64 index = rows.addBlob(readBlob(db, tr, id));
+        std::memcpy(msg + c.offset, &index, sizeof index);
     }
+    rows.appendMessage(msg);
 }
 
 QByteArray readBlob(Database &db, unsigned int *tr, const ISC_QUAD &quad)

@@ -76,6 +76,10 @@ TDM::TDM(QObject *parent) : QObject(parent)
     setObjectName(QStringLiteral("DM"));
     if (!DM)
         DM = this;
+    // A break block of a debug run waits on a lock the debugger holds; a
+    // run whose transaction waited for no lock would loop instead. A second
+    // is as long as the block sleeps before it reads its answers again.
+    DataBase2.setLockTimeout(1);
     setupCatalogue();
     setupRepository();
 }
@@ -347,10 +351,11 @@ bool TDM::DataSetHasValue(engine::DataSet &ds, const QString &value)
 
 void TDM::OpenUserLists()
 {
-    for (engine::Query *q : {&QDomain, &QIndex, &QIndexFields, &QColumns, &QGenerator, &QConstraints, &QTableTrigger,
-                             &QUDF, &QFArg, &QView, &QDepend, &QDepend2})
+    // Masters before their details: a detail opened first runs once without
+    // its master's row and again when the master opens.
+    for (engine::Query *q : {&QDomain, &QTables, &QIndex, &QIndexFields, &QColumns, &QGenerator, &QConstraints,
+                             &QTableTrigger, &QUDF, &QFArg, &QView, &QDepend, &QDepend2})
         q->open();
-    QTables.open();
 }
 
 void TDM::OpenNationalLists()

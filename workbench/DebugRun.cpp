@@ -2,8 +2,8 @@
 
 #include "engine/SqlText.h"
 #include "engine/Database.h"
-#include "engine/Transaction.h"
 #include "engine/Error.h"
+#include "engine/Transaction.h"
 #include "engine/Statement.h"
 #include "engine/StoredProc.h"
 #include "workbench/ConnectParams.h"
@@ -102,6 +102,70 @@ QString elapsedText(const QTime &start, const QTime &now, const QString &longFor
     if (format.isEmpty())
         format = QStringLiteral("HH:mm:ss");
     return QTime(0, 0).addMSecs(ms).toString(format);
+}
+
+BreakLatch::BreakLatch() = default;
+
+BreakLatch::~BreakLatch()
+{
+    close();
+}
+
+bool BreakLatch::hold(const engine::Database &like, const QString &user)
+{
+    if (m_held)
+        return true;
+    try {
+        if (!m_db || !m_db->isConnected()) {
+            m_transaction.reset();
+            m_db = std::make_unique<engine::Database>(like.session(), QStringLiteral("BreakLatch"));
+            m_db->setAliasName(like.aliasName());
+            m_db->setDriverName(like.driverName());
+            m_db->setParams(like.params());
+            m_db->open();
+            m_transaction = std::make_unique<engine::KeptTransaction>(*m_db);
+        }
+    } catch (const engine::Error &) {
+        return false;
+    }
+    // A block that found the row free loops, taking it for a moment at each
+    // turn: a few tries land between two of its turns.
+    const QString sql = QStringLiteral("update meta$session set SessionNum = SessionNum where UserName = \"%1\"")
+                            .arg(engine::quotedConstant(user));
+    for (int attempt = 0; attempt < kAttempts && !m_held; ++attempt) {
+        try {
+            m_transaction->run([&] { m_db->executeImmediate(sql); });
+            m_held = true;
+        } catch (const engine::Error &) {
+        }
+    }
+    return m_held;
+}
+
+void BreakLatch::release()
+{
+    if (!m_held)
+        return;
+    m_held = false;
+    try {
+        m_transaction->rollback();
+    } catch (const engine::Error &) {
+        close(); // the connection is gone with its lock
+    }
+}
+
+void BreakLatch::close()
+{
+    m_held = false;
+    m_transaction.reset();
+    if (!m_db)
+        return;
+    try {
+        engine::rollbackQuietly(*m_db);
+        m_db->close();
+    } catch (const engine::Error &) {
+    }
+    m_db.reset();
 }
 
 } // namespace debugrun

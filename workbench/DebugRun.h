@@ -13,9 +13,11 @@
 #include <QTime>
 #include <QVector>
 #include <functional>
+#include <memory>
 
 namespace engine {
 class Database;
+class KeptTransaction;
 class StoredProc;
 } // namespace engine
 
@@ -71,6 +73,37 @@ PointUse readPointUse(engine::Database &db, const QString &procedure);
 // The elapsed time from start to now, in the long time format given (time
 // zone parts of the format dropped: this is a duration, not a time of day).
 QString elapsedText(const QTime &start, const QTime &now, const QString &longFormat);
+
+// The debugger's side of a waiting break. A break block waits for its
+// answers on the user's session row; the debugger holds that row (on a
+// connection of its own, in a transaction kept open) while no hit waits for
+// its answers, and lets go once it has written them, which wakes the block
+// at once. Nothing here raises: a row that cannot be taken (a block still
+// holding it from its last wait, no repository) is tried again at the next
+// hold(), and the block meanwhile reads the answers as it always did.
+class BreakLatch {
+public:
+    BreakLatch();
+    ~BreakLatch();
+    BreakLatch(const BreakLatch &) = delete;
+    BreakLatch &operator=(const BreakLatch &) = delete;
+
+    // Takes the user's session row unless held, connecting first as `like`
+    // is connected (its session, alias and parameter lines). Whether held.
+    bool hold(const engine::Database &like, const QString &user);
+    // Lets the row go; the connection stays for the next hold().
+    void release();
+    // Lets the row go and closes the connection (before a disconnect, and
+    // before the debugger itself writes the row or drops the repository).
+    void close();
+    bool held() const { return m_held; }
+
+private:
+    static constexpr int kAttempts = 20;
+    std::unique_ptr<engine::Database> m_db;
+    std::unique_ptr<engine::KeptTransaction> m_transaction;
+    bool m_held = false;
+};
 
 } // namespace debugrun
 

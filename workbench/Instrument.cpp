@@ -263,9 +263,33 @@ QStringList BreakBlock(const QString &id, const QString &object, const QList<Wat
 {
     QStringList b = recordHit(QStringLiteral("/* META BP@") + id + QStringLiteral("*/"), QStringLiteral("BPNUM"),
                               QStringLiteral("META$MTBP"), QStringLiteral("META$MTBPV"), id, object, watched);
+    const QString n = QString::number(watched.size());
     b << QStringLiteral("meta$num = 0;");
-    b << QStringLiteral("while (meta$num < ") + QString::number(watched.size()) + QStringLiteral(") do");
-    b << QStringLiteral("  select count(*) from meta$mtbpa where MTCode = ::meta$dummy into ::meta$num;");
+    b << QStringLiteral("while (meta$num < ") + n + QStringLiteral(") do");
+    if (watched.isEmpty()) { // the loop never runs: the block only records
+        b << QStringLiteral("  select count(*) from meta$mtbpa where MTCode = ::meta$dummy into ::meta$num;");
+    } else {
+        // Until every answer is there, the block waits on the user's session
+        // row, which the debugger holds while nobody has answered and lets
+        // go when it answers: a wait in the lock manager, not a loop on the
+        // server's CPU. The wait takes the run's own wait mode (a
+        // transaction with a lock timeout wakes up each timeout to look
+        // again; one that does not wait for locks comes straight back, and
+        // the loop reads the answers as often as before). Only the lock's
+        // own outcomes end the wait quietly, so a cancel still ends the run
+        // (EXECUTE STATEMENT would spare the two contexts this costs, but a
+        // cancel arriving inside it is lost and the run never ends).
+        b << QStringLiteral("begin");
+        b << QStringLiteral("  select count(*) from meta$mtbpa where MTCode = ::meta$dummy into ::meta$num;");
+        b << QStringLiteral("  if (meta$num < ") + n + QStringLiteral(") then");
+        b << QStringLiteral("  begin");
+        b << QStringLiteral("    in autonomous transaction do");
+        b << QStringLiteral("      update meta$session set SessionNum = SessionNum where UserName = User;");
+        b << QStringLiteral("    when gdscode deadlock, gdscode lock_timeout, gdscode lock_conflict, gdscode update_conflict do");
+        b << QStringLiteral("      meta$num = 0;");
+        b << QStringLiteral("  end");
+        b << QStringLiteral("end");
+    }
     if (!watched.isEmpty()) {
         // Each answer row goes to the variable it names; one read of the
         // answer table serves them all.

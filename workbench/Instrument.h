@@ -79,8 +79,9 @@ QStringList DeclarationBlock();
 // Each block is written to use few of the 256 contexts (table references)
 // the server allows in one procedure: a counter update returns its value, the
 // watched values are written and read back in one loop each, so a block
-// costs the same whatever the number of watched variables (break 10, trace
-// 7; 8 and 6 without watched variables).
+// costs the same whatever the number of watched variables (break 12, its
+// wait on the session row included, trace 7; 8 and 6 without watched
+// variables).
 //
 // One watched variable and the kind of its declared type.
 struct Watched {

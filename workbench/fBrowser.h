@@ -1,5 +1,6 @@
 #pragma once
 
+#include "workbench/DebugRun.h"
 #include "workbench/Instrument.h"
 #include "workbench/Repository.h"
 
@@ -634,6 +635,9 @@ private:
     QHash<QString, QAbstractButton *> m_buttons;
     bool m_shownOnce = false;
     bool m_spyMode = false;
+    // Held while no hit waits for its answers, so a waiting break sleeps
+    // in the lock manager until Continue lets it go.
+    debugrun::BreakLatch m_latch;
 };
 
 extern TfmBrowser *fmBrowser;

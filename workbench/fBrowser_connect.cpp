@@ -95,6 +95,7 @@ void TfmBrowser::SBConnectClick()
 
 void TfmBrowser::ConnectInteractive()
 {
+    m_latch.close();
     DM->CloseLists();
     DM->Database.close();
     DM->DataBase2.close();

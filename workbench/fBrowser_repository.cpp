@@ -75,6 +75,7 @@ void TfmBrowser::SBEraseMetaClick()
         // Nothing may stay open on the tables about to be dropped.
         DM->QPointList.close();
         DM->THistory.close();
+        m_latch.close();
         r.erase();
     } catch (const engine::Error &e) {
         // What the erase left (all of it, when it was refused) is shown again.

@@ -285,6 +285,7 @@ void TfmBrowser::ShowOutputValues(const QString &procedure)
 
 bool TfmBrowser::StartNewSession()
 {
+    m_latch.release(); // the session row is written now; the next check takes it again
     try {
         repository().startSession(ProtocolUser, SessionNumber + 1);
     } catch (const engine::Error &e) {

@@ -468,6 +468,7 @@ void TfmBrowser::TimerBPTimer()
     // transaction; the next tick tries again.
     if (TimerMessageOpen || HitShown || !IsConnected || DM->Database.inTransaction())
         return;
+    m_latch.hold(DM->DataBase2, ProtocolUser);
     if (CheckNewBreak())
         ProcessBP();
 }
@@ -550,6 +551,9 @@ void TfmBrowser::ShowHit(const Repository::Hit &hit)
     SGWatch->setEnabled(true);
     HitsProcessed = HitsSeen;
     HitShown = true;
+    // Taken before the check; taken now at the latest, so the block sleeps
+    // while the hit is shown.
+    m_latch.hold(DM->DataBase2, ProtocolUser);
 }
 
 void TfmBrowser::SBContinueClick()
@@ -587,6 +591,7 @@ void TfmBrowser::SBContinueClick()
     } catch (const engine::Error &e) {
         failure = e.message();
     }
+    m_latch.release(); // the answers are written: the block runs on
     HitShown = false;
     if (m_spyMode) {
         TimerBP->start();
@@ -907,6 +912,7 @@ void TfmBrowser::SBDropAllPointsClick()
             return;
         }
         // No connection of this window may hold the debug tables open.
+        m_latch.close();
         DM->Database.close();
         DM->DatabaseN.close();
         DM->DataBase2.close();

@@ -9,6 +9,9 @@
 
 #include <QSignalSpy>
 
+#include <cstring>
+#include <vector>
+
 using engine::Bookmark;
 using engine::CalcRecord;
 using engine::DataSet;
@@ -56,6 +59,10 @@ private slots:
     void malformedFilterIsRefused_data();
     void malformedFilterIsRefused();
 
+    void heldValues_data();
+    void heldValues();
+    void editToLongerValueIsHeld();
+    void textsPastSixtyFourKilobytes();
     void walkFirstNextEof();
     void fieldsByNameAndSettingsSurviveReopen();
     void locate_data();
@@ -150,6 +157,107 @@ void TestDataSet::malformedFilterIsRefused()
 }
 
 // ---------------------------------------------------------------- navigation and fields
+
+// Rows are held with their texts at their actual length; every value reads
+// back as the server sent it: NULL apart from empty, CHAR without its
+// padding, VARCHAR with its own trailing blanks, UTF8 whole, OCTETS as bytes.
+void TestDataSet::heldValues_data()
+{
+    QTest::addColumn<QString>("values");
+    QTest::addColumn<QVariantList>("expected");
+    const QVariant null;
+    QTest::newRow("nulls") << "null, null, null, null, null, null"
+                           << QVariantList{null, null, null, null, null, null};
+    QTest::newRow("empty") << "'', '', 0, '', '', ''"
+                           << QVariantList{QString(""), QString(""), 0, QString(""), QString(""), QByteArray()};
+    QTest::newRow("longest") << "'abcdefghij', '12345678901234567890', 7, '_äöü€', 'ÄÖÜ€ÄÖÜ€', 'zz z'"
+                             << QVariantList{"abcdefghij", "12345678901234567890", 7, QString::fromUtf8("_äöü€"),
+                                             QString::fromUtf8("ÄÖÜ€ÄÖÜ€"), QByteArray("zz z")};
+    QTest::newRow("padding") << "' a ', 'b  ', -1, 'ñ', ' €', 'y '"
+                             << QVariantList{" a", "b  ", -1, QString::fromUtf8("ñ"), QString::fromUtf8(" €"),
+                                             QByteArray("y ")};
+}
+
+void TestDataSet::heldValues()
+{
+    QFETCH(QString, values);
+    QFETCH(QVariantList, expected);
+    TestDatabase t;
+    auto db = t.connect();
+    exec(*db, "create table H (CN char(10), VN varchar(20), I integer, CU char(5) character set UTF8, "
+              "VU varchar(8) character set UTF8, VO varchar(4) character set OCTETS)");
+    exec(*db, "insert into H values (" + values + ")");
+    // Twice, so the second row's texts follow the first's in the same block.
+    exec(*db, "insert into H values (" + values + ")");
+    Query q(db.get());
+    q.setSql("select * from H");
+    q.open();
+    QCOMPARE(q.recordCount(), 2);
+    for (int row = 0; row < 2; ++row) {
+        for (int f = 0; f < expected.size(); ++f) {
+            const QVariant v = q.valueAt(row, f);
+            QVERIFY2(v.isNull() == expected[f].isNull(), qPrintable(q.fieldDef(f).name));
+            QCOMPARE(v, expected[f]);
+        }
+    }
+}
+
+// A held row edited to a longer text shows the new value, and the rows
+// around it keep theirs.
+void TestDataSet::editToLongerValueIsHeld()
+{
+    TestDatabase t;
+    auto db = t.connect();
+    exec(*db, "create table E (ID integer not null primary key, S varchar(200), C char(20))");
+    for (int i = 1; i <= 3; ++i)
+        exec(*db, QString("insert into E values (%1, 'r%1', 'c%1')").arg(i));
+    Query q(db.get());
+    q.setSql("select * from E order by ID");
+    q.setRequestLive(true);
+    q.open();
+    const QString longer = QString("much longer text ").repeated(10);
+    QVERIFY(q.moveTo(1));
+    q.edit();
+    q.fieldByName("S").setValue(longer);
+    q.fieldByName("C").setValue("twenty characters!!!");
+    q.post();
+    QCOMPARE(q.textAt(1, 1), longer);
+    QCOMPARE(q.textAt(1, 2), QString("twenty characters!!!"));
+    QCOMPARE(q.textAt(0, 1), QString("r1"));
+    QCOMPARE(q.textAt(2, 1), QString("r3"));
+    QCOMPARE(q.textAt(2, 2), QString("c3"));
+    q.refresh();
+    QCOMPARE(q.textAt(1, 1), longer);
+}
+
+// Texts whose widths add up to more than 64 KiB keep their ends on four
+// bytes: a row's later texts are still found whole.
+void TestDataSet::textsPastSixtyFourKilobytes()
+{
+    constexpr int kWidth = 30000;
+    constexpr int kStride = kWidth + 2 + 2 + 4; // length, text, indicator, alignment
+    QVector<engine::Column> columns(3);
+    for (int i = 0; i < 3; ++i) {
+        columns[i].name = QString("V%1").arg(i);
+        columns[i].type = FieldType::VarChar;
+        columns[i].length = kWidth;
+        columns[i].offset = i * kStride;
+        columns[i].nullOffset = i * kStride + kWidth + 2;
+    }
+    engine::RowSet rows(columns, engine::RowSet::TextEncoding::Utf8);
+    const int lengths[] = {kWidth, 1, kWidth - 5};
+    std::vector<char> message(size_t(3 * kStride), 0);
+    for (int i = 0; i < 3; ++i) {
+        const quint16 n = quint16(lengths[i]);
+        std::memcpy(message.data() + columns[i].offset, &n, sizeof n);
+        std::memset(message.data() + columns[i].offset + 2, 'a' + i, size_t(n));
+    }
+    rows.appendMessage(message.data());
+    rows.appendMessage(message.data());
+    for (int row = 0; row < 2; ++row)
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(rows.text(row, i), QString(lengths[i], QChar('a' + i)));
+}
 
 void TestDataSet::walkFirstNextEof()
 {

@@ -5,6 +5,7 @@
 #include "workbench/CatalogueText.h"
 #include "workbench/DM1.h"
 #include "workbench/Repository.h"
+#include "engine/SqlParams.h"
 #include "engine/StatementLog.h"
 
 #include <QSignalSpy>
@@ -70,6 +71,7 @@ private slots:
     void paramTypes();
     void codeTexts();
     void listsShowTheSchema();
+    void afterConnectSendsEachListOnce();
     void workbenchTablesLeftOutOfTheTableList();
     void tableDetailsFollowTheTable();
     void proceduresAndTheirParameterTexts();
@@ -170,6 +172,24 @@ void TestDataModule::codeTexts()
     QCOMPARE(catalogue::objectTypeName(6), QString("Expression index"));
     QCOMPARE(catalogue::objectTypeName(10), QString("Index"));
     QCOMPARE(catalogue::objectTypeName(11), QString());
+}
+
+// Masters open before their details, so no detail runs first with no
+// master row and again once its master opens.
+void TestDataModule::afterConnectSendsEachListOnce()
+{
+    engine::StatementRecorder rec;
+    open();
+    const QStringList sent = rec.statements();
+    TDM &dm = *m_dm;
+    const QList<QPair<const char *, engine::Query *>> lists{
+        {"QDomain", &dm.QDomain},     {"QTables", &dm.QTables},         {"QColumns", &dm.QColumns},
+        {"QIndex", &dm.QIndex},       {"QIndexFields", &dm.QIndexFields}, {"QTableTrigger", &dm.QTableTrigger},
+        {"QConstraints", &dm.QConstraints}, {"QUDF", &dm.QUDF},         {"QFArg", &dm.QFArg},
+        {"QView", &dm.QView},         {"QDepend", &dm.QDepend},         {"QDepend2", &dm.QDepend2},
+        {"QException", &dm.QException}, {"QProc", &dm.QProc}};
+    for (const auto &[name, q] : lists)
+        QVERIFY2(sent.count(engine::parseSqlParams(q->statement().text()).serverText) == 1, name);
 }
 
 void TestDataModule::listsShowTheSchema()
