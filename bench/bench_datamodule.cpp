@@ -140,6 +140,22 @@ public:
                 m_blobs.push_back(i);
         }
 
+        // Statements that return no cursor (the step's writes, a procedure
+        // call) are executed only, as the engine does.
+        const char items[] = {isc_info_sql_stmt_type, isc_info_end};
+        char info[16] = {};
+        isc_dsql_sql_info(st, &stmt, sizeof items, items, sizeof info, info);
+        check(st, "statement type");
+        const long type = isc_vax_integer(info + 3, short(isc_vax_integer(info + 1, 2)));
+        if (type != isc_info_sql_stmt_select && type != isc_info_sql_stmt_select_for_upd) {
+            const bool outputs = type == isc_info_sql_stmt_exec_procedure && out->sqld > 0;
+            if (outputs)
+                isc_dsql_execute2(st, tr, &stmt, 1, in->sqld ? in : nullptr, out);
+            else
+                isc_dsql_execute(st, tr, &stmt, 1, in->sqld ? in : nullptr);
+            check(st, "execute");
+            return outputs ? 1 : 0;
+        }
         isc_dsql_execute(st, tr, &stmt, 1, in->sqld ? in : nullptr);
         check(st, "execute");
         qint64 rows = 0;
@@ -283,13 +299,22 @@ Counts expectedCounts()
     return c;
 }
 
+// The benchmark's own objects: the workbench repository's (META$) are left out.
 Counts countsOf(engine::Database &db)
 {
     Counts c;
-    c.tables = scalar(db, QStringLiteral("select count(*) from RDB$RELATIONS where RDB$SYSTEM_FLAG = 0 and RDB$VIEW_BLR is null")).toLongLong();
-    c.procedures = scalar(db, QStringLiteral("select count(*) from RDB$PROCEDURES where RDB$SYSTEM_FLAG = 0")).toLongLong();
-    c.triggers = scalar(db, QStringLiteral("select count(*) from RDB$TRIGGERS where RDB$SYSTEM_FLAG = 0")).toLongLong();
-    c.indices = scalar(db, QStringLiteral("select count(*) from RDB$INDICES where RDB$SYSTEM_FLAG = 0")).toLongLong();
+    c.tables = scalar(db, QStringLiteral("select count(*) from RDB$RELATIONS where RDB$SYSTEM_FLAG = 0 and "
+                                         "RDB$VIEW_BLR is null and RDB$RELATION_NAME not starting with 'META$'"))
+                   .toLongLong();
+    c.procedures = scalar(db, QStringLiteral("select count(*) from RDB$PROCEDURES where RDB$SYSTEM_FLAG = 0 and "
+                                             "RDB$PROCEDURE_NAME not starting with 'META$'"))
+                       .toLongLong();
+    c.triggers = scalar(db, QStringLiteral("select count(*) from RDB$TRIGGERS where RDB$SYSTEM_FLAG = 0 and "
+                                           "RDB$RELATION_NAME not starting with 'META$'"))
+                     .toLongLong();
+    c.indices = scalar(db, QStringLiteral("select count(*) from RDB$INDICES where RDB$SYSTEM_FLAG = 0 and "
+                                          "RDB$RELATION_NAME not starting with 'META$'"))
+                    .toLongLong();
     return c;
 }
 
@@ -534,6 +559,9 @@ std::vector<int> recordWindowPass()
             s.queryName = QLatin1String(q->name);
             for (const QString &p : engine::parseSqlParams(q->query->statement().text()).paramNames)
                 s.values.push_back(boundValue(q->query->param(p)));
+        } else if (sql.contains(QLatin1String("rdb$constraint_type = 'PRIMARY KEY'"))) {
+            // The history table's key, read as it opens.
+            s.values.push_back(boundValue(dm.THistory.tableName().toUpper()));
         } else if (sql.contains(QLatin1Char('?')) && failure.empty()) {
             failure = "no single query sends " + sql.toStdString();
         }
