@@ -302,19 +302,17 @@ Counts expectedCounts()
 // The benchmark's own objects: the workbench repository's (META$) are left out.
 Counts countsOf(engine::Database &db)
 {
+    auto count = [&db](const char *table, const char *name, const char *condition) {
+        return scalar(db, QStringLiteral("select count(*) from %1 where RDB$SYSTEM_FLAG = 0 and %2 not starting with "
+                                         "'META$'%3")
+                              .arg(QLatin1String(table), QLatin1String(name), QLatin1String(condition)))
+            .toLongLong();
+    };
     Counts c;
-    c.tables = scalar(db, QStringLiteral("select count(*) from RDB$RELATIONS where RDB$SYSTEM_FLAG = 0 and "
-                                         "RDB$VIEW_BLR is null and RDB$RELATION_NAME not starting with 'META$'"))
-                   .toLongLong();
-    c.procedures = scalar(db, QStringLiteral("select count(*) from RDB$PROCEDURES where RDB$SYSTEM_FLAG = 0 and "
-                                             "RDB$PROCEDURE_NAME not starting with 'META$'"))
-                       .toLongLong();
-    c.triggers = scalar(db, QStringLiteral("select count(*) from RDB$TRIGGERS where RDB$SYSTEM_FLAG = 0 and "
-                                           "RDB$RELATION_NAME not starting with 'META$'"))
-                     .toLongLong();
-    c.indices = scalar(db, QStringLiteral("select count(*) from RDB$INDICES where RDB$SYSTEM_FLAG = 0 and "
-                                          "RDB$RELATION_NAME not starting with 'META$'"))
-                    .toLongLong();
+    c.tables = count("RDB$RELATIONS", "RDB$RELATION_NAME", " and RDB$VIEW_BLR is null");
+    c.procedures = count("RDB$PROCEDURES", "RDB$PROCEDURE_NAME", "");
+    c.triggers = count("RDB$TRIGGERS", "RDB$RELATION_NAME", "");
+    c.indices = count("RDB$INDICES", "RDB$RELATION_NAME", "");
     return c;
 }
 

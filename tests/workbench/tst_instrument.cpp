@@ -452,14 +452,9 @@ void TestInstrument::blocks()
                  "while (meta$num < 2) do",
                  "begin",
                  "  select count(*) from meta$mtbpa where MTCode = ::meta$dummy into ::meta$num;",
-                 "  if (meta$num < 2) then",
-                 "  begin",
-                 "    in autonomous transaction do",
-                 "      update meta$session set SessionNum = SessionNum where UserName = User;",
-                 "    when gdscode deadlock, gdscode lock_timeout, gdscode lock_conflict, gdscode update_conflict do",
-                 "      meta$num = 0;",
-                 "  end",
-                 "end",
+                 "  if (meta$num < 2) then"}
+                 + kWaitLines
+                 + QStringList{
                  "for select VarName, VarValue from META$MTBPA where MTCode = ::meta$dummy into ::meta$name, "
                  "::meta$value do",
                  "begin",
