@@ -328,7 +328,8 @@ void MedianReporter::ReportRuns(const std::vector<Run> &reports)
 {
     benchmark::ConsoleReporter::ReportRuns(reports);
     for (const Run &r : reports) {
-        Samples &s = m_samples[r.run_name.function_name];
+        const std::string name = r.run_name.function_name + (r.run_name.args.empty() ? "" : "/" + r.run_name.args);
+        Samples &s = m_samples[name];
         if (r.error_occurred) {
             s.failed = true;
             continue;

@@ -203,10 +203,13 @@ struct Figure {
     std::string text(double unit, const char *format = "%.1f") const;
     // Spread around the median in percent: (high - low) / median.
     double spreadPercent() const { return median > 0 ? 100.0 * (high - low) / median : 0; }
+    // The same figure in another unit, e.g. 1e3 for ms.
+    Figure scaled(double unit) const { return {median * unit, low * unit, high * unit, repetitions}; }
 };
 
 // Prints as usual and keeps every repetition of every benchmark: real time
-// per iteration and each counter. Summaries take the median, so one
+// per iteration and each counter, by name ("BM_X", or "BM_X/3" for an
+// argument). Summaries take the median, so one
 // repetition slowed by the rest of the machine moves no verdict.
 class MedianReporter : public benchmark::ConsoleReporter {
 public:
@@ -218,6 +221,7 @@ public:
     Figure seconds(const std::string &name) const;
     // Milliseconds per iteration; 0 when the benchmark did not run.
     double ms(const std::string &name) const { return seconds(name).median * 1000.0; }
+    Figure milliseconds(const std::string &name) const { return seconds(name).scaled(1000.0); }
     // A counter (rows/s, cells/s) over the repetitions.
     Figure counter(const std::string &name, const std::string &counter) const;
 

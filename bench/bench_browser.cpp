@@ -338,74 +338,30 @@ void BM_PageModule(benchmark::State &state)
     state.SetLabel(kPages[state.range(0)]);
 }
 
-// Keeps every repetition's real time per iteration, by function name and argument.
-class MedianReporter : public benchmark::ConsoleReporter {
-public:
-    MedianReporter() : benchmark::ConsoleReporter(OO_Tabular) {}
-
-    void ReportRuns(const std::vector<Run> &reports) override
-    {
-        benchmark::ConsoleReporter::ReportRuns(reports);
-        for (const Run &r : reports) {
-            if (r.run_type != Run::RT_Iteration)
-                continue;
-            const std::string name =
-                r.run_name.function_name + (r.run_name.args.empty() ? "" : "/" + r.run_name.args);
-            if (r.error_occurred)
-                m_failed[name] = true;
-            else if (r.iterations > 0)
-                m_times[name].push_back(r.real_accumulated_time / double(r.iterations) * 1000.0);
-        }
-    }
-
-    struct Figures {
-        double median = 0, fastest = 0, slowest = 0;
-        bool ok = false;
-    };
-    Figures figures(const std::string &name) const
-    {
-        Figures f;
-        const auto it = m_times.find(name);
-        if (it == m_times.end() || it->second.empty() || m_failed.count(name))
-            return f;
-        std::vector<double> t = it->second;
-        std::sort(t.begin(), t.end());
-        f.median = t.size() % 2 ? t[t.size() / 2] : (t[t.size() / 2 - 1] + t[t.size() / 2]) / 2;
-        f.fastest = t.front();
-        f.slowest = t.back();
-        f.ok = true;
-        return f;
-    }
-
-private:
-    std::map<std::string, std::vector<double>> m_times;
-    std::map<std::string, bool> m_failed;
-};
-
-bool line(const char *measure, const MedianReporter::Figures &base, const MedianReporter::Figures &own,
+bool line(const char *measure, const bench::Figure &base, const bench::Figure &own,
           const std::string &target, bool met)
 {
     std::printf("  %-28s %9.2f ms %9.2f ms  %-18s %7.2f-%.2f ms  %s\n", measure, base.median, own.median,
-                target.c_str(), own.fastest, own.slowest, met ? "met" : "MISSED");
+                target.c_str(), own.low, own.high, met ? "met" : "MISSED");
     return met;
 }
 
-bool summary(const MedianReporter &rep)
+bool summary(const bench::MedianReporter &rep)
 {
     std::printf("\n  %-28s %12s %12s  %-18s %16s\n", "measure", "baseline", "median", "target", "spread");
-    const auto bare = rep.figures("BM_BareFirstRows");
-    const auto own = rep.figures("BM_DataPageFirstScreen");
-    bool ok = line("data page, first screen", bare, own, "< 200 ms", own.ok && bare.ok && own.median < 200.0);
+    const auto bare = rep.milliseconds("BM_BareFirstRows");
+    const auto own = rep.milliseconds("BM_DataPageFirstScreen");
+    bool ok = line("data page, first screen", bare, own, "< 200 ms", own.ran() && bare.ran() && own.median < 200.0);
     std::printf("  rows held after the first screen: %lld bytes (1,000,000-row table), %lld bytes (10,000 rows): %s\n",
                 static_cast<long long>(g.heldBig), static_cast<long long>(g.heldSmall),
                 g.heldBig == g.heldSmall ? "the same" : "DIFFERENT");
     ok = ok && g.heldBig == g.heldSmall;
     for (int page = 0; page < 8; ++page) {
         const std::string suffix = "/" + std::to_string(page);
-        const auto b = rep.figures("BM_PageBare" + suffix);
-        const auto m = rep.figures("BM_PageModule" + suffix);
+        const auto b = rep.milliseconds("BM_PageBare" + suffix);
+        const auto m = rep.milliseconds("BM_PageModule" + suffix);
         const std::string name = std::string("page ") + kPages[page];
-        ok = line(name.c_str(), b, m, "<= 1.5 x baseline", b.ok && m.ok && m.median <= 1.5 * b.median) && ok;
+        ok = line(name.c_str(), b, m, "<= 1.5 x baseline", b.ran() && m.ran() && m.median <= 1.5 * b.median) && ok;
     }
     std::printf("\n  verdict: %s\n", ok ? "every target met" : "a target was MISSED");
     return ok;
@@ -432,7 +388,7 @@ int main(int argc, char **argv)
         "bench_browser",
         [&] {
             setUp(QString::fromStdString(dataDir));
-            MedianReporter reporter;
+            bench::MedianReporter reporter;
             benchmark::RunSpecifiedBenchmarks(&reporter);
             met = summary(reporter);
         },

@@ -176,70 +176,23 @@ BENCHMARK(BM_ConsoleQuery)->Iterations(1)->Repetitions(kRepetitions)->Unit(bench
 BENCHMARK(BM_BackgroundOne)->Iterations(1)->Repetitions(kRepetitions)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_BackgroundFour)->Iterations(1)->Repetitions(kRepetitions)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// Keeps every repetition's time and late_ms counter, for medians and spreads.
-class MedianReporter : public benchmark::ConsoleReporter {
-public:
-    MedianReporter() : benchmark::ConsoleReporter(OO_Tabular) {}
-
-    void ReportRuns(const std::vector<Run> &reports) override
-    {
-        benchmark::ConsoleReporter::ReportRuns(reports);
-        for (const Run &r : reports) {
-            if (r.run_type != Run::RT_Iteration || r.error_occurred || r.iterations == 0)
-                continue;
-            const std::string name = r.run_name.function_name;
-            m_ms[name].push_back(r.real_accumulated_time / double(r.iterations) * 1000.0);
-            const auto late = r.counters.find("late_ms");
-            if (late != r.counters.end())
-                m_late[name].push_back(late->second.value);
-        }
-    }
-
-    struct Figures {
-        double median = 0, low = 0, high = 0;
-        bool complete = false; // every repetition ran
-    };
-
-    Figures time(const std::string &name) const { return figures(m_ms, name); }
-    Figures late(const std::string &name) const { return figures(m_late, name); }
-
-private:
-    static Figures figures(const std::map<std::string, std::vector<double>> &all, const std::string &name)
-    {
-        Figures f;
-        const auto it = all.find(name);
-        if (it == all.end() || it->second.empty())
-            return f;
-        std::vector<double> v = it->second;
-        std::sort(v.begin(), v.end());
-        const size_t n = v.size();
-        f.median = n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-        f.low = v.front();
-        f.high = v.back();
-        f.complete = int(n) == kRepetitions;
-        return f;
-    }
-
-    std::map<std::string, std::vector<double>> m_ms;
-    std::map<std::string, std::vector<double>> m_late;
-};
-
 // Prints one measure and says whether it met its target.
-bool verdict(const char *measure, const char *baseline, const char *target, const MedianReporter::Figures &f,
+bool verdict(const char *measure, const char *baseline, const char *target, const bench::Figure &f,
              double value, double limit, const char *unit)
 {
-    const bool met = f.complete && value <= limit;
+    const bool complete = f.repetitions == kRepetitions;
+    const bool met = complete && value <= limit;
     std::printf("  %-34s %-22s %-10s %10.3f%-3s %8.1f..%-8.1f ms  %s\n", measure, baseline, target, value, unit, f.low,
-                f.high, f.complete ? (met ? "met" : "MISSED") : "NOT RUN");
+                f.high, complete ? (met ? "met" : "MISSED") : "NOT RUN");
     return met;
 }
 
-bool printSummary(const MedianReporter &rep)
+bool printSummary(const bench::MedianReporter &rep)
 {
-    const auto bare = rep.time("BM_BareFetch");
-    const auto console = rep.time("BM_ConsoleQuery");
-    const auto one = rep.time("BM_BackgroundOne");
-    const auto four = rep.time("BM_BackgroundFour");
+    const auto bare = rep.milliseconds("BM_BareFetch");
+    const auto console = rep.milliseconds("BM_ConsoleQuery");
+    const auto one = rep.milliseconds("BM_BackgroundOne");
+    const auto four = rep.milliseconds("BM_BackgroundFour");
     std::printf("\nSQL console, %lld rows x 5 columns, medians of %d repetitions (real time)\n",
                 static_cast<long long>(g.rows), kRepetitions);
     std::printf("  bare client-library fetch          %10.1f ms (%.1f..%.1f)\n", bare.median, bare.low, bare.high);
@@ -253,8 +206,8 @@ bool printSummary(const MedianReporter &rep)
                   bare.median > 0 ? console.median / bare.median : 1e9, 1.5, "x");
     ok &= verdict("four windows / one window", "one window", "<= 1.0", four,
                   one.median > 0 ? four.median / one.median : 1e9, 1.0, "x");
-    const auto lateOne = rep.late("BM_BackgroundOne");
-    const auto lateFour = rep.late("BM_BackgroundFour");
+    const auto lateOne = rep.counter("BM_BackgroundOne", "late_ms");
+    const auto lateFour = rep.counter("BM_BackgroundFour", "late_ms");
     ok &= verdict("timer lateness, one window", "10 ms tick", "< 50 ms", lateOne, lateOne.median, 49.999, "ms");
     ok &= verdict("timer lateness, four windows", "10 ms tick", "< 50 ms", lateFour, lateFour.median, 49.999, "ms");
     return ok;
@@ -304,7 +257,7 @@ int main(int argc, char **argv)
         std::fflush(stdout);
         setUp(scratch.path());
         g.bare->fetchAll(); // one untimed pass warms the page cache
-        MedianReporter reporter;
+        bench::MedianReporter reporter;
         benchmark::RunSpecifiedBenchmarks(&reporter);
         if (!printSummary(reporter))
             throw std::runtime_error("a target was missed");
