@@ -285,7 +285,8 @@ QVariant RowSet::value(qsizetype row, int col) const
 
 QString RowSet::text(qsizetype row, int col) const
 {
-    return valueText(value(row, col));
+    // NUMERIC and DECIMAL show their declared digits.
+    return valueText(value(row, col), -m_columns[col].scale);
 }
 
 } // namespace engine

@@ -3,6 +3,7 @@
 #include "engine/DataSet.h"
 #include "engine/Error.h"
 #include "engine/Filter.h"
+#include "engine/Values.h"
 #include "platform/Modal.h"
 #include "platform/Prompter.h"
 #include "workbench/WorkStatus.h"
@@ -68,29 +69,10 @@ void appendUtf8(QByteArray &out, QStringView s)
     }
 }
 
-// NUMERIC and DECIMAL values reach us as doubles (the engine divides the
-// stored integer by the power of ten); rounding to the declared digits gives
-// the stored value back as long as it has at most 15 significant digits, and
-// the declared digits are always shown.
 void appendScaled(QByteArray &out, double v, int scale)
 {
-    char buf[400];
-    const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, scale);
-    if (r.ec != std::errc()) {
-        out.append(engine::valueText(v).toUtf8());
-        return;
-    }
-    const char *begin = buf;
-    // A tiny negative value rounds to zero: no sign for it.
-    if (*begin == '-') {
-        bool zero = true;
-        for (const char *c = begin + 1; c != r.ptr; ++c)
-            if (*c != '0' && *c != '.')
-                zero = false;
-        if (zero)
-            ++begin;
-    }
-    appendChars(out, begin, r.ptr);
+    char buf[engine::kScaledTextSize];
+    appendChars(out, buf, engine::writeScaled(buf, v, scale));
 }
 
 void appendFloating(QByteArray &out, double v, bool singlePrecision)
