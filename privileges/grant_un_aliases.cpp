@@ -7,6 +7,7 @@
 #include "engine/Error.h"
 #include "engine/LanguageDrivers.h"
 #include "engine/Session.h"
+#include "platform/GridColumns.h"
 #include "platform/Prompter.h"
 
 #include <QAction>
@@ -154,7 +155,10 @@ QStringList TLorvane::gridParamLines()
 
 void TLorvane::fitAliasColumns()
 {
-    const int column1 = AliasParams->viewport()->width() - AliasParams->columnWidth(0) - 1;
+    // The values fill the grid; a longer one (a database path) widens its
+    // column past that, and the grid scrolls instead of cutting it.
+    const int fill = AliasParams->viewport()->width() - AliasParams->columnWidth(0) - 1;
+    const int column1 = qMax(fill, platform::fittedColumnWidth(AliasParams, 1));
     AliasParams->setColumnWidth(1, column1);
     DefParamList->resize(column1, DefParamList->height());
 }

@@ -5,6 +5,7 @@
 
 #include "engine/GridModel.h"
 #include "platform/DockLayout.h"
+#include "platform/GridColumns.h"
 #include "platform/Modal.h"
 #include "privileges/DirectGrants.h"
 #include "privileges/MetaTrees.h"
@@ -92,6 +93,7 @@ engine::GridModel *TLorvane::showDataSet(QTableView *grid, engine::DataSet *ds, 
         grid->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
         grid->horizontalHeader()->setStretchLastSection(true);
     }
+    platform::fitColumnsWhenFilled(grid);
     model->followSelection(grid->selectionModel());
     return model;
 }

@@ -2,6 +2,7 @@
 
 #include "engine/Error.h"
 #include "engine/GridModel.h"
+#include "platform/GridColumns.h"
 #include "engine/Transaction.h"
 #include "workbench/DM1.h"
 #include "workbench/ProcText.h"
@@ -31,6 +32,7 @@ TChooserDialog::TChooserDialog(const QString &nameField, const QString &sourceFi
     DBGrid1->verticalHeader()->hide();
     m_model = new engine::GridModel(&Query1, this);
     DBGrid1->setModel(m_model);
+    platform::fitColumnsWhenFilled(DBGrid1);
     l->addWidget(DBGrid1, 1);
     auto *buttons = new QHBoxLayout;
     OKBtn = new QPushButton(QStringLiteral("Choose"), this);

@@ -7,6 +7,7 @@
 #include "engine/Error.h"
 #include "engine/SqlText.h"
 #include "engine/Transaction.h"
+#include "platform/GridColumns.h"
 #include "platform/Modal.h"
 #include "platform/Prompter.h"
 #include "workbench/CatalogueText.h"
@@ -464,6 +465,7 @@ void showParams(QTableWidget *grid, const QVector<proctext::Param> &params)
         grid->setItem(i + 1, 0, new QTableWidgetItem(params[i].name));
         grid->setItem(i + 1, 1, new QTableWidgetItem(params[i].type));
     }
+    platform::fitColumns(grid);
 }
 
 } // namespace

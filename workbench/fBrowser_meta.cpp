@@ -5,6 +5,7 @@
 
 #include "engine/Error.h"
 #include "engine/RowWriter.h"
+#include "platform/GridColumns.h"
 #include "engine/ScrollingQuery.h"
 #include "engine/SqlText.h"
 #include "engine/Transaction.h"
@@ -387,6 +388,7 @@ QWidget *TfmBrowser::buildDataTab()
     DBGrid4->setSelectionMode(QAbstractItemView::SingleSelection);
     DBGrid4->setEditTriggers(QAbstractItemView::NoEditTriggers);
     DBGrid4->verticalHeader()->setDefaultSectionSize(18);
+    platform::fitColumnsWhenFilled(DBGrid4);
     connect(DataGridModel, &engine::ScrollingModel::fetchFailed, this, &TfmBrowser::ShowMessage);
     auto go = [this](int row) {
         if (DataGridModel->ensureRow(row))
