@@ -91,13 +91,17 @@ ScopedAlias::ScopedAlias(const QString &name, const QString &serverName, const Q
             l = QStringLiteral("USER NAME=") + user;
     }
     engine::Session::defaultSession().addAlias(name, QStringLiteral("INTRBASE"), p);
+    // Saved, as a user's aliases are: dialogs read the file again.
+    engine::Session::defaultSession().saveConfigFile();
 }
 
 ScopedAlias::~ScopedAlias()
 {
     // A test may have deleted the alias itself.
-    if (engine::Session::defaultSession().aliasNames().contains(m_name, Qt::CaseInsensitive))
+    if (engine::Session::defaultSession().aliasNames().contains(m_name, Qt::CaseInsensitive)) {
         engine::Session::defaultSession().deleteAlias(m_name);
+        engine::Session::defaultSession().saveConfigFile();
+    }
 }
 
 } // namespace testsupport

@@ -48,7 +48,8 @@ private:
 };
 
 // An alias of the default session pointing at a database (its driver's
-// default parameters with the server name and user set), removed again.
+// default parameters with the server name and user set), saved to the alias
+// file and removed from it again.
 class ScopedAlias {
 public:
     ScopedAlias(const QString &name, const QString &serverName, const QString &user = QStringLiteral("SYSDBA"));

@@ -13,6 +13,7 @@
 #include <QCheckBox>
 #include <QPlainTextEdit>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QTableWidget>
 #include <QSignalSpy>
@@ -58,6 +59,7 @@ class TestBrowser : public QObject {
 private slots:
     void startWithoutArguments();
     void interactiveConnect();
+    void aliasSavedByAnotherProgramIsOffered();
     void connectCancelledLeavesConnectionsClosed();
     void connectToBrokenAliasReportsServerText();
     void commandLineStart();
@@ -99,6 +101,41 @@ void TestBrowser::startWithoutArguments()
     QVERIFY(b.SBEraseMeta->isHidden());
     QVERIFY(!b.IsConnected);
     QVERIFY(p.calls().isEmpty());
+}
+
+// The privilege manager saves an alias while the workbench runs: the next
+// Connect offers it, with the parameters the file now holds.
+void TestBrowser::aliasSavedByAnotherProgramIsOffered()
+{
+    TestDatabase t;
+    ScriptedPrompter p;
+    platform::ScopedPrompter sp(p);
+    ScriptedDialogs d;
+    d.alias = "SAVED ELSEWHERE";
+    d.user = "SYSDBA";
+    p.answer(Prompter::Answer::No);
+    Workbench w({});
+    TfmBrowser &b = *w.browser;
+    QVERIFY(!engine::Session::defaultSession().aliasNames().contains(d.alias));
+    const QString file = engine::Session::configurationFile();
+    engine::AliasStore other;
+    other.load(file);
+    QStringList params = engine::AliasStore::defaultParams("INTRBASE");
+    params.replaceInStrings(QRegularExpression("^SERVER NAME=.*"), "SERVER NAME=" + t.path());
+    other.addAlias(d.alias, "INTRBASE", params);
+    other.save();
+
+    b.SBConnectClick();
+    QCOMPARE(d.shown, (QStringList{"fmAliases", "fmLoginPrompt"}));
+    QCOMPARE(w.aliases->MParams->toPlainText(), params.join('\n'));
+    QVERIFY(b.IsConnected);
+    QCOMPARE(b.CurrentAlias, d.alias);
+    other.deleteAlias(d.alias);
+    other.save();
+    b.SBConnectClick(); // read again: gone, nothing to pick
+    QVERIFY(w.aliases->LBAliases->findItems(d.alias, Qt::MatchExactly).isEmpty());
+    QVERIFY(w.aliases->LBAliases->count() > 0);
+    QVERIFY(!w.dm->Database.isConnected());
 }
 
 void TestBrowser::interactiveConnect()
