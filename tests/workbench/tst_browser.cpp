@@ -15,7 +15,9 @@
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QScrollBar>
 #include <QTableWidget>
+#include <QTextBlock>
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QToolButton>
@@ -60,6 +62,7 @@ private slots:
     void startWithoutArguments();
     void interactiveConnect();
     void aliasSavedByAnotherProgramIsOffered();
+    void connectDialogShowsParameterLinesWhole();
     void connectCancelledLeavesConnectionsClosed();
     void connectToBrokenAliasReportsServerText();
     void commandLineStart();
@@ -136,6 +139,23 @@ void TestBrowser::aliasSavedByAnotherProgramIsOffered()
     QVERIFY(w.aliases->LBAliases->findItems(d.alias, Qt::MatchExactly).isEmpty());
     QVERIFY(w.aliases->LBAliases->count() > 0);
     QVERIFY(!w.dm->Database.isConnected());
+}
+
+void TestBrowser::connectDialogShowsParameterLinesWhole()
+{
+    const QString path = "/srv/databases/customers/region-north/customers_2026.fdb";
+    ScopedAlias deep("DEEP", path);
+    bool local = true;
+    TfmAliases d(&local);
+    d.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&d));
+    const QList<QListWidgetItem *> items = d.LBAliases->findItems("DEEP", Qt::MatchExactly);
+    QCOMPARE(items.size(), 1);
+    d.LBAliases->setCurrentItem(items.first());
+    QCOMPARE(d.MParams->document()->firstBlock().text(), "SERVER NAME=" + path);
+    QCoreApplication::processEvents(); // the dialog takes the width it now needs
+    QCOMPARE(d.MParams->horizontalScrollBar()->maximum(), 0);
+    QVERIFY(d.MParams->viewport()->width() >= d.MParams->fontMetrics().horizontalAdvance("SERVER NAME=" + path));
 }
 
 void TestBrowser::interactiveConnect()
