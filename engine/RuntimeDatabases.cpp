@@ -12,29 +12,37 @@
 
 namespace engine {
 
-void createSecurityDatabase(const QString &path, const QString &sysdbaPassword)
+void createDatabaseWith(const QString &path, int dialect, const QStringList &statements)
 {
-    Database::createDatabase(path, QStringLiteral("SYSDBA"), QString(), 8192, 3);
+    Database::createDatabase(path, QStringLiteral("SYSDBA"), QString(), 8192, dialect);
     try {
-        // The engine writes users into the user database its configuration
-        // names, which is this one: SYSDBA gets the password the loopback
-        // server will ask for.
         Database db;
-        db.setName(QStringLiteral("Security"));
+        db.setName(QStringLiteral("Runtime"));
         db.setDriverName(QStringLiteral("INTRBASE"));
         db.setParams({QStringLiteral("SERVER NAME=") + path, QStringLiteral("USER NAME=SYSDBA")});
         db.open();
         Statement s(&db);
         s.setParamCheck(false);
-        s.setSql(QStringLiteral("CREATE USER SYSDBA PASSWORD '%1' USING PLUGIN Srp")
-                     .arg(singleQuotedConstant(sysdbaPassword)));
-        s.execute();
+        for (const QString &sql : statements) {
+            s.setSql(sql);
+            s.execute();
+        }
         s.close();
         db.close();
     } catch (const Error &) {
         QFile::remove(path);
         throw;
     }
+}
+
+void createSecurityDatabase(const QString &path, const QString &sysdbaPassword)
+{
+    // The engine writes users into the user database its configuration
+    // names, which is this one: SYSDBA gets the password the loopback
+    // server will ask for.
+    createDatabaseWith(path, 3,
+                       {QStringLiteral("CREATE USER SYSDBA PASSWORD '%1' USING PLUGIN Srp")
+                            .arg(singleQuotedConstant(sysdbaPassword))});
 }
 
 QString initialSysdbaPassword()

@@ -1,8 +1,14 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace engine {
+
+// Creates a database at path in the dialect given and runs statements on
+// it as SYSDBA, in order. On failure the half-made file is removed and the
+// error raised, so the next attempt starts clean.
+void createDatabaseWith(const QString &path, int dialect, const QStringList &statements);
 
 // The engine's user database of the runtime folder (Runtime::paths()
 // .securityDatabase, the one its firebird.conf names): the embedded engine
