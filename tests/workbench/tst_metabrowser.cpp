@@ -339,8 +339,8 @@ void TestMetaBrowser::copyColumn_data()
     QTest::addColumn<QString>("sent");
     QTest::addColumn<int>("copied");
     QTest::newRow("both set") << true << "update T set B = A" << 2;
-    // The statement is sent as it stands and the server's refusal is shown.
-    QTest::newRow("no target") << false << "update T set  = A" << 0;
+    // A statement without its target is never sent; the refusal is shown.
+    QTest::newRow("no target") << false << "" << 0;
 }
 
 void TestMetaBrowser::copyColumn()
@@ -357,7 +357,7 @@ void TestMetaBrowser::copyColumn()
         t.b().SBToColClick();
     t.log.clear();
     t.b().SBCopyColClick();
-    QCOMPARE(t.changes(), QStringList{sent});
+    QCOMPARE(t.changes(), sent.isEmpty() ? QStringList() : QStringList{sent});
     QCOMPARE(t.b().StatusFailed, !targetSet);
     QCOMPARE(t.p.calls().size(), targetSet ? 0 : 1);
     QVERIFY(t.b().isEnabled() && !t.dm().Database.inTransaction());
