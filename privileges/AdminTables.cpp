@@ -10,19 +10,6 @@
 
 namespace privileges {
 
-namespace {
-
-QVector<UserImport> checkedPlan(engine::Database &db)
-{
-    QVector<UserImport> plan = readImportPlan(db);
-    const QString problem = importNameProblem(plan);
-    if (!problem.isEmpty())
-        throw engine::Error(problem);
-    return plan;
-}
-
-} // namespace
-
 const QStringList &adminTableNames()
 {
     static const QStringList names{QStringLiteral("META$GRANTDEF"),  QStringLiteral("META$GRANTLIST"),
@@ -74,13 +61,14 @@ void AdminTables::exec(const QStringList &lines)
     m_data.execQ(lines);
 }
 
-void AdminTables::create()
+QStringList AdminTables::create()
 {
     StatusScope status(m_progress, QStringLiteral("Creating GrantGroups"));
     engine::KeptTransaction &tr = m_data.transaction;
-    // Names are checked before anything exists, so a plan that cannot be
-    // written leaves the database as it was.
-    const QVector<UserImport> plan = tr.run([&] { return checkedPlan(m_data.grantdb); });
+    // What the statements cannot name is taken out before anything exists;
+    // the rest is imported.
+    QVector<UserImport> plan = tr.run([&] { return readImportPlan(m_data.grantdb); });
+    const QStringList leftOut = leaveOutUnnamable(plan);
     m_progress.startProgress(7 + int(plan.size()));
     tr.run([&] {
         for (const TableDefinition &d : adminTableDefinitions()) {
@@ -99,11 +87,18 @@ void AdminTables::create()
         dropAfterFailedImport();
         throw;
     }
+    return leftOut;
 }
 
-void AdminTables::importExisting()
+QStringList AdminTables::importExisting()
 {
-    m_data.transaction.run([&] { writeImport(checkedPlan(m_data.grantdb)); });
+    QStringList leftOut;
+    m_data.transaction.run([&] {
+        QVector<UserImport> plan = readImportPlan(m_data.grantdb);
+        leftOut = leaveOutUnnamable(plan);
+        writeImport(plan);
+    });
+    return leftOut;
 }
 
 void AdminTables::writeImport(const QVector<UserImport> &plan)

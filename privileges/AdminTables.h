@@ -74,13 +74,14 @@ public:
     AdminTables(TGrantData &data, OperationProgress &progress);
 
     // Creates the six tables, grants them to PUBLIC and commits; then
-    // imports the existing privileges and commits again. A plan that cannot
-    // be written fails before anything is created; a failed import drops the
-    // tables again in a commit of their own, so the next connect asks again.
-    // Raises engine::Error with the server's text.
-    void create();
+    // imports the existing privileges and commits again. What the import's
+    // statements cannot name is left out; a failed import drops the tables
+    // again in a commit of their own, so the next connect asks again.
+    // Raises engine::Error with the server's text. Returns the lines of
+    // leaveOutUnnamable.
+    QStringList create();
     // The import alone, in the open transaction, on existing empty tables.
-    void importExisting();
+    QStringList importExisting();
 
     // The erase after its questions: revokes what the grant groups gave
     // (when asked to), drops the six tables and commits, as one commit

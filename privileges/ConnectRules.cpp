@@ -154,10 +154,13 @@ QString partialTablesText(const QStringList &missing)
         .arg(missing.join(QStringLiteral(", ")));
 }
 
-QString creationFailedText(const QString &serverText)
+QString creationFailedText(const QString &serverText, bool forLackOfRights)
 {
-    return QStringLiteral("The GrantGroups tables could not be created. Creating them needs the database owner, "
-                          "SYSDBA, or a user granted CREATE TABLE.\r\n")
+    // The rights are named only where the server refused for their lack.
+    return QStringLiteral("The GrantGroups tables could not be created. ")
+           + (forLackOfRights ? QStringLiteral("Creating them needs the database owner, SYSDBA, or a user granted "
+                                               "CREATE TABLE.\r\n")
+                              : QStringLiteral("\r\n"))
            + serverText;
 }
 

@@ -82,8 +82,9 @@ struct TablesCheck {
 TablesCheck checkTables(const QStringList &present);
 // What the user is told when only some of the six tables exist.
 QString partialTablesText(const QStringList &missing);
-// What the user is told when creating the tables failed.
-QString creationFailedText(const QString &serverText);
+// What the user is told when creating the tables failed; the rights it
+// takes are named only when the server refused for their lack.
+QString creationFailedText(const QString &serverText, bool forLackOfRights);
 
 // The command-line connection: alias, user name and password, each empty
 // where the argument is missing.

@@ -27,10 +27,15 @@ QString groupNameProblem(const QString &name)
     // The name stands between double quotes in every statement of the
     // layer and bare in none, but a group name is a name: no blanks or
     // quotes, and no more than the column holds.
-    if (!engine::isPlainIdentifier(name))
+    if (!engine::isIdentifier(name))
         return QStringLiteral("A GrantGroup name is a letter followed by letters, digits, \"_\" or \"$\", "
                               "at most 31 characters");
     return QString();
+}
+
+QString leftOutObjectsText(const QStringList &leftOut)
+{
+    return QStringLiteral("Nothing was added for these objects:\r\n") + leftOut.join(QStringLiteral("\r\n"));
 }
 
 QString deleteGroupQuestion(const QString &group)
@@ -123,8 +128,7 @@ QStringList holdsSelect(const QString &object, const QString &group, const QStri
 // would grant to somebody else.
 QString granteeList(const QString &object, const QString &column, const QStringList &users)
 {
-    checkPlainNames(QStringList{object} + (column.isEmpty() ? QStringList() : QStringList{column}) + users,
-                    QStringLiteral("granted"));
+    checkPlainNames(QStringList{object} + (column.isEmpty() ? QStringList() : QStringList{column}) + users);
     return users.join(QLatin1Char(','));
 }
 
@@ -287,6 +291,9 @@ void GrantGroups::deleteGroup(bool revoke)
 bool GrantGroups::addProcedure(const QString &procedure)
 {
     const QString group = groupOrRefuse();
+    // Refused before its row is written: no user of the group could be
+    // granted it.
+    checkPlainNames({procedure});
     bool added = false;
     changeGroupList(m_data, [&] {
         if (holds(holdsSelect(procedure, group, QStringLiteral(" and (ggtype=\"Execute\")"))))
@@ -331,6 +338,11 @@ void GrantGroups::addGroupGrant(const QString &group, const QString &object, con
 void GrantGroups::addGroupGrants(const QString &object, const QString &type, const QVector<GroupGrantCall> &calls)
 {
     const QString group = groupOrRefuse();
+    QStringList named{object};
+    for (const GroupGrantCall &call : calls)
+        if (call.ticked && !call.column.isEmpty())
+            named << call.column;
+    checkPlainNames(named);
     changeGroupList(m_data, [&] {
         const QStringList users = readObjectOwners(m_data.grantdb, object).withoutOwners(usersOfGroup(m_data, group), object);
         for (const GroupGrantCall &call : calls)
@@ -354,6 +366,12 @@ void GrantGroups::FillGlist(const TreeNode &root)
         int id = nextId(group);
         for (const TreeNode &node : root.children) {
             const QString &object = node.text;
+            const QString unnamable = engine::unnamableText(object);
+            if (!unnamable.isEmpty()) {
+                m_leftOut << unnamable;
+                m_progress.stepProgress();
+                continue;
+            }
             const QStringList grantees = owners.withoutOwners(users, object);
             for (const QString &privilege : privileges) {
                 // A NULL column is the whole object as much as an empty one.
@@ -388,6 +406,9 @@ bool GrantGroups::fillSP(const MoveTarget &target, const std::function<void(cons
         return true;
     case MoveTarget::Kind::Object:
     case MoveTarget::Kind::Column:
+        // Nothing is asked about what no statement could name.
+        checkPlainNames(target.kind == MoveTarget::Kind::Column ? QStringList{target.object} + target.columns
+                                                                : QStringList{target.object});
         grantDialog(target);
         return true;
     case MoveTarget::Kind::Nothing:

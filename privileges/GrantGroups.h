@@ -99,7 +99,10 @@ public:
     // on the dialog's object, the users list read once.
     void addGroupGrants(const QString &object, const QString &type, const QVector<GroupGrantCall> &calls);
     // `FillGlist`: every missing privilege of every object under a root.
+    // An object no statement could name is passed over and its reason kept
+    // in leftOut().
     void FillGlist(const TreeNode &root);
+    const QStringList &leftOut() const { return m_leftOut; }
     // `MoveallBtnClick`: FillGlist for every root in order.
     void moveAll(const TreeNodes &roots);
 
@@ -117,6 +120,10 @@ private:
 
     TGrantData &m_data;
     OperationProgress &m_progress;
+    QStringList m_leftOut;
 };
+
+// What the user is told after a fill that passed objects over.
+QString leftOutObjectsText(const QStringList &leftOut);
 
 } // namespace privileges

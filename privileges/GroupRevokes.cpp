@@ -20,14 +20,16 @@ bool isExecute(const PrivilegeKey &key)
     return key.privilege == QLatin1String("Execute");
 }
 
+// The names a statement on the privilege carries bare.
+QStringList keyNames(const PrivilegeKey &key)
+{
+    return key.column.isEmpty() ? QStringList{key.object} : QStringList{key.object, key.column};
+}
+
 // The lines both statements share: the privilege, its column and where.
 QStringList privilegeLines(const QString &verb, const PrivilegeKey &key, const QStringList &users)
 {
-    QStringList names{key.object};
-    if (!key.column.isEmpty())
-        names << key.column;
-    checkPlainNames(names + users, verb.startsWith(QLatin1String("grant")) ? QStringLiteral("granted")
-                                                                           : QStringLiteral("revoked"));
+    checkPlainNames(keyNames(key) + users);
     QStringList lines{verb + key.privilege};
     if (!key.column.isEmpty())
         lines << QLatin1Char('(') + key.column + QLatin1Char(')');
@@ -219,6 +221,8 @@ void GroupRemovals::removeRow()
     const std::optional<GroupRowOnPage> r = currentRow();
     if (!r)
         return;
+    // Refused before the transaction, whose pending work stays.
+    checkPlainNames(keyNames(r->row.key));
     StatusScope status(m_progress, QStringLiteral("Deleting..."));
     changeGroupList(m_data, [&] {
         RevokeGroupRow(*r);
@@ -240,6 +244,7 @@ void GroupRemovals::switchOption()
     const std::optional<GroupRowOnPage> r = currentRow();
     if (!r)
         return;
+    checkPlainNames(keyNames(r->row.key));
     const int option = r->row.option != 0 ? 0 : 1;
     changeGroupList(m_data, [&] {
         const GroupLayer before = readGroupLayer(m_data.grantdb);

@@ -25,10 +25,11 @@ QString uniqueUserGroupRenameText()
 QString userNameProblem(const QString &name)
 {
     // The name stands bare in GRANT and REVOKE, where a dialect-1 statement
-    // can name no other user than a plain upper-case one.
+    // can name no other user than a plain upper-case one that is no
+    // reserved word.
     if (name.isEmpty())
         return QStringLiteral("Fill user name");
-    if (!engine::isPlainIdentifier(name) || name != name.toUpper())
+    if (!engine::isPlainIdentifier(name))
         return QStringLiteral("A user name is a letter followed by letters, digits, \"_\" or \"$\", in upper case, "
                               "at most 31 characters");
     return QString();

@@ -219,7 +219,10 @@ public:
     // --- administrative tables and the data sets of the pages
     // Creates the six tables and imports the existing privileges; raises
     // the server's error.
-    void CreateGrantTables();
+    // Tells the user which objects a fill passed over, when any.
+    void showLeftOut(const QStringList &leftOut);
+    // What the import left out, one line each.
+    QStringList CreateGrantTables();
     void HideGroupPages();
     // Opens the privilege list when closed; true when it has a row.
     bool OpenTrigList();

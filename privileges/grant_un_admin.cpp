@@ -71,9 +71,9 @@ privileges::OperationProgress &TLorvane::progress()
     return *m_progress;
 }
 
-void TLorvane::CreateGrantTables()
+QStringList TLorvane::CreateGrantTables()
 {
-    privileges::AdminTables(*GrantData, progress()).create();
+    return privileges::AdminTables(*GrantData, progress()).create();
 }
 
 void TLorvane::erasebtnClick()

@@ -212,12 +212,21 @@ void TLorvane::MovebtnClick()
     }
     rmvG->setEnabled(true);
     rmvag->setEnabled(true);
+    showLeftOut(groups.leftOut());
+}
+
+void TLorvane::showLeftOut(const QStringList &leftOut)
+{
+    if (!leftOut.isEmpty())
+        Prompter::instance().message(Prompter::Icon::Warning, windowTitle(), privileges::leftOutObjectsText(leftOut));
 }
 
 void TLorvane::MoveallBtnClick()
 {
     groupOrRefuse();
-    settledOnFailure([&] { privileges::GrantGroups(*GrantData, progress()).moveAll(nodesOf(Metatreegrant)); });
+    privileges::GrantGroups groups(*GrantData, progress());
+    settledOnFailure([&] { groups.moveAll(nodesOf(Metatreegrant)); });
+    showLeftOut(groups.leftOut());
     GrantListGrid->viewport()->update();
     setRemoveButtons(true);
     enableGroupCommit();

@@ -9,6 +9,7 @@
 #include "platform/Modal.h"
 #include "privileges/DirectGrants.h"
 #include "privileges/MetaTrees.h"
+#include "privileges/RevokeRights.h"
 #include "privileges/gmes2.h"
 #include "privileges/gmes_un.h"
 
@@ -265,6 +266,11 @@ void TLorvane::GrantbtnClick()
         return;
     const privileges::Grantee grantee = privileges::granteeOfTree(to->parent()->text(0), to->text(0));
     QTreeWidgetItem *root = rootOf(object);
+    // Nothing is asked about what no statement could name.
+    QStringList named{grantee.name};
+    for (QTreeWidgetItem *n = object; n != root; n = n->parent())
+        named << n->text(0);
+    privileges::checkPlainNames(named);
     if (root->text(0) == privileges::proceduresRoot()) {
         m_grantmes2->prepareGrant(object->text(0), grantee);
         platform::execModal(*m_grantmes2);
@@ -287,7 +293,10 @@ void TLorvane::RevokebtnClick()
     engine::Query &list = GrantData->TrigList;
     if (!list.isActive() || list.isEmpty())
         return;
-    if (!m_grantmes2->prepareRevoke(privileges::currentPrivilegeRow(list))) {
+    const privileges::PrivilegeRow row = privileges::currentPrivilegeRow(list);
+    // Nothing is asked about what no statement could name.
+    privileges::checkRowNames(row);
+    if (!m_grantmes2->prepareRevoke(row)) {
         AppException(privileges::unknownGranteeText());
         return;
     }

@@ -6,6 +6,7 @@
 #include "platform/Modal.h"
 #include "platform/PanelStatusBar.h"
 #include "platform/Prompter.h"
+#include "privileges/ImportPlan.h"
 #include "privileges/dspar_un.h"
 #include "privileges/gdata_un.h"
 
@@ -221,14 +222,20 @@ void TLorvane::openAdminPages()
 
 bool TLorvane::createAdminTables()
 {
+    QStringList leftOut;
     try {
-        CreateGrantTables();
+        leftOut = CreateGrantTables();
     } catch (const engine::Error &e) {
-        // A user without the right to create tables: the connection stays,
-        // with the privilege list only.
-        withNormalCursor([&] { AppException(connectrules::creationFailedText(e.message())); });
+        // The connection stays, with the privilege list only.
+        withNormalCursor([&] {
+            AppException(connectrules::creationFailedText(e.message(), e.category() == engine::ErrorCategory::NoPermission));
+        });
         return false;
     }
+    if (!leftOut.isEmpty())
+        withNormalCursor([&] {
+            Prompter::instance().message(Prompter::Icon::Warning, windowTitle(), privileges::leftOutText(leftOut));
+        });
     const connectrules::TablesCheck check = connectrules::checkTables(presentAdminTables());
     if (check.state == connectrules::TablesState::Present)
         return true;

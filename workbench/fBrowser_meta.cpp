@@ -64,6 +64,15 @@ QString currentTable()
     return nameOf(DM->QTables, QStringLiteral("RDB$RELATION_NAME"));
 }
 
+// The current table for a command that names it: refused (engine::Error)
+// when a statement cannot carry its name.
+QString nameableTable()
+{
+    const QString table = currentTable();
+    engine::requirePlainIdentifier(table);
+    return table;
+}
+
 QString currentColumn()
 {
     return nameOf(DM->QColumns, QStringLiteral("RDB$FIELD_NAME"));
@@ -621,6 +630,16 @@ bool runMetaCommand(TfmBrowser &w, const MetaCommand &c)
         w.ShowMessage(QStringLiteral("List is empty!"));
         return false;
     }
+    // Built before anything is asked or sent: a name the statement cannot
+    // carry refuses the command with the window left as it was.
+    QStringList statements;
+    try {
+        statements = c.statements();
+    } catch (const engine::Error &e) {
+        w.SetError();
+        w.ShowMessage(e.message());
+        return false;
+    }
     if (!c.question.isEmpty()
         && platform::Prompter::instance().confirm(QStringLiteral("Confirmation"), c.question)
                != platform::Prompter::Answer::Yes)
@@ -635,7 +654,7 @@ bool runMetaCommand(TfmBrowser &w, const MetaCommand &c)
     try {
         if (c.ownTransaction)
             transaction.emplace(DM->Database);
-        for (const QString &sql : c.statements()) {
+        for (const QString &sql : statements) {
             if (c.dialect == 3)
                 DM->Database.executeImmediate(sql, 3);
             else
@@ -701,6 +720,16 @@ MetaCommand simpleCommand(std::function<QStringList()> statements, void (TDM::*r
 QString currentIndex() { return nameOf(DM->QIndex, QStringLiteral("RDB$INDEX_NAME")); }
 QString currentTrigger() { return nameOf(DM->QTableTrigger, QStringLiteral("RDB$TRIGGER_NAME")); }
 
+// A command on the current row of a list that may have none: an empty list
+// sends nothing.
+MetaCommand rowCommand(engine::DataSet &list, std::function<QStringList()> statements, void (TDM::*reopen)(),
+                       bool commitFirst)
+{
+    MetaCommand c = simpleCommand(std::move(statements), reopen, commitFirst);
+    c.nonEmptyList = &list;
+    return c;
+}
+
 } // namespace
 
 void TfmBrowser::SBDropDomainClick()
@@ -726,6 +755,7 @@ void TfmBrowser::SBDropTableClick()
 void TfmBrowser::SBDropColClick()
 {
     MetaCommand c;
+    c.nonEmptyList = &DM->QColumns;
     c.question = kDropNow;
     const QString table = currentTable(), col = currentColumn();
     c.statements = [table, col] { return QStringList{metacmd::dropColumnStatement(table, col)}; };
@@ -741,35 +771,36 @@ void TfmBrowser::SBDropColClick()
 void TfmBrowser::SBIndexActiveClick()
 {
     const QString index = currentIndex();
-    runMetaCommand(*this, simpleCommand([index] { return QStringList{metacmd::indexStateStatement(index, true)}; },
-                                        &TDM::ReopenIndex, false));
+    runMetaCommand(*this, rowCommand(DM->QIndex, [index] { return QStringList{metacmd::indexStateStatement(index, true)}; },
+                                     &TDM::ReopenIndex, false));
 }
 
 void TfmBrowser::SBIndexInactiveClick()
 {
     const QString index = currentIndex();
-    runMetaCommand(*this, simpleCommand([index] { return QStringList{metacmd::indexStateStatement(index, false)}; },
-                                        &TDM::ReopenIndex, false));
+    runMetaCommand(*this, rowCommand(DM->QIndex, [index] { return QStringList{metacmd::indexStateStatement(index, false)}; },
+                                     &TDM::ReopenIndex, false));
 }
 
 void TfmBrowser::SBIndexBalanceClick()
 {
     const QString index = currentIndex();
-    runMetaCommand(*this, simpleCommand([index] { return metacmd::balanceStatements(index); }, &TDM::ReopenIndex, false));
+    runMetaCommand(*this, rowCommand(DM->QIndex, [index] { return metacmd::balanceStatements(index); },
+                                     &TDM::ReopenIndex, false));
 }
 
 void TfmBrowser::SBIndexStatisticsClick()
 {
     const QString index = currentIndex();
-    runMetaCommand(*this, simpleCommand([index] { return QStringList{metacmd::statisticsStatement(index)}; },
-                                        &TDM::ReopenIndex, false));
+    runMetaCommand(*this, rowCommand(DM->QIndex, [index] { return QStringList{metacmd::statisticsStatement(index)}; },
+                                     &TDM::ReopenIndex, false));
 }
 
 void TfmBrowser::SBDropIndexClick()
 {
     const QString index = currentIndex();
-    MetaCommand c = simpleCommand([index] { return QStringList{metacmd::dropStatement(Dropped::Index, index)}; },
-                                  nullptr, true);
+    MetaCommand c = rowCommand(DM->QIndex, [index] { return QStringList{metacmd::dropStatement(Dropped::Index, index)}; },
+                               nullptr, true);
     c.question = kDropNow;
     auto indexButtons = [this] {
         for (const QString &n : kIndexButtons)
@@ -788,22 +819,25 @@ void TfmBrowser::SBDropIndexClick()
 void TfmBrowser::SBTriggerActiveClick()
 {
     const QString trigger = currentTrigger();
-    runMetaCommand(*this, simpleCommand([trigger] { return QStringList{metacmd::triggerStateStatement(trigger, true)}; },
-                                        &TDM::ReopenTrigger, false));
+    runMetaCommand(*this, rowCommand(DM->QTableTrigger,
+                                     [trigger] { return QStringList{metacmd::triggerStateStatement(trigger, true)}; },
+                                     &TDM::ReopenTrigger, false));
 }
 
 void TfmBrowser::SBTriggerInactiveClick()
 {
     const QString trigger = currentTrigger();
-    runMetaCommand(*this, simpleCommand([trigger] { return QStringList{metacmd::triggerStateStatement(trigger, false)}; },
-                                        &TDM::ReopenTrigger, false));
+    runMetaCommand(*this, rowCommand(DM->QTableTrigger,
+                                     [trigger] { return QStringList{metacmd::triggerStateStatement(trigger, false)}; },
+                                     &TDM::ReopenTrigger, false));
 }
 
 void TfmBrowser::SBDropTriggerClick()
 {
     const QString trigger = currentTrigger();
-    MetaCommand c = simpleCommand([trigger] { return QStringList{metacmd::dropStatement(Dropped::Trigger, trigger)}; },
-                                  &TDM::ReopenTrigger, true);
+    MetaCommand c = rowCommand(DM->QTableTrigger,
+                               [trigger] { return QStringList{metacmd::dropStatement(Dropped::Trigger, trigger)}; },
+                               &TDM::ReopenTrigger, true);
     c.question = kDropNow;
     runMetaCommand(*this, c);
 }
@@ -916,7 +950,13 @@ void TfmBrowser::SBNewColClick()
 
 void TfmBrowser::putTemplate(int kind)
 {
-    const metacmd::Template t = metacmd::newTemplate(metacmd::NewObject(kind), currentTable());
+    metacmd::Template t;
+    try {
+        t = metacmd::newTemplate(metacmd::NewObject(kind), currentTable());
+    } catch (const engine::Error &e) {
+        ShowMessage(e.message());
+        return;
+    }
     SBGoMaster->setChecked(true);
     SBGoMasterClick();
     SQLBody->clear();
@@ -1070,8 +1110,9 @@ void TfmBrowser::OpenTableData()
 
 void TfmBrowser::SBExportDataClick()
 {
-    const QString table = currentTable();
+    QString table;
     try {
+        table = nameableTable();
         DM->TCurrent.close();
         DM->TCurrent.setKeyRange({}, {});
         DM->TCurrent.setTableName(table);
@@ -1162,7 +1203,7 @@ bool TfmBrowser::ShowBlob()
         DataBookmark = DBGrid4->currentIndex().row();
         engine::Table &t = DM->TCurrent2;
         t.close();
-        t.setTableName(currentTable());
+        t.setTableName(nameableTable());
         // Only the row of the key is read, whatever the table's size.
         t.setKeyRange(key.fields, key.values);
         t.open();
@@ -1299,7 +1340,7 @@ void TfmBrowser::postImage()
             throw engine::Error(QStringLiteral("Unable to find record due to absence of PK"));
         engine::Table &t = DM->TCurrent;
         t.close();
-        t.setTableName(currentTable());
+        t.setTableName(nameableTable());
         t.setKeyRange(key.fields, key.values);
         t.open();
         if (t.isEmpty())

@@ -193,13 +193,13 @@ bool TfmBrowser::PrepareRun(bool execute, const QString &procedure, const QVecto
 bool TfmBrowser::PrepareRunStatement(bool execute, const QString &procedure,
                                      const QVector<debugrun::InputRow> &inputs)
 {
-    if (!execute) {
-        const QString chosen = fmOpenProc ? fmOpenProc->ProcName : procedure;
-        DM->QProcShowRec.close();
-        DM->QProcShowRec.setSql(debugrun::selectStatement(chosen, inputs));
-        return true;
-    }
     try {
+        if (!execute) {
+            const QString chosen = fmOpenProc ? fmOpenProc->ProcName : procedure;
+            DM->QProcShowRec.close();
+            DM->QProcShowRec.setSql(debugrun::selectStatement(chosen, inputs));
+            return true;
+        }
         DM->StoredProc.setStoredProcName(procedure);
         engine::TransactionGuard transaction(DM->DataBase2);
         DM->StoredProc.prepare();

@@ -104,4 +104,37 @@ ScopedAlias::~ScopedAlias()
     }
 }
 
+const QStringList &twinSchema()
+{
+    static const QStringList ddl{
+        "create domain \"DomM\" integer", "create domain DOMM integer",
+        "create table \"MixedCase\" (ID integer)", "create table MIXEDCASE (ID integer, EXTRA integer)",
+        "create table \"lowr\" (ID integer)", "create table LOWR (ID integer)",
+        "create table COLS (ID integer, \"Col\" integer, COL integer, A integer, B integer)",
+        "alter table COLS add constraint \"UqM\" unique (A)", "alter table COLS add constraint UQM unique (B)",
+        "create index \"IxMixed\" on MIXEDCASE (EXTRA)", "create index IXMIXED on MIXEDCASE (EXTRA)",
+        "create trigger \"TrgM\" for MIXEDCASE before insert as begin end",
+        "create trigger TRGM for MIXEDCASE before insert as begin end",
+        "create view \"ViewM\" as select ID from MIXEDCASE", "create view VIEWM as select ID from MIXEDCASE",
+        "create procedure \"ProcM\" returns (R integer) as begin R = 1; suspend; end",
+        "create procedure PROCM returns (R integer) as begin R = 2; suspend; end",
+        "create generator \"GenM\"", "create generator GENM",
+        "create exception \"ExcM\" 'quoted'", "create exception EXCM 'plain'",
+        "grant select on \"MixedCase\" to U1", "grant select on MIXEDCASE to U1",
+        "grant select on \"lowr\" to U1", "grant select on LOWR to U1",
+        "grant select on \"ViewM\" to U1", "grant select on VIEWM to U1",
+        "grant execute on procedure \"ProcM\" to U1", "grant execute on procedure PROCM to U1",
+        "grant update (\"Col\") on COLS to U1", "grant update (COL) on COLS to U1",
+        "grant select on COLS to \"lowr\"", "grant select on COLS to LOWR",
+    };
+    return ddl;
+}
+
+void makeTwins(const TestDatabase &t)
+{
+    auto db = t.connect(QStringLiteral("SYSDBA"), QStringLiteral("Twins"));
+    for (const QString &s : twinSchema())
+        db->executeImmediate(s, 3);
+}
+
 } // namespace testsupport

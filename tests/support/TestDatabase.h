@@ -61,6 +61,18 @@ private:
     QString m_name;
 };
 
+// Dialect-3 statements making, beside each plain upper-case object, a twin
+// made quoted whose name differs from it only in case, as dialect-3 tools
+// make them: tables "MixedCase"/MIXEDCASE and "lowr"/LOWR, views
+// "ViewM"/VIEWM, procedures "ProcM"/PROCM, indexes "IxMixed"/IXMIXED and
+// triggers "TrgM"/TRGM on MIXEDCASE, columns "Col"/COL of COLS with unique
+// constraints "UqM"/UQM, generators "GenM"/GENM, exceptions "ExcM"/EXCM,
+// domains "DomM"/DOMM, and grants on each of them to U1 and to the grantees
+// "lowr"/LOWR.
+const QStringList &twinSchema();
+// Runs twinSchema on a dialect-3 test database.
+void makeTwins(const TestDatabase &t);
+
 // A fresh folder for one test's debug tables, inside the folder the engine
 // lets external tables live in; with its closing slash.
 QString debugFolder();

@@ -575,7 +575,7 @@ void TestProcEditor::dialectThreeRefusalsAndNamesThatCannotBeNamed()
 
     // Names that cannot stand bare are refused before anything is sent.
     const QString refused = "The name \"%1\" is not a plain identifier (a letter, then letters, digits, _ or $): "
-                            "it cannot be named in a dialect-1 statement, so nothing was sent.";
+                            "it cannot be named in a dialect-1 statement. Nothing was sent.";
     engine::StatementRecorder log;
     bench.p.clear();
     b.REProc->document()->setModified(false);
