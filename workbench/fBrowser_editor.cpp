@@ -391,7 +391,7 @@ void TfmBrowser::SBOpenProcClick()
     if (!fmOpenProc || !button(QStringLiteral("SBOpenProc"))->isEnabled()
         || !askModified(REProc, QStringLiteral("Procedure text modified! Confirm?")))
         return;
-    if (platform::execModal(*fmOpenProc) == QDialog::Accepted) {
+    if (fmOpenProc->choose() == QDialog::Accepted) {
         SetBusy();
         try {
             REProc->setUpdatesEnabled(false);
@@ -414,7 +414,7 @@ void TfmBrowser::SBOpenTrigClick()
     if (!fmOpenTrig || !button(QStringLiteral("SBOpenTrig"))->isEnabled()
         || !askModified(RETrig, QStringLiteral("Trigger text modified! Confirm?")))
         return;
-    if (platform::execModal(*fmOpenTrig) == QDialog::Accepted) {
+    if (fmOpenTrig->choose() == QDialog::Accepted) {
         SetBusy();
         try {
             RETrig->setUpdatesEnabled(false);

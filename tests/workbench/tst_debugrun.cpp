@@ -8,6 +8,7 @@
 // (alias, user, password, "Y") it runs as the workbench copy instead of the
 // tests, answers the first break it shows and exits.
 #include "WorkbenchFixture.h"
+#include "support/GuiTestMain.h"
 #include "engine/Runtime.h"
 #include "engine/StatementLog.h"
 #include "support/TestDatabase.h"
@@ -730,6 +731,7 @@ int main(int argc, char *argv[])
     const QStringList arguments = QCoreApplication::arguments().mid(1);
     if (arguments.size() == 4 && arguments[3] == QLatin1String("Y"))
         return runAsCopy(arguments);
+    testsupport::failOnRefusedDialogs();
     TestDebugRun tc;
     QTEST_SET_MAIN_SOURCE_PATH
     return QTest::qExec(&tc, argc, argv);
