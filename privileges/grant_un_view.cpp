@@ -7,6 +7,7 @@
 #include "platform/Help.h"
 #include "platform/Launch.h"
 #include "platform/Modal.h"
+#include "platform/Placement.h"
 #include "platform/PanelStatusBar.h"
 #include "platform/Prompter.h"
 #include "platform/Settings.h"
@@ -124,6 +125,8 @@ void TLorvane::FormShow()
     aliasbox->setGeometry(AliasParams->x() + AliasParams->width() + 4, AliasParams->y(), aliasbox->width(),
                           AddAliasBtn->y() - 4 - AliasParams->y());
     fitAliasColumns();
+    // Centred with its first-show size.
+    platform::centreOnScreen(*this);
 
     if (m_splash) {
         m_splash->hide();

@@ -3,6 +3,7 @@
 #include "common/about_un.h"
 #include "platform/Help.h"
 #include "platform/Modal.h"
+#include "platform/Placement.h"
 #include "platform/Prompter.h"
 #include "platform/Settings.h"
 #include "engine/Error.h"
@@ -744,8 +745,7 @@ void TfmBrowser::showEvent(QShowEvent *e)
 
 void TfmBrowser::FormShow()
 {
-    if (QScreen *s = screen())
-        move(s->availableGeometry().center() - QPoint(frameGeometry().width() / 2, frameGeometry().height() / 2));
+    platform::centreOnScreen(*this);
     platform::Settings s(platform::Settings::WorkbenchKey);
     QFont f = font();
     f.setFamily(s.readString(QStringLiteral("CurFont"), QStringLiteral("Name"), QStringLiteral("MS Sans Serif")));

@@ -392,7 +392,7 @@ void TfmBrowser::SBOpenProcClick()
     if (!fmOpenProc || !button(QStringLiteral("SBOpenProc"))->isEnabled()
         || !askModified(REProc, QStringLiteral("Procedure text modified! Confirm?")))
         return;
-    if (platform::execModal(*fmOpenProc) == QDialog::Accepted) {
+    if (fmOpenProc->choose() == QDialog::Accepted) {
         SetBusy();
         try {
             REProc->setUpdatesEnabled(false);
@@ -415,7 +415,7 @@ void TfmBrowser::SBOpenTrigClick()
     if (!fmOpenTrig || !button(QStringLiteral("SBOpenTrig"))->isEnabled()
         || !askModified(RETrig, QStringLiteral("Trigger text modified! Confirm?")))
         return;
-    if (platform::execModal(*fmOpenTrig) == QDialog::Accepted) {
+    if (fmOpenTrig->choose() == QDialog::Accepted) {
         SetBusy();
         try {
             RETrig->setUpdatesEnabled(false);

@@ -3,6 +3,7 @@
 #include "engine/Error.h"
 #include "engine/GridModel.h"
 #include "engine/Transaction.h"
+#include "platform/Placement.h"
 #include "workbench/Glyphs.h"
 #include "workbench/Grids.h"
 #include "workbench/SqlConsole.h"
@@ -12,6 +13,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -183,6 +185,11 @@ TQueryThread *StartBackgroundQuery(const QString &caption, const QString &alias,
     auto *form = new TQueryForm;
     forms().append(form);
     form->setWindowTitle(caption);
+    // Each window a step apart from the one before, clear of the main
+    // window's tool bar at the corner, rather than all stacked at 0,0.
+    if (const QScreen *s = form->screen())
+        form->move(platform::cascadePosition(s->availableGeometry(), form->frameGeometry().size(),
+                                             int(forms().size()) - 1));
     form->show();
     form->Database.setAliasName(alias);
     form->Database.setParams({QStringLiteral("USER NAME=") + user, QStringLiteral("PASSWORD=") + password});

@@ -1,6 +1,9 @@
+#include "platform/Modal.h"
 #include "platform/Prompter.h"
 
 #include <QApplication>
+#include <QDialog>
+#include <QMainWindow>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -52,6 +55,12 @@ private slots:
     void qtInputBox();
     void qtFilter_data();
     void qtFilter();
+
+    void boxesOverABusyWindowTakeClicks_data();
+    void boxesOverABusyWindowTakeClicks();
+    void dialogStaysUsableWhenItsWindowTurnsBusy();
+    void hookIsHandedOnlyUsableDialogs_data();
+    void hookIsHandedOnlyUsableDialogs();
 };
 
 void TestPrompter::scriptAnswersInOrderAndRecords()
@@ -229,6 +238,108 @@ void TestPrompter::qtFilter()
     QFETCH(QString, filter);
     QFETCH(QString, expected);
     QCOMPARE(QtPrompter::qtFilter(filter), expected);
+}
+
+// A person's road: a command has disabled its window and asks; the box
+// takes a real mouse click on its default button, and the window stays
+// disabled behind it.
+void TestPrompter::boxesOverABusyWindowTakeClicks_data()
+{
+    QTest::addColumn<int>("kind");  // 0 confirm, 1 message, 2 input box
+    QTest::newRow("yes/no") << 0;
+    QTest::newRow("message") << 1;
+    QTest::newRow("input box") << 2;
+}
+
+void TestPrompter::boxesOverABusyWindowTakeClicks()
+{
+    QFETCH(int, kind);
+    QMainWindow window;
+    window.show();
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    window.setEnabled(false);
+
+    bool enabledWhenShown = false;
+    whenModal([&](QWidget *dialog) {
+        enabledWhenShown = dialog->isEnabled();
+        QPushButton *target = nullptr;
+        if (auto *box = qobject_cast<QMessageBox *>(dialog))
+            target = qobject_cast<QPushButton *>(box->defaultButton());
+        else
+            for (QPushButton *b : dialog->findChildren<QPushButton *>())
+                if (b->isDefault())
+                    target = b;
+        QTest::mouseClick(target, Qt::LeftButton);
+        // A box that ignored the click is closed here, so the test ends.
+        QTimer::singleShot(200, dialog, [dialog] { dialog->close(); });
+    });
+    QtPrompter prompter;
+    if (kind == 0)
+        QCOMPARE(prompter.confirm("Confirm", "Drop now?", Buttons::YesNo, Icon::Question), Answer::Yes);
+    else if (kind == 1)
+        prompter.message(Icon::Error, "Error", "Not connected");
+    else
+        QCOMPARE(prompter.inputText("Lorvane32Pro", "Enter full path", "lorvane32"), std::optional<QString>("lorvane32"));
+    QVERIFY(enabledWhenShown);
+    QVERIFY(!window.isEnabled());
+}
+
+void TestPrompter::dialogStaysUsableWhenItsWindowTurnsBusy()
+{
+    QMainWindow window;
+    QDialog dialog(&window);
+    auto *ok = new QPushButton("OK", &dialog);
+    platform::keepUsable(dialog);
+    dialog.show();
+    window.setEnabled(false);
+    QVERIFY(dialog.isEnabled());
+    QVERIFY(ok->isEnabled());
+    // Disabled on purpose, it stays so, and comes back with its window.
+    dialog.setEnabled(false);
+    window.setEnabled(true);
+    QVERIFY(!dialog.isEnabled());
+    dialog.setEnabled(true);
+    QVERIFY(ok->isEnabled());
+}
+
+void TestPrompter::hookIsHandedOnlyUsableDialogs_data()
+{
+    QTest::addColumn<QString>("state");
+    QTest::addColumn<QString>("refusal");
+    QTest::newRow("under a busy window") << "busy window" << "";
+    QTest::newRow("disabled itself") << "disabled" << "dialog \"Launch dialog\" (FmLaunch) is disabled";
+    QTest::newRow("default button disabled")
+        << "default disabled" << "default button \"OK\" of dialog \"Launch dialog\" (FmLaunch) is disabled";
+}
+
+void TestPrompter::hookIsHandedOnlyUsableDialogs()
+{
+    QFETCH(QString, state);
+    QFETCH(QString, refusal);
+    QMainWindow window;
+    QDialog dialog(&window);
+    dialog.setObjectName("FmLaunch");
+    dialog.setWindowTitle("Launch dialog");
+    auto *ok = new QPushButton("OK", &dialog);
+    ok->setDefault(true);
+    window.setEnabled(false);
+    if (state == "disabled")
+        dialog.setEnabled(false);
+    if (state == "default disabled")
+        ok->setEnabled(false);
+
+    QStringList refused;
+    const platform::RefusalReport report = platform::setRefusalReport([&](const QString &why) { refused << why; });
+    int handed = 0;
+    const platform::ModalHook hook = platform::setModalHook([&](QDialog &) { return ++handed, int(QDialog::Accepted); });
+    const int result = platform::execModal(dialog);
+    platform::setModalHook(hook);
+    platform::setRefusalReport(report);
+
+    QCOMPARE(refused, refusal.isEmpty() ? QStringList() : QStringList{refusal});
+    QCOMPARE(handed, refusal.isEmpty() ? 1 : 0);
+    QCOMPARE(result, int(refusal.isEmpty() ? QDialog::Accepted : QDialog::Rejected));
 }
 
 QTEST_MAIN(TestPrompter)

@@ -82,6 +82,9 @@ void TestFrame::firstStart()
     QVERIFY(!p.w.Grantsb->isHidden());
     QVERIFY(p.w.ToolBar1->isChecked());
     QVERIFY(p.w.StatusBar1->isChecked());
+    // Centred on the screen, with the size of its first show.
+    const QRect screen = p.w.screen()->availableGeometry();
+    QCOMPARE(p.w.frameGeometry().center(), screen.center());
     // Reading writes nothing.
     QVERIFY(!QFile::exists(settings().filePath()));
     QVERIFY(p.prompter.calls().isEmpty());

@@ -5,6 +5,7 @@
 #include "engine/Query.h"
 #include "engine/Table.h"
 #include "support/GuiTestMain.h"
+#include "support/RealClicks.h"
 #include "workbench/Export.h"
 #include "workbench/fdivider.h"
 
@@ -300,17 +301,26 @@ void TestExport::emptySeparatorRefused()
     QCOMPARE(d.windowTitle(), QString("Column divider setting"));
     QCOMPARE(d.Label1->text(), QString("Column separator symbol:"));
     QCOMPARE(d.EditDivider->text(), QString("!"));
-    d.show();
-    d.EditDivider->clear();
-    d.BitBtn1->click();
-    QVERIFY(d.isVisible()); // still open
-    QCOMPARE(d.result(), 0);
-    QCOMPARE(d.Separator, QString("!"));
-    d.EditDivider->setText(";");
-    d.BitBtn1->click();
-    QVERIFY(!d.isVisible());
-    QCOMPARE(d.result(), int(QDialog::Accepted));
+    exec(*f.db, "CREATE TABLE T (A INTEGER)");
+    exec(*f.db, "INSERT INTO T VALUES (1)");
+    auto q = f.query("select A from T");
+    // During an export, over a window a command has disabled, the real
+    // dialog is answered by clicks: OK with nothing typed is refused with a
+    // reason and the dialog stays; OK with ";" goes on to the file.
+    const platform::ModalHook hook = platform::setModalHook({});
+    f.window.SetBusy();
+    testsupport::RealClicks clicks;
+    clicks.then("BitBtn1", [](QDialog &d) { static_cast<TfmDivider &>(d).EditDivider->clear(); })
+        .then("BitBtn1", [](QDialog &d) { static_cast<TfmDivider &>(d).EditDivider->setText(";"); });
+    f.prompter.answerFile(f.file("t.txt"));
+    ExportDataSet(f.window, "T", *q);
+    platform::setModalHook(hook);
+    QCOMPARE(clicks.met, QStringList({"Column divider setting", "Column divider setting"}));
+    QCOMPARE(clicks.answersLeft(), 0);
+    QCOMPARE(f.prompter.calls().first().icon, Prompter::Icon::Warning);
+    QCOMPARE(f.prompter.texts(), QStringList({TfmDivider::kEmptySeparator, ""}));
     QCOMPARE(d.Separator, QString(";"));
+    QCOMPARE(fileBytes(f.file("t.txt")), QByteArray("T\r\nA;\r\n1;\r\n"));
 }
 
 void TestExport::refusalsEndTheExport()
