@@ -5,6 +5,7 @@
 #include "privileges/AdminTables.h"
 #include "privileges/GroupArithmetic.h"
 #include "privileges/GroupRevokes.h"
+#include "privileges/LayerChecks.h"
 #include "privileges/RevokeRights.h"
 #include "privileges/gdata_un.h"
 
@@ -159,6 +160,13 @@ QString GrantGroups::groupOrRefuse() const
     return TGrantData::currentName(m_data.MetaGrantDef, QStringLiteral("GGNAME"), QStringLiteral("GrantGroup"));
 }
 
+QString GrantGroups::existingGroup()
+{
+    const QString group = groupOrRefuse();
+    requireExisting(m_data, LayerName::GrantGroup, group);
+    return group;
+}
+
 QStringList usersOfGroup(TGrantData &data, const QString &group)
 {
     // The layer may record a user twice for a group; a GRANT names him once.
@@ -235,7 +243,7 @@ void GrantGroups::saveGroup(GroupEdit edit, const QString &name, const QStringLi
     const QString problem = groupNameProblem(name);
     if (!problem.isEmpty())
         throw engine::Error(problem);
-    const QString old = edit == GroupEdit::Rename ? groupOrRefuse() : QString();
+    const QString old = edit == GroupEdit::Rename ? existingGroup() : QString();
     const QString n = quoted(name);
     const QString description = quoted(groupDescription(memoLines));
     const auto unique = [] { return engine::Error(uniqueNameText(), engine::ErrorCategory::KeyViolation); };
@@ -270,7 +278,7 @@ void GrantGroups::saveGroup(GroupEdit edit, const QString &name, const QStringLi
 
 void GrantGroups::deleteGroup(bool revoke)
 {
-    const QString group = groupOrRefuse();
+    const QString group = existingGroup();
     const QString g = quoted(group);
     changeGroupList(m_data, [&] {
         if (revoke)
@@ -286,7 +294,7 @@ void GrantGroups::deleteGroup(bool revoke)
 
 bool GrantGroups::addProcedure(const QString &procedure)
 {
-    const QString group = groupOrRefuse();
+    const QString group = existingGroup();
     bool added = false;
     changeGroupList(m_data, [&] {
         if (holds(holdsSelect(procedure, group, QStringLiteral(" and (ggtype=\"Execute\")"))))
@@ -330,7 +338,7 @@ void GrantGroups::addGroupGrant(const QString &group, const QString &object, con
 
 void GrantGroups::addGroupGrants(const QString &object, const QString &type, const QVector<GroupGrantCall> &calls)
 {
-    const QString group = groupOrRefuse();
+    const QString group = existingGroup();
     changeGroupList(m_data, [&] {
         const QStringList users = readObjectOwners(m_data.grantdb, object).withoutOwners(usersOfGroup(m_data, group), object);
         for (const GroupGrantCall &call : calls)
@@ -340,7 +348,7 @@ void GrantGroups::addGroupGrants(const QString &object, const QString &type, con
 
 void GrantGroups::FillGlist(const TreeNode &root)
 {
-    const QString group = groupOrRefuse();
+    const QString group = existingGroup();
     StatusScope status(m_progress, QStringLiteral("Adding ") + root.text);
     m_progress.startProgress(int(root.children.size()));
     const bool procedures = root.text == proceduresRoot();
