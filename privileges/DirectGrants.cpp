@@ -3,6 +3,7 @@
 #include "engine/DataSet.h"
 #include "engine/Error.h"
 #include "engine/Statement.h"
+#include "privileges/GroupRevokes.h"
 #include "privileges/MetaTrees.h"
 #include "privileges/PrivilegeKinds.h"
 #include "privileges/RevokeRights.h"
@@ -320,10 +321,19 @@ DirectOutcome DirectGrants::revoke(const PrivilegeRow &row, bool optionOnly)
         // went since the list was read, or the server keeps it (a row
         // without grantor). Its warning is the one to show, not an older one.
         m_data.grantdb.takeWarnings();
-        if (!send(revokeStatement(row, *grantee, optionOnly, grantedBy)))
+        // What the grantee had passed on goes with it; where a grant group
+        // still gives that to someone, he gets it again.
+        std::optional<StillGiven> still;
+        if (administrativeTablesExist(m_data.grantdb))
+            still.emplace(m_data, readGroupLayer(m_data.grantdb), row.relation, privilegeWord(row.privilege),
+                          QStringList{row.user});
+        if (!send(revokeStatement(row, *grantee, optionOnly, grantedBy))) {
             out.refusal = revokeRefusalText();
-        else
-            out.warning = m_data.grantdb.takeWarnings().join(QStringLiteral("\r\n"));
+            return;
+        }
+        out.warning = m_data.grantdb.takeWarnings().join(QStringLiteral("\r\n"));
+        if (still)
+            still->giveBack();
     });
     commitAndReopen();
     return out;

@@ -5,6 +5,7 @@
 #include "privileges/AdminTables.h"
 #include "privileges/GroupArithmetic.h"
 #include "privileges/GroupRevokes.h"
+#include "privileges/LayerChecks.h"
 #include "privileges/RevokeRights.h"
 #include "privileges/gdata_un.h"
 
@@ -163,6 +164,13 @@ QString GrantGroups::groupOrRefuse() const
     return TGrantData::currentName(m_data.MetaGrantDef, QStringLiteral("GGNAME"), QStringLiteral("GrantGroup"));
 }
 
+QString GrantGroups::existingGroup()
+{
+    const QString group = groupOrRefuse();
+    requireExisting(m_data, LayerName::GrantGroup, group);
+    return group;
+}
+
 QStringList usersOfGroup(TGrantData &data, const QString &group)
 {
     // The layer may record a user twice for a group; a GRANT names him once.
@@ -239,7 +247,7 @@ void GrantGroups::saveGroup(GroupEdit edit, const QString &name, const QStringLi
     const QString problem = groupNameProblem(name);
     if (!problem.isEmpty())
         throw engine::Error(problem);
-    const QString old = edit == GroupEdit::Rename ? groupOrRefuse() : QString();
+    const QString old = edit == GroupEdit::Rename ? existingGroup() : QString();
     const QString n = quoted(name);
     const QString description = quoted(groupDescription(memoLines));
     const auto unique = [] { return engine::Error(uniqueNameText(), engine::ErrorCategory::KeyViolation); };
@@ -274,7 +282,7 @@ void GrantGroups::saveGroup(GroupEdit edit, const QString &name, const QStringLi
 
 void GrantGroups::deleteGroup(bool revoke)
 {
-    const QString group = groupOrRefuse();
+    const QString group = existingGroup();
     const QString g = quoted(group);
     changeGroupList(m_data, [&] {
         if (revoke)
@@ -294,6 +302,7 @@ bool GrantGroups::addProcedure(const QString &procedure)
     // Refused before its row is written: no user of the group could be
     // granted it.
     checkPlainNames({procedure});
+    requireExisting(m_data, LayerName::GrantGroup, group);
     bool added = false;
     changeGroupList(m_data, [&] {
         if (holds(holdsSelect(procedure, group, QStringLiteral(" and (ggtype=\"Execute\")"))))
@@ -343,6 +352,7 @@ void GrantGroups::addGroupGrants(const QString &object, const QString &type, con
         if (call.ticked && !call.column.isEmpty())
             named << call.column;
     checkPlainNames(named);
+    requireExisting(m_data, LayerName::GrantGroup, group);
     changeGroupList(m_data, [&] {
         const QStringList users = readObjectOwners(m_data.grantdb, object).withoutOwners(usersOfGroup(m_data, group), object);
         for (const GroupGrantCall &call : calls)
@@ -352,7 +362,7 @@ void GrantGroups::addGroupGrants(const QString &object, const QString &type, con
 
 void GrantGroups::FillGlist(const TreeNode &root)
 {
-    const QString group = groupOrRefuse();
+    const QString group = existingGroup();
     StatusScope status(m_progress, QStringLiteral("Adding ") + root.text);
     m_progress.startProgress(int(root.children.size()));
     const bool procedures = root.text == proceduresRoot();

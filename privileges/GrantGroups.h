@@ -112,6 +112,8 @@ public:
 
 private:
     QString groupOrRefuse() const;
+    // The current group, checked in the open transaction to exist still.
+    QString existingGroup();
     int nextId(const QString &group);
     void addGroupGrant(const QString &group, const QString &object, const QString &type, const GroupGrantCall &call,
                        const QStringList &users);

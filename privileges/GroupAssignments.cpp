@@ -5,6 +5,7 @@
 #include "privileges/AdminTables.h"
 #include "privileges/GroupArithmetic.h"
 #include "privileges/GroupRevokes.h"
+#include "privileges/LayerChecks.h"
 #include "privileges/UserGroupMembers.h"
 #include "privileges/gdata_un.h"
 
@@ -141,6 +142,8 @@ void GroupAssignments::createulist(const Candidate &holder, const QString &group
 
 void GroupAssignments::assign(const Candidate &holder, const QString &group)
 {
+    requireExisting(m_data, LayerName::GrantGroup, group);
+    requireExisting(m_data, LayerName::Holder, holder.name);
     change([&] {
         QStringList users;
         createulist(holder, group, users);
@@ -161,11 +164,15 @@ void GroupAssignments::assignAll(const QString &group)
         for (int i = 0; i < candidates.recordCount(); ++i)
             shown << Candidate{candidates.textAt(i, name).trimmed(), candidates.valueAt(i, type).toInt()};
     }
+    requireExisting(m_data, LayerName::GrantGroup, group);
     engine::ControlsFrozen frozen(candidates);
     change([&] {
+        // A candidate another session deleted meanwhile is left out.
+        const QStringList registered = registeredNames(m_data, LayerName::Holder);
         QStringList users;
         for (const Candidate &c : shown)
-            createulist(c, group, users);
+            if (registered.contains(c.name))
+                createulist(c, group, users);
         if (!users.isEmpty())
             UserGroupMembers(m_data, m_progress).fillgrant(group, users, QStringLiteral("All users"));
     });
@@ -207,11 +214,13 @@ void GroupAssignments::takeAway(const QString &group, const QString &holder)
 
 void GroupAssignments::remove(const QString &group, const QString &holder)
 {
+    requireExisting(m_data, LayerName::GrantGroup, group);
     change([&] { takeAway(group, holder); });
 }
 
 void GroupAssignments::removeAll(const QString &group)
 {
+    requireExisting(m_data, LayerName::GrantGroup, group);
     change([&] { takeAway(group, QString()); });
 }
 

@@ -5,6 +5,7 @@
 #include "engine/Statement.h"
 #include "privileges/GroupArithmetic.h"
 #include "privileges/GroupRevokes.h"
+#include "privileges/LayerChecks.h"
 #include "privileges/MetaTrees.h"
 #include "privileges/RevokeRights.h"
 #include "privileges/UserGroupMembers.h"
@@ -115,6 +116,15 @@ void UserRegistry::reopenLists()
     m_data.FilterUsersDef(m_data.usersgrp, false);
 }
 
+void UserRegistry::refuseGone(LayerName kind, const QString &name)
+{
+    try {
+        requireExisting(m_data, kind, name);
+    } catch (const LayerRefusal &e) {
+        throw RegistryRefusal(e.message());
+    }
+}
+
 void UserRegistry::refuseTakenName(const QString &name, const QString &text)
 {
     // Asked in the open transaction, which sees its own pending rows; a
@@ -130,6 +140,8 @@ void UserRegistry::refuseTakenName(const QString &name, const QString &text)
 void UserRegistry::saveUser(const RegistryEdit &edit)
 {
     const bool rename = !edit.adding && edit.nameModified && edit.name != edit.oldName;
+    if (!edit.adding)
+        refuseGone(LayerName::User, edit.oldName);
     if (edit.adding || rename) {
         const QString problem = userNameProblem(edit.name);
         if (!problem.isEmpty())
@@ -171,6 +183,8 @@ void UserRegistry::saveUserGroup(const RegistryEdit &edit)
     const bool rename = !edit.adding && edit.nameModified && edit.name != edit.oldName;
     if (edit.name.isEmpty())
         throw RegistryRefusal(QStringLiteral("Fill UserGroup name"));
+    if (!edit.adding)
+        refuseGone(LayerName::UserGroup, edit.oldName);
     if (edit.adding || rename)
         refuseTakenName(edit.name, edit.adding ? uniqueUserText() : uniqueUserGroupRenameText());
     const QString o = dq(edit.oldName), n = dq(edit.name);
@@ -194,6 +208,7 @@ void UserRegistry::saveUserGroup(const RegistryEdit &edit)
 
 void UserRegistry::deleteUser(const QString &user)
 {
+    refuseGone(LayerName::User, user);
     change([&] {
         const GroupLayer before = readGroupLayer(m_data.grantdb);
         const GroupLayer after = before.withoutUser(user);
@@ -219,6 +234,7 @@ bool UserRegistry::currentUserGroupHasMembers()
 void UserRegistry::deleteCurrentUserGroup()
 {
     const QString group = TGrantData::currentName(m_data.usergrp, QStringLiteral("UGNAME"), QStringLiteral("UserGroup"));
+    refuseGone(LayerName::UserGroup, group);
     UserGroupMembers members(m_data, m_progress);
     change([&] {
         members.removeAllMembers();

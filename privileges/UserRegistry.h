@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/Error.h"
+#include "privileges/LayerChecks.h"
 
 #include <QString>
 #include <QStringList>
@@ -82,6 +83,8 @@ private:
     void change(const std::function<void()> &work);
     void reopenLists();
     void refuseTakenName(const QString &name, const QString &text);
+    // A RegistryRefusal when another session deleted the user or group.
+    void refuseGone(LayerName kind, const QString &name);
     void renameUser(const QString &oldName, const QString &newName);
 
     TGrantData &m_data;

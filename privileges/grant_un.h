@@ -4,6 +4,7 @@
 #include "privileges/ConnectRules.h"
 #include "privileges/FrameRules.h"
 #include "privileges/GroupAssignments.h"
+#include "privileges/LayerChecks.h"
 #include "privileges/PrivilegeList.h"
 #include "privileges/UserRegistry.h"
 #include "privileges/gdata_un.h"
@@ -523,6 +524,8 @@ void TLorvane::settledOnFailure(F &&operation)
 {
     try {
         operation();
+    } catch (const privileges::LayerRefusal &) {
+        throw; // refused before anything was sent: the work pending stays
     } catch (const std::exception &) {
         resetPageControls();
         throw;

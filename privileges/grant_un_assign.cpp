@@ -182,6 +182,9 @@ void TLorvane::assignmentStep(const std::function<void()> &work, bool pendingAft
 {
     try {
         work();
+    } catch (const privileges::LayerRefusal &) {
+        ubuttons();
+        throw; // refused before anything was sent: the work pending stays
     } catch (...) {
         resetPageControls();
         ubuttons();

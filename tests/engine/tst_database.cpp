@@ -34,6 +34,8 @@ private slots:
     void noAutocommitKeepsWorkUntilCommit();
     void keyViolationCategory();
     void noPermissionCategory();
+    void grantRefusalsAreNoPermission_data();
+    void grantRefusalsAreNoPermission();
     void statementLogRecordsServerTexts();
     void cancelFromAnotherThread();
     void aliasConnectionOverridesUser();
@@ -283,6 +285,38 @@ void TestDatabaseOps::noPermissionCategory()
     exec(*owner, "grant select on T to JOE");
     joe = t.connect("JOE"); // an attachment keeps the rights it loaded
     QCOMPARE(scalar(*joe, "select count(*) from T").toInt(), 0);
+}
+
+void TestDatabaseOps::grantRefusalsAreNoPermission_data()
+{
+    // JOE holds Select on T and Execute on P without the grant option,
+    // nothing else.
+    QTest::addColumn<QString>("grant");
+    QTest::addColumn<long>("code");
+    QTest::newRow("held without option") << "grant select on T to ANN" << 336068781L;
+    QTest::newRow("not held") << "grant insert on T to ANN" << 336068782L;
+    QTest::newRow("column not held") << "grant update(A) on T to ANN" << 336068779L;
+    QTest::newRow("procedure held without option") << "grant execute on procedure P to ANN" << 336068908L;
+    QTest::newRow("procedure not held") << "grant execute on procedure Q to ANN" << 336068908L;
+}
+
+void TestDatabaseOps::grantRefusalsAreNoPermission()
+{
+    QFETCH(QString, grant);
+    QFETCH(long, code);
+    TestDatabase t;
+    auto owner = t.connect();
+    for (const char *sql : {"create table T (A integer)", "create procedure P as begin end", "create procedure Q as begin end",
+                            "grant select on T to JOE", "grant execute on procedure P to JOE"})
+        exec(*owner, sql);
+    auto joe = t.connect("JOE");
+    try {
+        exec(*joe, grant);
+        QFAIL("the grant went through");
+    } catch (const Error &e) {
+        QVERIFY2(e.statusCodes().contains(code), qPrintable(e.message()));
+        QCOMPARE(e.category(), ErrorCategory::NoPermission);
+    }
 }
 
 void TestDatabaseOps::statementLogRecordsServerTexts()
