@@ -11,6 +11,7 @@
 #include <QProgressBar>
 #include <QRadioButton>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QPushButton>
 #include <QTableView>
 #include <QToolButton>
@@ -36,6 +37,8 @@ private slots:
     void storedSettingsAtStart();
     void togglesWriteTheirValue();
     void fontDialogWritesAllSevenValues();
+    void settingsThatCannotBeWrittenAreSaidSo_data();
+    void settingsThatCannotBeWrittenAreSaidSo();
 
     void commandsCarryTheirCaptionsAndShortcuts_data();
     void commandsCarryTheirCaptionsAndShortcuts();
@@ -188,6 +191,36 @@ void TestFrame::fontDialogWritesAllSevenValues()
         stored << s.readString("font", f, "absent");
     QCOMPARE(stored, (QStringList{"0", "1", "0", "1"}));
     QVERIFY(p.prompter.problems().isEmpty());
+}
+
+void TestFrame::settingsThatCannotBeWrittenAreSaidSo_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("what");
+    QTest::newRow("tool bar") << "ToolBar1" << "tool bar setting";
+    QTest::newRow("status bar") << "StatusBar1" << "status bar setting";
+    QTest::newRow("font") << "Font1" << "font";
+}
+
+void TestFrame::settingsThatCannotBeWrittenAreSaidSo()
+{
+    QFETCH(QString, command);
+    QFETCH(QString, what);
+    Program p;
+    // The settings folder's place is taken by a file: nothing can be stored.
+    QTemporaryDir root;
+    QFile blocker(root.filePath("SOFTWARE"));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    const QByteArray oldRoot = qgetenv("DUNMOOR_SETTINGS_ROOT");
+    qputenv("DUNMOOR_SETTINGS_ROOT", root.path().toUtf8());
+    p.prompter.answerFont(QFont("DejaVu Serif", 11));
+    p.w.findChild<QAction *>(command)->trigger();
+    qputenv("DUNMOOR_SETTINGS_ROOT", oldRoot);
+    QCOMPARE(p.prompter.texts().last(), "The " + what + " could not be stored in " + root.path()
+                                            + "/SOFTWARE/Dunmoor/Lorvane32Pro/1.04.0.ini: it holds until the program ends.");
+    // The change holds for this run.
+    QVERIFY(p.w.ToolPanel->isHidden() || p.w.Grantsb->isHidden() || p.w.font().family() == "DejaVu Serif");
 }
 
 void TestFrame::commandsCarryTheirCaptionsAndShortcuts_data()
