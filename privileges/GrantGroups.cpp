@@ -249,9 +249,10 @@ void GrantGroups::saveGroup(GroupEdit edit, const QString &name, const QStringLi
         throw engine::Error(problem);
     const QString old = edit == GroupEdit::Rename ? existingGroup() : QString();
     const QString n = quoted(name);
-    const QString description = quoted(groupDescription(memoLines));
     const auto unique = [] { return engine::Error(uniqueNameText(), engine::ErrorCategory::KeyViolation); };
     changeGroupList(m_data, [&] {
+        const QString description = quoted(
+            fitToColumn(m_data, QStringLiteral("META$GRANTDEF"), QStringLiteral("GGDESC"), groupDescription(memoLines)));
         if (edit != GroupEdit::Rename) {
             m_data.ggins.sql()[1] = QLatin1Char('(') + n + QLatin1Char(',') + description + QLatin1Char(')');
             try {

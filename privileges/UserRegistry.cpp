@@ -3,6 +3,7 @@
 #include "engine/Error.h"
 #include "engine/SqlText.h"
 #include "engine/Statement.h"
+#include "privileges/AdminTables.h"
 #include "privileges/GroupArithmetic.h"
 #include "privileges/GroupRevokes.h"
 #include "privileges/LayerChecks.h"
@@ -137,6 +138,11 @@ void UserRegistry::refuseTakenName(const QString &name, const QString &text)
         throw RegistryRefusal(text, engine::ErrorCategory::KeyViolation);
 }
 
+QString UserRegistry::describedAs(const RegistryEdit &edit)
+{
+    return fitToColumn(m_data, QStringLiteral("META$USERSDEF"), QStringLiteral("UGDESC"), edit.description);
+}
+
 void UserRegistry::saveUser(const RegistryEdit &edit)
 {
     const bool rename = !edit.adding && edit.nameModified && edit.name != edit.oldName;
@@ -149,13 +155,14 @@ void UserRegistry::saveUser(const RegistryEdit &edit)
         refuseTakenName(edit.name, uniqueUserText());
     }
     change([&] {
+        const QString description = describedAs(edit);
         if (edit.adding || rename)
             m_data.execQ({QStringLiteral("insert into meta$usersdef values(") + sq(edit.name) + QLatin1Char(',')
-                          + sq(edit.description) + QStringLiteral(",0)")});
+                          + sq(description) + QStringLiteral(",0)")});
         if (rename)
             renameUser(edit.oldName, edit.name);
         else if (!edit.adding)
-            m_data.execQ({QStringLiteral("update meta$usersdef set ugdesc=") + sq(edit.description)
+            m_data.execQ({QStringLiteral("update meta$usersdef set ugdesc=") + sq(description)
                           + QStringLiteral(" where ugname=") + sq(edit.oldName)});
     });
 }
@@ -189,17 +196,18 @@ void UserRegistry::saveUserGroup(const RegistryEdit &edit)
         refuseTakenName(edit.name, edit.adding ? uniqueUserText() : uniqueUserGroupRenameText());
     const QString o = dq(edit.oldName), n = dq(edit.name);
     change([&] {
+        const QString description = describedAs(edit);
         if (edit.adding) {
             m_data.execQ({QStringLiteral("insert into meta$usersdef values(") + sq(edit.name) + QLatin1Char(',')
-                          + sq(edit.description) + QStringLiteral(",2)")});
+                          + sq(description) + QStringLiteral(",2)")});
         } else if (rename) {
-            m_data.execQ({QStringLiteral("update meta$usersdef set ugdesc=") + sq(edit.description)
+            m_data.execQ({QStringLiteral("update meta$usersdef set ugdesc=") + sq(description)
                               + QStringLiteral(", ugname=") + sq(edit.name) + QStringLiteral(" where ugname="),
                           o});
             m_data.execQ({QStringLiteral("update meta$userslist set ufname=") + n + QStringLiteral(" where ufname="), o});
             m_data.execQ({QStringLiteral("update meta$grantusers set ufname=") + n + QStringLiteral(" where ufname="), o});
         } else {
-            m_data.execQ({QStringLiteral("update meta$usersdef set ugdesc=") + sq(edit.description)
+            m_data.execQ({QStringLiteral("update meta$usersdef set ugdesc=") + sq(description)
                               + QStringLiteral(" where ugname="),
                           o});
         }

@@ -78,6 +78,8 @@ public:
     bool currentUserGroupHasMembers();
 
 private:
+    // The description as the column holds it.
+    QString describedAs(const RegistryEdit &edit);
     // Runs work in the open transaction and commits; the user lists are
     // reopened afterwards, also after a failure has rolled everything back.
     void change(const std::function<void()> &work);

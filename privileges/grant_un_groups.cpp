@@ -161,6 +161,7 @@ void TLorvane::AddggNameClick()
     }
     GrantData->MetaGrantDef.locate(QStringLiteral("GGNAME"), name);
     showGroupEdit(GroupEdit::Browse);
+    resetPageControls(); // the save committed every page's work
 }
 
 void TLorvane::ModifyGrantGroupClick()
@@ -187,10 +188,11 @@ void TLorvane::DelggNameClick()
 
 void TLorvane::MovebtnClick()
 {
-    const QTreeWidgetItem *node = Metatreegrant->currentItem();
+    QTreeWidgetItem *node = Metatreegrant->currentItem();
     if (!node)
         return;
     groupOrRefuse();
+    ensureColumns(node); // the grant dialog lists a table's columns
     privileges::GrantGroups groups(*GrantData, progress());
     const privileges::TreeNodes tree = nodesOf(Metatreegrant);
     const privileges::MoveTarget target = privileges::moveTargetOf(tree, captionPath(node));

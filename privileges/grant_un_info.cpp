@@ -127,6 +127,9 @@ void TLorvane::bindGrantInfoPage()
     metalbl->setText(privileges::allMetaObjects());
     connect(usertree, &QTreeWidget::currentItemChanged, this, [this] { guarded([this] { usertreeChange(); }); });
     connect(Metatree, &QTreeWidget::currentItemChanged, this, [this] { guarded([this] { MetatreeChange(); }); });
+    for (QTreeWidget *tree : {Metatree, Metatreegrant})
+        connect(tree, &QTreeWidget::itemExpanded, this,
+                [this](QTreeWidgetItem *item) { guarded([this, item] { ensureColumns(item); }); });
     for (int i = 0; i < 2; ++i) {
         bind(item(GrantorGroup, i), &TLorvane::GrantorGroupClick);
         bind(item(SortOrder, i), &TLorvane::SortOrderClick);
@@ -277,6 +280,8 @@ void TLorvane::GrantbtnClick()
         return;
     }
     const bool columnNode = object->parent() != root;
+    if (!columnNode)
+        ensureColumns(object);
     QStringList columns;
     if (columnNode)
         columns << object->text(0);

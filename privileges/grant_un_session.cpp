@@ -203,8 +203,10 @@ void TLorvane::openAdminPages()
         return;
     }
     if (check.state == connectrules::TablesState::Partial) {
-        withNormalCursor([&] { AppException(connectrules::partialTablesText(check.missing)); });
-        showPages(false);
+        if (completeAdminTables(check.missing))
+            openAdminPages(); // all six now, or none and the creation question
+        else
+            showPages(false);
         return;
     }
     const bool create = withNormalCursor([] {
@@ -218,6 +220,28 @@ void TLorvane::openAdminPages()
     } else {
         showPages(false);
     }
+}
+
+bool TLorvane::completeAdminTables(const QStringList &missing)
+{
+    const Prompter::Answer answer = withNormalCursor([&] {
+        return Prompter::instance().confirm(kConfirm, connectrules::partialTablesQuestion(missing),
+                                            Prompter::Buttons::YesNoCancel);
+    });
+    if (answer == Prompter::Answer::Cancel)
+        return false;
+    repaint();
+    privileges::AdminTables tables(*GrantData, progress());
+    try {
+        if (answer == Prompter::Answer::Yes)
+            tables.createMissing(missing);
+        else
+            tables.dropPresent(connectrules::presentOf(missing));
+    } catch (const engine::Error &e) {
+        withNormalCursor([&] { AppException(e.message()); });
+        return false;
+    }
+    return true;
 }
 
 bool TLorvane::createAdminTables()
@@ -259,6 +283,12 @@ void TLorvane::dcntbtnClick()
     GrantPages->repaint();
     Grantsb->setPanelText(2, QStringLiteral("Disconnecting..."));
     Grantsb->repaint();
+    if (settleAndClose())
+        showDisconnected();
+}
+
+bool TLorvane::settleAndClose()
+{
     try {
         disconnectdb();
     } catch (const engine::Error &e) {
@@ -266,11 +296,16 @@ void TLorvane::dcntbtnClick()
         const QString question = e.message() + QStringLiteral("\r\n\r\nRoll back the changes and disconnect?");
         if (Prompter::instance().confirm(kConfirm, question) != Prompter::Answer::Yes) {
             stayConnected();
-            return;
+            return false;
         }
         GrantData->transaction.rollback();
         closeConnection();
     }
+    return true;
+}
+
+void TLorvane::showDisconnected()
+{
     connect1->setEnabled(true);
     Disconnect1->setEnabled(false);
     Erasemn->setEnabled(false);
@@ -278,10 +313,7 @@ void TLorvane::dcntbtnClick()
     BtnEnabled(1);
     for (QMenu *m : {Groups1, Info1, Users1, GrantAction1})
         m->menuAction()->setVisible(false);
-    for (int i = 1; i <= 4; ++i) {
-        GrantPages->setTabVisible(i, false);
-        GrantPages->setTabEnabled(i, false);
-    }
+    hideWorkPages();
     for (QToolButton *b : {erasebtn, uplus, umodify, uminus, ugplus, ugmodify, ugminus})
         b->setEnabled(false);
     Alias1->menuAction()->setVisible(true);

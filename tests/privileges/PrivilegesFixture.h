@@ -435,6 +435,7 @@ inline void select(QTreeWidget *tree, const QString &path)
         if (tree->topLevelItem(i)->text(0) == parts.first())
             node = tree->topLevelItem(i);
     for (int k = 1; node && k < parts.size(); ++k) {
+        node->setExpanded(true); // as the user opens it: a table's columns come now
         QTreeWidgetItem *child = nullptr;
         for (int i = 0; i < node->childCount() && !child; ++i)
             if (node->child(i)->text(0) == parts[k])

@@ -58,6 +58,8 @@ private slots:
     void eraseWhileAnotherConnectionReadATable();
     void failuresInsideEraseLeaveNothingPending_data();
     void failuresInsideEraseLeaveNothingPending();
+    void textsCutToWhatTheColumnHolds_data();
+    void textsCutToWhatTheColumnHolds();
 };
 
 void TestAdminTables::createOnNewDatabase()
@@ -321,6 +323,27 @@ void TestAdminTables::failuresInsideEraseLeaveNothingPending()
     QCOMPARE(count(d->grantdb, kMetaTables), 6);
     QCOMPARE(disagreements(d->grantdb), QStringList());
     QCOMPARE(committedDisagreements(t), QStringList());
+}
+
+void TestAdminTables::textsCutToWhatTheColumnHolds_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("room");
+    QTest::addColumn<QString>("kept");
+    const QString face = QString::fromUcs4(U"\U0001F600"); // two UTF-16 units, four bytes
+    QTest::newRow("fits") << "abc" << 3 << "abc";
+    QTest::newRow("ascii cut") << "abcdef" << 4 << "abcd";
+    QTest::newRow("two-byte letters") << QString(5, QChar(0xFC)) << 5 << QString(2, QChar(0xFC));
+    QTest::newRow("never half a letter") << "a" + face + "b" << 4 << "a";
+    QTest::newRow("a four-byte letter whole") << "a" + face + "b" << 5 << "a" + face;
+}
+
+void TestAdminTables::textsCutToWhatTheColumnHolds()
+{
+    QFETCH(QString, text);
+    QFETCH(int, room);
+    QFETCH(QString, kept);
+    QCOMPARE(privileges::cutToRoom(text, room, [](const QString &t) { return t.toUtf8().size(); }), kept);
 }
 
 DUNMOOR_TEST_MAIN(TestAdminTables)

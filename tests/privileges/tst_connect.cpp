@@ -142,26 +142,32 @@ void TestConnect::cancelInTheLoginDialog()
 
 void TestConnect::adminTables_data()
 {
-    QTest::addColumn<int>("tables");  // how many of the six exist
-    QTest::addColumn<int>("answer");  // to the creation question; -1: not asked
+    QTest::addColumn<int>("tables");       // how many of the six exist
+    QTest::addColumn<QList<int>>("answers"); // to the questions, in turn
     QTest::addColumn<QStringList>("texts");
     QTest::addColumn<bool>("allPages");
-    QTest::newRow("all six") << 6 << -1 << QStringList() << true;
-    QTest::newRow("none, No") << 0 << int(Answer::No) << QStringList{kCreate} << false;
-    QTest::newRow("none, Yes") << 0 << int(Answer::Yes) << QStringList{kCreate} << true;
-    QTest::newRow("four of six") << 4 << -1
-                                 << QStringList{"The GrantGroups tables of this database are incomplete; missing: "
-                                                "META$GRANTUSERS, META$USERSGRANT.\r\nOnly the GrantInfo page is "
-                                                "available."}
-                                 << false;
+    QTest::addColumn<int>("after"); // how many exist afterwards
+    const QString partial = "The GrantGroups tables of this database are incomplete; missing: "
+                            "META$GRANTUSERS, META$USERSGRANT.\r\nYes creates the missing tables, No drops the ones "
+                            "present; with Cancel only the GrantInfo page is available.";
+    const int yes = int(Answer::Yes), no = int(Answer::No), cancel = int(Answer::Cancel);
+    QTest::newRow("all six") << 6 << QList<int>{} << QStringList() << true << 6;
+    QTest::newRow("none, No") << 0 << QList<int>{no} << QStringList{kCreate} << false << 0;
+    QTest::newRow("none, Yes") << 0 << QList<int>{yes} << QStringList{kCreate} << true << 6;
+    QTest::newRow("four of six, left") << 4 << QList<int>{cancel} << QStringList{partial} << false << 4;
+    QTest::newRow("four of six, the missing made") << 4 << QList<int>{yes} << QStringList{partial} << true << 6;
+    QTest::newRow("four of six, dropped, then made")
+        << 4 << QList<int>{no, yes} << QStringList{partial, kCreate} << true << 6;
+    QTest::newRow("four of six, dropped") << 4 << QList<int>{no, no} << QStringList{partial, kCreate} << false << 0;
 }
 
 void TestConnect::adminTables()
 {
     QFETCH(int, tables);
-    QFETCH(int, answer);
+    QFETCH(QList<int>, answers);
     QFETCH(QStringList, texts);
     QFETCH(bool, allPages);
+    QFETCH(int, after);
     {
         auto c = m_db->connect();
         createAdminTables(*c, tables);
@@ -170,10 +176,14 @@ void TestConnect::adminTables()
     p.selectAlias(kAlias);
     LoginAnswers login;
     login.password = "x";
-    if (answer >= 0)
-        p.prompter.answer(Answer(answer));
+    for (int a : answers)
+        p.prompter.answer(Answer(a));
     p.w.cntbtn->click();
     QCOMPARE(p.prompter.texts(), texts);
+    QCOMPARE(adminTablesIn(*m_db), after);
+    // Made here, the layer is whole: PUBLIC registered as a creation does.
+    if (after == 6 && tables < 6)
+        QCOMPARE(count(GrantData->grantdb, "select count(*) from meta$usersdef where ugname = 'PUBLIC'"), 1);
     QVERIFY(GrantData->grantdb.isConnected());
     QVERIFY(GrantData->grantdb.inTransaction());
     QCOMPARE(shownTabs(p.w.GrantPages), allPages ? (QStringList{"GrantInfo", "GrantGroups", "UserGroups", "GrantAction"})

@@ -203,6 +203,16 @@ void TestGroupRemovals::switchOptionBothWays()
     w.d->transaction.commit();
     CHECK_AGREES(w.d, w.t);
     QCOMPARE(rows(w.d->grantdb, "select ggoption from meta$grantlist where gfname = 'GG'"), QStringList{"0"});
+
+    // On U3's own table the option goes to the others only: an owner holds
+    // his table's rights already.
+    w.setUp({row(2, "GG", "T2", "Table", {}, "Select", 0), "grant select on T2 to U1,U2"});
+    QVERIFY(w.onRow(2));
+    log.clear();
+    w.removals.switchOption();
+    QCOMPARE(rights(log), QStringList{"grant Select\n on T2 to U1,U2\n with grant option"});
+    w.d->transaction.commit();
+    CHECK_AGREES(w.d, w.t);
 }
 
 void TestGroupRemovals::questionsSayWhatCascades()

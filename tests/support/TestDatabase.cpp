@@ -137,4 +137,23 @@ void makeTwins(const TestDatabase &t)
         db->executeImmediate(s, 3);
 }
 
+UnwritableSettings::UnwritableSettings() : m_previous(qgetenv("DUNMOOR_SETTINGS_ROOT"))
+{
+    QFile blocker(m_root.filePath(QStringLiteral("SOFTWARE")));
+    if (!blocker.open(QIODevice::WriteOnly))
+        qFatal("no blocking file in %s", qPrintable(m_root.path()));
+    qputenv("DUNMOOR_SETTINGS_ROOT", m_root.path().toUtf8());
+}
+
+UnwritableSettings::~UnwritableSettings()
+{
+    qputenv("DUNMOOR_SETTINGS_ROOT", m_previous);
+}
+
+QString UnwritableSettings::file(const QString &keyPath) const
+{
+    return m_root.path() + QLatin1Char('/') + QString(keyPath).replace(QLatin1Char('\\'), QLatin1Char('/'))
+        + QStringLiteral(".ini");
+}
+
 } // namespace testsupport

@@ -73,6 +73,22 @@ const QStringList &twinSchema();
 // Runs twinSchema on a dialect-3 test database.
 void makeTwins(const TestDatabase &t);
 
+// Settings that cannot be written while it lives: the settings root points
+// at a folder whose "SOFTWARE" place is taken by a file.
+class UnwritableSettings {
+public:
+    UnwritableSettings();
+    ~UnwritableSettings();
+    UnwritableSettings(const UnwritableSettings &) = delete;
+    UnwritableSettings &operator=(const UnwritableSettings &) = delete;
+    // The file a key's settings would have gone to.
+    QString file(const QString &keyPath) const;
+
+private:
+    QTemporaryDir m_root;
+    QByteArray m_previous;
+};
+
 // A fresh folder for one test's debug tables, inside the folder the engine
 // lets external tables live in; with its closing slash.
 QString debugFolder();

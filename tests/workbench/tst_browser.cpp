@@ -369,21 +369,15 @@ void TestBrowser::chosenFontStored()
     QVERIFY(p.problems().isEmpty());
     s.eraseSection("CurFont");
 
-    // Settings that cannot be written (their folder's place taken by a
-    // file): the font holds, and the user is told it was not kept.
-    QTemporaryDir root;
-    QFile blocker(root.filePath("SOFTWARE"));
-    QVERIFY(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
-    const QByteArray oldRoot = qgetenv("DUNMOOR_SETTINGS_ROOT");
-    qputenv("DUNMOOR_SETTINGS_ROOT", root.path().toUtf8());
+    // Settings that cannot be written: the font holds, and the user is told
+    // it was not kept.
+    testsupport::UnwritableSettings unwritable;
     p.clear();
     p.answerFont(QFont("DejaVu Serif", 11));
     w.browser->SBFontClick();
-    qputenv("DUNMOOR_SETTINGS_ROOT", oldRoot);
     QCOMPARE(w.browser->font().family(), QString("DejaVu Serif"));
-    QCOMPARE(p.texts().last(), QString("The font could not be stored in " + root.path()
-                                    + "/SOFTWARE/Dunmoor/MarrowbyPro/1.07.0.ini: it holds until the program ends."));
+    QCOMPARE(p.texts().last(), "The font could not be stored in " + unwritable.file(platform::Settings::WorkbenchKey)
+                                   + ": it holds until the program ends.");
 }
 
 void TestBrowser::keysReachTheVisiblePage()
