@@ -47,7 +47,12 @@ void Workbench::endOnSignal()
         dm->DataBase2.cancel();
     else
         engine::rollbackQuietly(dm->DataBase2);
-    engine::rollbackQuietly(dm->Database);
+    // A console statement ends with an error on its thread, and the console
+    // rolls its transaction back.
+    if (browser->ConsoleRunning)
+        dm->Database.cancel();
+    else
+        engine::rollbackQuietly(dm->Database);
     engine::rollbackQuietly(dm->DatabaseN);
 }
 

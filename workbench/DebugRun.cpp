@@ -129,10 +129,18 @@ bool BreakLatch::hold(const engine::Database &like, const QString &user)
     } catch (const engine::Error &) {
         return false;
     }
+    if (!m_rowMade) {
+        try {
+            m_transaction->run([&] { m_db->executeImmediate(makeRowSql(user)); });
+            m_transaction->commit();
+            m_rowMade = true;
+        } catch (const engine::Error &) {
+            return false;
+        }
+    }
     // A block that found the row free loops, taking it for a moment at each
     // turn: a few tries land between two of its turns.
-    const QString sql = QStringLiteral("update meta$session set SessionNum = SessionNum where UserName = \"%1\"")
-                            .arg(engine::quotedConstant(user));
+    const QString sql = takeRowSql(user);
     for (int attempt = 0; attempt < kAttempts && !m_held; ++attempt) {
         try {
             m_transaction->run([&] { m_db->executeImmediate(sql); });
@@ -141,6 +149,20 @@ bool BreakLatch::hold(const engine::Database &like, const QString &user)
         }
     }
     return m_held;
+}
+
+QString BreakLatch::makeRowSql(const QString &user)
+{
+    const QString u = engine::quotedConstant(user);
+    return QStringLiteral("insert into meta$session select \"%1\", -1 from rdb$database where not exists "
+                          "(select * from meta$session where UserName = \"%1\" and SessionNum < 0)")
+        .arg(u);
+}
+
+QString BreakLatch::takeRowSql(const QString &user)
+{
+    return QStringLiteral("update meta$session set SessionNum = SessionNum where UserName = \"%1\" and SessionNum < 0")
+        .arg(engine::quotedConstant(user));
 }
 
 void BreakLatch::release()
@@ -158,6 +180,7 @@ void BreakLatch::release()
 void BreakLatch::close()
 {
     m_held = false;
+    m_rowMade = false;
     m_transaction.reset();
     if (!m_db)
         return;

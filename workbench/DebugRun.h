@@ -75,12 +75,15 @@ PointUse readPointUse(engine::Database &db, const QString &procedure);
 QString elapsedText(const QTime &start, const QTime &now, const QString &longFormat);
 
 // The debugger's side of a waiting break. A break block waits for its
-// answers on the user's session row; the debugger holds that row (on a
-// connection of its own, in a transaction kept open) while no hit waits for
-// its answers, and lets go once it has written them, which wakes the block
-// at once. Nothing here raises: a row that cannot be taken (a block still
-// holding it from its last wait, no repository) is tried again at the next
-// hold(), and the block meanwhile reads the answers as it always did.
+// answers on the user's wait row (his META$SESSION row numbered -1, made
+// here when missing; no session statement touches it, so holding it never
+// stops another window from starting a session); the debugger holds that
+// row (on a connection of its own, in a transaction kept open) while no hit
+// waits for its answers, and lets go once it has written them, which wakes
+// the block at once. Nothing here raises: a row that cannot be taken (a
+// block still holding it from its last wait, no repository) is tried again
+// at the next hold(), and the block meanwhile reads the answers as it
+// always did.
 class BreakLatch {
 public:
     BreakLatch();
@@ -98,10 +101,16 @@ public:
     void close();
     bool held() const { return m_held; }
 
+    // The statements on the wait row: the one that makes it when the user
+    // has none, and the one that takes it (the break block takes it too).
+    static QString makeRowSql(const QString &user);
+    static QString takeRowSql(const QString &user);
+
 private:
     static constexpr int kAttempts = 20;
     std::unique_ptr<engine::Database> m_db;
     std::unique_ptr<engine::KeptTransaction> m_transaction;
+    bool m_rowMade = false; // the wait row exists (made on this connection or before)
     bool m_held = false;
 };
 

@@ -269,8 +269,8 @@ QStringList BreakBlock(const QString &id, const QString &object, const QList<Wat
     if (watched.isEmpty()) { // the loop never runs: the block only records
         b << QStringLiteral("  select count(*) from meta$mtbpa where MTCode = ::meta$dummy into ::meta$num;");
     } else {
-        // Until every answer is there, the block waits on the user's session
-        // row, which the debugger holds while nobody has answered and lets
+        // Until every answer is there, the block waits on the user's wait
+        // row (his session row numbered -1), which the debugger holds while nobody has answered and lets
         // go when it answers: a wait in the lock manager, not a loop on the
         // server's CPU. The wait takes the run's own wait mode (a
         // transaction with a lock timeout wakes up each timeout to look
@@ -284,7 +284,7 @@ QStringList BreakBlock(const QString &id, const QString &object, const QList<Wat
         b << QStringLiteral("  if (meta$num < ") + n + QStringLiteral(") then");
         b << QStringLiteral("  begin");
         b << QStringLiteral("    in autonomous transaction do");
-        b << QStringLiteral("      update meta$session set SessionNum = SessionNum where UserName = User;");
+        b << QStringLiteral("      update meta$session set SessionNum = SessionNum where UserName = User and SessionNum < 0;");
         b << QStringLiteral("    when gdscode deadlock, gdscode lock_timeout, gdscode lock_conflict, gdscode update_conflict do");
         b << QStringLiteral("      meta$num = 0;");
         b << QStringLiteral("  end");

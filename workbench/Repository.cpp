@@ -456,10 +456,16 @@ void Repository::erase()
 }
 
 // --- the debugger's rows
+//
+// Besides his session row (numbered 0 and up), a user may have a wait row
+// numbered -1, which a waiting break block and the debugger in spy mode lock
+// (see debugrun::BreakLatch). Session statements leave it alone, so a window
+// in spy mode never stands in the way of another one starting a session.
 
 QString Repository::sessionNumberSql(const QString &user)
 {
-    return QStringLiteral("select SessionNum from meta$session where UserName = \"%1\"").arg(engine::quotedConstant(user));
+    return QStringLiteral("select SessionNum from meta$session where UserName = \"%1\" and SessionNum >= 0")
+        .arg(engine::quotedConstant(user));
 }
 
 int Repository::ensureSession(const QString &user)
@@ -467,7 +473,10 @@ int Repository::ensureSession(const QString &user)
     int number = 0;
     inTransaction([&] {
         const QString u = engine::quotedConstant(user);
-        if (firstValue(QStringLiteral("select count(*) from meta$session where UserName = \"%1\"").arg(u)).toInt() == 0)
+        if (firstValue(QStringLiteral("select count(*) from meta$session where UserName = \"%1\" and SessionNum >= 0")
+                           .arg(u))
+                .toInt()
+            == 0)
             exec(m_q6, {QStringLiteral("insert into meta$session values (\"%1\", 0)").arg(u)});
         number = firstValue(sessionNumberSql(user)).toInt();
     });
@@ -485,7 +494,7 @@ void Repository::startSession(const QString &user, int number)
 {
     const QString u = engine::quotedConstant(user);
     inTransaction([&] {
-        exec(m_q7, {QStringLiteral("update meta$session set SessionNum = %1 where UserName = \"%2\"")
+        exec(m_q7, {QStringLiteral("update meta$session set SessionNum = %1 where UserName = \"%2\" and SessionNum >= 0")
                         .arg(QString::number(number), u)});
         exec(m_q7, {QStringLiteral("update meta$gens set GenValue = 0 where UserName = \"%1\"").arg(u)});
     });
@@ -575,9 +584,31 @@ std::optional<Repository::Hit> Repository::newestHit(const QString &user, int se
             const QString value = vars.text(i, 1);
             h.values.append({vars.text(i, 0).trimmed(), value, vars.isNull(i, 1) || value.isEmpty()});
         }
+        q.close();
+        h.answered = answerCount(q, h.code) > 0;
         hit = std::move(h);
     });
     return hit;
+}
+
+int Repository::answerCount(engine::Statement &q, int code)
+{
+    q.setSql(QStringLiteral("select count(*) from meta$mtbpa where MTCode = :Code"));
+    q.setParam(QStringLiteral("Code"), code);
+    q.open();
+    const int n = q.rows().value(0, 0).toInt();
+    q.close();
+    return n;
+}
+
+bool Repository::hitAnswered(int code)
+{
+    bool answered = false;
+    inTransaction([&] {
+        engine::Statement q(&m_db);
+        answered = answerCount(q, code) > 0;
+    });
+    return answered;
 }
 
 QString Repository::pointKind(const QString &object, const QString &pointId)

@@ -97,11 +97,14 @@ public:
         QString pointId;
         QString passNumber;
         QVector<WatchValue> values;
+        bool answered = false; // answer rows are there already
     };
     // How many hits the user's try number session has recorded.
     int hitCount(const QString &user, int session);
     // The newest hit of the user's try; none when it has recorded none.
     std::optional<Hit> newestHit(const QString &user, int session);
+    // Whether the hit has answer rows.
+    bool hitAnswered(int code);
     // "SP" or "TR" for the object of a current point; empty when unknown.
     QString pointKind(const QString &object, const QString &pointId);
     // The ten progress values, as texts; empty ones when no row came back.
@@ -122,6 +125,7 @@ private:
     QStringList undo(const QVector<QPair<QString, QString>> &created);
     QVariant firstValue(const QString &sql);
     static QString sessionNumberSql(const QString &user);
+    static int answerCount(engine::Statement &q, int code);
     void exec(engine::Statement &s, const QStringList &sql);
     void grant(const QString &sql);
     void moveCodeGenPastOldRows();

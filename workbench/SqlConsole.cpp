@@ -3,7 +3,9 @@
 #include "engine/DataSet.h"
 #include "engine/Error.h"
 #include "engine/SqlText.h"
+#include "engine/Statement.h"
 #include "engine/Table.h"
+#include "engine/Transaction.h"
 
 #include <atomic>
 #include <cstdlib>
@@ -15,9 +17,13 @@ namespace sqlconsole {
 
 namespace {
 
-// Tables hold at most a few runs in one second; past this many taken keys in
-// a row something else refuses the row, and its error is the one to show.
-constexpr int kKeyAttempts = 1000;
+// How far ahead of the clock the last key may lie and still be followed:
+// the keys of one day (the day term moves by a million).
+constexpr quint32 kKeysAhead = 1000000u;
+// Keys taken by rows the generator does not know of (written by an older
+// program) are stepped over one by one, once; past this many in a row
+// something else refuses the row, and its error is the one to show.
+constexpr int kKeyAttempts = 100000;
 
 // Program-wide, for NextQueryNumber only.
 std::atomic<int> QueryCounter{0};
@@ -48,16 +54,79 @@ QString FirstLine(const QString &text)
     return line;
 }
 
-qint32 AppendHistoryRow(engine::Table &history, const QString &text, qint32 key)
+qint32 NextHistoryKey(qint32 clockKey, qint32 lastKey)
+{
+    const quint32 ahead = quint32(lastKey) - quint32(clockKey);
+    return ahead < kKeysAhead ? static_cast<qint32>(quint32(lastKey) + 1u) : clockKey;
+}
+
+const char *const kHistoryKeyGenerator = "META$HISTKEY";
+
+QString CreateHistoryKeySql()
+{
+    return QStringLiteral("create generator meta$HistKey");
+}
+
+namespace {
+
+qint64 generatorStep(engine::Database &db, qint64 step)
+{
+    engine::Statement s(&db);
+    s.setSql(QStringLiteral("select gen_id(meta$HistKey, %1) from rdb$database").arg(step));
+    s.open();
+    return s.rows().value(0, 0).toLongLong();
+}
+
+// The next key after the clock's and the generator's, and the generator
+// moved onto it; another program moving it meanwhile makes this look again.
+qint32 claimKey(engine::Database &db, qint32 clockKey)
+{
+    for (;;) {
+        const qint64 last = generatorStep(db, 0);
+        const qint32 key = NextHistoryKey(clockKey, static_cast<qint32>(last));
+        if (generatorStep(db, qint64(key) - last) == key)
+            return key;
+    }
+}
+
+} // namespace
+
+void EnsureHistoryKeyGenerator(engine::Database &db)
+{
+    engine::Statement s(&db);
+    engine::TransactionGuard transaction(db);
+    s.setSql(QStringLiteral("select count(*) from rdb$generators where rdb$generator_name = \"%1\"")
+                 .arg(QLatin1String(kHistoryKeyGenerator)));
+    s.open();
+    if (s.rows().value(0, 0).toInt() == 0) {
+        s.setSql(CreateHistoryKeySql());
+        s.execute();
+    }
+    transaction.commit();
+}
+
+qint32 AppendHistoryRow(engine::Table &history, const QString &text, qint32 clockKey)
 {
     engine::ControlsFrozen frozen(history);
-    history.close();
-    history.open();
+    if (!history.isActive())
+        history.open();
     history.insert();
+    qint32 key = clockKey;
     try {
         history.fieldByName(QStringLiteral("ID")).setValue(FirstLine(text).left(255));
         history.fieldByName(QStringLiteral("BODY")).setValue(text);
+        bool generator = true;
         for (int attempt = 1;; ++attempt) {
+            // Without the generator (it could not be made) the keys are
+            // stepped over one by one, as before it existed.
+            try {
+                if (generator)
+                    key = claimKey(*history.database(), key);
+            } catch (const engine::Error &) {
+                generator = false;
+            }
+            if (!generator && attempt > 1)
+                key = static_cast<qint32>(quint32(key) + 1u);
             history.fieldByName(QStringLiteral("DT")).setValue(key);
             try {
                 history.post();
@@ -65,16 +134,12 @@ qint32 AppendHistoryRow(engine::Table &history, const QString &text, qint32 key)
             } catch (const engine::Error &e) {
                 if (e.category() != engine::ErrorCategory::KeyViolation || attempt == kKeyAttempts)
                     throw;
-                key = static_cast<qint32>(quint32(key) + 1u);
             }
         }
     } catch (...) {
         history.cancel();
         throw;
     }
-    history.close();
-    history.open();
-    history.last();
     return key;
 }
 
@@ -102,6 +167,28 @@ QString FailureText(const std::exception &e)
     const auto *engineError = dynamic_cast<const engine::Error *>(&e);
     const QString message = engineError ? engineError->message() : QString::fromLocal8Bit(e.what());
     return QStringLiteral("%1: %2.").arg(className, message);
+}
+
+StatementThread::StatementThread(engine::Database &db, const QStringList &sql, bool query, QObject *parent)
+    : QThread(parent), m_db(db), m_sql(sql), m_query(query)
+{
+}
+
+void StatementThread::run()
+{
+    try {
+        engine::Statement s(&m_db);
+        s.setSql(m_sql);
+        s.setParamCheck(false);
+        if (m_query) {
+            s.open();
+            m_rows = s.rowSet();
+        } else {
+            s.execute();
+        }
+    } catch (...) {
+        m_failure = std::current_exception();
+    }
 }
 
 } // namespace sqlconsole

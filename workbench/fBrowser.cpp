@@ -726,6 +726,12 @@ void TfmBrowser::closeEvent(QCloseEvent *e)
         e->ignore();
         return;
     }
+    // Nor under a console statement's thread: it ends once its break is
+    // answered (or its lock is free).
+    if (ConsoleRunning) {
+        e->ignore();
+        return;
+    }
     if (platform::Prompter::instance().confirm(QStringLiteral("Confirmation"), QStringLiteral("Exit now?"))
         != platform::Prompter::Answer::Yes) {
         e->ignore();

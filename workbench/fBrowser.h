@@ -3,6 +3,8 @@
 #include "workbench/DebugRun.h"
 #include "workbench/Instrument.h"
 #include "workbench/Repository.h"
+#include "workbench/SpyLogic.h"
+#include "engine/Statement.h"
 
 #include <QHash>
 #include <QMainWindow>
@@ -275,6 +277,13 @@ public:
     class TDBNavigator *DBNavigator4 = nullptr;
     // One history row for the editor's text (only with the repository).
     void AppendHistory();
+    // Before a run's transaction: the history's key generator is there.
+    void prepareHistory();
+    // The console's statement on a thread of its own, the window served
+    // meanwhile; a query's rows. A failure is raised here.
+    engine::RowSetPtr runConsoleStatement(const QStringList &sql, bool query);
+    // A console statement is running (on its thread, in Database's transaction).
+    bool ConsoleRunning = false;
     // --- end of SQL console
 
     // The pages' command buttons that the code reaches one by one; the rest
@@ -635,6 +644,12 @@ private:
     QHash<QString, QAbstractButton *> m_buttons;
     bool m_shownOnce = false;
     bool m_spyMode = false;
+    bool m_historyWritten = false; // by the console's current run
+    // The break protocol's connection and statements (see protocolDatabase()).
+    engine::Database &protocolDatabase() const;
+    Repository protocolRepository();
+    void writeAnswers(const QVector<spylogic::WatchCell> &cells);
+    std::unique_ptr<engine::Statement> m_protocolQ6, m_protocolQ7;
     // Held while no hit waits for its answers, so a waiting break sleeps
     // in the lock manager until Continue lets it go.
     debugrun::BreakLatch m_latch;

@@ -466,7 +466,7 @@ void TfmBrowser::TimerBPTimer()
     // Skipped while a message of a tick is open, while a hit waits for
     // Continue and while another command holds the main connection's
     // transaction; the next tick tries again.
-    if (TimerMessageOpen || HitShown || !IsConnected || DM->Database.inTransaction())
+    if (TimerMessageOpen || HitShown || !IsConnected || protocolDatabase().inTransaction())
         return;
     m_latch.hold(DM->DataBase2, ProtocolUser);
     if (CheckNewBreak())
@@ -479,7 +479,18 @@ bool TfmBrowser::CheckNewBreak()
     bool found = false;
     QString failure;
     try {
-        HitsSeen = repository().hitCount(ProtocolUser, SessionNumber);
+        Repository r = protocolRepository();
+        // Another window of the user (the one whose runs this copy answers)
+        // may have started a new session since: its hits are the ones to
+        // look for, counted from the first.
+        const int current = r.sessionNumber(ProtocolUser);
+        if (current != SessionNumber) {
+            SessionNumber = current;
+            HitsProcessed = 0;
+            SBNewSession->setText(QStringLiteral("Try # %1").arg(SessionNumber));
+            ResetDumps();
+        }
+        HitsSeen = r.hitCount(ProtocolUser, SessionNumber);
         found = HitsSeen > HitsProcessed;
     } catch (const engine::Error &e) {
         failure = e.message();
@@ -505,7 +516,7 @@ void TfmBrowser::ProcessBP()
 
     std::optional<Repository::Hit> hit;
     try {
-        hit = repository().newestHit(ProtocolUser, SessionNumber);
+        hit = protocolRepository().newestHit(ProtocolUser, SessionNumber);
     } catch (const engine::Error &e) {
         // The hit is read again at the next tick.
         TimerBP->start();
@@ -514,7 +525,10 @@ void TfmBrowser::ProcessBP()
         timerMessage(*this, e.message());
         return;
     }
-    if (!hit) {
+    // A hit someone has answered meanwhile (another window in spy mode) is
+    // no longer waiting: it counts as processed and is not shown.
+    if (!hit || hit->answered) {
+        HitsProcessed = HitsSeen;
         TimerBP->start();
         TimerGen->start();
         SetReady();
@@ -527,6 +541,7 @@ void TfmBrowser::ShowHit(const Repository::Hit &hit)
 {
     CurrentHitCode = hit.code;
 
+    PCMain->setCurrentWidget(TSDebugger);
     PagePCProcTrig->setCurrentWidget(TSBPV);
     LBPID->setText(hit.pointId);
     LProcTrigName->setText(hit.object);
@@ -581,13 +596,10 @@ void TfmBrowser::SBContinueClick()
 
     QString failure;
     try {
-        for (const spylogic::WatchCell &c : cells) {
-            DM->Qwrite.close();
-            DM->Qwrite.setParam(QStringLiteral("MTCode"), CurrentHitCode);
-            DM->Qwrite.setParam(QStringLiteral("VarName"), c.name);
-            DM->Qwrite.setParam(QStringLiteral("VarValue"), spylogic::answerValue(c));
-            DM->Qwrite.execSql();
-        }
+        // Answered from elsewhere while shown here: a second set of answers
+        // would only be read by nobody.
+        if (!protocolRepository().hitAnswered(CurrentHitCode))
+            writeAnswers(cells);
     } catch (const engine::Error &e) {
         failure = e.message();
     }
@@ -605,6 +617,45 @@ void TfmBrowser::SBContinueClick()
     }
     if (CBMin->isChecked())
         showMinimized();
+}
+
+// While a console statement holds the main connection (it may be the one
+// waiting at the break), the protocol goes through the debug connection,
+// which no run uses then.
+engine::Database &TfmBrowser::protocolDatabase() const
+{
+    return ConsoleRunning ? DM->DataBase2 : DM->Database;
+}
+
+Repository TfmBrowser::protocolRepository()
+{
+    if (!ConsoleRunning)
+        return repository();
+    if (!m_protocolQ6) {
+        m_protocolQ6 = std::make_unique<engine::Statement>(&DM->DataBase2);
+        m_protocolQ7 = std::make_unique<engine::Statement>(&DM->DataBase2);
+    }
+    return Repository(DM->DataBase2, *m_protocolQ6, *m_protocolQ7);
+}
+
+void TfmBrowser::writeAnswers(const QVector<spylogic::WatchCell> &cells)
+{
+    for (const spylogic::WatchCell &c : cells) {
+        if (!ConsoleRunning) {
+            DM->Qwrite.close();
+            DM->Qwrite.setParam(QStringLiteral("MTCode"), CurrentHitCode);
+            DM->Qwrite.setParam(QStringLiteral("VarName"), c.name);
+            DM->Qwrite.setParam(QStringLiteral("VarValue"), spylogic::answerValue(c));
+            DM->Qwrite.execSql();
+            continue;
+        }
+        engine::Statement write(&DM->DataBase2);
+        write.setSql(DM->Qwrite.sql());
+        write.setParam(QStringLiteral("MTCode"), CurrentHitCode);
+        write.setParam(QStringLiteral("VarName"), c.name);
+        write.setParam(QStringLiteral("VarValue"), spylogic::answerValue(c));
+        write.execute();
+    }
 }
 
 // --- the source of a point

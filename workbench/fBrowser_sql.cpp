@@ -16,7 +16,9 @@
 #include "workbench/fQuery.h"
 #include "workbench/mysimplere.h"
 
+#include <QApplication>
 #include <QHBoxLayout>
+#include <QMenuBar>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -195,14 +197,26 @@ void TfmBrowser::buildRecordsPage()
 
 void TfmBrowser::SBExecSQLClick()
 {
+    // Not again while a statement runs (its break may have enabled the
+    // window), nor beside a debug run.
+    if (ConsoleRunning || WorkerRunning)
+        return;
     SetBusy();
     bool query = false;
+    m_historyWritten = false;
     try {
+        prepareHistory();
         engine::TransactionGuard transaction(DM->Database);
         query = runConsoleText();
         transaction.commit();
     } catch (const engine::Error &e) {
-        // The guard has rolled back, the history row with the rest.
+        // The guard has rolled back, the history row with the rest; the
+        // history shows what the table holds again.
+        if (m_historyWritten) {
+            // The editor keeps the text that failed; only the table reloads.
+            const QSignalBlocker quiet(DM);
+            OpenHistory();
+        }
         SetError();
         ShowMessage(e.message());
         DefaultCursor();
@@ -233,20 +247,49 @@ bool TfmBrowser::runConsoleText()
     // keyword: WITH ... SELECT and EXECUTE BLOCK show their rows too.
     const bool query = q6.prepare();
     AppendHistory();
-    if (!query) {
-        q6.execSql();
+    engine::RowSetPtr rows = runConsoleStatement(q6.sql(), query);
+    if (!query)
         return false;
-    }
+    q6.adoptRows(std::move(rows));
     q6.open();
     PCSQL->setCurrentWidget(TSSQLRecords);
     SBsqlExportToExcel->setEnabled(true);
     return true;
 }
 
+engine::RowSetPtr TfmBrowser::runConsoleStatement(const QStringList &sql, bool query)
+{
+    // The statement may stop at a break point that this very window answers
+    // (spy mode, or points saved in a trigger it fires): it runs on a thread
+    // while this one serves the window, whose break checks and answers go
+    // through the debug connection meanwhile. The rest of the window stays
+    // as the busy state left it, but for the watch page of a shown hit.
+    auto *worker = new sqlconsole::StatementThread(DM->Database, sql, query, this);
+    bool done = false;
+    connect(worker, &QThread::finished, this, [&done] { done = true; });
+    ConsoleRunning = true;
+    Panel1->setEnabled(false);
+    menuBar()->setEnabled(false);
+    worker->start();
+    while (!done)
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    worker->wait();
+    ConsoleRunning = false;
+    Panel1->setEnabled(true);
+    menuBar()->setEnabled(true);
+    const engine::RowSetPtr rows = worker->rows();
+    const std::exception_ptr failure = worker->failure();
+    delete worker;
+    if (failure)
+        std::rethrow_exception(failure);
+    return rows;
+}
+
 void TfmBrowser::SBExecBkClick()
 {
     const QString text = SQLBody->toPlainText();
     try {
+        prepareHistory();
         AppendHistory();
     } catch (const engine::Error &e) {
         ShowMessage(e.message());
@@ -258,11 +301,23 @@ void TfmBrowser::SBExecBkClick()
 
 // --- history
 
+void TfmBrowser::prepareHistory()
+{
+    if (!MetaPresent)
+        return;
+    try {
+        sqlconsole::EnsureHistoryKeyGenerator(DM->Database);
+    } catch (const engine::Error &) {
+        // Recording then steps over taken keys one by one.
+    }
+}
+
 void TfmBrowser::AppendHistory()
 {
     if (!MetaPresent)
         return;
     sqlconsole::AppendHistoryRow(DM->THistory, SQLBody->toPlainText(), sqlconsole::HistoryKeyNow());
+    m_historyWritten = true;
 }
 
 void TfmBrowser::followHistoryRow()

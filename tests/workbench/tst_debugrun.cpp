@@ -10,6 +10,7 @@
 #include "WorkbenchFixture.h"
 #include "support/GuiTestMain.h"
 #include "support/RealClicks.h"
+#include "engine/Error.h"
 #include "engine/Runtime.h"
 #include "engine/StatementLog.h"
 #include "support/TestDatabase.h"
@@ -27,6 +28,7 @@
 #include <QFile>
 #include <QElapsedTimer>
 #include <QKeyEvent>
+#include <QProcess>
 #include <QLabel>
 #include <QRegularExpression>
 #include <QTableView>
@@ -52,6 +54,8 @@ namespace {
 const char kAliasFileVar[] = "DUNMOOR_DEBUGRUN_ALIASES";
 // Where the second copy writes down the arguments it was started with.
 const char kCopyArgumentsVar[] = "DUNMOOR_DEBUGRUN_COPY_ARGS";
+// How many breaks the second copy answers before it ends (1 when unset).
+const char kCopyHitsVar[] = "DUNMOOR_DEBUGRUN_COPY_HITS";
 // The variable the copy edits at a break, and the value it types.
 const QString kCopyVariable = QStringLiteral("x");
 const QString kCopyValue = QStringLiteral("77");
@@ -199,7 +203,8 @@ void whileRunning(TfmBrowser &b, int delayMs, const std::function<void()> &f)
 
 int sessionRow(Bench &bench, const QString &user)
 {
-    return bench.value(QString("select SessionNum from meta$session where UserName = '%1'").arg(user)).toInt();
+    return bench.value(QString("select SessionNum from meta$session where UserName = '%1' and SessionNum >= 0").arg(user))
+        .toInt();
 }
 
 } // namespace
@@ -225,6 +230,8 @@ private slots:
 #ifndef DUNMOOR_WITH_SERVER
     void launchDialogContinueByClick();
 #endif
+    void runsWhileACopyStaysInSpyMode();
+    void consoleStatementReachingABreak();
     void instrumentedTextErrors();
 };
 
@@ -690,6 +697,138 @@ void TestDebugRun::launchDialogContinueByClick()
     QVERIFY(bench.p.texts().isEmpty());
 }
 #endif
+void TestDebugRun::runsWhileACopyStaysInSpyMode()
+{
+    // The user starts a second copy by hand, as the launch dialog asks; it
+    // enters spy mode and stays there, answering break after break.
+    Bench bench({});
+    TfmBrowser &b = bench.b();
+    QVERIFY(bench.typeAndSave(breakProcedure(), true));
+    const QString aliasFile = engine::Session::configurationFile();
+    engine::Session::defaultSession().saveConfigFile();
+    qputenv(kAliasFileVar, aliasFile.toLocal8Bit());
+    qputenv(kCopyHitsVar, "3");
+    QProcess copy;
+    copy.setProcessChannelMode(QProcess::ForwardedChannels);
+    copy.start(QCoreApplication::applicationFilePath(),
+               {"TESTDB", "SYSDBA", kRemote ? testsupport::serverPassword() : QString(), "Y"});
+    qunsetenv(kCopyHitsVar);
+    QVERIFY(copy.waitForStarted());
+    // In spy mode the copy holds its wait row from its first check on.
+    QElapsedTimer clock;
+    clock.start();
+    while (bench.value("select count(*) from meta$session where SessionNum < 0").toInt() == 0
+           && clock.elapsed() < 30000)
+        QTest::qWait(50);
+    QTest::qWait(300);
+    auto conflictFree = bench.check(); // the row is held: a no-wait update of it fails
+    QVERIFY_THROWS_EXCEPTION(engine::Error,
+                             exec(*conflictFree, "update meta$session set SessionNum = SessionNum where SessionNum < 0"));
+
+    // "Try #" and three runs, each starting a session of its own.
+    bench.p.clear();
+    bench.p.answer(Prompter::Answer::Yes);
+    b.SBNewSessionClick();
+    QCOMPARE(bench.p.texts().size(), 1); // the question only
+    QCOMPARE(b.SessionNumber, 1);
+    QTimer guard; // a copy that stops answering must not hang the test
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, [&] { DM->DataBase2.cancel(); });
+    for (int run = 1; run <= 3; ++run) {
+        bench.p.clear();
+        bench.setInput(1, QString::number(run));
+        guard.start(60000);
+        b.SBdebExecSQLClick();
+        QVERIFY2(guard.isActive(), "the copy never answered");
+        QVERIFY2(bench.p.texts().isEmpty(), qPrintable(bench.p.texts().join('\n')));
+        QVERIFY(b.StatusReady && !b.StatusFailed);
+        QCOMPARE(bench.output(1), kCopyValue);
+        QCOMPARE(b.SessionNumber, 1 + run);
+        QCOMPARE(sessionRow(bench, "SYSDBA"), 1 + run);
+        QCOMPARE(bench.value(QString("select count(*) from META$MTBP where SessionNum = %1").arg(1 + run)).toInt(), 1);
+    }
+    guard.stop();
+    QCOMPARE(bench.value("select count(*) from META$MTBPA").toInt(), 3);
+    QVERIFY(copy.waitForFinished(30000));
+    QCOMPARE(copy.exitCode(), 0);
+}
+
+void TestDebugRun::consoleStatementReachingABreak()
+{
+    // A trigger saved with a break point; this window in spy mode; the
+    // console's UPDATE fires the trigger, which stops at the break.
+    Bench bench({"CREATE TABLE T (A INTEGER)", "INSERT INTO T VALUES (1)",
+                 "CREATE TRIGGER TRG FOR T ACTIVE BEFORE UPDATE POSITION 0 AS\ndeclare variable x integer;\nbegin\n"
+                 "  x = new.A;\n/*@BP1*/\n  new.A = x;\nend"});
+    TfmBrowser &b = bench.b();
+    QVERIFY(fmOpenTrig->SelectByName("TRG"));
+    b.LoadTrigger();
+    b.SetTrigEditorOpened();
+    b.CBWithDebug->setChecked(true);
+    b.SBSaveTrigClick();
+    QVERIFY2(bench.p.texts().isEmpty() && !b.StatusFailed, qPrintable(bench.p.texts().join('\n')));
+    b.SBSpyModeClick();
+    QVERIFY(b.TimerBP->isActive());
+    auto check = bench.check();
+    QTimer guard; // a break the window cannot answer must not hang the test
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, [&] { DM->Database.cancel(); });
+
+    // Each case: what the test does once the window shows the hit (typing
+    // into x and pressing Continue, after an answer from elsewhere when
+    // asked), the value the update then stores.
+    struct Case {
+        const char *typed;
+        const char *answeredElsewhere; // nullptr: nobody else answers
+        int stored;
+    };
+    const Case cases[] = {{"42", nullptr, 42}, {"99", "7", 7}};
+    int answers = 0;
+    for (const Case &c : cases) {
+        QStringList watch;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            if (!b.SBContinue->isEnabled())
+                return;
+            poll.stop();
+            watch << b.SGWatch->item(3, 0)->text().trimmed() + "=" + b.SGWatch->item(3, 1)->text().trimmed();
+            QVERIFY(b.isEnabled() && b.PCMain->currentWidget() == b.TSDebugger);
+            if (c.answeredElsewhere)
+                exec(*check, QString("insert into META$MTBPA values (gen_id(meta$CodeGen, 1), %1, '%2', '%3')")
+                                 .arg(b.CurrentHitCode)
+                                 .arg(b.SGWatch->item(3, 0)->text().trimmed(), c.answeredElsewhere));
+            b.SGWatch->item(3, 1)->setText(c.typed);
+            b.SBContinueClick();
+        });
+        poll.start(10);
+        bench.p.clear();
+        guard.start(30000);
+        b.SQLBody->setPlainText("update T set A = 5");
+        b.SBExecSQLClick();
+        QVERIFY2(guard.isActive(), "the window never answered its own statement's break");
+        QVERIFY2(bench.p.texts().isEmpty(), qPrintable(bench.p.texts().join('\n')));
+        QVERIFY(b.StatusReady && !b.StatusFailed && !b.ConsoleRunning);
+        QCOMPARE(watch, QStringList{"x=5"});
+        QCOMPARE(bench.value("select A from T").toInt(), c.stored);
+        // One answer per hit: Continue after an answer from elsewhere adds none.
+        QCOMPARE(bench.value("select count(*) from META$MTBPA").toInt(), ++answers);
+    }
+    guard.stop();
+
+    // A hit answered elsewhere before this window's check is not shown as
+    // waiting: the check that finds it counts it as processed.
+    b.TimerBP->stop();
+    BreakAnswerer answerer(bench.t, "3");
+    b.SQLBody->setPlainText("update T set A = 6");
+    b.SBExecSQLClick();
+    QVERIFY(b.StatusReady && !b.StatusFailed);
+    QCOMPARE(answerer.answered(), 1);
+    QCOMPARE(bench.value("select A from T").toInt(), 3);
+    b.TimerBPTimer();
+    QVERIFY(!b.SBContinue->isEnabled());
+    QCOMPARE(b.HitsProcessed, b.HitsSeen);
+    QCOMPARE(bench.value("select count(*) from META$MTBPA").toInt(), answers + 1);
+}
 
 void TestDebugRun::instrumentedTextErrors()
 {
@@ -728,8 +867,9 @@ void TestDebugRun::instrumentedTextErrors()
 namespace {
 
 // The second copy: the workbench as started by the launcher, with a shorter
-// check interval; it answers the first hit it shows by editing the agreed
-// variable, presses Continue and ends.
+// check interval; it answers the hits it shows by editing the agreed
+// variable and pressing Continue, staying in spy mode between them, and ends
+// after the number of hits asked for.
 int runAsCopy(const QStringList &arguments)
 {
     const QString aliases = qEnvironmentVariable(kAliasFileVar);
@@ -749,6 +889,7 @@ int runAsCopy(const QStringList &arguments)
         TfmBrowser &b = *w.browser;
         b.TimerBP->setInterval(50);
         b.show();
+        int hitsLeft = qMax(1, qEnvironmentVariableIntValue(kCopyHitsVar));
         QTimer poll;
         QObject::connect(&poll, &QTimer::timeout, [&] {
             if (!b.SBContinue || !b.SBContinue->isEnabled())
@@ -758,6 +899,8 @@ int runAsCopy(const QStringList &arguments)
                 if (name && name->text().trimmed() == kCopyVariable) {
                     b.SGWatch->item(r, 1)->setText(kCopyValue);
                     b.SBContinueClick();
+                    if (--hitsLeft > 0)
+                        return;
                     poll.stop();
                     rc = 0;
                     QTimer::singleShot(200, qApp, [] { QCoreApplication::exit(0); });

@@ -82,7 +82,7 @@ QStringList traceLines(const QString &id, const QString &obj, const QStringList 
 const QStringList kWaitLines{
     "  begin",
     "    in autonomous transaction do",
-    "      update meta$session set SessionNum = SessionNum where UserName = User;",
+    "      update meta$session set SessionNum = SessionNum where UserName = User and SessionNum < 0;",
     "    when gdscode deadlock, gdscode lock_timeout, gdscode lock_conflict, gdscode update_conflict do",
     "      meta$num = 0;",
     "  end",

@@ -653,15 +653,15 @@ void TestRepository::debuggerRowsOperations()
     QCOMPARE(x.r.sessionNumber("O\"B"), 4);
     QCOMPARE(x.r.sessionNumber("NOBODY"), 0);
     QCOMPARE(log.statements(),
-             (QStringList{"select count(*) from meta$session where UserName = \"O\"\"B\"",
+             (QStringList{"select count(*) from meta$session where UserName = \"O\"\"B\" and SessionNum >= 0",
                           "insert into meta$session values (\"O\"\"B\", 0)",
-                          "select SessionNum from meta$session where UserName = \"O\"\"B\"",
-                          "select count(*) from meta$session where UserName = \"O\"\"B\"",
-                          "select SessionNum from meta$session where UserName = \"O\"\"B\"",
-                          "update meta$session set SessionNum = 4 where UserName = \"O\"\"B\"",
+                          "select SessionNum from meta$session where UserName = \"O\"\"B\" and SessionNum >= 0",
+                          "select count(*) from meta$session where UserName = \"O\"\"B\" and SessionNum >= 0",
+                          "select SessionNum from meta$session where UserName = \"O\"\"B\" and SessionNum >= 0",
+                          "update meta$session set SessionNum = 4 where UserName = \"O\"\"B\" and SessionNum >= 0",
                           "update meta$gens set GenValue = 0 where UserName = \"O\"\"B\"",
-                          "select SessionNum from meta$session where UserName = \"O\"\"B\"",
-                          "select SessionNum from meta$session where UserName = \"NOBODY\""}));
+                          "select SessionNum from meta$session where UserName = \"O\"\"B\" and SessionNum >= 0",
+                          "select SessionNum from meta$session where UserName = \"NOBODY\" and SessionNum >= 0"}));
     QCOMPARE(seen("select count(*) from meta$session where UserName = 'O\"B'"), 1);
 
     log.clear();
@@ -760,9 +760,16 @@ void TestRepository::protocolAndPointReads()
         seen << QString("%1=%2%3").arg(v.name, v.value, v.isNull ? "/null" : "");
     seen.sort();
     QCOMPARE(seen, (QStringList{"X=41", "Y=/null", "Z=/null"}));
+    QVERIFY(!hit->answered);
     QCOMPARE(log.statements(),
-             (QStringList{countSql, newestSql, "select VarName, VarValue from meta$mtbpv where mtcode = ?"}));
+             (QStringList{countSql, newestSql, "select VarName, VarValue from meta$mtbpv where mtcode = ?",
+                          "select count(*) from meta$mtbpa where MTCode = ?"}));
     QVERIFY(!x.db->inTransaction());
+    // Answered from elsewhere: the hit no longer waits.
+    exec(*x.db, "insert into META$MTBPA values (30, 12, \"X\", \"1\")");
+    QVERIFY(x.r.hitAnswered(12));
+    QVERIFY(x.r.newestHit("ANN", 2)->answered);
+    QVERIFY(!x.r.hitAnswered(10));
 
     // Points: P1 and the gone procedure GONE.
     exec(*x.db, "insert into meta$points values (1, \"P1\", \"a\", \"BP\", \"SP\", 0)");

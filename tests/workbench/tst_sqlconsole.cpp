@@ -16,6 +16,7 @@
 #include "workbench/mysimplere.h"
 
 #include <QFile>
+#include <ibase.h>
 #include <QLabel>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -40,10 +41,14 @@ const QString kHistoryInsert =
 
 // A workbench connected to a database holding T and P, with or without the
 // repository, the editor holding text.
+void writeAsync(const QString &path);
+
 struct Console : WindowBench {
-    explicit Console(bool withRepository = true, const QString &user = QStringLiteral("SYSDBA"))
+    explicit Console(bool withRepository = true, const QString &user = QStringLiteral("SYSDBA"), bool async = false)
     {
         prepare(kTable, withRepository);
+        if (async)
+            writeAsync(t.path());
         p.answer(Prompter::Answer::No); // no repository made
         start(user);
     }
@@ -93,8 +98,11 @@ private slots:
     void failure();
     void withoutRepository();
     void historyPerUser();
+    void nextKey_data();
+    void nextKey();
     void keyTaken_data();
     void keyTaken();
+    void manyRunsInARow();
     void lineJump_data();
     void lineJump();
     void textCommands();
@@ -285,6 +293,29 @@ void TestSqlConsole::keyTaken_data()
     QTest::newRow("taken") << QList<qint32>{100} << 100 << 101;
     QTest::newRow("taken twice") << QList<qint32>{100, 101} << 100 << 102;
     QTest::newRow("wraps") << QList<qint32>{2147483647} << 2147483647 << qint32(-2147483647 - 1);
+    QTest::newRow("without generator") << QList<qint32>{100, 101} << 100 << 102;
+}
+
+void TestSqlConsole::nextKey_data()
+{
+    QTest::addColumn<qint32>("clock");
+    QTest::addColumn<qint32>("last");
+    QTest::addColumn<qint32>("next");
+    QTest::newRow("fresh generator") << -1952538226 << 0 << -1952538226;
+    QTest::newRow("clock passed the last key") << 500 << 499 << 500;
+    QTest::newRow("same second") << 500 << 500 << 501;
+    QTest::newRow("pushed ahead") << 500 << 1900 << 1901;
+    QTest::newRow("a day ahead is stale") << 500 << 1000500 << 500;
+    QTest::newRow("ahead across the wrap") << 2147483000 << -2147483000 << -2147482999;
+    QTest::newRow("last wraps") << 2147483647 << 2147483647 << qint32(-2147483647 - 1);
+}
+
+void TestSqlConsole::nextKey()
+{
+    QFETCH(qint32, clock);
+    QFETCH(qint32, last);
+    QFETCH(qint32, next);
+    QCOMPARE(sqlconsole::NextHistoryKey(clock, last), next);
 }
 
 void TestSqlConsole::keyTaken()
@@ -295,6 +326,8 @@ void TestSqlConsole::keyTaken()
     TestDatabase t;
     auto db = t.connect();
     installRepository(*db);
+    if (QTest::currentDataTag() != QLatin1String("without generator"))
+        sqlconsole::EnsureHistoryKeyGenerator(*db);
     for (qint32 k : taken) // another user's rows: the filter hides them, the key does not
         exec(*db, QString("insert into meta$History (DT, UserName) values (%1, \"OTHER\")").arg(k));
     engine::Table history(db.get());
@@ -323,6 +356,51 @@ void TestSqlConsole::keyTaken()
     QVERIFY2(c.p.texts().isEmpty(), qPrintable(c.p.texts().join('|')));
     QCOMPARE(c.history(), 2);
     QCOMPARE(c.b().DBGSQL->model()->rowCount(), 3);
+}
+
+namespace {
+// The database's pages written without waiting for the disk (for the
+// connections made after): a commit no longer waits for it, and 1,500 of
+// them take seconds, not minutes.
+void writeAsync(const QString &path)
+{
+    const QByteArray file = QFile::encodeName(path);
+    const char dpb[] = {isc_dpb_version1, isc_dpb_user_name, 6, 'S', 'Y', 'S', 'D', 'B', 'A',
+                        isc_dpb_force_write, 1, 0};
+    ISC_STATUS_ARRAY st;
+    isc_db_handle db = 0;
+    isc_attach_database(st, 0, file.constData(), &db, short(sizeof dpb), dpb);
+    QVERIFY2(!st[1], "forced writes could not be switched off");
+    isc_detach_database(st, &db);
+}
+} // namespace
+
+void TestSqlConsole::manyRunsInARow()
+{
+    // Far more runs than seconds, after an older program pushed the next
+    // thousand keys ahead: every run is recorded and none fails.
+    Console c(true, QStringLiteral("SYSDBA"), true);
+    const qint32 now = sqlconsole::HistoryKeyNow();
+    {
+        auto other = c.t.connect("SYSDBA", "Other");
+        exec(*other, QString("execute block as declare i integer = 0; begin while (i < 1000) do begin "
+                             "insert into meta$History (DT, UserName) values (%1 + :i, 'OTHER'); i = i + 1; end end")
+                         .arg(now));
+    }
+    const int runs = 1500;
+    for (int i = 0; i < runs; ++i) {
+        c.run(QString("update T set B = \"%1\" where A = 1").arg(i));
+        if (c.b().StatusFailed)
+            QFAIL(qPrintable(QString("run %1: %2").arg(i).arg(c.p.texts().join('|'))));
+    }
+    QCOMPARE(c.history(), runs);
+    QCOMPARE(c.value("select count(distinct DT) from meta$History where UserName = 'SYSDBA'").toInt(), runs);
+    QCOMPARE(c.value("select B from T where A = 1").toString(), QString::number(runs - 1));
+    // The window's history holds every run, the newest current and last.
+    engine::Table &history = c.w->dm->THistory;
+    QCOMPARE(history.recordCount(), runs);
+    QCOMPARE(history.fieldByName("ID").asString(), QString("update T set B = \"%1\" where A = 1").arg(runs - 1));
+    QCOMPARE(history.recNo(), runs - 1);
 }
 
 void TestSqlConsole::lineJump_data()

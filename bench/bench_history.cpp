@@ -1,0 +1,165 @@
+// What recording a console run in the history costs as the history grows:
+// "Exec SQL" of a one-row update through the window, with the user's history
+// holding 0, 5,000 and 10,000 rows (held by the window's history table as
+// after a connect). The run with an empty history is the baseline of the
+// same run; target: each larger history within 1.2 times its per-run time.
+//
+//   bench_history [--runs=N] [benchmark flags]
+//
+// --runs  console runs per repetition (default 200); five repetitions, medians.
+
+#include "BenchSupport.h"
+#include "engine/Database.h"
+#include "engine/Runtime.h"
+#include "engine/Session.h"
+#include "engine/Statement.h"
+#include "platform/Prompter.h"
+#include "workbench/App.h"
+#include "workbench/DM1.h"
+#include "workbench/Repository.h"
+#include "workbench/fBrowser.h"
+#include "workbench/mysimplere.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <memory>
+#include <stdexcept>
+
+namespace {
+
+constexpr int kRepetitions = 5;
+const int kSizes[] = {0, 5000, 10000};
+
+struct Globals {
+    int runs = 200;
+    QString path;
+    std::unique_ptr<Workbench> workbench;
+    std::unique_ptr<platform::ScriptedPrompter> prompter;
+    std::unique_ptr<platform::ScopedPrompter> scoped;
+} g;
+
+TfmBrowser &browser()
+{
+    return *g.workbench->browser;
+}
+
+// The user's history made to hold rows rows, and the window's table reopened
+// on them as a connect leaves it.
+void historyOf(int rows)
+{
+    {
+        auto db = bench::connect(g.path);
+        bench::exec(*db, QStringLiteral("delete from meta$History"));
+        bench::exec(*db, QStringLiteral("execute block as declare i integer = 0; begin while (i < %1) do begin "
+                                        "insert into meta$History (DT, ID, BODY) values (:i, 'select ' || :i, "
+                                        "'select ' || :i || ' from rdb$database'); i = i + 1; end end")
+                             .arg(rows));
+    }
+    browser().OpenHistory();
+}
+
+void BM_ConsoleRun(benchmark::State &state)
+{
+    const int rows = int(state.range(0));
+    try {
+        historyOf(rows);
+        TfmBrowser &b = browser();
+        b.SQLBody->setPlainText(QStringLiteral("update T set ID = ID where ID = 1"));
+        for (auto _ : state) {
+            for (int i = 0; i < g.runs; ++i) {
+                b.SBExecSQLClick();
+                if (b.StatusFailed)
+                    throw std::runtime_error(g.prompter->texts().join(QLatin1Char('|')).toStdString());
+            }
+        }
+        state.counters["history_rows"] = rows;
+    } catch (const std::exception &e) {
+        state.SkipWithError(e.what());
+    }
+}
+
+BENCHMARK(BM_ConsoleRun)
+    ->Arg(0)->Arg(5000)->Arg(10000)->Iterations(1)->Repetitions(kRepetitions)->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+bool printSummary(const bench::MedianReporter &rep)
+{
+    std::printf("\nConsole run with the history recorded, per run, medians of %d repetitions of %d runs\n",
+                kRepetitions, g.runs);
+    std::printf("  %-26s %-18s %-8s %10s %22s\n", "measure", "baseline", "target", "median", "spread (ms per run)");
+    const bench::Figure base = rep.milliseconds("BM_ConsoleRun/0");
+    bool ok = base.repetitions == kRepetitions;
+    for (int rows : kSizes) {
+        const bench::Figure f = rep.milliseconds("BM_ConsoleRun/" + std::to_string(rows));
+        const double perRun = f.median / g.runs;
+        const double ratio = base.median > 0 ? f.median / base.median : 1e9;
+        const bool complete = f.repetitions == kRepetitions;
+        const bool met = complete && (rows == 0 || ratio <= 1.2);
+        ok &= met;
+        std::printf("  %-26s %-18s %-8s %7.3f ms %9.3f..%-9.3f %s",
+                    (std::to_string(rows) + " history rows").c_str(), "empty history", rows ? "<= 1.2x" : "-",
+                    perRun, f.low / g.runs, f.high / g.runs, complete ? (met ? "met" : "MISSED") : "NOT RUN");
+        if (rows)
+            std::printf(" (%.2fx)", ratio);
+        std::printf("\n");
+    }
+    return ok;
+}
+
+void setUp(const QString &folder)
+{
+    g.path = folder + QStringLiteral("/history.fdb");
+    engine::Database::createDatabase(g.path);
+    {
+        auto db = bench::connect(g.path);
+        bench::fillTable(*db, 10);
+        engine::Statement q6(db.get()), q7(db.get());
+        Repository repo(*db, q6, q7);
+        g.prompter->answer(platform::Prompter::Answer::Yes);
+        repo.ensure([](int) {});
+        const QString external = engine::Runtime::paths().external + QStringLiteral("/bench_history/");
+        QDir().mkpath(external);
+        bench::exec(*db, QStringLiteral("insert into meta$External values (\"%1\")").arg(external));
+    }
+    QStringList params = engine::Session::driverDefaultParams(QStringLiteral("INTRBASE"));
+    for (QString &l : params)
+        if (l.startsWith(QLatin1String("SERVER NAME=")))
+            l = QStringLiteral("SERVER NAME=") + g.path;
+    engine::Session::defaultSession().addAlias(QStringLiteral("BENCH"), QStringLiteral("INTRBASE"), params);
+    g.workbench = std::make_unique<Workbench>(QStringList{"BENCH", "SYSDBA", ""});
+    if (!browser().IsConnected || !browser().MetaPresent)
+        throw std::runtime_error("the workbench did not connect with its repository");
+    g.prompter->clear();
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (!bench::takePositive(&argc, argv, "runs", &g.runs))
+        return 1;
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QTemporaryDir scratch;
+    if (!bench::begin(&argc, argv, scratch))
+        return 1;
+    g.prompter = std::make_unique<platform::ScriptedPrompter>();
+    g.scoped = std::make_unique<platform::ScopedPrompter>(*g.prompter);
+    bool ok = false;
+    const auto body = [&] {
+        setUp(scratch.path());
+        bench::MedianReporter reporter;
+        benchmark::RunSpecifiedBenchmarks(&reporter);
+        ok = printSummary(reporter);
+    };
+    const int rc = bench::run("bench_history", body, [] {
+        g.workbench.reset();
+        if (!g.path.isEmpty())
+            engine::Database::dropDatabase(g.path);
+    });
+    return rc != 0 ? rc : (ok ? 0 : 1);
+}
