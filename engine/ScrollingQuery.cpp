@@ -84,16 +84,25 @@ qsizetype ScrollingQuery::fetchMore(qsizetype rows)
             release();
             break;
         }
-        if (rc != 0) {
-            Error e = fb::toError(st);
-            m_atEnd = true;
-            release();
-            throw e;
+        if (rc != 0)
+            fail(fb::toError(st));
+        try {
+            m_fetch->store(*m_rows, *m_db, &m_tr);
+        } catch (const Error &e) {
+            // A BLOB that cannot be read ends the rows here too: a cursor
+            // left open would fail the same way at every later fetch.
+            fail(e);
         }
-        m_fetch->store(*m_rows, *m_db, &m_tr);
         ++got;
     }
     return got;
+}
+
+void ScrollingQuery::fail(const Error &e)
+{
+    m_atEnd = true;
+    release();
+    throw e;
 }
 
 void ScrollingQuery::release()
@@ -184,19 +193,24 @@ void ScrollingModel::fetchMore(const QModelIndex &parent)
 {
     if (parent.isValid())
         return;
+    QString failure;
     if (m_shownRows == m_query->rowCount()) {
         try {
             m_query->fetchMore(kBatch);
         } catch (const Error &e) {
-            emit fetchFailed(e.message());
+            failure = e.message();
         }
     }
     const int total = int(m_query->rowCount());
-    if (total <= m_shownRows)
-        return;
-    beginInsertRows(QModelIndex(), m_shownRows, total - 1);
-    m_shownRows = total;
-    endInsertRows();
+    if (total > m_shownRows) {
+        beginInsertRows(QModelIndex(), m_shownRows, total - 1);
+        m_shownRows = total;
+        endInsertRows();
+    }
+    // Told once the rows that did come are shown and the query has ended:
+    // a view that asks again while the message is up finds nothing more.
+    if (!failure.isNull())
+        emit fetchFailed(failure);
 }
 
 } // namespace engine

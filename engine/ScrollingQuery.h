@@ -10,6 +10,7 @@
 namespace engine {
 
 class Database;
+class Error;
 class RowFetch;
 
 // A select whose rows are fetched as they are wanted, not all at once: the
@@ -46,6 +47,8 @@ public:
 
 private:
     void release();
+    // Ends the rows at a failure and passes it on.
+    [[noreturn]] void fail(const Error &e);
 
     Database *m_db;
     unsigned int m_tr = 0;

@@ -105,6 +105,8 @@ private slots:
     void templates();
     void incrementalSearch();
     void dataPageFetchesAsItScrolls();
+    void dataPageBetweenTablesWithAndWithoutBlobs();
+    void failingFetchTellsOnceAndKeepsTheGrid();
 };
 
 // ---------------------------------------------------------------- drops
@@ -658,6 +660,82 @@ void TestMetaBrowser::dataPageFetchesAsItScrolls()
     QCOMPARE(t.p.texts().join('|'), QString("Drop now?"));
     QVERIFY(t.readyAndClean());
     QCOMPARE(nameAt(t.dm().QTables, "RDB$RELATION_NAME"), QString("SMALL"));
+}
+
+namespace {
+
+// Rows 1..n of a table whose first column is an integer, the others filled by
+// the expression given (in terms of :I).
+void fill(WindowBench &t, const QString &table, int rows, const QString &values)
+{
+    auto db = t.t.connect();
+    testsupport::exec(*db, QString("create procedure FILL as declare variable I integer = 1; begin "
+                                   "while (I <= %1) do begin insert into %2 values (%3); I = I + 1; end end")
+                               .arg(rows).arg(table, values));
+    testsupport::exec(*db, "execute procedure FILL");
+    testsupport::exec(*db, "drop procedure FILL");
+}
+
+} // namespace
+
+void TestMetaBrowser::dataPageBetweenTablesWithAndWithoutBlobs()
+{
+    // BLOB columns in different places, and a table with more columns than
+    // the other has BLOBs and the reverse: one data page serves them all.
+    Browser t({"create table PROJECT (ID integer, NAME varchar(20), DESCR blob sub_type 1, PIC blob, X integer)",
+               "create table COUNTRY (NAME varchar(15), CURRENCY varchar(10))",
+               "create table NOTES (BODY blob sub_type 1, ID integer)"});
+    fill(t, "PROJECT", 230, ":I, 'p' || :I, 'text ' || :I, 'bin', :I * 2");
+    fill(t, "COUNTRY", 14, "'c' || :I, 'cur'");
+    fill(t, "NOTES", 120, "'note ' || :I, :I");
+    TfmBrowser &b = t.b();
+    t.page(1, 3);
+    const struct {
+        const char *table;
+        int rows;
+        const char *column;
+        const char *lastValue;
+    } visits[] = {{"PROJECT", 230, "DESCR", "text 230"}, {"COUNTRY", 14, "NAME", "c14"},
+                  {"PROJECT", 230, "X", "460"},         {"NOTES", 120, "BODY", "note 120"},
+                  {"COUNTRY", 14, "CURRENCY", "cur"},   {"NOTES", 120, "ID", "120"},
+                  {"PROJECT", 230, "PIC", "bin"},       {"COUNTRY", 14, "NAME", "c14"}};
+    for (int round = 0; round < 2; ++round) {
+        for (const auto &v : visits) {
+            QVERIFY(t.dm().QTables.locate("RDB$RELATION_NAME", v.table));
+            QCOMPARE(b.DataGridModel->rowCount(), qMin(v.rows, int(engine::ScrollingModel::kBatch)));
+            b.DBNavigator1->findChild<QToolButton *>("Last")->click();
+            QCOMPARE(b.DataGridModel->rowCount(), v.rows);
+            QCOMPARE(b.DataGridModel->value(v.rows - 1, v.column).toString(), QString(v.lastValue));
+            QVERIFY2(t.p.calls().isEmpty(), qPrintable(t.p.texts().join('|')));
+        }
+    }
+}
+
+void TestMetaBrowser::failingFetchTellsOnceAndKeepsTheGrid()
+{
+    // Row 150 cannot be computed: the server refuses that fetch, well after
+    // the first screen.
+    Browser t({"create table BAD (ID integer, Q computed by (1000 / (ID - 150)))",
+               "create table GOOD (ID integer)"});
+    fill(t, "BAD", 300, ":I");
+    fill(t, "GOOD", 3, ":I");
+    TfmBrowser &b = t.b();
+    t.page(1);
+    QVERIFY(t.dm().QTables.locate("RDB$RELATION_NAME", "BAD"));
+    b.PCColumns->setCurrentIndex(3);
+    QCOMPARE(b.DataGridModel->rowCount(), engine::ScrollingModel::kBatch);
+    b.DBNavigator1->findChild<QToolButton *>("Last")->click();
+    QCOMPARE(t.p.calls().size(), 1);
+    QVERIFY2(t.p.texts().first().contains("divide by zero"), qPrintable(t.p.texts().first()));
+    // The rows before the refused one stay, and nothing more is asked for.
+    QCOMPARE(b.DataGridModel->rowCount(), 149);
+    QVERIFY(!b.DataGridModel->canFetchMore(QModelIndex()));
+    QCOMPARE(b.DBGrid4->currentIndex().row(), 148);
+    QVERIFY(b.isEnabled() && b.DBGrid4->isEnabled());
+    // The grid goes on serving the next table.
+    QVERIFY(t.dm().QTables.locate("RDB$RELATION_NAME", "GOOD"));
+    QCOMPARE(b.DataGridModel->rowCount(), 3);
+    QCOMPARE(t.p.calls().size(), 1);
 }
 
 DUNMOOR_GUI_TEST_MAIN(TestMetaBrowser)
