@@ -41,6 +41,7 @@ void ScrollingQuery::open(const QString &sql)
 {
     close();
     m_rows = std::make_shared<RowSet>();
+    m_sql = sql;
     if (!m_db || !m_db->isConnected())
         throw Error(QStringLiteral("Database is not connected"));
     // Read only and read committed: it holds back no garbage collection
@@ -96,6 +97,46 @@ qsizetype ScrollingQuery::fetchMore(qsizetype rows)
         ++got;
     }
     return got;
+}
+
+qsizetype ScrollingQuery::drain(const std::function<void(const RowSet &row)> &each)
+{
+    if (m_atEnd)
+        return 0;
+    RowSet one(m_rows->columns(), m_rows->encoding());
+    qsizetype got = 0;
+    ISC_STATUS_ARRAY st;
+    try {
+        for (;;) {
+            const ISC_STATUS rc = isc_dsql_fetch(st, &m_statement, 1, da(m_sqlda));
+            if (rc == 100)
+                break;
+            if (rc != 0)
+                throw fb::toError(st);
+            m_fetch->store(one, *m_db, &m_tr);
+            each(one);
+            one.clearRows();
+            ++got;
+        }
+    } catch (...) {
+        // The cursor stands after rows that were never held: left open, it
+        // would hand a view the rows after them as if they followed on.
+        m_atEnd = true;
+        release();
+        throw;
+    }
+    m_atEnd = true;
+    release();
+    return got;
+}
+
+void ScrollingQuery::reopen()
+{
+    if (m_sql.isEmpty())
+        return;
+    const qsizetype held = rowCount();
+    open(m_sql);
+    fetchMore(held);
 }
 
 void ScrollingQuery::fail(const Error &e)

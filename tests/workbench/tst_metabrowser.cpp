@@ -662,22 +662,6 @@ void TestMetaBrowser::dataPageFetchesAsItScrolls()
     QCOMPARE(nameAt(t.dm().QTables, "RDB$RELATION_NAME"), QString("SMALL"));
 }
 
-namespace {
-
-// Rows 1..n of a table whose first column is an integer, the others filled by
-// the expression given (in terms of :I).
-void fill(WindowBench &t, const QString &table, int rows, const QString &values)
-{
-    auto db = t.t.connect();
-    testsupport::exec(*db, QString("create procedure FILL as declare variable I integer = 1; begin "
-                                   "while (I <= %1) do begin insert into %2 values (%3); I = I + 1; end end")
-                               .arg(rows).arg(table, values));
-    testsupport::exec(*db, "execute procedure FILL");
-    testsupport::exec(*db, "drop procedure FILL");
-}
-
-} // namespace
-
 void TestMetaBrowser::dataPageBetweenTablesWithAndWithoutBlobs()
 {
     // BLOB columns in different places, and a table with more columns than
@@ -685,9 +669,9 @@ void TestMetaBrowser::dataPageBetweenTablesWithAndWithoutBlobs()
     Browser t({"create table PROJECT (ID integer, NAME varchar(20), DESCR blob sub_type 1, PIC blob, X integer)",
                "create table COUNTRY (NAME varchar(15), CURRENCY varchar(10))",
                "create table NOTES (BODY blob sub_type 1, ID integer)"});
-    fill(t, "PROJECT", 230, ":I, 'p' || :I, 'text ' || :I, 'bin', :I * 2");
-    fill(t, "COUNTRY", 14, "'c' || :I, 'cur'");
-    fill(t, "NOTES", 120, "'note ' || :I, :I");
+    fillRows(t, "PROJECT", 230, ":I, 'p' || :I, 'text ' || :I, 'bin', :I * 2");
+    fillRows(t, "COUNTRY", 14, "'c' || :I, 'cur'");
+    fillRows(t, "NOTES", 120, "'note ' || :I, :I");
     TfmBrowser &b = t.b();
     t.page(1, 3);
     const struct {
@@ -717,8 +701,8 @@ void TestMetaBrowser::failingFetchTellsOnceAndKeepsTheGrid()
     // the first screen.
     Browser t({"create table BAD (ID integer, Q computed by (1000 / (ID - 150)))",
                "create table GOOD (ID integer)"});
-    fill(t, "BAD", 300, ":I");
-    fill(t, "GOOD", 3, ":I");
+    fillRows(t, "BAD", 300, ":I");
+    fillRows(t, "GOOD", 3, ":I");
     TfmBrowser &b = t.b();
     t.page(1);
     QVERIFY(t.dm().QTables.locate("RDB$RELATION_NAME", "BAD"));
