@@ -111,8 +111,7 @@ TfmBrowser::TfmBrowser(const QStringList &arguments, QWidget *parent)
     buildFrame();
     buildMenu();
     buildPages();
-    UpdateStatusLight();
-    StatusPanel0->setText(QStringLiteral("   Status: No events"));
+    ShowNoEvents();
     StatusPanel1->setText(QStringLiteral("  "));
     qApp->installEventFilter(this);
     if (DM)
@@ -454,6 +453,14 @@ void TfmBrowser::UpdateStatusLight()
     // the action ends.
     Panel1->repaint();
     statusBar()->repaint();
+}
+
+void TfmBrowser::ShowNoEvents()
+{
+    StatusReady = false;
+    StatusFailed = false;
+    UpdateStatusLight();
+    StatusPanel0->setText(QStringLiteral("   Status: No events"));
 }
 
 void TfmBrowser::SetBusy()

@@ -102,14 +102,18 @@ void TfmBrowser::ConnectInteractive()
     DM->DatabaseN.close();
     ReconnectPending = true;
 
-    if (!m_aliases || !m_login || platform::execModal(*m_aliases) != QDialog::Accepted)
+    if (!m_aliases || !m_login || platform::execModal(*m_aliases) != QDialog::Accepted) {
+        ShowNotConnected();
         return;
+    }
     repaint();
     CurrentAlias = m_aliases->SelectedAlias;
     m_login->LAlias->setText(CurrentAlias);
     m_login->EditUserName->setText(connectparams::valueOfLine(m_aliases->UserLine));
-    if (platform::execModal(*m_login) != QDialog::Accepted)
+    if (platform::execModal(*m_login) != QDialog::Accepted) {
+        ShowNotConnected();
         return;
+    }
 
     SetBusy();
     const QString user = m_login->EditUserName->text();
@@ -304,6 +308,15 @@ void TfmBrowser::SetUnconnectedState()
         m->menuAction()->setVisible(false);
     for (QWidget *w : std::initializer_list<QWidget *>{SBGoBrowser, SBGoMaster, SBGoLorvane, PCMain})
         w->setEnabled(false);
+}
+
+void TfmBrowser::ShowNotConnected()
+{
+    // The connections are already closed: the window looks as it did before
+    // the first connect, so nothing offers a command that cannot run.
+    SetUnconnectedState();
+    ShowNoEvents();
+    StatusPanel1->setText(QStringLiteral("   Hint: Connect to database."));
 }
 
 void TfmBrowser::EnableBrowserButtons()

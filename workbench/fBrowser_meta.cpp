@@ -1110,6 +1110,7 @@ void TfmBrowser::OpenTableData()
 
 void TfmBrowser::SBExportDataClick()
 {
+<<<<<<< HEAD
     QString table;
     try {
         table = nameableTable();
@@ -1117,13 +1118,31 @@ void TfmBrowser::SBExportDataClick()
         DM->TCurrent.setKeyRange({}, {});
         DM->TCurrent.setTableName(table);
         DM->TCurrent.open();
+=======
+    const QString table = currentTable();
+    engine::ScrollingQuery &rows = DM->TCurrentRows;
+    // The rows the grid holds are written from memory, the rest as the
+    // server sends them; the grid then fetches again what it showed.
+    const bool rest = rows.isOpen();
+    ExportWith(*this, [&](const QString &fileName, const QString &separator) {
+        WriteScrollingQueryToFile(table + QStringLiteral(".Data"), rows, fileName, separator);
+    });
+    if (rest && !rows.isOpen())
+        refetchDataRows();
+}
+
+void TfmBrowser::refetchDataRows()
+{
+    const int current = DBGrid4->currentIndex().isValid() ? DBGrid4->currentIndex().row() : -1;
+    try {
+        DM->TCurrentRows.reopen();
+>>>>>>> h5
     } catch (const engine::Error &e) {
-        SetError();
         ShowMessage(e.message());
-        return;
     }
-    ExportDataSet(*this, table + QStringLiteral(".Data"), DM->TCurrent);
-    DM->TCurrent.close();
+    DataGridModel->reset();
+    if (current >= 0 && DataGridModel->ensureRow(current))
+        DBGrid4->selectRow(current);
 }
 
 void TfmBrowser::tableRowChanged()

@@ -549,6 +549,25 @@ void TestBrowser::stateFollowsTheConnections()
     b.SBConnectClick();
     connectedLook(true);
 
+    // A reconnect given up in either dialog has closed the connections: the
+    // window looks as before its first connect, and connects again.
+    for (const QString &alias : {QString("NO SUCH ALIAS"), QString("TESTDB")}) {
+        d.alias = alias;
+        d.cancelLogin = true;
+        b.SBConnectClick();
+        connectedLook(false);
+        QVERIFY(!w.dm->DatabaseN.isConnected() && !w.dm->DataBase2.isConnected());
+        QVERIFY(!b.IIndif->isHidden() && b.IShades->isHidden());
+        QCOMPARE(b.StatusPanel0->text(), QString("   Status: No events"));
+        QCOMPARE(b.StatusPanel1->text(), QString("   Hint: Connect to database."));
+        d.alias = "TESTDB";
+        d.cancelLogin = false;
+        p.answer(Prompter::Answer::No); // the repository's question
+        b.SBConnectClick();
+        connectedLook(true);
+        QCOMPARE(b.StatusPanel0->text(), QString("   Status: OK."));
+    }
+
     // The attachments shut down under an idle window: the next command fails
     // with the server's text and the window follows.
     exec(*t.connect(), "delete from mon$attachments where mon$attachment_id <> current_connection");

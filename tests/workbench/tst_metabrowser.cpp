@@ -109,6 +109,8 @@ private slots:
     void twinNames();
     void indexCommandsWithoutIndex_data();
     void indexCommandsWithoutIndex();
+    void dataPageBetweenTablesWithAndWithoutBlobs();
+    void failingFetchTellsOnceAndKeepsTheGrid();
 };
 
 // ---------------------------------------------------------------- drops
@@ -796,6 +798,64 @@ void TestMetaBrowser::indexCommandsWithoutIndex()
     QCOMPARE(t.p.texts(), QStringList{"List is empty!"});
     QCOMPARE(t.changes(), QStringList());
     QVERIFY(t.b().isEnabled() && !t.b().StatusFailed && !t.dm().Database.inTransaction());
+void TestMetaBrowser::dataPageBetweenTablesWithAndWithoutBlobs()
+{
+    // BLOB columns in different places, and a table with more columns than
+    // the other has BLOBs and the reverse: one data page serves them all.
+    Browser t({"create table PROJECT (ID integer, NAME varchar(20), DESCR blob sub_type 1, PIC blob, X integer)",
+               "create table COUNTRY (NAME varchar(15), CURRENCY varchar(10))",
+               "create table NOTES (BODY blob sub_type 1, ID integer)"});
+    fillRows(t, "PROJECT", 230, ":I, 'p' || :I, 'text ' || :I, 'bin', :I * 2");
+    fillRows(t, "COUNTRY", 14, "'c' || :I, 'cur'");
+    fillRows(t, "NOTES", 120, "'note ' || :I, :I");
+    TfmBrowser &b = t.b();
+    t.page(1, 3);
+    const struct {
+        const char *table;
+        int rows;
+        const char *column;
+        const char *lastValue;
+    } visits[] = {{"PROJECT", 230, "DESCR", "text 230"}, {"COUNTRY", 14, "NAME", "c14"},
+                  {"PROJECT", 230, "X", "460"},         {"NOTES", 120, "BODY", "note 120"},
+                  {"COUNTRY", 14, "CURRENCY", "cur"},   {"NOTES", 120, "ID", "120"},
+                  {"PROJECT", 230, "PIC", "bin"},       {"COUNTRY", 14, "NAME", "c14"}};
+    for (int round = 0; round < 2; ++round) {
+        for (const auto &v : visits) {
+            QVERIFY(t.dm().QTables.locate("RDB$RELATION_NAME", v.table));
+            QCOMPARE(b.DataGridModel->rowCount(), qMin(v.rows, int(engine::ScrollingModel::kBatch)));
+            b.DBNavigator1->findChild<QToolButton *>("Last")->click();
+            QCOMPARE(b.DataGridModel->rowCount(), v.rows);
+            QCOMPARE(b.DataGridModel->value(v.rows - 1, v.column).toString(), QString(v.lastValue));
+            QVERIFY2(t.p.calls().isEmpty(), qPrintable(t.p.texts().join('|')));
+        }
+    }
+}
+
+void TestMetaBrowser::failingFetchTellsOnceAndKeepsTheGrid()
+{
+    // Row 150 cannot be computed: the server refuses that fetch, well after
+    // the first screen.
+    Browser t({"create table BAD (ID integer, Q computed by (1000 / (ID - 150)))",
+               "create table GOOD (ID integer)"});
+    fillRows(t, "BAD", 300, ":I");
+    fillRows(t, "GOOD", 3, ":I");
+    TfmBrowser &b = t.b();
+    t.page(1);
+    QVERIFY(t.dm().QTables.locate("RDB$RELATION_NAME", "BAD"));
+    b.PCColumns->setCurrentIndex(3);
+    QCOMPARE(b.DataGridModel->rowCount(), engine::ScrollingModel::kBatch);
+    b.DBNavigator1->findChild<QToolButton *>("Last")->click();
+    QCOMPARE(t.p.calls().size(), 1);
+    QVERIFY2(t.p.texts().first().contains("divide by zero"), qPrintable(t.p.texts().first()));
+    // The rows before the refused one stay, and nothing more is asked for.
+    QCOMPARE(b.DataGridModel->rowCount(), 149);
+    QVERIFY(!b.DataGridModel->canFetchMore(QModelIndex()));
+    QCOMPARE(b.DBGrid4->currentIndex().row(), 148);
+    QVERIFY(b.isEnabled() && b.DBGrid4->isEnabled());
+    // The grid goes on serving the next table.
+    QVERIFY(t.dm().QTables.locate("RDB$RELATION_NAME", "GOOD"));
+    QCOMPARE(b.DataGridModel->rowCount(), 3);
+    QCOMPARE(t.p.calls().size(), 1);
 }
 
 DUNMOOR_GUI_TEST_MAIN(TestMetaBrowser)
