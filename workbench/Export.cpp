@@ -3,11 +3,8 @@
 #include "engine/DataSet.h"
 #include "engine/Error.h"
 #include "engine/Filter.h"
-<<<<<<< HEAD
 #include "engine/Values.h"
-=======
 #include "engine/ScrollingQuery.h"
->>>>>>> h5
 #include "platform/Modal.h"
 #include "platform/Prompter.h"
 #include "workbench/WorkStatus.h"

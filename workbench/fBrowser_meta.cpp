@@ -1110,15 +1110,6 @@ void TfmBrowser::OpenTableData()
 
 void TfmBrowser::SBExportDataClick()
 {
-<<<<<<< HEAD
-    QString table;
-    try {
-        table = nameableTable();
-        DM->TCurrent.close();
-        DM->TCurrent.setKeyRange({}, {});
-        DM->TCurrent.setTableName(table);
-        DM->TCurrent.open();
-=======
     const QString table = currentTable();
     engine::ScrollingQuery &rows = DM->TCurrentRows;
     // The rows the grid holds are written from memory, the rest as the
@@ -1136,7 +1127,6 @@ void TfmBrowser::refetchDataRows()
     const int current = DBGrid4->currentIndex().isValid() ? DBGrid4->currentIndex().row() : -1;
     try {
         DM->TCurrentRows.reopen();
->>>>>>> h5
     } catch (const engine::Error &e) {
         ShowMessage(e.message());
     }
