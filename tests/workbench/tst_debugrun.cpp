@@ -697,6 +697,7 @@ void TestDebugRun::launchDialogContinueByClick()
     QVERIFY(bench.p.texts().isEmpty());
 }
 #endif
+
 void TestDebugRun::runsWhileACopyStaysInSpyMode()
 {
     // The user starts a second copy by hand, as the launch dialog asks; it

@@ -798,6 +798,8 @@ void TestMetaBrowser::indexCommandsWithoutIndex()
     QCOMPARE(t.p.texts(), QStringList{"List is empty!"});
     QCOMPARE(t.changes(), QStringList());
     QVERIFY(t.b().isEnabled() && !t.b().StatusFailed && !t.dm().Database.inTransaction());
+}
+
 void TestMetaBrowser::dataPageBetweenTablesWithAndWithoutBlobs()
 {
     // BLOB columns in different places, and a table with more columns than
