@@ -6,6 +6,7 @@
 #include "engine/Error.h"
 #include "engine/GridModel.h"
 #include "engine/Transaction.h"
+#include "platform/GridColumns.h"
 #include "platform/Prompter.h"
 #include "workbench/DM1.h"
 #include "workbench/ConnectParams.h"
@@ -34,6 +35,9 @@
 #include <QVBoxLayout>
 
 namespace {
+
+// The watch grid's name column at its narrowest.
+constexpr int kWatchNameWidth = 160;
 
 const QString kStillRunning = QStringLiteral("The procedure is still running.");
 const QString kDumpHint = QStringLiteral("   Hint: It is recommended to close dump after overview.");
@@ -246,7 +250,7 @@ void TfmBrowser::buildWatchPage()
     top->addStretch();
     l->addLayout(top);
     SGWatch = grids::plainGrid(TSBPV, QStringLiteral("SGWatch"), 3, 2);
-    SGWatch->setColumnWidth(0, 160);
+    SGWatch->setColumnWidth(0, kWatchNameWidth);
     SGWatch->setEnabled(false);
     l->addWidget(SGWatch, 1);
     clearWatchGrid(*this);
@@ -561,6 +565,8 @@ void TfmBrowser::ShowHit(const Repository::Hit &hit)
         SGWatch->item(3 + i, 1)->setData(kShownRole, v.value);
         SGWatch->item(3 + i, 1)->setData(kShownNullRole, v.isNull);
     }
+    // Variable names of up to 31 characters show whole.
+    SGWatch->setColumnWidth(0, qMax(kWatchNameWidth, platform::fittedColumnWidth(SGWatch, 0)));
     SBContinue->setEnabled(true);
     SBGoToSource->setEnabled(true);
     SGWatch->setEnabled(true);

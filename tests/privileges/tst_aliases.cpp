@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTableWidget>
@@ -314,6 +315,14 @@ void TestAliases::inPlaceValueList()
     const QPoint origin = p.w.AliasParams->pos() + p.w.AliasParams->viewport()->pos();
     QCOMPARE(p.w.DefParamList->y(), origin.y() + cell.top());
     QCOMPARE(p.w.DefParamList->x(), origin.x() + cell.left());
+    // The user drags the column line in the grid's header: the list keeps
+    // to its cell.
+    QHeaderView *header = p.w.AliasParams->horizontalHeader();
+    QVERIFY(header->isVisibleTo(p.w.AliasParams));
+    QCOMPARE(header->sectionResizeMode(0), QHeaderView::Interactive);
+    header->resizeSection(0, header->sectionSize(0) - 40);
+    QCOMPARE(p.w.DefParamList->x(), origin.x() + p.w.AliasParams->visualItemRect(p.w.AliasParams->item(passthru, 1)).left());
+    QCOMPARE(p.w.DefParamList->width(), p.w.AliasParams->columnWidth(1) + 1);
 
     p.w.AliasParams->setCurrentCell(1, 1); // SERVER NAME: typed freely
     QCOMPARE(p.w.DefParamListTag, 0);
