@@ -82,7 +82,7 @@ void timerMessage(TfmBrowser &b, const QString &text)
     if (b.TimerMessageOpen)
         return;
     b.TimerMessageOpen = true;
-    b.ShowMessage(text);
+    b.ShowError(text);
     b.TimerMessageOpen = false;
 }
 
@@ -162,7 +162,7 @@ void clearFailed(TfmBrowser &b, const QString &message)
     b.StripPointsMode = false;
     engine::rollbackQuietly(DM->Database);
     b.SetError();
-    b.ShowMessage(message);
+    b.ShowError(message);
 }
 
 bool beginClear(TfmBrowser &b)
@@ -185,7 +185,7 @@ void refreshInTransaction(TfmBrowser &b)
         b.RefreshPointList();
         transaction.commit();
     } catch (const engine::Error &e) {
-        b.ShowMessage(e.message());
+        b.ShowError(e.message());
     }
 }
 
@@ -416,7 +416,7 @@ void TfmBrowser::SBSpyModeClick()
     try {
         SessionNumber = repository().sessionNumber(ProtocolUser);
     } catch (const engine::Error &e) {
-        ShowMessage(e.message());
+        ShowError(e.message());
     }
     SBNewSession->setText(QStringLiteral("Try # %1").arg(SessionNumber));
     SBNewSession->repaint();
@@ -601,7 +601,7 @@ void TfmBrowser::SBContinueClick()
         SetReady();
     } else {
         SetError();
-        ShowMessage(failure);
+        ShowError(failure);
     }
     if (CBMin->isChecked())
         showMinimized();
@@ -617,7 +617,7 @@ void TfmBrowser::SBGoToSourceClick()
     try {
         kind = repository().pointKind(object, point);
     } catch (const engine::Error &e) {
-        ShowMessage(e.message());
+        ShowError(e.message());
         return;
     }
     if (kind.isEmpty()) {
@@ -649,7 +649,7 @@ void TfmBrowser::ShowPointInSource(const QString &object, const QString &text, b
         else
             LoadTrigger();
     } catch (const engine::Error &e) {
-        ShowMessage(e.message());
+        ShowError(e.message());
         return;
     }
     PagePCProcTrig->setCurrentWidget(isProc ? TSProc : TSTrig);
@@ -721,7 +721,7 @@ void TfmBrowser::SBGenstozeroClick()
         repository().zeroProgressGenerators();
         DM->ReopenGenerator();
     } catch (const engine::Error &e) {
-        ShowMessage(e.message());
+        ShowError(e.message());
     }
     // A shown hit stays: Continue answers from its rows.
     if (!HitShown)
@@ -753,7 +753,7 @@ void showDump(TfmBrowser &b, QLineEdit *tryField, engine::Query &master, engine:
         detail.open();
         transaction.commit();
     } catch (const engine::Error &e) {
-        b.ShowMessage(e.message());
+        b.ShowError(e.message());
     }
     showButton->setChecked(true);
     b.StatusPanel1->setText(kDumpHint);
@@ -954,7 +954,7 @@ void TfmBrowser::ReopenListsAfterDrop()
             RefreshPointList();
         transaction.commit();
     } catch (const engine::Error &e) {
-        ShowMessage(e.message());
+        ShowError(e.message());
     }
     try {
         engine::TransactionGuard transaction(DM->DatabaseN);
@@ -964,7 +964,7 @@ void TfmBrowser::ReopenListsAfterDrop()
         DM->QTableTrigger.open();
         transaction.commit();
     } catch (const engine::Error &e) {
-        ShowMessage(e.message());
+        ShowError(e.message());
     }
 }
 

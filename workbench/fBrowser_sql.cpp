@@ -170,7 +170,7 @@ void TfmBrowser::buildHistoryPage()
                 history.edit();
             history.fieldByName(QStringLiteral("BODY")).setValue(DBMemoHist->toPlainText());
         } catch (const engine::Error &e) {
-            ShowMessage(e.message());
+            ShowError(e.message());
         }
     });
 }
@@ -204,7 +204,7 @@ void TfmBrowser::SBExecSQLClick()
     } catch (const engine::Error &e) {
         // The guard has rolled back, the history row with the rest.
         SetError();
-        ShowMessage(e.message());
+        ShowError(e.message());
         DefaultCursor();
         ShowSqlError(e.message());
         SQLBody->setFocus();
@@ -249,7 +249,7 @@ void TfmBrowser::SBExecBkClick()
     try {
         AppendHistory();
     } catch (const engine::Error &e) {
-        ShowMessage(e.message());
+        ShowError(e.message());
         return;
     }
     StartBackgroundQuery(sqlconsole::FirstLine(text), CurrentAlias, LoginUser, LoginPassword, text,
@@ -291,7 +291,7 @@ void TfmBrowser::SBClearHistoryClick()
         DM->THistory.close();
         DM->THistory.open();
     } catch (const engine::Error &e) {
-        ShowMessage(e.message());
+        ShowError(e.message());
     }
 }
 

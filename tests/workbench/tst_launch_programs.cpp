@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
@@ -312,6 +313,18 @@ void TestLaunchPrograms::launchDialogTexts()
                           "1 and 2 for you. "}));
     QCOMPARE(d.SBLaunch->text(), QString("Launch 2nd copy"));
     QCOMPARE(d.SpeedButton1->text(), QString("Continue"));
+    // Shown in the window's font, small or large, the text fits: nothing
+    // is cut off and nothing needs scrolling.
+    for (const int size : {8, 16}) {
+        QFont f = w.browser->font();
+        f.setPointSize(size);
+        w.browser->setFont(f);
+        d.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&d));
+        QCOMPARE(d.Memo1->horizontalScrollBar()->maximum(), 0);
+        QCOMPARE(d.Memo1->verticalScrollBar()->maximum(), 0);
+        d.hide();
+    }
     d.SBLaunch->click();
     QCOMPARE(d.result(), 6);
     d.SpeedButton1->click();
