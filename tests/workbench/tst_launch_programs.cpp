@@ -11,6 +11,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTemporaryDir>
@@ -82,6 +84,8 @@ private slots:
 
     void buttonAndMenuHandOverTheWindowsConnection();
     void menuBeforeAnyConnect();
+
+    void installedProgramsStartAndFindEachOther();
 
     void launchDialogTexts();
     void launchDialogResults_data();
@@ -182,6 +186,34 @@ void TestLaunchPrograms::defaultPathBesideTheWorkbench()
     QCOMPARE(arguments(), (QStringList{"TESTDB", "SYSDBA", ""}));
     QVERIFY(m_prompter->calls().isEmpty());
     QCOMPARE(storedPath(), QString("<none>"));
+}
+
+// What a user gets from "cmake --install": both programs under the prefix,
+// the privilege manager where the workbench's default path looks, and each
+// starting from there (on a runtime folder of its own).
+void TestLaunchPrograms::installedProgramsStartAndFindEachOther()
+{
+    QProcess install;
+    install.start(CMAKE_COMMAND_PATH, {"--install", BUILD_TREE, "--prefix", m_dir->filePath("prefix")});
+    QVERIFY(install.waitForFinished(120000));
+    QVERIFY2(install.exitCode() == 0, install.readAllStandardError().constData());
+    const QString workbench = m_dir->filePath("prefix/bin/MarrowbyPro");
+    const QString privileges = m_dir->filePath("prefix/bin/Lorvane32Pro/lorvane32");
+    QCOMPARE(launcher::defaultLorvanePrefix(workbench).trimmed(), privileges);
+    for (const QString &program : {workbench, privileges}) {
+        QVERIFY2(QFileInfo(program).isExecutable(), qPrintable(program));
+        QProcess run;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("FIREBIRD", m_dir->filePath("runtime"));
+        run.setProcessEnvironment(env);
+        run.start(program, {});
+        QVERIFY2(run.waitForStarted(), qPrintable(program));
+        // Still up after a while: it found what it needs and shows its window.
+        QVERIFY2(!run.waitForFinished(1500), qPrintable(program + ": " + run.readAllStandardError()));
+        run.kill();
+        run.waitForFinished();
+    }
 }
 
 void TestLaunchPrograms::missingPrivilegeManagerAsksAndStoresThePath()
