@@ -253,7 +253,7 @@ void TfmBrowser::SBExecBkClick()
         return;
     }
     StartBackgroundQuery(sqlconsole::FirstLine(text), CurrentAlias, LoginUser, LoginPassword, text,
-                         SQLBody->IsSelectStatement());
+                         SQLBody->IsSelectStatement(), Panel1->mapToGlobal(QPoint(0, Panel1->height())).y());
 }
 
 // --- history
