@@ -43,7 +43,7 @@ void ScrollingQuery::open(const QString &sql)
     m_rows = std::make_shared<RowSet>();
     m_sql = sql;
     if (!m_db || !m_db->isConnected())
-        throw Error(QStringLiteral("Database is not connected"));
+        throw Error(Database::notConnectedText(m_db));
     // Read only and read committed: it holds back no garbage collection
     // and sees what others commit, as the connection's own lists do.
     static const char tpb[] = {isc_tpb_version3, isc_tpb_read, isc_tpb_read_committed, isc_tpb_rec_version,

@@ -81,7 +81,7 @@ void StoredProc::unprepare()
 void StoredProc::prepare()
 {
     if (!m_db || !m_db->isConnected())
-        throw Error(QStringLiteral("Database is not connected"));
+        throw Error(Database::notConnectedText(m_db));
     const QString name = m_name.trimmed();
     if (name.isEmpty())
         throw Error(QStringLiteral("No stored procedure name is set"));

@@ -320,7 +320,7 @@ void TLorvane::SmenClick()
 
 void TLorvane::HelpTopics1Click()
 {
-    platform::HelpService::instance().showContents(kHelpFile, 0);
+    platform::HelpService::instance().showContentsOrSay(kHelpFile, 0, windowTitle());
 }
 
 void TLorvane::About1Click()

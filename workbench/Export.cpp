@@ -452,7 +452,7 @@ void SaveToChosenFile(WorkStatus &status, const std::function<void(const QString
         status.setReady();
     } else {
         status.setError();
-        status.showMessage(failure);
+        status.showError(failure);
     }
     restoreDefaultCursor();
 }

@@ -89,7 +89,7 @@ void TChooserDialog::FormShow()
     try {
         reopenList();
     } catch (const engine::Error &e) {
-        m_status.showMessage(e.message());
+        m_status.showError(e.message());
     }
     // With nothing to choose, Enter closes the dialog instead of pressing
     // a disabled "Choose".

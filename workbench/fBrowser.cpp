@@ -495,6 +495,11 @@ void TfmBrowser::ShowMessage(const QString &text)
     platform::Prompter::instance().message(platform::Prompter::Icon::Information, kTitle, text);
 }
 
+void TfmBrowser::ShowError(const QString &text)
+{
+    platform::Prompter::instance().message(platform::Prompter::Icon::Error, kTitle, text);
+}
+
 void TfmBrowser::DefaultCursor()
 {
     restoreDefaultCursor();
@@ -503,7 +508,7 @@ void TfmBrowser::DefaultCursor()
 void TfmBrowser::setBusy() { SetBusy(); }
 void TfmBrowser::setReady() { SetReady(); }
 void TfmBrowser::setError() { SetError(); }
-void TfmBrowser::showMessage(const QString &text) { ShowMessage(text); }
+void TfmBrowser::showError(const QString &text) { ShowError(text); }
 void TfmBrowser::redraw() { repaint(); }
 QString &TfmBrowser::rememberedSaveName() { return SaveDialog1FileName; }
 void TfmBrowser::reopenUserConnection() { ConnectUserDB(); }
@@ -524,7 +529,7 @@ void TfmBrowser::reconnectIfPending()
         ConnectDebugDB();
         ConnectNationalDB();
     } catch (const engine::Error &e) {
-        ShowMessage(e.message());
+        ShowError(e.message());
     }
     ReconnectPending = false;
 }
@@ -669,7 +674,7 @@ bool TfmBrowser::FormKeyDown(QKeyEvent *e)
                                                                          : framelogic::WorkArea::Master;
     if (e->key() == Qt::Key_F1) {
         const int data = area == framelogic::WorkArea::Browser ? 2 : area == framelogic::WorkArea::Debugger ? 3 : 4;
-        platform::HelpService::instance().showContents(QStringLiteral("marrowbyhelp.hlp"), data);
+        platform::HelpService::instance().showContentsOrSay(QStringLiteral("marrowbyhelp.hlp"), data, kTitle);
         return true;
     }
     // Esc offers to end a run that waits (a break nobody answers); the
@@ -709,7 +714,7 @@ void TfmBrowser::SBFontClick()
 
 void TfmBrowser::HelpTopics1Click()
 {
-    platform::HelpService::instance().showContents(QStringLiteral("marrowbyhelp.hlp"), 0);
+    platform::HelpService::instance().showContentsOrSay(QStringLiteral("marrowbyhelp.hlp"), 0, kTitle);
 }
 
 void TfmBrowser::About1Click()

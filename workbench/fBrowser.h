@@ -310,13 +310,15 @@ public:
     void UpdateStatusLight();
     // The light before any action: "No events".
     void ShowNoEvents();
+    // A box with the text: information, or a failure (with the error icon).
     void ShowMessage(const QString &text);
+    void ShowError(const QString &text);
     static void DefaultCursor();
     // The same, for the export and the dialogs.
     void setBusy() override;
     void setReady() override;
     void setError() override;
-    void showMessage(const QString &text) override;
+    void showError(const QString &text) override;
     void redraw() override;
     QString &rememberedSaveName() override;
     void reopenUserConnection() override;

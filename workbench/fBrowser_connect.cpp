@@ -73,7 +73,7 @@ bool TfmBrowser::connectAll()
         ConnectNationalDB();
         ConnectDebugDB();
     } catch (const engine::Error &e) {
-        ShowMessage(connectparams::connectFailureText(e));
+        ShowError(connectparams::connectFailureText(e));
         // The earlier connection was closed before this one was tried.
         SetUnconnectedState();
         SetError();
@@ -143,7 +143,7 @@ void TfmBrowser::ConnectFromCommandLine(const QStringList &arguments)
         AliasParams = engine::Session::defaultSession().aliasParams(CurrentAlias);
     } catch (const engine::Error &e) {
         // An alias the engine does not know: the window opens unconnected.
-        ShowMessage(e.message());
+        ShowError(e.message());
         CurrentAlias.clear();
         return;
     }
@@ -178,7 +178,7 @@ void TfmBrowser::AfterConnect()
             ReopenChooserLists();
         setEnabled(true);
     } catch (const engine::Error &e) {
-        ShowMessage(e.message());
+        ShowError(e.message());
         SetError();
     }
 }
@@ -210,7 +210,7 @@ void TfmBrowser::OpenConnectionLists()
         transaction.commit();
         StatusPanel1->clear();
     } catch (const engine::Error &e) {
-        ShowMessage(e.message());
+        ShowError(e.message());
     }
 
     try {
@@ -218,7 +218,7 @@ void TfmBrowser::OpenConnectionLists()
         DM->OpenNationalLists();
         transaction.commit();
     } catch (const engine::Error &e) {
-        ShowMessage(e.message());
+        ShowError(e.message());
     }
 }
 
@@ -241,7 +241,7 @@ void TfmBrowser::ShowDebuggerControls()
         ProtocolUser = DM->Database.currentUser();
         SessionNumber = repository().ensureSession(ProtocolUser);
     } catch (const engine::Error &e) {
-        ShowMessage(e.message());
+        ShowError(e.message());
     }
     SBNewSession->setText(QStringLiteral("Try # %1").arg(SessionNumber));
     for (QWidget *w : std::initializer_list<QWidget *>{SBSpyMode, SBNewSession, SBDebugMode, CBWithDebug})
@@ -273,7 +273,7 @@ void TfmBrowser::OpenOwnHistory()
     try {
         DM->THistory.open();
     } catch (const engine::Error &e) {
-        ShowMessage(e.message());
+        ShowError(e.message());
     }
 }
 
@@ -337,7 +337,7 @@ void TfmBrowser::OpenHistory()
         DM->THistory.open();
         DM->THistory.last();
     } catch (const engine::Error &e) {
-        ShowMessage(e.message());
+        ShowError(e.message());
     }
 }
 

@@ -669,7 +669,7 @@ bool runMetaCommand(TfmBrowser &w, const MetaCommand &c)
         if (transaction)
             transaction->rollback();
         w.SetError();
-        w.ShowMessage(e.message());
+        w.ShowError(e.message());
         TfmBrowser::DefaultCursor();
         if (c.afterFailure)
             c.afterFailure();
@@ -942,7 +942,7 @@ void TfmBrowser::SBNewColClick()
     try {
         DM->ReopenColumns();
     } catch (const engine::Error &e) {
-        ShowMessage(e.message());
+        ShowError(e.message());
     }
 }
 
@@ -992,7 +992,7 @@ void showTables(TfmBrowser &w, const QStringList &sql)
         DM->QTables.setSql(sql);
         DM->QTables.open();
     } catch (const engine::Error &e) {
-        w.ShowMessage(e.message());
+        w.ShowError(e.message());
     }
 }
 
@@ -1002,7 +1002,7 @@ void reopenList(TfmBrowser &w, bool &flag, bool shown, void (TDM::*reopen)())
     try {
         (DM->*reopen)();
     } catch (const engine::Error &e) {
-        w.ShowMessage(e.message());
+        w.ShowError(e.message());
     }
 }
 
@@ -1065,7 +1065,7 @@ void TfmBrowser::RenewDependencies()
             work();
             transaction.commit();
         } catch (const engine::Error &e) {
-            ShowMessage(e.message());
+            ShowError(e.message());
             DefaultCursor();
         }
     };
@@ -1103,7 +1103,7 @@ void TfmBrowser::OpenTableData()
             DBGrid4->selectRow(0);
     } catch (const engine::Error &e) {
         DataGridModel->reset();
-        ShowMessage(e.message());
+        ShowError(e.message());
         throw;
     }
 }
@@ -1128,7 +1128,7 @@ void TfmBrowser::refetchDataRows()
     try {
         DM->TCurrentRows.reopen();
     } catch (const engine::Error &e) {
-        ShowMessage(e.message());
+        ShowError(e.message());
     }
     DataGridModel->reset();
     if (current >= 0 && DataGridModel->ensureRow(current))
@@ -1202,7 +1202,7 @@ bool TfmBrowser::ShowBlob()
     try {
         const RowKey key = currentRowKey(*DataGridModel, DBGrid4->currentIndex().row());
         if (key.fields.isEmpty()) {
-            ShowMessage(QStringLiteral("Unable to find record due to absence of PK"));
+            ShowError(QStringLiteral("Unable to find record due to absence of PK"));
             setShown(*this, QStringLiteral("SBShowBlob"), QStringLiteral("SBHideBlob"), false);
             return false;
         }
@@ -1218,7 +1218,7 @@ bool TfmBrowser::ShowBlob()
         t.open();
         const QVariant values = key.values.size() == 1 ? key.values.first() : QVariant(key.values);
         if (!t.locate(key.fields.join(QLatin1Char(';')), values)) {
-            ShowMessage(QStringLiteral("Can't locate record..."));
+            ShowError(QStringLiteral("Can't locate record..."));
         } else {
             DBDataMemo->setPlainText(t.fieldByName(BlobColumnName).asString());
             DBDataMemo->setReadOnly(false);
@@ -1228,7 +1228,7 @@ bool TfmBrowser::ShowBlob()
             return true;
         }
     } catch (const engine::Error &e) {
-        ShowMessage(e.message());
+        ShowError(e.message());
         DefaultCursor();
     }
     if (frozen)
@@ -1288,7 +1288,7 @@ void TfmBrowser::postMemo()
     } catch (const engine::Error &e) {
         DM->TCurrent2.cancel();
         SetError();
-        ShowMessage(e.message());
+        ShowError(e.message());
     }
 }
 
@@ -1365,7 +1365,7 @@ void TfmBrowser::postImage()
     } catch (const engine::Error &e) {
         DM->TCurrent.close();
         SetError();
-        ShowMessage(e.message());
+        ShowError(e.message());
     }
 }
 
@@ -1413,7 +1413,7 @@ void TfmBrowser::PCBrowserChange()
     try {
         DM->ReopenBrowserPage(PCBrowser->currentIndex());
     } catch (const engine::Error &e) {
-        ShowMessage(e.message());
+        ShowError(e.message());
     }
 }
 
@@ -1435,7 +1435,7 @@ void TfmBrowser::PCColumnsChange()
     } catch (const engine::Error &e) {
         // OpenTableData has shown its own failure.
         if (PCColumns->currentIndex() != 3)
-            ShowMessage(e.message());
+            ShowError(e.message());
     }
 }
 

@@ -86,7 +86,7 @@ void timerMessage(TfmBrowser &b, const QString &text)
     if (b.TimerMessageOpen)
         return;
     b.TimerMessageOpen = true;
-    b.ShowMessage(text);
+    b.ShowError(text);
     b.TimerMessageOpen = false;
 }
 
@@ -166,7 +166,7 @@ void clearFailed(TfmBrowser &b, const QString &message)
     b.StripPointsMode = false;
     engine::rollbackQuietly(DM->Database);
     b.SetError();
-    b.ShowMessage(message);
+    b.ShowError(message);
 }
 
 bool beginClear(TfmBrowser &b)
@@ -189,7 +189,7 @@ void refreshInTransaction(TfmBrowser &b)
         b.RefreshPointList();
         transaction.commit();
     } catch (const engine::Error &e) {
-        b.ShowMessage(e.message());
+        b.ShowError(e.message());
     }
 }
 
@@ -420,7 +420,7 @@ void TfmBrowser::SBSpyModeClick()
     try {
         SessionNumber = repository().sessionNumber(ProtocolUser);
     } catch (const engine::Error &e) {
-        ShowMessage(e.message());
+        ShowError(e.message());
     }
     SBNewSession->setText(QStringLiteral("Try # %1").arg(SessionNumber));
     SBNewSession->repaint();
@@ -619,7 +619,7 @@ void TfmBrowser::SBContinueClick()
         SetReady();
     } else {
         SetError();
-        ShowMessage(failure);
+        ShowError(failure);
     }
     if (CBMin->isChecked())
         showMinimized();
@@ -674,7 +674,7 @@ void TfmBrowser::SBGoToSourceClick()
     try {
         kind = repository().pointKind(object, point);
     } catch (const engine::Error &e) {
-        ShowMessage(e.message());
+        ShowError(e.message());
         return;
     }
     if (kind.isEmpty()) {
@@ -706,7 +706,7 @@ void TfmBrowser::ShowPointInSource(const QString &object, const QString &text, b
         else
             LoadTrigger();
     } catch (const engine::Error &e) {
-        ShowMessage(e.message());
+        ShowError(e.message());
         return;
     }
     PagePCProcTrig->setCurrentWidget(isProc ? TSProc : TSTrig);
@@ -778,7 +778,7 @@ void TfmBrowser::SBGenstozeroClick()
         repository().zeroProgressGenerators();
         DM->ReopenGenerator();
     } catch (const engine::Error &e) {
-        ShowMessage(e.message());
+        ShowError(e.message());
     }
     // A shown hit stays: Continue answers from its rows.
     if (!HitShown)
@@ -810,7 +810,7 @@ void showDump(TfmBrowser &b, QLineEdit *tryField, engine::Query &master, engine:
         detail.open();
         transaction.commit();
     } catch (const engine::Error &e) {
-        b.ShowMessage(e.message());
+        b.ShowError(e.message());
     }
     showButton->setChecked(true);
     b.StatusPanel1->setText(kDumpHint);
@@ -1011,7 +1011,7 @@ void TfmBrowser::ReopenListsAfterDrop()
             RefreshPointList();
         transaction.commit();
     } catch (const engine::Error &e) {
-        ShowMessage(e.message());
+        ShowError(e.message());
     }
     try {
         engine::TransactionGuard transaction(DM->DatabaseN);
@@ -1021,7 +1021,7 @@ void TfmBrowser::ReopenListsAfterDrop()
         DM->QTableTrigger.open();
         transaction.commit();
     } catch (const engine::Error &e) {
-        ShowMessage(e.message());
+        ShowError(e.message());
     }
 }
 

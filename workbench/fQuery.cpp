@@ -180,16 +180,19 @@ void TQueryThread::run()
 }
 
 TQueryThread *StartBackgroundQuery(const QString &caption, const QString &alias, const QString &user,
-                                   const QString &password, const QString &sqlText, bool isSelect)
+                                   const QString &password, const QString &sqlText, bool isSelect, int clearBelow)
 {
     auto *form = new TQueryForm;
     forms().append(form);
     form->setWindowTitle(caption);
-    // Each window a step apart from the one before, clear of the main
-    // window's tool bar at the corner, rather than all stacked at 0,0.
-    if (const QScreen *s = form->screen())
-        form->move(platform::cascadePosition(s->availableGeometry(), form->frameGeometry().size(),
-                                             int(forms().size()) - 1));
+    // Each window a step apart from the one before, rather than all
+    // stacked at 0,0, and off the main window's tool bar.
+    if (const QScreen *s = form->screen()) {
+        QRect area = s->availableGeometry();
+        if (clearBelow > area.top() && area.bottom() - clearBelow > form->frameGeometry().height())
+            area.setTop(clearBelow);
+        form->move(platform::cascadePosition(area, form->frameGeometry().size(), int(forms().size()) - 1));
+    }
     form->show();
     form->Database.setAliasName(alias);
     form->Database.setParams({QStringLiteral("USER NAME=") + user, QStringLiteral("PASSWORD=") + password});

@@ -5,10 +5,12 @@
 #include "engine/Session.h"
 #include "engine/Statement.h"
 #include "engine/StatementLog.h"
+#include "engine/Transaction.h"
 #include "support/TestMain.h"
 
 #include <QFile>
 #include <QThread>
+#include <functional>
 
 using engine::Database;
 using engine::Error;
@@ -40,6 +42,8 @@ private slots:
     void cancelFromAnotherThread();
     void aliasConnectionOverridesUser();
     void unknownAliasIsAConfigurationError();
+    void workOnAClosedConnectionNamesTheAlias_data();
+    void workOnAClosedConnectionNamesTheAlias();
     void sampleAliasCreatesSampleDatabase();
 };
 
@@ -413,6 +417,35 @@ void TestDatabaseOps::unknownAliasIsAConfigurationError()
         QVERIFY2(e.message().contains("NO SUCH ALIAS"), qPrintable(e.message()));
     }
     QVERIFY(!db.isConnected());
+}
+
+void TestDatabaseOps::workOnAClosedConnectionNamesTheAlias_data()
+{
+    QTest::addColumn<QString>("alias");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("the alias") << "TESTDB" << "Not connected to database TESTDB";
+    QTest::newRow("no alias") << "" << "Not connected to a database";
+}
+
+void TestDatabaseOps::workOnAClosedConnectionNamesTheAlias()
+{
+    QFETCH(QString, alias);
+    QFETCH(QString, text);
+    Database db(nullptr, "UserDB");
+    db.setAliasName(alias);
+    QStringList told;
+    const std::function<void()> attempts[] = {
+        [&] { engine::TransactionGuard t(db); },
+        [&] { Statement s(&db); s.setSql("select 1 from rdb$database"); s.open(); },
+    };
+    for (const auto &attempt : attempts) {
+        try {
+            attempt();
+        } catch (const Error &e) {
+            told << e.message();
+        }
+    }
+    QCOMPARE(told, QStringList({text, text}));
 }
 
 void TestDatabaseOps::sampleAliasCreatesSampleDatabase()

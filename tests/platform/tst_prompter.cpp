@@ -56,8 +56,6 @@ private slots:
     void qtFilter_data();
     void qtFilter();
 
-    void boxesOverABusyWindowTakeClicks_data();
-    void boxesOverABusyWindowTakeClicks();
     void dialogStaysUsableWhenItsWindowTurnsBusy();
     void hookIsHandedOnlyUsableDialogs_data();
     void hookIsHandedOnlyUsableDialogs();
@@ -238,51 +236,6 @@ void TestPrompter::qtFilter()
     QFETCH(QString, filter);
     QFETCH(QString, expected);
     QCOMPARE(QtPrompter::qtFilter(filter), expected);
-}
-
-// A person's road: a command has disabled its window and asks; the box
-// takes a real mouse click on its default button, and the window stays
-// disabled behind it.
-void TestPrompter::boxesOverABusyWindowTakeClicks_data()
-{
-    QTest::addColumn<int>("kind");  // 0 confirm, 1 message, 2 input box
-    QTest::newRow("yes/no") << 0;
-    QTest::newRow("message") << 1;
-    QTest::newRow("input box") << 2;
-}
-
-void TestPrompter::boxesOverABusyWindowTakeClicks()
-{
-    QFETCH(int, kind);
-    QMainWindow window;
-    window.show();
-    window.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&window));
-    window.setEnabled(false);
-
-    bool enabledWhenShown = false;
-    whenModal([&](QWidget *dialog) {
-        enabledWhenShown = dialog->isEnabled();
-        QPushButton *target = nullptr;
-        if (auto *box = qobject_cast<QMessageBox *>(dialog))
-            target = qobject_cast<QPushButton *>(box->defaultButton());
-        else
-            for (QPushButton *b : dialog->findChildren<QPushButton *>())
-                if (b->isDefault())
-                    target = b;
-        QTest::mouseClick(target, Qt::LeftButton);
-        // A box that ignored the click is closed here, so the test ends.
-        QTimer::singleShot(200, dialog, [dialog] { dialog->close(); });
-    });
-    QtPrompter prompter;
-    if (kind == 0)
-        QCOMPARE(prompter.confirm("Confirm", "Drop now?", Buttons::YesNo, Icon::Question), Answer::Yes);
-    else if (kind == 1)
-        prompter.message(Icon::Error, "Error", "Not connected");
-    else
-        QCOMPARE(prompter.inputText("Lorvane32Pro", "Enter full path", "lorvane32"), std::optional<QString>("lorvane32"));
-    QVERIFY(enabledWhenShown);
-    QVERIFY(!window.isEnabled());
 }
 
 void TestPrompter::dialogStaysUsableWhenItsWindowTurnsBusy()

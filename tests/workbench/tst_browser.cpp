@@ -1,6 +1,7 @@
 // The main window offscreen: start-up, connections, status light, page
 // switching, keys, font and exit, against real embedded databases.
 #include "WorkbenchFixture.h"
+#include "platform/Help.h"
 #include "platform/Settings.h"
 #include "support/GuiTestMain.h"
 #include "workbench/ProcText.h"
@@ -8,6 +9,7 @@
 #include "workbench/mysimplere.h"
 #include "engine/StatementLog.h"
 
+#include <QDir>
 #include <QLabel>
 #include <QMenu>
 #include <QCheckBox>
@@ -104,6 +106,12 @@ void TestBrowser::startWithoutArguments()
     QVERIFY(b.SBEraseMeta->isHidden());
     QVERIFY(!b.IsConnected);
     QVERIFY(p.calls().isEmpty());
+    // Help Topics where no help is installed says so.
+    platform::HelpService::instance().setHelpFolder(QDir::tempPath() + "/no-help-here");
+    b.HelpTopics1->trigger();
+    platform::HelpService::instance().setHelpFolder(QString());
+    QCOMPARE(p.texts(), QStringList{"Help is not installed: no page for marrowbyhelp.hlp was found in "
+                                    + QDir::tempPath() + "/no-help-here."});
 }
 
 // The privilege manager saves an alias while the workbench runs: the next
@@ -240,6 +248,14 @@ void TestBrowser::connectCancelledLeavesConnectionsClosed()
     QVERIFY(!w.dm->DatabaseN.isConnected());
     QVERIFY(!w.dm->DataBase2.isConnected());
     QVERIFY(w.browser->isEnabled());
+    // Work asked of the closed connection fails in an error box that names
+    // the alias, not a component of the program.
+    p.clear();
+    w.browser->SQLBody->setPlainText("select * from rdb$database");
+    w.browser->SBExecSQLClick();
+    QCOMPARE(p.texts(), QStringList{"Not connected to database TESTDB"});
+    QCOMPARE(p.calls().first().icon, Prompter::Icon::Error);
+    QVERIFY(w.browser->StatusFailed && w.browser->isEnabled());
 }
 
 void TestBrowser::connectToBrokenAliasReportsServerText()

@@ -541,11 +541,12 @@ void TestSqlConsole::backgroundSessions()
     // Closing only hid it: the run went on and its rows are attached.
     QVERIFY(forms[0]->isHidden() && forms[1]->isVisible());
     // Each opened a step apart from the one before, inside the screen and
-    // off its corner, where the main window's tool bar may stand.
+    // below the main window's tool bar.
     const QRect screen = forms[1]->screen()->availableGeometry();
+    const int toolBarBottom = c.b().Panel1->mapToGlobal(QPoint(0, c.b().Panel1->height())).y();
     QVERIFY(forms[1]->pos() != forms[0]->pos());
     for (TQueryForm *f : forms)
-        QVERIFY(f->pos() != screen.topLeft() && screen.contains(f->frameGeometry()));
+        QVERIFY(f->frameGeometry().top() > toolBarBottom && screen.contains(f->frameGeometry()));
     QStringList sessions{forms[0]->Session.name(), forms[1]->Session.name()};
     sessions.sort();
     QCOMPARE(sessions, (QStringList{sqlconsole::NumberedName("Session", n + 1),
