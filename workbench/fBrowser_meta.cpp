@@ -398,7 +398,7 @@ QWidget *TfmBrowser::buildDataTab()
     DBGrid4->setEditTriggers(QAbstractItemView::NoEditTriggers);
     DBGrid4->verticalHeader()->setDefaultSectionSize(18);
     platform::fitColumnsWhenFilled(DBGrid4);
-    connect(DataGridModel, &engine::ScrollingModel::fetchFailed, this, &TfmBrowser::ShowMessage);
+    connect(DataGridModel, &engine::ScrollingModel::fetchFailed, this, &TfmBrowser::ShowError);
     auto go = [this](int row) {
         if (DataGridModel->ensureRow(row))
             DBGrid4->selectRow(row);
@@ -637,7 +637,7 @@ bool runMetaCommand(TfmBrowser &w, const MetaCommand &c)
         statements = c.statements();
     } catch (const engine::Error &e) {
         w.SetError();
-        w.ShowMessage(e.message());
+        w.ShowError(e.message());
         return false;
     }
     if (!c.question.isEmpty()
@@ -954,7 +954,7 @@ void TfmBrowser::putTemplate(int kind)
     try {
         t = metacmd::newTemplate(metacmd::NewObject(kind), currentTable());
     } catch (const engine::Error &e) {
-        ShowMessage(e.message());
+        ShowError(e.message());
         return;
     }
     SBGoMaster->setChecked(true);
