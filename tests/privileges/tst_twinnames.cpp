@@ -186,13 +186,45 @@ void TestTwinNames::groupPage()
     engine::StatementRecorder log;
     DialogAnswers dialog;
 
-    // One twin: refused before the dialog, nothing written.
-    select(w.Metatreegrant, "Tables/MixedCase");
+    // Work pending on the page first: a refusal leaves it, and its buttons.
+    select(w.Metatreegrant, "Stored Procedures/PROCM");
     w.Movebtn->click();
-    QCOMPARE(dialog.shown, 0);
+    const QStringList pending = state(GrantData->grantdb);
+    QVERIFY(pending != committed && w.Commitbtn->isEnabled());
+    log.clear();
+
+    // One twin: refused before the dialog, nothing written.
+    for (const char *twin : {"Tables/MixedCase", "Stored Procedures/ProcM", "Tables/COLS/Col"}) {
+        c.p->prompter.clear();
+        select(w.Metatreegrant, twin);
+        w.Movebtn->click();
+        QCOMPARE(dialog.shown, 0);
+        QCOMPARE(c.p->prompter.texts(),
+                 QStringList{refusal(QString(twin).section('/', -1)) + " Nothing was sent."});
+        QCOMPARE(changes(log), QStringList());
+        QCOMPARE(state(GrantData->grantdb), pending);
+        QVERIFY(w.Commitbtn->isEnabled());
+    }
+
+    // A row naming a twin, as a layer made elsewhere may hold: its removal
+    // and its option are refused alike.
+    GrantData->transaction.run([] {
+        GrantData->grantdb.executeImmediate(
+            "insert into meta$grantlist values (90, 'LOWR_Group', 'MixedCase', 'Table', null, 'Select', 0)");
+    });
+    GrantData->MetaGrantlist.close();
+    GrantData->MetaGrantlist.open();
+    QVERIFY(GrantData->MetaGrantlist.locate("ID", 90));
+    const QStringList withRow = state(GrantData->grantdb);
+    log.clear();
+    c.p->prompter.clear();
+    w.Removebtn->click();
     QCOMPARE(c.p->prompter.texts(), QStringList{refusal("MixedCase") + " Nothing was sent."});
     QCOMPARE(changes(log), QStringList());
-    QCOMPARE(state(GrantData->grantdb), committed);
+    QCOMPARE(state(GrantData->grantdb), withRow);
+    QVERIFY(w.Commitbtn->isEnabled());
+    GrantData->transaction.run([] { GrantData->grantdb.executeImmediate("delete from meta$grantlist where id = 90"); });
+    log.clear();
 
     // Everything: the twins are passed over and named, the rest added.
     c.p->prompter.clear();
@@ -204,6 +236,7 @@ void TestTwinNames::groupPage()
         for (const char *twin : {"MixedCase", "lowr", "ViewM", "ProcM"})
             QVERIFY2(!s.contains(QLatin1String(twin)), qPrintable(s));
     QVERIFY(rightsStatements(log).contains("grant Select on \nMIXEDCASE to LOWR"));
+    QCOMPARE(dialog.shown, 0);
     w.Commitbtn->click();
     auto second = c.t.connect("SYSDBA", "Second");
     QCOMPARE(count(*second, "select count(*) from meta$grantlist where tvname in ('MixedCase', 'lowr', 'ViewM', 'ProcM')"), 0);
