@@ -3,6 +3,7 @@
 // catalogue holds it, every command on it is refused before anything is
 // sent, and the plain upper-case object beside it still works.
 #include "PrivilegesFixture.h"
+#include "privileges/GroupAssignments.h"
 #include "support/GuiTestMain.h"
 
 #include <QCheckBox>
@@ -62,6 +63,7 @@ private slots:
     void grantFromTheTrees_data();
     void grantFromTheTrees();
     void groupPage();
+    void assignmentToATwinUser();
 };
 
 void TestTwinNames::importLeavesOutWhatItCannotName()
@@ -242,6 +244,36 @@ void TestTwinNames::groupPage()
     QCOMPARE(count(*second, "select count(*) from meta$grantlist where tvname in ('MixedCase', 'lowr', 'ViewM', 'ProcM')"), 0);
     QVERIFY(committedHeld(c.t, "LOWR").contains("MIXEDCASE|S|0||SYSDBA"));
     QVERIFY(!committedHeld(c.t, "LOWR").contains("MixedCase|S|0||SYSDBA"));
+}
+
+void TestTwinNames::assignmentToATwinUser()
+{
+    // A user the layer lists (as one made elsewhere may) but no grant could
+    // name: refused before anything is written, the pending work kept.
+    ConnectedWindow c(twins, 3);
+    GrantData->transaction.run([] {
+        GrantData->grantdb.executeImmediate("insert into meta$usersdef values ('lowr', null, 0)");
+    });
+    const QStringList pending = state(GrantData->grantdb);
+    engine::StatementRecorder log;
+    privileges::NoProgress quiet;
+    privileges::GroupAssignments assignments(*GrantData, quiet);
+    for (const auto &assign : std::initializer_list<std::function<void()>>{
+             [&] { assignments.assign({"lowr", 0}, "U1_Group"); }, [&] { assignments.assignAll("U1_Group"); }}) {
+        try {
+            engine::Query &candidates = GrantData->usersdef;
+            candidates.setFiltered(false);
+            candidates.close();
+            candidates.open();
+            assign();
+            QFAIL("assigned");
+        } catch (const engine::Error &e) {
+            QCOMPARE(e.message(), refusal("lowr") + " Nothing was sent.");
+        }
+        QCOMPARE(changes(log), QStringList());
+        QCOMPARE(state(GrantData->grantdb), pending);
+        QVERIFY(GrantData->grantdb.inTransaction());
+    }
 }
 
 DUNMOOR_GUI_TEST_MAIN(TestTwinNames)
