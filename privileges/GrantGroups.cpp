@@ -302,7 +302,7 @@ bool GrantGroups::addProcedure(const QString &procedure)
     const QString group = groupOrRefuse();
     // Refused before its row is written: no user of the group could be
     // granted it.
-    checkPlainNames({procedure});
+    checkMoveTargetNames({MoveTarget::Kind::Procedure, procedure});
     requireExisting(m_data, LayerName::GrantGroup, group);
     bool added = false;
     changeGroupList(m_data, [&] {
@@ -406,6 +406,22 @@ void GrantGroups::FillGlist(const TreeNode &root)
     });
 }
 
+void checkMoveTargetNames(const MoveTarget &target)
+{
+    switch (target.kind) {
+    case MoveTarget::Kind::Procedure:
+    case MoveTarget::Kind::Object:
+        checkPlainNames({target.object});
+        break;
+    case MoveTarget::Kind::Column:
+        checkPlainNames(QStringList{target.object} + target.columns);
+        break;
+    case MoveTarget::Kind::Root: // each object is looked at in FillGlist
+    case MoveTarget::Kind::Nothing:
+        break;
+    }
+}
+
 bool GrantGroups::fillSP(const MoveTarget &target, const std::function<void(const MoveTarget &)> &grantDialog)
 {
     StatusScope status(m_progress, QStringLiteral("Adding..."));
@@ -417,9 +433,7 @@ bool GrantGroups::fillSP(const MoveTarget &target, const std::function<void(cons
         return true;
     case MoveTarget::Kind::Object:
     case MoveTarget::Kind::Column:
-        // Nothing is asked about what no statement could name.
-        checkPlainNames(target.kind == MoveTarget::Kind::Column ? QStringList{target.object} + target.columns
-                                                                : QStringList{target.object});
+        checkMoveTargetNames(target);
         grantDialog(target);
         return true;
     case MoveTarget::Kind::Nothing:

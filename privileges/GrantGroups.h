@@ -56,6 +56,9 @@ struct MoveTarget {
     const TreeNode *root = nullptr;
 };
 MoveTarget moveTargetOf(const TreeNodes &tree, const QStringList &captionPath);
+// Raises engine::Error naming the procedure, object or column that no
+// statement could name: called before anything is asked or written.
+void checkMoveTargetNames(const MoveTarget &target);
 
 // "grant {priv}" / "({column})" only with a column / " on {object} to
 // {users}", "procedure " before {object} for Execute / " with grant option"

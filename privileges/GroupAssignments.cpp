@@ -6,6 +6,7 @@
 #include "privileges/GroupArithmetic.h"
 #include "privileges/GroupRevokes.h"
 #include "privileges/LayerChecks.h"
+#include "privileges/RevokeRights.h"
 #include "privileges/UserGroupMembers.h"
 #include "privileges/gdata_un.h"
 
@@ -142,6 +143,10 @@ void GroupAssignments::createulist(const Candidate &holder, const QString &group
 
 void GroupAssignments::assign(const Candidate &holder, const QString &group)
 {
+    // A user the grants could not name is refused before anything is
+    // written (a layer made elsewhere may list one).
+    if (holder.usertype == 0)
+        checkPlainNames({holder.name});
     requireExisting(m_data, LayerName::GrantGroup, group);
     requireExisting(m_data, LayerName::Holder, holder.name);
     change([&] {
@@ -164,6 +169,9 @@ void GroupAssignments::assignAll(const QString &group)
         for (int i = 0; i < candidates.recordCount(); ++i)
             shown << Candidate{candidates.textAt(i, name).trimmed(), candidates.valueAt(i, type).toInt()};
     }
+    for (const Candidate &c : shown)
+        if (c.usertype == 0)
+            checkPlainNames({c.name});
     requireExisting(m_data, LayerName::GrantGroup, group);
     engine::ControlsFrozen frozen(candidates);
     change([&] {

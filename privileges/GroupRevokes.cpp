@@ -210,6 +210,11 @@ QString switchOptionOffQuestion(const GroupRowOnPage &r)
     return QStringLiteral("Revoke grant option for ") + removeRowQuestion(r).mid(int(qstrlen("Revoke ")));
 }
 
+void checkGroupRowNames(const GroupRowOnPage &row)
+{
+    checkPlainNames(keyNames(row.row.key));
+}
+
 GroupRemovals::GroupRemovals(TGrantData &data, OperationProgress &progress) : m_data(data), m_progress(progress) {}
 
 std::optional<GroupRowOnPage> GroupRemovals::currentRow() const
@@ -268,7 +273,7 @@ void GroupRemovals::removeRow()
     if (!r)
         return;
     // Refused before the transaction, whose pending work stays.
-    checkPlainNames(keyNames(r->row.key));
+    checkGroupRowNames(*r);
     requireExisting(m_data, LayerName::GrantGroup, r->row.group);
     StatusScope status(m_progress, QStringLiteral("Deleting..."));
     changeGroupList(m_data, [&] {
@@ -292,7 +297,7 @@ void GroupRemovals::switchOption()
     const std::optional<GroupRowOnPage> r = currentRow();
     if (!r)
         return;
-    checkPlainNames(keyNames(r->row.key));
+    checkGroupRowNames(*r);
     requireExisting(m_data, LayerName::GrantGroup, r->row.group);
     const int option = r->row.option != 0 ? 0 : 1;
     changeGroupList(m_data, [&] {

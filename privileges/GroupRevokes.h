@@ -84,6 +84,9 @@ struct GroupRowOnPage {
     GroupRow row;
     QString type; // "Table", "View", "Procedure"
 };
+// Raises engine::Error naming the row's object or column when no statement
+// could name it: called before anything is asked or sent.
+void checkGroupRowNames(const GroupRowOnPage &row);
 
 QString removeAllQuestion();
 // "Revoke {priv} privilege on {tvtype} {object} from GrantGroup {group}?",

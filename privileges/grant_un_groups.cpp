@@ -196,6 +196,9 @@ void TLorvane::MovebtnClick()
     privileges::GrantGroups groups(*GrantData, progress());
     const privileges::TreeNodes tree = nodesOf(Metatreegrant);
     const privileges::MoveTarget target = privileges::moveTargetOf(tree, captionPath(node));
+    // A refusal sends nothing: the work pending on the page stays, and so
+    // do its buttons.
+    privileges::checkMoveTargetNames(target);
     bool added = false;
     settledOnFailure([&] {
         added = groups.fillSP(target, [&](const privileges::MoveTarget &t) {
@@ -254,6 +257,7 @@ void TLorvane::RemovebtnClick()
     const std::optional<privileges::GroupRowOnPage> row = removals.currentRow();
     if (!row)
         return;
+    privileges::checkGroupRowNames(*row);
     QString note;
     settledOnFailure([&] { note = removals.cascadeNote(*row); });
     if (!confirmed(privileges::removeRowQuestion(*row) + note))
@@ -281,6 +285,7 @@ void TLorvane::GrantListGridDblClick()
     const std::optional<privileges::GroupRowOnPage> row = removals.currentRow();
     if (!row)
         return;
+    privileges::checkGroupRowNames(*row);
     // Taking a grant option away also takes what its holders granted on:
     // only then is there something to ask.
     QString note;

@@ -997,12 +997,19 @@ void TfmBrowser::SBTrPasteClick() { RETrig->paste(); }
 void TfmBrowser::dropEditedObject(const QString &kind, const QString &name, TMyRichEdit *editor,
                                   const char *const *dropped, int droppedCount)
 {
+    // Nothing is asked about what no statement could name.
+    try {
+        engine::requirePlainIdentifier(name);
+    } catch (const engine::Error &e) {
+        SetError();
+        ShowMessage(e.message());
+        return;
+    }
     if (platform::Prompter::instance().confirm(QStringLiteral("Confirmation"), QStringLiteral("Drop now?"))
         != Answer::Yes)
         return;
     SetBusy();
     try {
-        engine::requirePlainIdentifier(name);
         engine::TransactionGuard transaction(DM->Database);
         DM->Q6Exec(QStringLiteral("drop %1 ").arg(kind) + name);
         transaction.commit();

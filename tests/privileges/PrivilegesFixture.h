@@ -410,7 +410,8 @@ struct ConnectedWindow {
     std::unique_ptr<Program> p;
     std::unique_ptr<LoginAnswers> login;
     TLorvane *w = nullptr;
-    explicit ConnectedWindow(void (*make)(const TestDatabase &) = makeGrants)
+    QStringList connectTexts; // what the connect showed
+    explicit ConnectedWindow(void (*make)(const TestDatabase &) = makeGrants, int dialect = 1) : t(dialect)
     {
         make(t);
         alias = std::make_unique<ScopedAlias>(QStringLiteral("GRANTDB"), t.path(), QStringLiteral("SYSDBA"));
@@ -420,6 +421,7 @@ struct ConnectedWindow {
         login = std::make_unique<LoginAnswers>();
         p->prompter.answer(Prompter::Answer::Yes); // to create the layer, where it is missing
         p->w.cntbtn->click();
+        connectTexts = p->prompter.texts();
         p->prompter.clear();
     }
 };

@@ -169,6 +169,7 @@ void TestUserRegistry::userNames_data()
     QTest::newRow("a blank") << "ANN COLE" << false;
     QTest::newRow("two names") << "ANN,BOB" << false;
     QTest::newRow("empty") << "" << false;
+    QTest::newRow("a reserved word") << "USER" << false;
 }
 
 void TestUserRegistry::userNames()
