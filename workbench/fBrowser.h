@@ -561,6 +561,8 @@ private:
     QToolButton *makeButton(QWidget *parent, const QString &name, const QString &hint, const QString &icon = {});
     void showWorkArea(QWidget *page, QToolButton *pageButton);
     void showBrowserPage(int index);
+    void showDebuggerPage(int index);
+    void showMasterPage(QWidget *page);
     void setTabShown(QTabWidget *tabs, QWidget *page, bool shown);
     bool FormKeyDown(QKeyEvent *e);
     void FormShow();
