@@ -783,18 +783,20 @@ void TfmBrowser::SBDropIndexClick()
     runMetaCommand(*this, c);
 }
 
+// The trigger list reads on the second connection, which sees the new state
+// only once it is committed: committed first, then reloaded.
 void TfmBrowser::SBTriggerActiveClick()
 {
     const QString trigger = currentTrigger();
     runMetaCommand(*this, simpleCommand([trigger] { return QStringList{metacmd::triggerStateStatement(trigger, true)}; },
-                                        &TDM::ReopenTrigger, false));
+                                        &TDM::ReopenTrigger, true));
 }
 
 void TfmBrowser::SBTriggerInactiveClick()
 {
     const QString trigger = currentTrigger();
     runMetaCommand(*this, simpleCommand([trigger] { return QStringList{metacmd::triggerStateStatement(trigger, false)}; },
-                                        &TDM::ReopenTrigger, false));
+                                        &TDM::ReopenTrigger, true));
 }
 
 void TfmBrowser::SBDropTriggerClick()

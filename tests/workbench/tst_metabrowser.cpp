@@ -288,6 +288,11 @@ void TestMetaBrowser::tableCommands()
     QCOMPARE(t.p.texts().join('|'), asks ? QString("Drop now?") : QString());
     QVERIFY(t.readyAndClean());
     QCOMPARE(t.value(check.arg(row)).toInt(), expected);
+    if (check.contains("_inactive")) { // the list shows the state just set, on the same row
+        engine::Query &l = listNamed(t.dm(), list);
+        QCOMPARE(nameAt(l, field), row);
+        QCOMPARE(l.fieldByName(list == "QIndex" ? "RDB$INDEX_INACTIVE" : "RDB$TRIGGER_INACTIVE").asInteger(), expected);
+    }
     if (handler == "SBDropIndexClick") // the five buttons follow the list's rows
         QVERIFY(t.b().button("SBIndexBalance")->isEnabled());
 }
