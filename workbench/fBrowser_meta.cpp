@@ -63,6 +63,9 @@ QString currentTable()
     return nameOf(DM->QTables, QStringLiteral("RDB$RELATION_NAME"));
 }
 
+// RDB$FIELD_TYPE of a BLOB column.
+constexpr int kBlobFieldType = 261;
+
 QString currentColumn()
 {
     return nameOf(DM->QColumns, QStringLiteral("RDB$FIELD_NAME"));
@@ -1158,6 +1161,13 @@ void TfmBrowser::SBShowBlobClick()
 
 bool TfmBrowser::ShowBlob()
 {
+    // A memo edits and posts text: only a BLOB column is shown this way.
+    engine::Query &cols = DM->QColumns;
+    if (cols.isEmpty() || cols.fieldByName(QStringLiteral("RDB$FIELD_TYPE")).asInteger() != kBlobFieldType) {
+        ShowMessage(QStringLiteral("%1 is not a BLOB column").arg(currentColumn()));
+        setShown(*this, QStringLiteral("SBShowBlob"), QStringLiteral("SBHideBlob"), false);
+        return false;
+    }
     bool frozen = false;
     try {
         const RowKey key = currentRowKey(*DataGridModel, DBGrid4->currentIndex().row());
