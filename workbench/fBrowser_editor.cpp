@@ -417,9 +417,7 @@ void TfmBrowser::SBOpenTrigClick()
     if (platform::execModal(*fmOpenTrig) == QDialog::Accepted) {
         SetBusy();
         try {
-            RETrig->setUpdatesEnabled(false);
-            RETrig->clear();
-            RETrig->setUpdatesEnabled(true);
+            // The loaded text replaces the old one; a load that fails keeps it.
             LoadTrigger();
             SetTrigEditorOpened();
             SetReady();
@@ -498,9 +496,11 @@ void TfmBrowser::BuildProcedureText()
 
 void TfmBrowser::LoadTrigger()
 {
-    // Both names go into the text that a save sends.
+    // Both names go into the text that a save sends; a database trigger
+    // (ON CONNECT and the like) belongs to no table.
     engine::requirePlainIdentifier(fmOpenTrig->TrigName);
-    engine::requirePlainIdentifier(fmOpenTrig->RelationName);
+    if (!fmOpenTrig->RelationName.isEmpty())
+        engine::requirePlainIdentifier(fmOpenTrig->RelationName);
     LTrigName->setText(fmOpenTrig->TrigName);
     RETrig->setUpdatesEnabled(false);
     try {

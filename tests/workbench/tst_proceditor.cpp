@@ -76,6 +76,7 @@ class TestProcEditor : public QObject {
 private slots:
     void openAndSaveProcedures();
     void openAndSaveTriggers();
+    void openAndSaveDatabaseTriggers();
     void compileErrorGoesToItsLine();
     void newFromTemplateAsksWhenModified();
     void dropProcedure();
@@ -183,6 +184,45 @@ void TestProcEditor::openAndSaveTriggers()
                                  .arg(name))
                      .toInt(),
                  i == 2 ? 1 : 0);
+    }
+}
+
+void TestProcEditor::openAndSaveDatabaseTriggers()
+{
+    const struct {
+        const char *name;
+        const char *state;
+        const char *event;
+        int type;
+    } triggers[] = {{"TR_CONNECT", "ACTIVE", "ON CONNECT", 8192},
+                    {"TR_COMMIT", "INACTIVE", "ON TRANSACTION COMMIT", 8195}};
+    QStringList ddl{"CREATE TABLE EMP (ID INTEGER)", "CREATE TRIGGER TR_EMP FOR EMP BEFORE INSERT AS\nbegin\nend"};
+    for (const auto &t : triggers)
+        ddl << QString("CREATE TRIGGER %1 %2 %3 POSITION 1 AS\nbegin\n  if (1 = 0) then exit;\nend")
+                   .arg(t.name, t.state, t.event);
+    Bench bench(ddl);
+    TfmBrowser &b = bench.b();
+    ChooserAnswer choose;
+    choose.name = "TR_EMP";
+    b.SBOpenTrigClick();
+    for (const auto &t : triggers) {
+        const QString before = bench.value(kTrigSource.arg(t.name)).toString();
+        choose.name = t.name;
+        b.SBOpenTrigClick();
+        QVERIFY2(bench.p.texts().isEmpty(), qPrintable(bench.p.texts().join('\n')));
+        QCOMPARE(lines(b.RETrig), (QStringList{QString("ALTER TRIGGER ") + t.name, t.state,
+                                               QString("/* %1 */").arg(t.event), "POSITION 1", "AS",
+                                               "begin", "  if (1 = 0) then exit;", "end"}));
+        QCOMPARE(b.LTrigName->text(), QString(t.name));
+        QCOMPARE(int(b.TrigEditorState), 1);
+        b.SBSaveTrigClick();
+        QVERIFY2(bench.p.texts().isEmpty(), qPrintable(bench.p.texts().join('\n')));
+        QVERIFY(!b.StatusFailed);
+        QCOMPARE(bench.value(kTrigSource.arg(t.name)).toString(), before);
+        QCOMPARE(bench.value(QString("SELECT RDB$TRIGGER_TYPE FROM RDB$TRIGGERS WHERE RDB$TRIGGER_NAME = '%1'")
+                                 .arg(t.name))
+                     .toInt(),
+                 t.type);
     }
 }
 
