@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <QTime>
 #include <QVector>
+#include <optional>
 
 #include "workbench/WorkStatus.h"
 
@@ -609,8 +610,12 @@ private:
     void goToLine(EditorPage page);
     // The typed line number checked (a refused one is reported) and jumped to.
     void jumpToTypedLine(TMyRichEdit *editor, QLineEdit *lineField, void (TfmBrowser::*updateLinePos)());
-    void loadFileInto(QPlainTextEdit *editor);
-    void saveEditorToFile(TMyRichEdit *editor, const QString &offeredName);
+    // The file's text in the editor; its line end ("\r\n" or "\n"), nothing
+    // when no file was read.
+    std::optional<QString> loadFileInto(QPlainTextEdit *editor);
+    // The editor's lines, each ended by lineEnd.
+    void saveEditorToFile(TMyRichEdit *editor, const QString &offeredName,
+                          const QString &lineEnd = QStringLiteral("\n"));
     void undoIn(TMyRichEdit *editor);
     void showFindFor(TMyRichEdit *editor);
     void syntaxOn(TMyRichEdit *editor);
