@@ -41,6 +41,7 @@
 #include <string>
 #include <vector>
 
+#include <malloc.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -117,6 +118,9 @@ void BM_DataPageExport(benchmark::State &state)
             state.PauseTiming();
             rows.open(QString::fromLatin1(kQuery));
             rows.fetchMore(engine::ScrollingModel::kBatch);
+            // Memory the benchmarks before this one freed goes back to the
+            // system first: reused, it would hide this export's growth.
+            malloc_trim(0);
             bench::resetPeakMemory();
             const qint64 before = bench::processMemory().resident;
             state.ResumeTiming();

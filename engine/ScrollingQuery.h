@@ -40,12 +40,12 @@ public:
     // row the statement and its transaction are let go at once.
     qsizetype fetchMore(qsizetype rows);
     bool atEnd() const { return m_atEnd; }
-    // Fetches every row still to come and hands each to each() as the only
-    // row of a row set that is emptied again at once: none of them is held,
-    // whatever their number. The rows fetched before stay. The query then
-    // ends as after its last row, also when each() or a fetch fails (the
-    // failure is passed on). Returns how many rows came.
-    qsizetype drain(const std::function<void(const RowSet &row)> &each);
+    // Fetches every row still to come and hands them to each() a few at a
+    // time, in a row set that is emptied again at once: none of them is
+    // held, whatever their number. The rows fetched before stay. The query
+    // then ends as after its last row, also when each() or a fetch fails
+    // (the failure is passed on). Returns how many rows came.
+    qsizetype drain(const std::function<void(const RowSet &rows)> &each);
     // Runs the last select again and fetches as many rows as were held, so
     // what a view showed is there again and the rest still comes as it
     // scrolls.

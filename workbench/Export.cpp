@@ -400,10 +400,12 @@ qint64 WriteScrollingQueryToFile(const QString &title, engine::ScrollingQuery &q
         labels << c.name;
     }
     ExportWriter out(fileName, title, labels, std::move(formats), separator);
-    for (qsizetype r = 0; r < held.rowCount(); ++r)
-        out.record([&](int k) { return held.value(r, k); });
-    const qsizetype streamed =
-        query.drain([&](const engine::RowSet &one) { out.record([&](int k) { return one.value(0, k); }); });
+    auto write = [&out](const engine::RowSet &rows) {
+        for (qsizetype r = 0; r < rows.rowCount(); ++r)
+            out.record([&](int k) { return rows.value(r, k); });
+    };
+    write(held);
+    const qsizetype streamed = query.drain(write);
     out.finish();
     return held.rowCount() + streamed;
 }

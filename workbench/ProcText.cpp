@@ -125,8 +125,10 @@ QString TriggerTypeLine(int type)
         return QLatin1String(single[type - 1]);
     static const char *const database[] = {"ON CONNECT", "ON DISCONNECT", "ON TRANSACTION START",
                                            "ON TRANSACTION COMMIT", "ON TRANSACTION ROLLBACK"};
+    // ALTER TRIGGER takes no database event (the server keeps the one the
+    // trigger was made with), so it is shown as a comment.
     if (type >= 8192 && type <= 8196)
-        return QLatin1String(database[type - 8192]);
+        return QStringLiteral("/* %1 */").arg(QLatin1String(database[type - 8192]));
     // Combined events: bit 0 of type + 1 says BEFORE/AFTER, then up to three
     // two-bit slots name INSERT (1), UPDATE (2), DELETE (3).
     if (type > 6 && type < 128) {
@@ -151,8 +153,9 @@ QString TriggerTypeLine(int type)
 QStringList BuildTriggerText(const QString &name, const QString &table, int type, int inactive, int sequence,
                              const QString &storedSource, bool &inDebugBlock)
 {
-    QStringList lines{QStringLiteral("ALTER TRIGGER ") + name + QStringLiteral(" /* FOR ") + table
-                      + QStringLiteral(" */")};
+    // A database trigger has no table to name.
+    QStringList lines{QStringLiteral("ALTER TRIGGER ") + name
+                      + (table.isEmpty() ? QString() : QStringLiteral(" /* FOR ") + table + QStringLiteral(" */"))};
     lines << QLatin1String(inactive != 0 ? "INACTIVE" : "ACTIVE");
     lines << TriggerTypeLine(type);
     lines << QStringLiteral("POSITION ") + QString::number(sequence);

@@ -51,9 +51,10 @@ QStringList BuildProcedureText(const QString &name, const QVector<Param> &in, co
                                const QString &storedSource, bool &inDebugBlock);
 
 // The type line of a trigger header. 1..6 are the single events; Firebird's
-// combined events (BEFORE INSERT OR UPDATE ...) and database triggers are
-// decoded too; any other value becomes a comment, so the header still
-// compiles and keeps the stored type.
+// combined events (BEFORE INSERT OR UPDATE ...) are decoded too; a database
+// trigger's event is named in a comment, as ALTER TRIGGER takes none; any
+// other value becomes a comment, so the header still compiles and keeps the
+// stored type.
 QString TriggerTypeLine(int type);
 
 QStringList BuildTriggerText(const QString &name, const QString &table, int type, int inactive, int sequence,

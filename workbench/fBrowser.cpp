@@ -25,6 +25,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
+#include <QSignalBlocker>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QScreen>
@@ -564,10 +565,18 @@ void TfmBrowser::SBGoMasterClick()
     PCMainChange();
 }
 
+// The menus take the road of their work area's button, so both leave the
+// connections and lists alike (the SQL Master closes the second
+// connections, the other two open them again and reload their page): only
+// the inner page is the menu's own, set without its reload, which the
+// button's page change runs once.
 void TfmBrowser::showBrowserPage(int index)
 {
-    showWorkArea(TSBrowser, SBGoBrowser);
-    PCBrowser->setCurrentIndex(index);
+    {
+        const QSignalBlocker quiet(PCBrowser);
+        PCBrowser->setCurrentIndex(index);
+    }
+    SBGoBrowserClick();
 }
 
 void TfmBrowser::Domains1Click() { showBrowserPage(0); }
@@ -579,33 +588,31 @@ void TfmBrowser::Views1Click() { showBrowserPage(5); }
 void TfmBrowser::Exceptions1Click() { showBrowserPage(6); }
 void TfmBrowser::Procedures1Click() { showBrowserPage(7); }
 
-void TfmBrowser::Procedures2Click()
+void TfmBrowser::showDebuggerPage(int index)
 {
-    showWorkArea(TSDebugger, SBGoDebugger);
-    PagePCProcTrig->setCurrentIndex(0);
-    PCMainChange();
+    PagePCProcTrig->setCurrentIndex(index);
+    SBGoDebuggerClick();
 }
 
-void TfmBrowser::Triggers1Click()
+void TfmBrowser::Procedures2Click() { showDebuggerPage(0); }
+void TfmBrowser::Triggers1Click() { showDebuggerPage(1); }
+
+void TfmBrowser::showMasterPage(QWidget *page)
 {
-    showWorkArea(TSDebugger, SBGoDebugger);
-    PagePCProcTrig->setCurrentIndex(1);
-    PCMainChange();
+    {
+        const QSignalBlocker quiet(PCSQL);
+        PCSQL->setCurrentWidget(page);
+    }
+    SBGoMasterClick();
 }
 
-void TfmBrowser::Text1Click()
-{
-    showWorkArea(TSSQLMaster, SBGoMaster);
-    PCSQL->setCurrentWidget(TSSQLText);
-    PCMainChange();
-}
+void TfmBrowser::Text1Click() { showMasterPage(TSSQLText); }
 
 void TfmBrowser::History1Click()
 {
     if (!PCSQL->isTabVisible(PCSQL->indexOf(TSHistory)))
         return;
-    showWorkArea(TSSQLMaster, SBGoMaster);
-    PCSQL->setCurrentWidget(TSHistory);
+    showMasterPage(TSHistory);
 }
 
 void TfmBrowser::PCMainChange()

@@ -11,6 +11,7 @@
 #include <QStringList>
 #include <QTime>
 #include <QVector>
+#include <optional>
 
 #include "workbench/WorkStatus.h"
 
@@ -572,6 +573,8 @@ private:
     QToolButton *makeButton(QWidget *parent, const QString &name, const QString &hint, const QString &icon = {});
     void showWorkArea(QWidget *page, QToolButton *pageButton);
     void showBrowserPage(int index);
+    void showDebuggerPage(int index);
+    void showMasterPage(QWidget *page);
     void setTabShown(QTabWidget *tabs, QWidget *page, bool shown);
     bool FormKeyDown(QKeyEvent *e);
     void FormShow();
@@ -618,8 +621,12 @@ private:
     void goToLine(EditorPage page);
     // The typed line number checked (a refused one is reported) and jumped to.
     void jumpToTypedLine(TMyRichEdit *editor, QLineEdit *lineField, void (TfmBrowser::*updateLinePos)());
-    void loadFileInto(QPlainTextEdit *editor);
-    void saveEditorToFile(TMyRichEdit *editor, const QString &offeredName);
+    // The file's text in the editor; its line end ("\r\n" or "\n"), nothing
+    // when no file was read.
+    std::optional<QString> loadFileInto(QPlainTextEdit *editor);
+    // The editor's lines, each ended by lineEnd.
+    void saveEditorToFile(TMyRichEdit *editor, const QString &offeredName,
+                          const QString &lineEnd = QStringLiteral("\n"));
     void undoIn(TMyRichEdit *editor);
     void showFindFor(TMyRichEdit *editor);
     void syntaxOn(TMyRichEdit *editor);

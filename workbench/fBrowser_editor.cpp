@@ -418,9 +418,7 @@ void TfmBrowser::SBOpenTrigClick()
     if (fmOpenTrig->choose() == QDialog::Accepted) {
         SetBusy();
         try {
-            RETrig->setUpdatesEnabled(false);
-            RETrig->clear();
-            RETrig->setUpdatesEnabled(true);
+            // The loaded text replaces the old one; a load that fails keeps it.
             LoadTrigger();
             SetTrigEditorOpened();
             SetReady();
@@ -500,9 +498,11 @@ void TfmBrowser::BuildProcedureText()
 
 void TfmBrowser::LoadTrigger()
 {
-    // Both names go into the text that a save sends.
+    // Both names go into the text that a save sends; a database trigger
+    // (ON CONNECT and the like) belongs to no table.
     engine::requirePlainIdentifier(fmOpenTrig->TrigName);
-    engine::requirePlainIdentifier(fmOpenTrig->RelationName);
+    if (!fmOpenTrig->RelationName.isEmpty())
+        engine::requirePlainIdentifier(fmOpenTrig->RelationName);
     LTrigName->setText(fmOpenTrig->TrigName);
     RETrig->setUpdatesEnabled(false);
     try {
@@ -922,28 +922,33 @@ void TfmBrowser::Setprogresspoint2Click() { insertMarker(RETrig, QStringLiteral(
 
 // --- files
 
-void TfmBrowser::loadFileInto(QPlainTextEdit *editor)
+std::optional<QString> TfmBrowser::loadFileInto(QPlainTextEdit *editor)
 {
     const std::optional<QString> name = platform::Prompter::instance().openFileName(
         QString(), QStringLiteral("TXT files|*.txt|All files|*.*"), QString());
     if (!name)
-        return;
+        return std::nullopt;
     QFile f(*name);
     if (!f.open(QIODevice::ReadOnly)) {
         SetError();
         ShowError(f.errorString());
-        return;
+        return std::nullopt;
     }
     QString text = QString::fromUtf8(f.readAll());
+    const QString lineEnd = proctext::LineEnd(text);
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     if (text.endsWith(QLatin1Char('\n')))
         text.chop(1);
     editor->setPlainText(text);
+    return lineEnd;
 }
 
+// The text read takes the file's line ends with it: the saves, to the
+// database and to a file, write them as the file had them.
 void TfmBrowser::SBOpenFromFileClick()
 {
-    loadFileInto(REProc);
+    if (const std::optional<QString> lineEnd = loadFileInto(REProc))
+        ProcLineEnd = *lineEnd;
     ProcEditorState = 0;
     button(QStringLiteral("SBSaveProc"))->setEnabled(true);
     button(QStringLiteral("SBdebExecSQL"))->setEnabled(false);
@@ -953,25 +958,34 @@ void TfmBrowser::SBOpenFromFileClick()
 
 void TfmBrowser::SBOpenFromFile2Click()
 {
-    loadFileInto(RETrig);
+    if (const std::optional<QString> lineEnd = loadFileInto(RETrig))
+        TrigLineEnd = *lineEnd;
     TrigEditorState = 0;
     button(QStringLiteral("SBSaveTrig"))->setEnabled(true);
     DefaultCursor();
 }
 
-void TfmBrowser::saveEditorToFile(TMyRichEdit *editor, const QString &offeredName)
+void TfmBrowser::saveEditorToFile(TMyRichEdit *editor, const QString &offeredName, const QString &lineEnd)
 {
     SaveDialog1FileName = offeredName;
-    SaveToChosenFile(*this, [editor](const QString &fileName) {
+    const QByteArray end = lineEnd.toUtf8();
+    SaveToChosenFile(*this, [editor, end](const QString &fileName) {
         QByteArray data;
         for (const QString &line : editorLines(editor))
-            data += line.toUtf8() + '\n';
+            data += line.toUtf8() + end;
         WriteTextFile(fileName, data);
     });
 }
 
-void TfmBrowser::SBSaveToFileClick() { saveEditorToFile(REProc, LProcName->text() + QStringLiteral(".txt")); }
-void TfmBrowser::SBSaveToFile2Click() { saveEditorToFile(RETrig, LTrigName->text() + QStringLiteral(".txt")); }
+void TfmBrowser::SBSaveToFileClick()
+{
+    saveEditorToFile(REProc, LProcName->text() + QStringLiteral(".txt"), ProcLineEnd);
+}
+
+void TfmBrowser::SBSaveToFile2Click()
+{
+    saveEditorToFile(RETrig, LTrigName->text() + QStringLiteral(".txt"), TrigLineEnd);
+}
 
 // --- clipboard and undo
 

@@ -73,6 +73,9 @@ QString nameableTable()
     return table;
 }
 
+// RDB$FIELD_TYPE of a BLOB column.
+constexpr int kBlobFieldType = 261;
+
 QString currentColumn()
 {
     return nameOf(DM->QColumns, QStringLiteral("RDB$FIELD_NAME"));
@@ -816,12 +819,14 @@ void TfmBrowser::SBDropIndexClick()
     runMetaCommand(*this, c);
 }
 
+// The trigger list reads on the second connection, which sees the new state
+// only once it is committed: committed first, then reloaded.
 void TfmBrowser::SBTriggerActiveClick()
 {
     const QString trigger = currentTrigger();
     runMetaCommand(*this, rowCommand(DM->QTableTrigger,
                                      [trigger] { return QStringList{metacmd::triggerStateStatement(trigger, true)}; },
-                                     &TDM::ReopenTrigger, false));
+                                     &TDM::ReopenTrigger, true));
 }
 
 void TfmBrowser::SBTriggerInactiveClick()
@@ -829,7 +834,7 @@ void TfmBrowser::SBTriggerInactiveClick()
     const QString trigger = currentTrigger();
     runMetaCommand(*this, rowCommand(DM->QTableTrigger,
                                      [trigger] { return QStringList{metacmd::triggerStateStatement(trigger, false)}; },
-                                     &TDM::ReopenTrigger, false));
+                                     &TDM::ReopenTrigger, true));
 }
 
 void TfmBrowser::SBDropTriggerClick()
@@ -1198,6 +1203,13 @@ void TfmBrowser::SBShowBlobClick()
 
 bool TfmBrowser::ShowBlob()
 {
+    // A memo edits and posts text: only a BLOB column is shown this way.
+    engine::Query &cols = DM->QColumns;
+    if (cols.isEmpty() || cols.fieldByName(QStringLiteral("RDB$FIELD_TYPE")).asInteger() != kBlobFieldType) {
+        ShowMessage(QStringLiteral("%1 is not a BLOB column").arg(currentColumn()));
+        setShown(*this, QStringLiteral("SBShowBlob"), QStringLiteral("SBHideBlob"), false);
+        return false;
+    }
     bool frozen = false;
     try {
         const RowKey key = currentRowKey(*DataGridModel, DBGrid4->currentIndex().row());

@@ -185,6 +185,9 @@ void TfmBrowser::buildRecordsPage()
                                     QStringLiteral("Export to the text file"), QStringLiteral("export"));
     SBsqlExportToExcel->setEnabled(false);
     connect(SBsqlExportToExcel, &QToolButton::clicked, this, &TfmBrowser::SBsqlExportToExcelClick);
+    // The browser's commands run their statements on the same query: once
+    // it no longer holds the console's rows there is nothing to export.
+    connect(&DM->Q6, &engine::DataSet::afterClose, SBsqlExportToExcel, [this] { SBsqlExportToExcel->setEnabled(false); });
     auto *tools = new QHBoxLayout;
     tools->addWidget(SBsqlExportToExcel);
     tools->addStretch();
@@ -367,5 +370,7 @@ void TfmBrowser::SQLBodyMouseDown() { UpdateSqlLinePos(); }
 
 void TfmBrowser::SBsqlExportToExcelClick()
 {
+    if (!SBsqlExportToExcel->isEnabled())
+        return;
     ExportDataSet(*this, DM->Q6.sql().value(0), DM->Q6);
 }

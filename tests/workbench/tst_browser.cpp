@@ -495,18 +495,43 @@ void TestBrowser::menusSwitchPages()
     p.answer(Prompter::Answer::No);
     Workbench w({"TESTDB", "SYSDBA", ""});
     TfmBrowser &b = *w.browser;
-    b.Views1Click();
-    QCOMPARE(b.PCMain->currentWidget(), b.TSBrowser);
-    QCOMPARE(b.PCBrowser->tabText(b.PCBrowser->currentIndex()), QString("Views"));
-    QVERIFY(b.SBGoBrowser->isChecked());
-    b.Triggers1Click();
-    QCOMPARE(b.PagePCProcTrig->currentWidget(), b.TSTrig);
-    QVERIFY(b.SBGoDebugger->isChecked());
-    b.Text1Click();
-    QCOMPARE(b.PCSQL->currentWidget(), b.TSSQLText);
-    QVERIFY(b.SBGoMaster->isChecked());
-    // The menus neither disconnect nor reconnect.
-    QVERIFY(w.dm->DataBase2.isConnected());
+    // Each menu after the SQL Master's button has closed the second
+    // connections and the console has made a table: the menu reaches what
+    // its work area's button reaches.
+    const struct {
+        QAction *menu;
+        QWidget *area;
+        QToolButton *button;
+        QTabWidget *inner;
+        int page;
+        bool secondOpen;
+    } cases[] = {{b.Tables1, b.TSBrowser, b.SBGoBrowser, b.PCBrowser, 1, true},
+                 {b.Views1, b.TSBrowser, b.SBGoBrowser, b.PCBrowser, 5, true},
+                 {b.Tables1, b.TSBrowser, b.SBGoBrowser, b.PCBrowser, 1, true},
+                 {b.Triggers1, b.TSDebugger, b.SBGoDebugger, b.PagePCProcTrig, 1, true},
+                 {b.Procedures2, b.TSDebugger, b.SBGoDebugger, b.PagePCProcTrig, 0, true},
+                 {b.Text1, b.TSSQLMaster, b.SBGoMaster, b.PCSQL, b.PCSQL->indexOf(b.TSSQLText), false}};
+    int n = 0;
+    for (const auto &c : cases) {
+        b.SBGoMasterClick();
+        const QString table = QString("MADE_IN_CONSOLE_%1").arg(++n);
+        b.SQLBody->setPlainText("create table " + table + " (ID integer)");
+        b.SBExecSQLClick();
+        QVERIFY(!b.StatusFailed);
+        c.menu->trigger();
+        QCOMPARE(b.PCMain->currentWidget(), c.area);
+        QVERIFY(c.button->isChecked());
+        QCOMPARE(c.inner->currentIndex(), c.page);
+        QCOMPARE(w.dm->DataBase2.isConnected(), c.secondOpen);
+        QCOMPARE(w.dm->DatabaseN.isConnected(), c.secondOpen);
+        QCOMPARE(b.ReconnectPending, !c.secondOpen);
+        if (c.area == b.TSBrowser && c.page == 1)
+            QVERIFY2(w.dm->QTables.locate("RDB$RELATION_NAME", table), qPrintable(table));
+        // The trigger list reads on the second connection.
+        if (c.area == b.TSBrowser)
+            QVERIFY(w.dm->QTableTrigger.isActive());
+        QVERIFY2(p.calls().size() == 1, qPrintable(p.texts().join('|')));
+    }
 }
 
 // Clicking the button that is already checked must not switch the choice:

@@ -292,6 +292,11 @@ void TestMetaBrowser::tableCommands()
     QCOMPARE(t.p.texts().join('|'), asks ? QString("Drop now?") : QString());
     QVERIFY(t.readyAndClean());
     QCOMPARE(t.value(check.arg(row)).toInt(), expected);
+    if (check.contains("_inactive")) { // the list shows the state just set, on the same row
+        engine::Query &l = listNamed(t.dm(), list);
+        QCOMPARE(nameAt(l, field), row);
+        QCOMPARE(l.fieldByName(list == "QIndex" ? "RDB$INDEX_INACTIVE" : "RDB$TRIGGER_INACTIVE").asInteger(), expected);
+    }
     if (handler == "SBDropIndexClick") // the five buttons follow the list's rows
         QVERIFY(t.b().button("SBIndexBalance")->isEnabled());
 }
@@ -503,33 +508,41 @@ void TestMetaBrowser::refreshPkFk()
 void TestMetaBrowser::blobAsMemo_data()
 {
     QTest::addColumn<QStringList>("ddl");
+    QTest::addColumn<QString>("column");
     QTest::addColumn<QString>("message");
     QTest::newRow("one-column key") << QStringList{"create table T (K integer not null primary key, X integer, "
                                                    "B blob sub_type 1)",
                                                    "insert into T values (1, 1, \"first\")",
                                                    "insert into T values (2, 1, \"second\")"}
-                                    << "";
+                                    << "B" << "";
     // The second row shares its first key value with the first.
     QTest::newRow("two-column key") << QStringList{"create table T (K integer not null, X integer not null, "
                                                    "B blob sub_type 1, primary key (K, X))",
                                                    "insert into T values (1, 1, \"first\")",
                                                    "insert into T values (1, 2, \"second\")"}
-                                    << "";
+                                    << "B" << "";
     // Its index takes the constraint's name, with no PRIMARY in it.
     QTest::newRow("named key") << QStringList{"create table T (K integer not null, X integer, B blob sub_type 1, "
                                               "constraint T_KEY primary key (K))",
                                               "insert into T values (1, 1, \"first\")",
                                               "insert into T values (2, 1, \"second\")"}
-                               << "";
+                               << "B" << "";
     QTest::newRow("no key") << QStringList{"create table T (K integer, X integer, B blob sub_type 1)",
                                            "insert into T values (1, 1, \"first\")",
                                            "insert into T values (2, 1, \"second\")"}
-                            << "Unable to find record due to absence of PK";
+                            << "B" << "Unable to find record due to absence of PK";
+    // A key column is no BLOB: nothing is shown, and the table list stays usable.
+    QTest::newRow("not a BLOB") << QStringList{"create table T (K integer not null primary key, X integer, "
+                                               "B blob sub_type 1)",
+                                               "insert into T values (1, 1, \"first\")",
+                                               "insert into T values (2, 1, \"second\")"}
+                                << "K" << "K is not a BLOB column";
 }
 
 void TestMetaBrowser::blobAsMemo()
 {
     QFETCH(QStringList, ddl);
+    QFETCH(QString, column);
     QFETCH(QString, message);
     Browser t(ddl);
     TfmBrowser &b = t.b();
@@ -538,10 +551,12 @@ void TestMetaBrowser::blobAsMemo()
     t.page(1, 3);
     QCOMPARE(b.DataGridModel->rowCount(), 2);
     b.DBGrid4->selectRow(1);
-    QVERIFY(t.dm().QColumns.locate("RDB$FIELD_NAME", "B"));
+    QVERIFY(t.dm().QColumns.locate("RDB$FIELD_NAME", column));
     b.SBShowBlobClick();
     if (!message.isEmpty()) {
         QCOMPARE(t.p.texts(), QStringList{message});
+        QVERIFY(b.DBDataMemo->isReadOnly());
+        QVERIFY(b.DBDataMemo->toPlainText().isEmpty());
         QVERIFY(!b.BlobShown);
         QVERIFY(b.button("SBHideBlob")->isChecked());
         QVERIFY(b.DBGTables->isEnabled());

@@ -76,10 +76,13 @@ class TestProcEditor : public QObject {
 private slots:
     void openAndSaveProcedures();
     void openAndSaveTriggers();
+    void openAndSaveDatabaseTriggers();
     void compileErrorGoesToItsLine();
     void newFromTemplateAsksWhenModified();
     void dropProcedure();
     void filesAndStates();
+    void fileLineEndsGoWithTheText_data();
+    void fileLineEndsGoWithTheText();
     void chooserSearchAndLookup();
     void lineJumpRefusals();
     void editingCommands();
@@ -183,6 +186,45 @@ void TestProcEditor::openAndSaveTriggers()
                                  .arg(name))
                      .toInt(),
                  i == 2 ? 1 : 0);
+    }
+}
+
+void TestProcEditor::openAndSaveDatabaseTriggers()
+{
+    const struct {
+        const char *name;
+        const char *state;
+        const char *event;
+        int type;
+    } triggers[] = {{"TR_CONNECT", "ACTIVE", "ON CONNECT", 8192},
+                    {"TR_COMMIT", "INACTIVE", "ON TRANSACTION COMMIT", 8195}};
+    QStringList ddl{"CREATE TABLE EMP (ID INTEGER)", "CREATE TRIGGER TR_EMP FOR EMP BEFORE INSERT AS\nbegin\nend"};
+    for (const auto &t : triggers)
+        ddl << QString("CREATE TRIGGER %1 %2 %3 POSITION 1 AS\nbegin\n  if (1 = 0) then exit;\nend")
+                   .arg(t.name, t.state, t.event);
+    Bench bench(ddl);
+    TfmBrowser &b = bench.b();
+    ChooserAnswer choose;
+    choose.name = "TR_EMP";
+    b.SBOpenTrigClick();
+    for (const auto &t : triggers) {
+        const QString before = bench.value(kTrigSource.arg(t.name)).toString();
+        choose.name = t.name;
+        b.SBOpenTrigClick();
+        QVERIFY2(bench.p.texts().isEmpty(), qPrintable(bench.p.texts().join('\n')));
+        QCOMPARE(lines(b.RETrig), (QStringList{QString("ALTER TRIGGER ") + t.name, t.state,
+                                               QString("/* %1 */").arg(t.event), "POSITION 1", "AS",
+                                               "begin", "  if (1 = 0) then exit;", "end"}));
+        QCOMPARE(b.LTrigName->text(), QString(t.name));
+        QCOMPARE(int(b.TrigEditorState), 1);
+        b.SBSaveTrigClick();
+        QVERIFY2(bench.p.texts().isEmpty(), qPrintable(bench.p.texts().join('\n')));
+        QVERIFY(!b.StatusFailed);
+        QCOMPARE(bench.value(kTrigSource.arg(t.name)).toString(), before);
+        QCOMPARE(bench.value(QString("SELECT RDB$TRIGGER_TYPE FROM RDB$TRIGGERS WHERE RDB$TRIGGER_NAME = '%1'")
+                                 .arg(t.name))
+                     .toInt(),
+                 t.type);
     }
 }
 
@@ -366,6 +408,62 @@ void TestProcEditor::filesAndStates()
     QVERIFY(!b.SBdebExecSQL->isEnabled());
     QVERIFY(b.SBSaveProc->isEnabled());
     QVERIFY(bench.p.problems().isEmpty());
+}
+
+void TestProcEditor::fileLineEndsGoWithTheText_data()
+{
+    QTest::addColumn<QString>("previousEnd"); // of the object open before
+    QTest::addColumn<QString>("fileEnd");
+    QTest::addColumn<bool>("trigger");
+    QTest::newRow("CR LF procedure, then an LF file") << "\r\n" << "\n" << false;
+    QTest::newRow("LF procedure, then a CR LF file") << "\n" << "\r\n" << false;
+    QTest::newRow("CR LF trigger, then an LF file") << "\r\n" << "\n" << true;
+}
+
+void TestProcEditor::fileLineEndsGoWithTheText()
+{
+    QFETCH(QString, previousEnd);
+    QFETCH(QString, fileEnd);
+    QFETCH(bool, trigger);
+    const QString body = "AS\nbegin\n  if (1 = 0) then exit;\nend";
+    auto ended = [](QString text, const QString &end) { return text.replace("\n", end); };
+    Bench bench({"CREATE TABLE T (ID INTEGER)",
+                 ended("CREATE PROCEDURE PREV " + body, previousEnd),
+                 ended("CREATE TRIGGER TPREV FOR T BEFORE INSERT " + body, previousEnd)});
+    TfmBrowser &b = bench.b();
+    ChooserAnswer choose;
+    choose.name = trigger ? "TPREV" : "PREV";
+    trigger ? b.SBOpenTrigClick() : b.SBOpenProcClick();
+
+    QTemporaryDir dir;
+    const QString in = dir.filePath("in.txt");
+    const QByteArray file = ended(QString(trigger ? "CREATE TRIGGER TNEW FOR T AFTER INSERT " : "CREATE PROCEDURE PNEW ")
+                                      + body + "\n",
+                                  fileEnd)
+                                .toUtf8();
+    {
+        QFile f(in);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(file);
+    }
+    bench.p.answerFile(in);
+    trigger ? b.SBOpenFromFile2Click() : b.SBOpenFromFileClick();
+
+    // Written back to a file: the bytes that were read.
+    const QString out = dir.filePath("out.txt");
+    bench.p.answerFile(out);
+    trigger ? b.SBSaveToFile2Click() : b.SBSaveToFileClick();
+    QFile saved(out);
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QCOMPARE(saved.readAll(), file);
+
+    // Saved to the database: the stored source (a trigger's from its AS, a
+    // procedure's after it) with the file's line ends.
+    trigger ? b.SBSaveTrigClick() : b.SBSaveProcClick();
+    QVERIFY2(bench.p.texts().size() == 2, qPrintable(bench.p.texts().join('\n')));
+    QVERIFY(!b.StatusFailed);
+    const QString stored = bench.value((trigger ? kTrigSource : kProcSource).arg(trigger ? "TNEW" : "PNEW")).toString();
+    QCOMPARE(stored, ended(trigger ? body : body.mid(3), fileEnd));
 }
 
 void TestProcEditor::chooserSearchAndLookup()

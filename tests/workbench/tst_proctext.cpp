@@ -126,7 +126,7 @@ void TestProcText::triggerText_data()
     QTest::newRow("before insert or update") << 17 << 0 << "BEFORE INSERT OR UPDATE" << "ACTIVE";
     QTest::newRow("after update or delete") << 28 << 0 << "AFTER UPDATE OR DELETE" << "ACTIVE";
     QTest::newRow("before all three") << 113 << 0 << "BEFORE INSERT OR UPDATE OR DELETE" << "ACTIVE";
-    QTest::newRow("on connect") << 8192 << 0 << "ON CONNECT" << "ACTIVE";
+    QTest::newRow("on connect") << 8192 << 0 << "/* ON CONNECT */" << "ACTIVE";
     QTest::newRow("unknown kept as a comment") << 7 << 0 << "/* TYPE 7 */" << "ACTIVE";
 }
 

@@ -470,10 +470,33 @@ void TestSqlConsole::textCommands()
         return d.result();
     });
     b.SBsqlExportToExcelClick();
-    platform::setModalHook(previous);
     QFile f(exported);
     QVERIFY(f.open(QIODevice::ReadOnly));
     QCOMPARE(f.readAll(), QByteArray("select A, B\r\nA;B;\r\n1;one;\r\n2;two;\r\n3;three;\r\n"));
+    f.close();
+
+    // A browser command runs its statement on the console's query: the rows
+    // are gone, and so is the export, until the next query.
+    b.SBGoBrowserClick();
+    b.PCBrowser->setCurrentIndex(1);
+    QVERIFY(c.w->dm->QTables.locate("RDB$RELATION_NAME", "T"));
+    QVERIFY(c.w->dm->QColumns.locate("RDB$FIELD_NAME", "B"));
+    b.SBFromColClick();
+    b.SBToColClick();
+    b.SBCopyColClick();
+    QVERIFY(!b.StatusFailed);
+    b.SBGoMasterClick();
+    QVERIFY(!b.SBsqlExportToExcel->isEnabled());
+    c.p.clear();
+    b.SBsqlExportToExcelClick();
+    QVERIFY(c.p.calls().isEmpty());
+    c.run("select A from T where A = 2");
+    QVERIFY(b.SBsqlExportToExcel->isEnabled());
+    c.p.answerFile(exported).answer(Prompter::Answer::Yes);
+    b.SBsqlExportToExcelClick();
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), QByteArray("select A from T where A = 2\r\nA;\r\n2;\r\n"));
+    platform::setModalHook(previous);
 }
 
 void TestSqlConsole::background_data()
