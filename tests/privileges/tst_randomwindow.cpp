@@ -7,7 +7,7 @@
 // commit it, and the layer agrees with the server; after every commit and
 // roll-back it agrees as a second connection sees it. A failing seed prints
 // every step from the start. WINDOW_SEED runs one seed, WINDOW_STEPS sets
-// the number of steps.
+// the number of steps, WINDOW_TRACE prints the steps of a run that passed.
 #include "PrivilegesFixture.h"
 #include "engine/GridModel.h"
 #include "privileges/GrantGroups.h"
@@ -85,6 +85,24 @@ private:
     QRandomGenerator &m_random;
 };
 
+// Makes the n-th statement that changes something fail before it reaches
+// the server, as a server failure would.
+class FailingChange {
+public:
+    explicit FailingChange(int n) : m_left(n)
+    {
+        m_previous = engine::StatementLog::setHook([this](const QString &, const QString &sql) {
+            if (!sql.startsWith("select", Qt::CaseInsensitive) && --m_left == 0)
+                throw engine::Error(QStringLiteral("injected failure"));
+        });
+    }
+    ~FailingChange() { engine::StatementLog::setHook(m_previous); }
+
+private:
+    int m_left;
+    engine::StatementLog::Hook m_previous;
+};
+
 struct Run {
     QRandomGenerator random;
     ConnectedWindow c{history};
@@ -156,8 +174,18 @@ struct Run {
     }
     QString page() const { return w.GrantPages->tabText(w.GrantPages->currentIndex()); }
 
-    // One step on the page shown, or a page change; its description.
+    // One step on the page shown, or a page change; its description. Now
+    // and then one of the step's changes fails.
     QString step()
+    {
+        if (random.bounded(12u) == 0) {
+            const int n = 1 + pick(4);
+            FailingChange failing(n);
+            return plainStep() + QString(" (change %1 fails)").arg(n);
+        }
+        return plainStep();
+    }
+    QString plainStep()
     {
         if (random.bounded(6u) == 0) {
             const int to = 1 + pick(4);
@@ -214,7 +242,7 @@ struct Run {
         case 5:
         case 6: {
             const bool rename = yes();
-            const QString name = any({"SG1", "SG2", "U1_GROUP", "U3_GROUP", "Q\"X", "SG 3"});
+            const QString name = any({"SG1", "SG2", "U1_Group", "U3_Group", "Q\"X", "SG 3"});
             QString out = group + (rename ? ": rename to " : ": new ") + name + click(rename ? w.ModifyGrantGroup : w.AddggName);
             w.gdefname->setText(name);
             out += click(w.AddggName);
@@ -345,7 +373,7 @@ void TestRandomWindow::clickingKeepsTheLayerAgreeing()
     Run run(seed);
     const int steps = qEnvironmentVariableIsSet("WINDOW_STEPS") ? qEnvironmentVariableIntValue("WINDOW_STEPS") : 150;
     QStringList saved = Run::world(*run.second);
-    int commits = 0, refusals = 0;
+    int commits = 0, refusals = 0, failures = 0;
     for (int i = 0; i < steps; ++i) {
         run.prompter.shown.clear();
         const QString name = run.step();
@@ -365,8 +393,9 @@ void TestRandomWindow::clickingKeepsTheLayerAgreeing()
             saved = now;
         }
         refusals += !run.prompter.shown.filter(QRegularExpression("rights|unique|must|no longer|not a registered|already|name")).isEmpty();
+        failures += !run.prompter.shown.filter("injected failure").isEmpty();
     }
-    qInfo("seed %u: %d steps, %d commits, %d refusals", seed, steps, commits, refusals);
+    qInfo("seed %u: %d steps, %d commits, %d refusals, %d failures", seed, steps, commits, refusals, failures);
     if (qEnvironmentVariableIsSet("WINDOW_TRACE"))
         qInfo("%s", qPrintable(run.steps.join('\n')));
     QVERIFY(commits > 0);
