@@ -72,41 +72,15 @@ struct AsAdministrator {
 class TestGrantRightsServer : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void cleanupTestCase();
+    void initTestCase() { m_users = std::make_unique<ServerLogins>(kServerUsers); }
+    void cleanupTestCase() { m_users.reset(); }
     void init() { clearSettings(); }
     void refusalsKeepThePendingGrants();
     void failureSaysWhatItLost();
 
 private:
-    std::unique_ptr<TestDatabase> m_adminDb;
-    std::unique_ptr<engine::Database> m_admin;
-    void dropUsers()
-    {
-        for (const QString &u : kServerUsers) {
-            try {
-                exec(*m_admin, "drop user " + u);
-            } catch (const engine::Error &) {
-            }
-        }
-    }
+    std::unique_ptr<ServerLogins> m_users;
 };
-
-void TestGrantRightsServer::initTestCase()
-{
-    m_adminDb = std::make_unique<TestDatabase>();
-    m_admin = m_adminDb->connectServer("SYSDBA", testsupport::serverPassword(), "Admin");
-    dropUsers();
-    for (const QString &u : kServerUsers)
-        exec(*m_admin, QString("create user %1 password 'pw'").arg(u));
-}
-
-void TestGrantRightsServer::cleanupTestCase()
-{
-    dropUsers();
-    m_admin.reset();
-    m_adminDb.reset();
-}
 
 void TestGrantRightsServer::refusalsKeepThePendingGrants()
 {

@@ -173,6 +173,21 @@ struct Run {
         return QString();
     }
     QString page() const { return w.GrantPages->tabText(w.GrantPages->currentIndex()); }
+    // An editor opened, a name typed and saved; an editor a refusal left
+    // open (its list still hidden) is cancelled.
+    QString edit(QAbstractButton *open, QLineEdit *field, const QString &name, QAbstractButton *save, QWidget *list,
+                 QAbstractButton *cancel)
+    {
+        QString out = click(open);
+        field->setText(name);
+        field->setModified(true);
+        out += click(save);
+        if (list->isHidden()) {
+            cancel->click();
+            out += " (cancelled)";
+        }
+        return out;
+    }
 
     // One step on the page shown, or a page change; its description. Now
     // and then one of the step's changes fails.
@@ -243,14 +258,8 @@ struct Run {
         case 6: {
             const bool rename = yes();
             const QString name = any({"SG1", "SG2", "U1_Group", "U3_Group", "Q\"X", "SG 3"});
-            QString out = group + (rename ? ": rename to " : ": new ") + name + click(rename ? w.ModifyGrantGroup : w.AddggName);
-            w.gdefname->setText(name);
-            out += click(w.AddggName);
-            if (w.gdeflist->isHidden()) { // refused: the editor is left open, and is cancelled
-                w.DelggName->click();
-                out += " (cancelled)";
-            }
-            return out;
+            return group + (rename ? ": rename to " : ": new ") + name
+                   + edit(rename ? w.ModifyGrantGroup : w.AddggName, w.gdefname, name, w.AddggName, w.gdeflist, w.DelggName);
         }
         case 7: return group + ": delete" + click(w.DelggName);
         case 8: return "Save and Commit" + click(w.Commitbtn);
@@ -277,27 +286,11 @@ struct Run {
         case 6: return "Cancel and RollBack" + click(w.escbtn);
         case 7: {
             const QString name = any({"UGA", "UGB", "U1", "B'Q"});
-            QString out = "new user group " + name + click(w.ugplus);
-            w.ugp->setText(name);
-            w.ugp->setModified(true);
-            out += click(w.svugp);
-            if (w.usergp->isHidden()) {
-                w.escugp->click();
-                out += " (cancelled)";
-            }
-            return out;
+            return "new user group " + name + edit(w.ugplus, w.ugp, name, w.svugp, w.usergp, w.escugp);
         }
         case 8: {
             const QString name = any({"U6", "U7", "U1", "UGA", "X'Y"});
-            QString out = "new user " + name + click(w.uplus);
-            w.usn->setText(name);
-            w.usn->setModified(true);
-            out += click(w.svu);
-            if (w.usergrid->isHidden()) {
-                w.escu->click();
-                out += " (cancelled)";
-            }
-            return out;
+            return "new user " + name + edit(w.uplus, w.usn, name, w.svu, w.usergrid, w.escu);
         }
         case 9: {
             const QString user = anyRow(d.usersdef, "UGNAME");
@@ -306,15 +299,7 @@ struct Run {
         case 10: return "delete user group " + group + click(w.ugminus);
         default: {
             const QString name = any({"UGA", "UGC", "UGB"});
-            QString out = "rename user group " + group + " to " + name + click(w.ugmodify);
-            w.ugp->setText(name);
-            w.ugp->setModified(true);
-            out += click(w.svugp);
-            if (w.usergp->isHidden()) {
-                w.escugp->click();
-                out += " (cancelled)";
-            }
-            return out;
+            return "rename user group " + group + " to " + name + edit(w.ugmodify, w.ugp, name, w.svugp, w.usergp, w.escugp);
         }
         }
     }
