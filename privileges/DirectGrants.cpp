@@ -245,10 +245,7 @@ bool administrativeTablesExist(engine::Database &db)
 QStringList firstColumn(engine::Statement &s)
 {
     s.open();
-    QStringList out;
-    for (qsizetype r = 0; r < s.rows().rowCount(); ++r)
-        out << s.rows().text(r, 0).trimmed();
-    return out;
+    return trimmedColumn(s, 0);
 }
 
 } // namespace

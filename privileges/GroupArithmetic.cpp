@@ -176,8 +176,6 @@ LostPrivilege lostBy(const QMap<QString, int> &before, const QMap<QString, int> 
     return lost;
 }
 
-namespace {
-
 QStringList trimmedColumn(const engine::Statement &s, int column)
 {
     QStringList out;
@@ -185,8 +183,6 @@ QStringList trimmedColumn(const engine::Statement &s, int column)
         out << s.rows().text(r, column).trimmed();
     return out;
 }
-
-} // namespace
 
 QString userWithoutRights(engine::Database &db, const QString &grantor, const QStringList &users,
                           const PrivilegeKey &key, bool withOption)

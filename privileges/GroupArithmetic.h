@@ -9,6 +9,7 @@
 
 namespace engine {
 class Database;
+class Statement;
 }
 
 // What the grant groups give each user, worked out once for every page
@@ -123,6 +124,9 @@ QString userWithoutRights(engine::Database &db, const QString &grantor, const QS
 ObjectOwners readObjectOwners(engine::Database &db, const QString &object = QString());
 // The administrative tables as the open transaction sees them.
 GroupLayer readGroupLayer(engine::Database &db);
+
+// A column of what an opened statement returned, values trimmed.
+QStringList trimmedColumn(const engine::Statement &s, int column);
 
 // Distinct names in first-seen order.
 QStringList distinctNames(const QStringList &names);

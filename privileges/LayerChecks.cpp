@@ -1,6 +1,7 @@
 #include "privileges/LayerChecks.h"
 
 #include "engine/Statement.h"
+#include "privileges/GroupArithmetic.h"
 #include "privileges/gdata_un.h"
 
 namespace privileges {
@@ -16,6 +17,13 @@ QString kindWord(LayerName kind)
     case LayerName::Holder: break;
     }
     return QStringLiteral("User or UserGroup");
+}
+
+// The first column of what the statement returns, values trimmed.
+QStringList namesOf(engine::Statement &s)
+{
+    s.open();
+    return trimmedColumn(s, 0);
 }
 
 // The names of a kind as the open transaction sees them.
@@ -38,11 +46,7 @@ QStringList registered(TGrantData &data, LayerName kind, const QString &name = Q
     s.setSql(sql);
     if (!name.isEmpty())
         s.setParam(QStringLiteral("n"), name);
-    s.open();
-    QStringList out;
-    for (qsizetype r = 0; r < s.rows().rowCount(); ++r)
-        out << s.rows().text(r, 0).trimmed();
-    return out;
+    return namesOf(s);
 }
 
 QStringList membersOf(TGrantData &data, const QString &userGroup)
@@ -50,11 +54,7 @@ QStringList membersOf(TGrantData &data, const QString &userGroup)
     engine::Statement s(&data.grantdb);
     s.setSql(QStringLiteral("select ualias from meta$userslist where ufname=:g"));
     s.setParam(QStringLiteral("g"), userGroup);
-    s.open();
-    QStringList out;
-    for (qsizetype r = 0; r < s.rows().rowCount(); ++r)
-        out << s.rows().text(r, 0).trimmed();
-    return out;
+    return namesOf(s);
 }
 
 [[noreturn]] void refuse(TGrantData &data, const QString &text)

@@ -115,15 +115,28 @@ void TestTransaction::keptTransactionRestartsAfterFailedWork()
     KeptTransaction kept(*p.db);
     kept.ensure();
     QVERIFY(p.db->inTransaction());
+    // Work noted before the failing run is named as lost, once, also
+    // through a run inside a run; the failing run's own is not.
+    kept.run([&] {
+        exec(*p.db, QStringLiteral("insert into T values (5)"));
+        kept.note(QStringLiteral("insert into T values (5)"));
+    });
     try {
         kept.run([&] {
-            exec(*p.db, QStringLiteral("insert into T values (1)"));
-            exec(*p.db, QStringLiteral("insert into NO_SUCH_TABLE values (1)"));
+            kept.run([&] {
+                exec(*p.db, QStringLiteral("insert into T values (1)"));
+                kept.note(QStringLiteral("insert into T values (1)"));
+                exec(*p.db, QStringLiteral("insert into NO_SUCH_TABLE values (1)"));
+            });
         });
         QFAIL("a failing statement passed");
     } catch (const Error &e) {
         QVERIFY2(e.message().contains("NO_SUCH_TABLE"), qPrintable(e.message()));
+        QVERIFY2(e.message().endsWith(KeptTransaction::lostWorkText({QStringLiteral("insert into T values (5)")})),
+                 qPrintable(e.message()));
+        QCOMPARE(e.message().count(QStringLiteral("Rolled back")), 1);
     }
+    QVERIFY(kept.pending().isEmpty());
     QVERIFY(p.db->inTransaction()); // the next one is open
     const int seen = kept.run([&] { return scalar(*p.db, QStringLiteral("select count(*) from T")).toInt(); });
     QCOMPARE(seen, 0); // the first insert went with the failed transaction
@@ -139,8 +152,12 @@ void TestTransaction::keptTransactionRestartsAfterCommitAndRollback()
     kept.commit();
     QVERIFY(p.db->inTransaction());
     QCOMPARE(p.rowsSeen(), 1);
-    kept.run([&] { exec(*p.db, QStringLiteral("insert into T values (2)")); });
+    kept.run([&] {
+        exec(*p.db, QStringLiteral("insert into T values (2)"));
+        kept.note(QStringLiteral("insert into T values (2)"));
+    });
     kept.rollback();
+    QVERIFY(kept.pending().isEmpty());
     QVERIFY(p.db->inTransaction());
     kept.commit();
     QCOMPARE(p.rowsSeen(), 1);
@@ -151,13 +168,18 @@ void TestTransaction::keptTransactionRestartsAfterFailedCommit()
     Pair p;
     QCOMPARE(p.rowsSeen(), 0);
     KeptTransaction kept(*p.db);
-    kept.run([&] { exec(*p.db, QStringLiteral("drop table T")); });
+    kept.run([&] {
+        exec(*p.db, QStringLiteral("drop table T"));
+        kept.note(QStringLiteral("drop table T"));
+    });
     try {
         kept.commit();
         QFAIL("dropped a table another connection uses");
     } catch (const Error &e) {
         QVERIFY2(e.message().contains("is in use"), qPrintable(e.message()));
+        QVERIFY2(e.message().endsWith(KeptTransaction::lostWorkText({QStringLiteral("drop table T")})), qPrintable(e.message()));
     }
+    QVERIFY(kept.pending().isEmpty());
     QVERIFY(p.db->inTransaction());
     QCOMPARE(kept.run([&] { return scalar(*p.db, QStringLiteral("select count(*) from T")).toInt(); }), 0);
 }

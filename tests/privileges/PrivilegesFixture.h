@@ -319,6 +319,35 @@ inline void clearSettings()
 
 using testsupport::ScopedAlias;
 
+// Users of the loopback server made for a test program (password "pw")
+// and dropped again; any left by an interrupted run are dropped first.
+class ServerLogins {
+public:
+    explicit ServerLogins(QStringList names)
+        : m_names(std::move(names)), m_db(std::make_unique<TestDatabase>()),
+          m_admin(m_db->connectServer("SYSDBA", testsupport::serverPassword(), "Admin"))
+    {
+        drop();
+        for (const QString &u : m_names)
+            testsupport::exec(*m_admin, QString("create user %1 password 'pw'").arg(u));
+    }
+    ~ServerLogins() { drop(); }
+
+private:
+    void drop()
+    {
+        for (const QString &u : m_names) {
+            try {
+                testsupport::exec(*m_admin, "drop user " + u);
+            } catch (const engine::Error &) {
+            }
+        }
+    }
+    QStringList m_names;
+    std::unique_ptr<TestDatabase> m_db;
+    std::unique_ptr<engine::Database> m_admin;
+};
+
 // Answers the login dialog as a user would: types the user name and the
 // password, or cancels. Records what the dialog showed.
 class LoginAnswers {

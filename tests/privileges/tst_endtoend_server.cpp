@@ -83,35 +83,19 @@ private slots:
     void newUserSession();
 
 private:
-    std::unique_ptr<TestDatabase> m_adminDb;
-    std::unique_ptr<engine::Database> m_admin;
-    void dropUsers()
-    {
-        for (const QString &u : kServerUsers) {
-            try {
-                exec(*m_admin, "drop user " + u);
-            } catch (const engine::Error &) {
-            }
-        }
-    }
+    std::unique_ptr<ServerLogins> m_users;
 };
 
 void TestEndToEnd::initTestCase()
 {
     QVERIFY2(!QStandardPaths::findExecutable("isql-fb").isEmpty(), "isql-fb (firebird3.0-utils) is missing");
     clearSettings();
-    m_adminDb = std::make_unique<TestDatabase>();
-    m_admin = m_adminDb->connectServer("SYSDBA", testsupport::serverPassword(), "Admin");
-    dropUsers();
-    for (const QString &u : kServerUsers)
-        exec(*m_admin, QString("create user %1 password 'pw'").arg(u));
+    m_users = std::make_unique<ServerLogins>(kServerUsers);
 }
 
 void TestEndToEnd::cleanupTestCase()
 {
-    dropUsers();
-    m_admin.reset();
-    m_adminDb.reset();
+    m_users.reset();
 }
 
 void TestEndToEnd::newUserSession()

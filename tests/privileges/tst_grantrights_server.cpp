@@ -13,8 +13,9 @@ using testsupport::exec;
 
 namespace {
 
-// RA2 holds Select and Insert on DEPARTMENT with the grant option, Select
-// on PROJECT without it, nothing on SALARY_HISTORY or P; RC2 is a clerk.
+// RA2 holds Select, Insert and Update on DEPARTMENT with the grant option,
+// Select on PROJECT without it, nothing on SALARY_HISTORY or P; RC2 is a
+// clerk.
 const QStringList kServerUsers{"RA2", "RC2"};
 
 struct AsAdministrator {
@@ -31,7 +32,8 @@ struct AsAdministrator {
             for (const char *sql : {"create table DEPARTMENT (DEPT_NO integer, BUDGET integer)",
                                     "create table SALARY_HISTORY (EMP_NO integer)", "create table PROJECT (ID integer)",
                                     "create procedure P as begin end",
-                                    "grant select, insert on DEPARTMENT to RA2 with grant option", "grant select on PROJECT to RA2"})
+                                    "grant select, insert, update on DEPARTMENT to RA2 with grant option",
+                                    "grant select on PROJECT to RA2"})
                 exec(*db, sql);
         }
         {
@@ -52,16 +54,20 @@ struct AsAdministrator {
         p->clickTab(1);
     }
 
-    // Grant with only Select ticked (or Execute on a procedure).
-    void grantSelect(const QString &node)
+    // Grant with only Select ticked, or Delete and Update (or Execute on a
+    // procedure).
+    void grantSelect(const QString &node, bool deleteAndUpdate = false)
     {
         select(w->Metatree, node);
         select(w->usertree, "Users/RC2");
         DialogAnswers dialog;
-        dialog.prepare = [](QDialog &d) {
-            if (auto *g = qobject_cast<Tgrantmes *>(&d))
-                for (QCheckBox *b : {g->inscheck, g->delcheck, g->updcheck})
+        dialog.prepare = [deleteAndUpdate](QDialog &d) {
+            if (auto *g = qobject_cast<Tgrantmes *>(&d)) {
+                for (QCheckBox *b : {g->selcheck, g->inscheck, g->delcheck, g->updcheck})
                     b->setChecked(false);
+                (deleteAndUpdate ? g->delcheck : g->selcheck)->setChecked(true);
+                g->updcheck->setChecked(deleteAndUpdate);
+            }
         };
         w->Grantbtn->click();
     }
@@ -72,41 +78,15 @@ struct AsAdministrator {
 class TestGrantRightsServer : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void cleanupTestCase();
+    void initTestCase() { m_users = std::make_unique<ServerLogins>(kServerUsers); }
+    void cleanupTestCase() { m_users.reset(); }
     void init() { clearSettings(); }
     void refusalsKeepThePendingGrants();
     void failureSaysWhatItLost();
 
 private:
-    std::unique_ptr<TestDatabase> m_adminDb;
-    std::unique_ptr<engine::Database> m_admin;
-    void dropUsers()
-    {
-        for (const QString &u : kServerUsers) {
-            try {
-                exec(*m_admin, "drop user " + u);
-            } catch (const engine::Error &) {
-            }
-        }
-    }
+    std::unique_ptr<ServerLogins> m_users;
 };
-
-void TestGrantRightsServer::initTestCase()
-{
-    m_adminDb = std::make_unique<TestDatabase>();
-    m_admin = m_adminDb->connectServer("SYSDBA", testsupport::serverPassword(), "Admin");
-    dropUsers();
-    for (const QString &u : kServerUsers)
-        exec(*m_admin, QString("create user %1 password 'pw'").arg(u));
-}
-
-void TestGrantRightsServer::cleanupTestCase()
-{
-    dropUsers();
-    m_admin.reset();
-    m_adminDb.reset();
-}
 
 void TestGrantRightsServer::refusalsKeepThePendingGrants()
 {
@@ -116,18 +96,23 @@ void TestGrantRightsServer::refusalsKeepThePendingGrants()
     // Nothing held, held without the grant option, a procedure not held.
     a.grantSelect("Tables/SALARY_HISTORY");
     a.grantSelect("Tables/PROJECT");
+    // A refused Delete, and the dialog goes on to Update.
+    a.grantSelect("Tables/DEPARTMENT", true);
     QCOMPARE(a.p->prompter.texts(), (QStringList{"You have not enough rights for granting select privilege on SALARY_HISTORY",
-                                                 "You have not enough rights for granting select privilege on PROJECT"}));
-    QCOMPARE(held(GrantData->grantdb, "RC2"), QStringList{"DEPARTMENT|S|0||RA2"});
-    QCOMPARE(GrantData->transaction.pending(), QStringList{"grant select on DEPARTMENT to RC2"});
+                                                 "You have not enough rights for granting select privilege on PROJECT",
+                                                 "You have not enough rights for granting delete privilege on DEPARTMENT"}));
+    QCOMPARE(held(GrantData->grantdb, "RC2"), (QStringList{"DEPARTMENT|S|0||RA2", "DEPARTMENT|U|0||RA2"}));
+    QCOMPARE(GrantData->transaction.pending(),
+             (QStringList{"grant select on DEPARTMENT to RC2", "grant update on DEPARTMENT to RC2"}));
     QVERIFY(a.w->isEnabled());
     // Execute commits at once, with the Select pending before it.
     a.grantSelect("Stored Procedures/P");
     QCOMPARE(a.p->prompter.texts().last(), QString("You have not enough rights for granting execute privilege on procedure P"));
     QCOMPARE(rightsStatements(log), (QStringList{"grant select on DEPARTMENT to RC2", "grant select on SALARY_HISTORY to RC2",
-                                                 "grant select on PROJECT to RC2", "Grant\nExecute on procedure P to RC2"}));
+                                                 "grant select on PROJECT to RC2", "grant delete on DEPARTMENT to RC2",
+                                                 "grant update\n on DEPARTMENT to RC2", "Grant\nExecute on procedure P to RC2"}));
     auto second = a.t.connectServer("SYSDBA", testsupport::serverPassword(), "Second");
-    QCOMPARE(held(*second, "RC2"), QStringList{"DEPARTMENT|S|0||RA2"});
+    QCOMPARE(held(*second, "RC2"), (QStringList{"DEPARTMENT|S|0||RA2", "DEPARTMENT|U|0||RA2"}));
     QVERIFY(a.w->isEnabled());
 }
 

@@ -7,7 +7,7 @@
 // commit it, and the layer agrees with the server; after every commit and
 // roll-back it agrees as a second connection sees it. A failing seed prints
 // every step from the start. WINDOW_SEED runs one seed, WINDOW_STEPS sets
-// the number of steps.
+// the number of steps, WINDOW_TRACE prints the steps of a run that passed.
 #include "PrivilegesFixture.h"
 #include "engine/GridModel.h"
 #include "privileges/GrantGroups.h"
@@ -85,6 +85,24 @@ private:
     QRandomGenerator &m_random;
 };
 
+// Makes the n-th statement that changes something fail before it reaches
+// the server, as a server failure would.
+class FailingChange {
+public:
+    explicit FailingChange(int n) : m_left(n)
+    {
+        m_previous = engine::StatementLog::setHook([this](const QString &, const QString &sql) {
+            if (!sql.startsWith("select", Qt::CaseInsensitive) && --m_left == 0)
+                throw engine::Error(QStringLiteral("injected failure"));
+        });
+    }
+    ~FailingChange() { engine::StatementLog::setHook(m_previous); }
+
+private:
+    int m_left;
+    engine::StatementLog::Hook m_previous;
+};
+
 struct Run {
     QRandomGenerator random;
     ConnectedWindow c{history};
@@ -155,9 +173,34 @@ struct Run {
         return QString();
     }
     QString page() const { return w.GrantPages->tabText(w.GrantPages->currentIndex()); }
+    // An editor opened, a name typed and saved; an editor a refusal left
+    // open (its list still hidden) is cancelled.
+    QString edit(QAbstractButton *open, QLineEdit *field, const QString &name, QAbstractButton *save, QWidget *list,
+                 QAbstractButton *cancel)
+    {
+        QString out = click(open);
+        field->setText(name);
+        field->setModified(true);
+        out += click(save);
+        if (list->isHidden()) {
+            cancel->click();
+            out += " (cancelled)";
+        }
+        return out;
+    }
 
-    // One step on the page shown, or a page change; its description.
+    // One step on the page shown, or a page change; its description. Now
+    // and then one of the step's changes fails.
     QString step()
+    {
+        if (random.bounded(12u) == 0) {
+            const int n = 1 + pick(4);
+            FailingChange failing(n);
+            return plainStep() + QString(" (change %1 fails)").arg(n);
+        }
+        return plainStep();
+    }
+    QString plainStep()
     {
         if (random.bounded(6u) == 0) {
             const int to = 1 + pick(4);
@@ -214,15 +257,9 @@ struct Run {
         case 5:
         case 6: {
             const bool rename = yes();
-            const QString name = any({"SG1", "SG2", "U1_GROUP", "U3_GROUP", "Q\"X", "SG 3"});
-            QString out = group + (rename ? ": rename to " : ": new ") + name + click(rename ? w.ModifyGrantGroup : w.AddggName);
-            w.gdefname->setText(name);
-            out += click(w.AddggName);
-            if (w.gdeflist->isHidden()) { // refused: the editor is left open, and is cancelled
-                w.DelggName->click();
-                out += " (cancelled)";
-            }
-            return out;
+            const QString name = any({"SG1", "SG2", "U1_Group", "U3_Group", "Q\"X", "SG 3"});
+            return group + (rename ? ": rename to " : ": new ") + name
+                   + edit(rename ? w.ModifyGrantGroup : w.AddggName, w.gdefname, name, w.AddggName, w.gdeflist, w.DelggName);
         }
         case 7: return group + ": delete" + click(w.DelggName);
         case 8: return "Save and Commit" + click(w.Commitbtn);
@@ -249,27 +286,11 @@ struct Run {
         case 6: return "Cancel and RollBack" + click(w.escbtn);
         case 7: {
             const QString name = any({"UGA", "UGB", "U1", "B'Q"});
-            QString out = "new user group " + name + click(w.ugplus);
-            w.ugp->setText(name);
-            w.ugp->setModified(true);
-            out += click(w.svugp);
-            if (w.usergp->isHidden()) {
-                w.escugp->click();
-                out += " (cancelled)";
-            }
-            return out;
+            return "new user group " + name + edit(w.ugplus, w.ugp, name, w.svugp, w.usergp, w.escugp);
         }
         case 8: {
             const QString name = any({"U6", "U7", "U1", "UGA", "X'Y"});
-            QString out = "new user " + name + click(w.uplus);
-            w.usn->setText(name);
-            w.usn->setModified(true);
-            out += click(w.svu);
-            if (w.usergrid->isHidden()) {
-                w.escu->click();
-                out += " (cancelled)";
-            }
-            return out;
+            return "new user " + name + edit(w.uplus, w.usn, name, w.svu, w.usergrid, w.escu);
         }
         case 9: {
             const QString user = anyRow(d.usersdef, "UGNAME");
@@ -278,15 +299,7 @@ struct Run {
         case 10: return "delete user group " + group + click(w.ugminus);
         default: {
             const QString name = any({"UGA", "UGC", "UGB"});
-            QString out = "rename user group " + group + " to " + name + click(w.ugmodify);
-            w.ugp->setText(name);
-            w.ugp->setModified(true);
-            out += click(w.svugp);
-            if (w.usergp->isHidden()) {
-                w.escugp->click();
-                out += " (cancelled)";
-            }
-            return out;
+            return "rename user group " + group + " to " + name + edit(w.ugmodify, w.ugp, name, w.svugp, w.usergp, w.escugp);
         }
         }
     }
@@ -345,7 +358,7 @@ void TestRandomWindow::clickingKeepsTheLayerAgreeing()
     Run run(seed);
     const int steps = qEnvironmentVariableIsSet("WINDOW_STEPS") ? qEnvironmentVariableIntValue("WINDOW_STEPS") : 150;
     QStringList saved = Run::world(*run.second);
-    int commits = 0, refusals = 0;
+    int commits = 0, refusals = 0, failures = 0;
     for (int i = 0; i < steps; ++i) {
         run.prompter.shown.clear();
         const QString name = run.step();
@@ -365,8 +378,9 @@ void TestRandomWindow::clickingKeepsTheLayerAgreeing()
             saved = now;
         }
         refusals += !run.prompter.shown.filter(QRegularExpression("rights|unique|must|no longer|not a registered|already|name")).isEmpty();
+        failures += !run.prompter.shown.filter("injected failure").isEmpty();
     }
-    qInfo("seed %u: %d steps, %d commits, %d refusals", seed, steps, commits, refusals);
+    qInfo("seed %u: %d steps, %d commits, %d refusals, %d failures", seed, steps, commits, refusals, failures);
     if (qEnvironmentVariableIsSet("WINDOW_TRACE"))
         qInfo("%s", qPrintable(run.steps.join('\n')));
     QVERIFY(commits > 0);
