@@ -15,10 +15,10 @@
 // every window shows its rows: one window fetching all rows, and four at
 // once fetching a quarter each. Meanwhile a 10 ms timer on the main thread
 // records how late its ticks come. Targets: four windows no slower than
-// one, and no tick later than 50 ms.
+// one, and no tick of any repetition later than 50 ms.
 //
-// Every benchmark runs five repetitions; the summary compares medians and
-// exits with 1 when a target is missed.
+// Every benchmark runs five repetitions; the summary compares medians (the
+// lateness by its worst tick) and exits with 1 when a target is missed.
 
 #include "BenchSupport.h"
 #include "engine/Database.h"
@@ -208,8 +208,9 @@ bool printSummary(const bench::MedianReporter &rep)
                   one.median > 0 ? four.median / one.median : 1e9, 1.0, "x");
     const auto lateOne = rep.counter("BM_BackgroundOne", "late_ms");
     const auto lateFour = rep.counter("BM_BackgroundFour", "late_ms");
-    ok &= verdict("timer lateness, one window", "10 ms tick", "< 50 ms", lateOne, lateOne.median, 49.999, "ms");
-    ok &= verdict("timer lateness, four windows", "10 ms tick", "< 50 ms", lateFour, lateFour.median, 49.999, "ms");
+    // One late tick is a stall the user sees: the worst of every repetition decides.
+    ok &= verdict("worst tick lateness, one window", "10 ms tick", "< 50 ms", lateOne, lateOne.high, 49.999, "ms");
+    ok &= verdict("worst tick lateness, four windows", "10 ms tick", "< 50 ms", lateFour, lateFour.high, 49.999, "ms");
     return ok;
 }
 

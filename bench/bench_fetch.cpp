@@ -1,7 +1,8 @@
 // Fetch speed of a data set (engine::Query::open, as a grid gets its rows)
 // against a bare client-library fetch loop over the same table in the same
 // run, and the memory the held rows cost against the bytes of their values,
-// for the same data in NONE and in UTF8 text columns.
+// for the same rows with NONE text columns (ASCII) and with UTF8 text
+// columns holding multi-byte characters.
 //
 //   bench_fetch [--rows=N] [--fb-root=DIR] [benchmark flags]
 //
@@ -156,14 +157,12 @@ void measureHeldMemory()
         bench::scalar(*g.db, QStringLiteral("select count(*) from ") + s.table);
         auto q = std::make_unique<engine::Query>(g.db.get());
         q->setSql(selectAll(s));
-        g.peakWasReset = bench::resetPeakMemory();
-        const bench::ProcessMemory before = bench::processMemory();
+        const bench::PeakGrowth growth;
         q->open();
-        const bench::ProcessMemory after = bench::processMemory();
+        s.peakGrowth = growth.bytes();
+        g.peakWasReset = growth.exact();
         const engine::RowSet &rows = q->statement().rows();
         s.heldBytes = rows.heldBytes();
-        if (before.peak >= 0 && after.peak >= 0)
-            s.peakGrowth = after.peak - (g.peakWasReset ? before.resident : before.peak);
         s.valueBytes = valueBytesOf(s, rows);
         s.messageRow = messageRowOf(rows);
         open.push_back(std::move(q));
