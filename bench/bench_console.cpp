@@ -200,7 +200,7 @@ bool printSummary(const bench::MedianReporter &rep)
                 console.high);
     std::printf("  one background window, all rows    %10.1f ms (%.1f..%.1f)\n", one.median, one.low, one.high);
     std::printf("  four background windows at once    %10.1f ms (%.1f..%.1f)\n", four.median, four.low, four.high);
-    std::printf("\n  %-34s %-22s %-10s %13s %20s\n", "measure", "baseline", "target", "median", "spread");
+    std::printf("\n  %-34s %-22s %-10s %13s %20s\n", "measure", "baseline", "target", "figure", "spread");
     bool ok = true;
     ok &= verdict("console query / bare fetch", "bare fetch", "<= 1.5", console,
                   bare.median > 0 ? console.median / bare.median : 1e9, 1.5, "x");
