@@ -10,9 +10,20 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <chrono>
 #include <stdexcept>
 
 namespace bench {
+
+namespace {
+
+// REMARK's text: only ASCII, and (100 characters, 163 bytes) a mix of two-,
+// three- and four-byte UTF-8 characters between ASCII ones.
+const char kAsciiText[] =
+    "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789abcdefghijklmnopqrstuvwxyz";
+const char kUnicodeText[] = "Grüße aus Köln, Ελληνικά και Русский текст, 日本語のテキスト 😀 café naïve façade — 0123456789 ÆØÅ æøå ĳß€ñ¿¡";
+
+} // namespace
 
 bool takeCount(int *argc, char **argv, const char *name, int *target, int minimum)
 {
@@ -88,6 +99,12 @@ std::unique_ptr<engine::Database> connect(const QString &path)
 void fillTable(engine::Database &db, qint64 rows, const QString &table, const QString &charset)
 {
     const QString text = charset.isEmpty() ? QString() : QStringLiteral(" CHARACTER SET ") + charset;
+    // A UTF8 table holds text of one- to four-byte characters, as real
+    // Unicode columns do, so decoding and holding it costs what it costs
+    // there; every other table holds single-byte text.
+    const bool unicode = charset.compare(QLatin1String("UTF8"), Qt::CaseInsensitive) == 0;
+    const QString pattern = unicode ? QString::fromUtf8(kUnicodeText) : QString::fromLatin1(kAsciiText);
+    const QString name = unicode ? QStringLiteral("R\u00f6w ") : QStringLiteral("Row ");
     // Dialect 1: NUMERIC(15,2) is held as a double and DATE holds date and time.
     exec(db, QStringLiteral("CREATE TABLE %1 (ID INTEGER, NAME CHAR(31)%2, REMARK VARCHAR(100)%2, "
                               "AMOUNT NUMERIC(15,2), STAMP DATE)")
@@ -98,19 +115,19 @@ void fillTable(engine::Database &db, qint64 rows, const QString &table, const QS
                    "CREATE PROCEDURE FILL_%1 (N INTEGER)\n"
                    "AS\n"
                    "DECLARE VARIABLE I INTEGER;\n"
-                   "DECLARE VARIABLE S VARCHAR(100);\n"
+                   "DECLARE VARIABLE S VARCHAR(100)%2;\n"
                    "BEGIN\n"
-                   "  S = '0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789abcdefghijklmnopqrstuvwxyz';\n"
+                   "  S = '%3';\n"
                    "  I = 0;\n"
                    "  WHILE (I < N) DO\n"
                    "  BEGIN\n"
                    "    INSERT INTO %1 (ID, NAME, REMARK, AMOUNT, STAMP)\n"
-                   "    VALUES (:I, 'Row ' || :I, SUBSTRING(:S FROM 1 FOR 40 + MOD(:I, 61)), :I * 1.25,\n"
+                   "    VALUES (:I, '%4' || :I, SUBSTRING(:S FROM 1 FOR 40 + MOD(:I, 61)), :I * 1.25,\n"
                    "            CAST('2020-01-01' AS DATE) + :I / 1440.0);\n"
                    "    I = I + 1;\n"
                    "  END\n"
                    "END")
-                   .arg(table));
+                   .arg(table, text, pattern, name));
     exec(db, QStringLiteral("EXECUTE PROCEDURE FILL_%1 %2").arg(table).arg(rows));
 }
 
@@ -311,6 +328,31 @@ Figure figureOf(std::vector<double> samples)
     return f;
 }
 
+void interleave(benchmark::State &state, const std::vector<Side> &sides)
+{
+    using Clock = std::chrono::steady_clock;
+    std::vector<std::vector<double>> ms(sides.size());
+    size_t first = 0;
+    try {
+        for (auto _ : state) {
+            for (size_t k = 0; k < sides.size(); ++k) {
+                const size_t i = (first + k) % sides.size();
+                const Clock::time_point start = Clock::now();
+                sides[i].run();
+                ms[i].push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+                if (sides[i].after)
+                    sides[i].after();
+            }
+            first = (first + 1) % sides.size();
+        }
+    } catch (const std::exception &e) {
+        state.SkipWithError(e.what());
+        return;
+    }
+    for (size_t i = 0; i < sides.size(); ++i)
+        state.counters[sides[i].name + "_ms"] = figureOf(ms[i]).median;
+}
+
 std::string Figure::text(double unit, const char *format) const
 {
     if (!ran())
@@ -359,6 +401,23 @@ Figure MedianReporter::counter(const std::string &name, const std::string &count
     return c == it->second.counters.end() ? Figure{} : figureOf(c->second);
 }
 
+Figure MedianReporter::ratio(const std::string &name, const std::string &numerator,
+                            const std::string &denominator) const
+{
+    const auto it = m_samples.find(name);
+    if (it == m_samples.end() || it->second.failed)
+        return {};
+    const auto n = it->second.counters.find(numerator);
+    const auto d = it->second.counters.find(denominator);
+    if (n == it->second.counters.end() || d == it->second.counters.end() || n->second.size() != d->second.size())
+        return {};
+    std::vector<double> ratios;
+    for (size_t i = 0; i < n->second.size(); ++i)
+        if (d->second[i] > 0)
+            ratios.push_back(n->second[i] / d->second[i]);
+    return figureOf(ratios);
+}
+
 ProcessMemory processMemory()
 {
     ProcessMemory m;
@@ -381,6 +440,12 @@ bool resetPeakMemory()
 {
     QFile f(QStringLiteral("/proc/self/clear_refs"));
     return f.open(QIODevice::WriteOnly) && f.write("5") == 1;
+}
+
+qint64 PeakGrowth::bytes() const
+{
+    const ProcessMemory now = processMemory();
+    return (m_exact ? now.peak : now.resident) - m_start;
 }
 
 } // namespace bench

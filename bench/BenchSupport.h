@@ -106,7 +106,8 @@ using testsupport::scalar;
 // A table (T unless named) of ID, NAME, REMARK, AMOUNT and STAMP filled with
 // this many rows by one procedure call, so filling costs no round trip per
 // row; its text columns in the character set given (the database's own
-// unless one is named).
+// unless one is named). UTF8 text holds multi-byte characters, any other
+// only ASCII.
 void fillTable(engine::Database &db, qint64 rows, const QString &table = QStringLiteral("T"),
                const QString &charset = QString());
 
@@ -224,6 +225,10 @@ public:
     Figure milliseconds(const std::string &name) const { return seconds(name).scaled(1000.0); }
     // A counter (rows/s, cells/s) over the repetitions.
     Figure counter(const std::string &name, const std::string &counter) const;
+    // One counter divided by another within each repetition, over the
+    // repetitions: the ratio of two interleaved sides, each repetition
+    // compared with itself.
+    Figure ratio(const std::string &name, const std::string &numerator, const std::string &denominator) const;
 
 private:
     struct Samples {
@@ -237,6 +242,22 @@ private:
 // Median, lowest and highest of a list of samples.
 Figure figureOf(std::vector<double> samples);
 
+// One side of an interleaved comparison: its counter's name, one run, and
+// what is done after each run without being timed (freeing, removing files).
+struct Side {
+    std::string name;
+    std::function<void()> run;
+    std::function<void()> after = {};
+};
+
+// Runs every side once per iteration of state, the order turning at each
+// iteration, so a change in the machine's load weighs on every side alike
+// and drift between two runs one after the other decides nothing. Each
+// side's milliseconds per run go to the counter "<name>_ms": the median of
+// the repetition's iterations. The benchmark's own time is all sides
+// together. What a side throws ends the benchmark with its message.
+void interleave(benchmark::State &state, const std::vector<Side> &sides);
+
 // ---------------------------------------------------------------- memory
 
 // This process's resident set now and at its peak (VmRSS, VmHWM) in bytes;
@@ -249,5 +270,20 @@ ProcessMemory processMemory();
 // Sets the peak back to the current resident set, so a later peak is the
 // work's own. False where the kernel does not allow it.
 bool resetPeakMemory();
+
+// How far the resident set has grown at its peak since this was made: the
+// peak is set back to the resident set at the start, so what an earlier
+// step took counts for nothing. Where the kernel does not allow that, the
+// resident set now is read instead (exact() false).
+class PeakGrowth {
+public:
+    PeakGrowth() : m_exact(resetPeakMemory()), m_start(processMemory().resident) {}
+    qint64 bytes() const;
+    bool exact() const { return m_exact; }
+
+private:
+    bool m_exact;
+    qint64 m_start;
+};
 
 } // namespace bench

@@ -15,10 +15,10 @@
 // every window shows its rows: one window fetching all rows, and four at
 // once fetching a quarter each. Meanwhile a 10 ms timer on the main thread
 // records how late its ticks come. Targets: four windows no slower than
-// one, and no tick later than 50 ms.
+// one, and no tick of any repetition later than 50 ms.
 //
-// Every benchmark runs five repetitions; the summary compares medians and
-// exits with 1 when a target is missed.
+// Every benchmark runs five repetitions; the summary compares medians (the
+// lateness by its worst tick) and exits with 1 when a target is missed.
 
 #include "BenchSupport.h"
 #include "engine/Database.h"
@@ -200,7 +200,7 @@ bool printSummary(const bench::MedianReporter &rep)
                 console.high);
     std::printf("  one background window, all rows    %10.1f ms (%.1f..%.1f)\n", one.median, one.low, one.high);
     std::printf("  four background windows at once    %10.1f ms (%.1f..%.1f)\n", four.median, four.low, four.high);
-    std::printf("\n  %-34s %-22s %-10s %13s %20s\n", "measure", "baseline", "target", "median", "spread");
+    std::printf("\n  %-34s %-22s %-10s %13s %20s\n", "measure", "baseline", "target", "figure", "spread");
     bool ok = true;
     ok &= verdict("console query / bare fetch", "bare fetch", "<= 1.5", console,
                   bare.median > 0 ? console.median / bare.median : 1e9, 1.5, "x");
@@ -208,8 +208,9 @@ bool printSummary(const bench::MedianReporter &rep)
                   one.median > 0 ? four.median / one.median : 1e9, 1.0, "x");
     const auto lateOne = rep.counter("BM_BackgroundOne", "late_ms");
     const auto lateFour = rep.counter("BM_BackgroundFour", "late_ms");
-    ok &= verdict("timer lateness, one window", "10 ms tick", "< 50 ms", lateOne, lateOne.median, 49.999, "ms");
-    ok &= verdict("timer lateness, four windows", "10 ms tick", "< 50 ms", lateFour, lateFour.median, 49.999, "ms");
+    // One late tick is a stall the user sees: the worst of every repetition decides.
+    ok &= verdict("worst tick lateness, one window", "10 ms tick", "< 50 ms", lateOne, lateOne.high, 49.999, "ms");
+    ok &= verdict("worst tick lateness, four windows", "10 ms tick", "< 50 ms", lateFour, lateFour.high, 49.999, "ms");
     return ok;
 }
 

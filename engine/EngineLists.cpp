@@ -318,13 +318,13 @@ QString loginName()
 }
 
 // A figure of /proc/self/status in kB ("VmRSS:     12345 kB"), 0 when absent.
-int procStatusKb(const QByteArray &status, const char *key)
+qint64 procStatusKb(const QByteArray &status, const char *key)
 {
     for (const QByteArray &line : status.split('\n')) {
         if (!line.startsWith(key))
             continue;
         const QByteArray rest = line.mid(int(std::strlen(key))).trimmed();
-        return rest.left(rest.indexOf(' ')).toInt();
+        return rest.left(rest.indexOf(' ')).toLongLong();
     }
     return 0;
 }

@@ -96,9 +96,12 @@ SystemConfiguration systemConfiguration(Database *db = nullptr);
 
 // What the engine is doing in this process now.
 struct SystemStatus {
-    int bufferSpaceKb = 0; // resident memory of the process (VmRSS): the
-                           // embedded engine's page cache lives in it
-    int heapSpaceKb = 0;   // data segment and heap of the process (VmData)
+    // Kilobytes as /proc tells them: 64 bits, since a process that reserves
+    // address space (a large mapping, a sanitizer's shadow) passes 2 TiB of
+    // VmData, past what an int holds.
+    qint64 bufferSpaceKb = 0; // resident memory of the process (VmRSS): the
+                              // embedded engine's page cache lives in it
+    qint64 heapSpaceKb = 0;   // data segment and heap of the process (VmData)
     int drivers = 1;       // database drivers offered: INTRBASE only
     int clients = 1;       // programs using this engine instance: this one
     int sessions = 0;      // the sessions passed in

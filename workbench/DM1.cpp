@@ -575,6 +575,13 @@ void TDM::ReopenProcedureSave()
 
 void TDM::ReopenDependencies()
 {
+    openDependencies(QString());
+}
+
+// Sets the list's text (the check box may have changed it) and opens it
+// and its detail once each, at the first row not below name.
+void TDM::openDependencies(const QString &name)
+{
     QStringList sql{QStringLiteral("select distinct RDB$Dependent_Name, RDB$Depended_On_Name,"),
                     QStringLiteral("RDB$Dependent_Type, RDB$Depended_On_Type"), QStringLiteral("from RDB$Dependencies")};
     if (!ShowDebugDependencies)
@@ -584,20 +591,16 @@ void TDM::ReopenDependencies()
     QDepend.setSql(sql);
     if (!Database.isConnected())
         return;
-    reopenAt(QDepend, QStringLiteral("RDB$DEPENDENT_NAME"), QString(), false, {});
+    // The detail is closed while its master moves, so it follows only once.
     QDepend2.close();
+    reopenAt(QDepend, QStringLiteral("RDB$DEPENDENT_NAME"), name, false, {});
     QDepend2.open();
 }
 
 void TDM::ReopenDependenciesSave()
 {
     const QString name = DependentName;
-    inTransaction(Database, [&] {
-        ReopenDependencies();
-        reopenAt(QDepend, QStringLiteral("RDB$DEPENDENT_NAME"), name, false, {});
-        QDepend2.close();
-        QDepend2.open();
-    }, false);
+    inTransaction(Database, [&] { openDependencies(name); }, false);
 }
 
 void TDM::ReopenBrowserPage(int index)

@@ -128,6 +128,7 @@ signals:
 private:
     void setupCatalogue();
     void setupRepository();
+    void openDependencies(const QString &name);
     void reopenAt(engine::Query &q, const QString &field, QString name, bool equalOnly,
                   const QStringList &buttons);
     void inTransaction(engine::Database &db, const std::function<void()> &work, bool swallow);

@@ -190,6 +190,15 @@ void TestDataModule::afterConnectSendsEachListOnce()
         {"QException", &dm.QException}, {"QProc", &dm.QProc}};
     for (const auto &[name, q] : lists)
         QVERIFY2(sent.count(engine::parseSqlParams(q->statement().text()).serverText) == 1, name);
+
+    // A page change reads its lists once too, at the remembered row.
+    dm.DependentName = "V_A";
+    engine::StatementRecorder page;
+    dm.ReopenBrowserPage(2);
+    for (engine::Query *q : {&dm.QDepend, &dm.QDepend2})
+        QCOMPARE(page.statements().count(engine::parseSqlParams(q->statement().text()).serverText), 1);
+    QCOMPARE(dm.QDepend.fieldByName("RDB$DEPENDENT_NAME").asString(), QString("V_A"));
+    QVERIFY(dm.QDepend.recNo() > 0);
 }
 
 void TestDataModule::listsShowTheSchema()
