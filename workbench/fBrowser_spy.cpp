@@ -610,7 +610,11 @@ void TfmBrowser::SBContinueClick()
         TimerGen->start();
     }
     if (failure.isEmpty()) {
-        SetReady();
+        // A console statement stopped at this break runs on: busy until it ends.
+        if (ConsoleRunning)
+            SetBusy();
+        else
+            SetReady();
     } else {
         SetError();
         ShowMessage(failure);
@@ -666,7 +670,7 @@ void TfmBrowser::SBGoToSourceClick()
     const QString point = LBPID->text();
     QString kind;
     try {
-        kind = repository().pointKind(object, point);
+        kind = protocolRepository().pointKind(object, point);
     } catch (const engine::Error &e) {
         ShowMessage(e.message());
         return;

@@ -752,6 +752,7 @@ void TestDebugRun::consoleStatementReachingABreak()
                                  .arg(b.SGWatch->item(3, 0)->text().trimmed(), c.answeredElsewhere));
             b.SGWatch->item(3, 1)->setText(c.typed);
             b.SBContinueClick();
+            QVERIFY(!b.isEnabled() && b.ConsoleRunning); // busy again until the statement ends
         });
         poll.start(10);
         bench.p.clear();
