@@ -562,7 +562,9 @@ void TfmBrowser::ShowHit(const Repository::Hit &hit)
         SGWatch->item(3 + i, 1)->setData(kShownNullRole, v.isNull);
     }
     SBContinue->setEnabled(true);
-    SBGoToSource->setEnabled(true);
+    // Not beside a console statement: the source opens in an editor page
+    // the statement keeps closed.
+    SBGoToSource->setEnabled(!ConsoleRunning);
     SGWatch->setEnabled(true);
     HitsProcessed = HitsSeen;
     HitShown = true;

@@ -264,10 +264,19 @@ engine::RowSetPtr TfmBrowser::runConsoleStatement(const QStringList &sql, bool q
     // while this one serves the window, whose break checks and answers go
     // through the debug connection meanwhile. The rest of the window stays
     // as the busy state left it, but for the watch page of a shown hit.
+    // Nothing else of the window uses the main connection until it ends.
     auto *worker = new sqlconsole::StatementThread(DM->Database, sql, query, this);
     bool done = false;
     connect(worker, &QThread::finished, this, [&done] { done = true; });
     ConsoleRunning = true;
+    // Of the debugger's pages only the watch page stays open: the others'
+    // commands work on the connection the statement holds.
+    QVector<int> closedPages;
+    for (int i = 0; i < PagePCProcTrig->count(); ++i)
+        if (PagePCProcTrig->widget(i) != TSBPV && PagePCProcTrig->isTabEnabled(i)) {
+            PagePCProcTrig->setTabEnabled(i, false);
+            closedPages << i;
+        }
     Panel1->setEnabled(false);
     menuBar()->setEnabled(false);
     worker->start();
@@ -275,6 +284,8 @@ engine::RowSetPtr TfmBrowser::runConsoleStatement(const QStringList &sql, bool q
         QApplication::processEvents(QEventLoop::WaitForMoreEvents);
     worker->wait();
     ConsoleRunning = false;
+    for (int i : closedPages)
+        PagePCProcTrig->setTabEnabled(i, true);
     Panel1->setEnabled(true);
     menuBar()->setEnabled(true);
     const engine::RowSetPtr rows = worker->rows();
@@ -287,6 +298,8 @@ engine::RowSetPtr TfmBrowser::runConsoleStatement(const QStringList &sql, bool q
 
 void TfmBrowser::SBExecBkClick()
 {
+    if (ConsoleRunning) // its history row waits for the main connection
+        return;
     const QString text = SQLBody->toPlainText();
     try {
         prepareHistory();
