@@ -277,6 +277,8 @@ engine::RowSetPtr TfmBrowser::runConsoleStatement(const QStringList &sql, bool q
             PagePCProcTrig->setTabEnabled(i, false);
             closedPages << i;
         }
+    // Their own state: the window itself is disabled by now.
+    const bool panel = Panel1->isEnabledTo(this), menus = menuBar()->isEnabledTo(this);
     Panel1->setEnabled(false);
     menuBar()->setEnabled(false);
     worker->start();
@@ -286,8 +288,8 @@ engine::RowSetPtr TfmBrowser::runConsoleStatement(const QStringList &sql, bool q
     ConsoleRunning = false;
     for (int i : closedPages)
         PagePCProcTrig->setTabEnabled(i, true);
-    Panel1->setEnabled(true);
-    menuBar()->setEnabled(true);
+    Panel1->setEnabled(panel);
+    menuBar()->setEnabled(menus);
     const engine::RowSetPtr rows = worker->rows();
     const std::exception_ptr failure = worker->failure();
     delete worker;
