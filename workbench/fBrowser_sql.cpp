@@ -204,6 +204,15 @@ void TfmBrowser::SBExecSQLClick()
     SetBusy();
     bool query = false;
     m_historyWritten = false;
+    // The statement's transaction waits up to a second for a lock, then
+    // looks again: a break it reaches sleeps between its looks instead of
+    // asking the server without pause (its block takes the caller's wait).
+    struct LockWait {
+        engine::Database &db;
+        int previous = db.lockTimeout();
+        explicit LockWait(engine::Database &d) : db(d) { db.setLockTimeout(1); }
+        ~LockWait() { db.setLockTimeout(previous); }
+    } lockWait(DM->Database);
     try {
         prepareHistory();
         engine::TransactionGuard transaction(DM->Database);

@@ -91,6 +91,7 @@ private slots:
     void foreground();
     void failure_data();
     void failure();
+    void statementWaitsForLocks();
     void withoutRepository();
     void historyPerUser();
     void nextKey_data();
@@ -234,6 +235,17 @@ void TestSqlConsole::failure()
         QCOMPARE(b.SQLBody->textCursor().selectedText(), text.section('\n', 2, 2));
         QCOMPARE(b.LsqlLine->text(), line);
     }
+}
+
+void TestSqlConsole::statementWaitsForLocks()
+{
+    // The console's statement waits a second for a lock (so a break it
+    // reaches sleeps too); the window's other work still does not wait.
+    Console c;
+    c.run("select MON$LOCK_TIMEOUT from MON$TRANSACTIONS where MON$TRANSACTION_ID = CURRENT_TRANSACTION");
+    QVERIFY2(c.p.texts().isEmpty(), qPrintable(c.p.texts().join('|')));
+    QCOMPARE(c.w->dm->Q6.fieldByName("MON$LOCK_TIMEOUT").asString(), QString("1"));
+    QCOMPARE(c.w->dm->Database.lockTimeout(), 0);
 }
 
 void TestSqlConsole::withoutRepository()
