@@ -610,7 +610,7 @@ QString DataSet::sourceText(qsizetype source, int field) const
     if (d.calculated)
         return valueText(calcValues(source)[m_calcSlot[field]]);
     if (isEditing(source))
-        return valueText(decodeBuffer(field, m_buffer[d.column]));
+        return valueText(decodeBuffer(field, m_buffer[d.column]), fieldScale(field));
     const RowRef r = rowRef(source);
     if (!r.rows)
         return QString();

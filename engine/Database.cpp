@@ -165,10 +165,22 @@ void Database::close()
     m_db = 0; // a failed detach leaves nothing usable either
 }
 
+QString Database::notConnectedText() const
+{
+    if (m_alias.isEmpty())
+        return QStringLiteral("Not connected to a database");
+    return QStringLiteral("Not connected to database %1").arg(m_alias);
+}
+
+QString Database::notConnectedText(const Database *db)
+{
+    return db ? db->notConnectedText() : QStringLiteral("Not connected to a database");
+}
+
 void Database::startHandle(unsigned int *tr)
 {
     if (!isConnected())
-        throw Error(QStringLiteral("Database %1 is not connected").arg(m_name));
+        throw Error(notConnectedText());
     QByteArray tpb;
     tpb += char(isc_tpb_version3);
     tpb += char(m_settings.readOnly ? isc_tpb_read : isc_tpb_write);

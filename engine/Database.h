@@ -57,6 +57,10 @@ public:
     void open();
     void close();
     bool isConnected() const { return m_db != 0; }
+    // What work on a closed connection is told: the alias the user knows,
+    // never the component's own name.
+    QString notConnectedText() const;
+    static QString notConnectedText(const Database *db);
     const ConnectionSettings &settings() const { return m_settings; }
 
     void startTransaction();

@@ -63,7 +63,7 @@ public:
     void run(Database &db, const QByteArray *argument, OnRow onRow)
     {
         if (!db.isConnected())
-            throw Error(QStringLiteral("Database %1 is not connected").arg(db.name()));
+            throw Error(db.notConnectedText());
         Database::Work work(db);
         compile(db, work.transaction());
         bindArgument(argument);

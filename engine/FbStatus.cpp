@@ -17,8 +17,20 @@ ErrorCategory categoryOf(const QVector<long> &codes)
             return ErrorCategory::KeyViolation;
         case isc_no_priv:
         case 335545094: // no privilege for this operation (CREATE TABLE and the like)
-        case 336068781: // no grant option for a privilege on a table or view
-        case 336068908: // no grant option on a procedure
+        // A GRANT of a privilege the grantor holds without the grant option
+        // (...781, on a column ...775 to ...778) or does not hold at all
+        // (...782, on a column ...779, ...780); on a procedure or another
+        // object ...908, on a DDL right ...907.
+        case 336068775:
+        case 336068776:
+        case 336068777:
+        case 336068778:
+        case 336068779:
+        case 336068780:
+        case 336068781:
+        case 336068782:
+        case 336068907:
+        case 336068908:
         case 336068854: // revoke of a privilege another user granted
             return ErrorCategory::NoPermission;
         case isc_lock_conflict:

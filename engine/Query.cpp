@@ -3,6 +3,7 @@
 #include "engine/Database.h"
 #include "engine/Error.h"
 #include "engine/RowWriter.h"
+#include "engine/SqlText.h"
 
 namespace engine {
 
@@ -120,12 +121,12 @@ void Query::findUpdateTable()
             m_notLiveReason = QStringLiteral("its columns come from more than one table");
             return;
         }
-        if (!RowWriter::isPlainName(c.fieldName)) {
+        if (!isPlainIdentifier(c.fieldName)) {
             m_notLiveReason = QStringLiteral("column %1 cannot be named in a statement").arg(c.fieldName);
             return;
         }
     }
-    if (table.isEmpty() || !RowWriter::isPlainName(table)) {
+    if (table.isEmpty() || !isPlainIdentifier(table)) {
         m_notLiveReason = QStringLiteral("it reads no single table");
         return;
     }

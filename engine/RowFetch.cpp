@@ -74,7 +74,10 @@ QString nameOf(const char *s, short len)
 
 RowSetPtr RowFetch::describe(XSQLDA *da, bool latin1)
 {
+    // A fetcher serves one statement after another: nothing of the last
+    // description may reach this one.
     QVector<Column> cols;
+    QVector<int> blobColumns;
     int offset = 0;
     for (int i = 0; i < da->sqld; ++i) {
         XSQLVAR &v = da->sqlvar[i];
@@ -97,7 +100,7 @@ RowSetPtr RowFetch::describe(XSQLDA *da, bool latin1)
         c.nullOffset = offset;
         offset += 2;
         if (c.type == FieldType::TextBlob || c.type == FieldType::Blob || c.type == FieldType::Array)
-            m_blobColumns << i;
+            blobColumns << i;
         cols << c;
     }
     const int rowSize = alignTo(offset, 8);
@@ -109,6 +112,7 @@ RowSetPtr RowFetch::describe(XSQLDA *da, bool latin1)
         v.sqlind = reinterpret_cast<short *>(m_row.data() + cols[i].nullOffset);
     }
     m_cols = cols;
+    m_blobColumns = blobColumns;
     return std::make_shared<RowSet>(cols, latin1 ? RowSet::TextEncoding::Latin1 : RowSet::TextEncoding::Utf8);
 }
 

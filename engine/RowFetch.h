@@ -17,7 +17,8 @@ class Database;
 class RowFetch {
 public:
     // Points da's variables into the row buffer (null indicators always
-    // asked for) and returns an empty RowSet of its columns.
+    // asked for) and returns an empty RowSet of its columns. Each call
+    // starts afresh: one fetcher may describe one result after another.
     RowSetPtr describe(XSQLDA *da, bool latin1);
     // Appends the row last fetched into the buffer; its BLOBs are read
     // whole in tr (arrays are not read and show as NULL).

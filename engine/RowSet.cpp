@@ -202,6 +202,18 @@ qint64 RowSet::addBlob(QByteArray bytes)
     return qint64(m_blobs.size() - 1);
 }
 
+void RowSet::clearRows()
+{
+    m_rows.clear();
+    m_blobs.clear();
+    if (m_blocks.size() > 1) {
+        m_blocks.clear();
+        m_blockBytes = 0;
+        m_heldRowBytes = 0;
+    }
+    m_used = 0;
+}
+
 qint64 RowSet::heldBytes() const
 {
     qint64 n = m_heldRowBytes + qint64(m_rows.capacity() * sizeof(const char *));
@@ -285,7 +297,8 @@ QVariant RowSet::value(qsizetype row, int col) const
 
 QString RowSet::text(qsizetype row, int col) const
 {
-    return valueText(value(row, col));
+    // NUMERIC and DECIMAL show their declared digits.
+    return valueText(value(row, col), -m_columns[col].scale);
 }
 
 } // namespace engine

@@ -76,6 +76,10 @@ public:
     // index addBlob gave (a qint64) in place of the BLOB's id.
     void appendMessage(const char *message);
     qint64 addBlob(QByteArray bytes);
+    // Drops every row and BLOB; the first block is kept for the next rows,
+    // so a row set refilled one row at a time holds no more than that row.
+    void clearRows();
+    TextEncoding encoding() const { return m_encoding; }
     // Bytes held for rows, their index and BLOB contents.
     qint64 heldBytes() const;
 

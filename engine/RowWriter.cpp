@@ -2,12 +2,12 @@
 
 #include "engine/Database.h"
 #include "engine/Error.h"
+#include "engine/SqlText.h"
 #include "engine/Statement.h"
 
 #include <ibase.h>
 #include <iberror.h>
 
-#include <QRegularExpression>
 
 namespace engine {
 
@@ -50,8 +50,10 @@ void checkTouched(const RowSetPtr &returned, const QString &verb, const QString 
 RowWriter::RowWriter(Database *db, QString table, QVector<Column> columns, QStringList key)
     : m_db(db), m_table(std::move(table)), m_columns(std::move(columns))
 {
+    // Column names come from the catalogue: one made quoted in a dialect-3
+    // database would write its twin.
     for (const Column &c : m_columns)
-        checkPlainName(c.fieldName, "column name");
+        requirePlainIdentifier(c.fieldName);
     // The key is usable only when the rows carry every key column.
     for (const QString &k : key) {
         int found = -1;
@@ -68,15 +70,9 @@ RowWriter::RowWriter(Database *db, QString table, QVector<Column> columns, QStri
         m_key = key;
 }
 
-bool RowWriter::isPlainName(const QString &name)
-{
-    static const QRegularExpression re(QStringLiteral("^[A-Za-z][A-Za-z0-9_$]*$"));
-    return name.size() <= 63 && re.match(name).hasMatch();
-}
-
 void RowWriter::checkPlainName(const QString &name, const char *what)
 {
-    if (!isPlainName(name))
+    if (!isIdentifier(name))
         throw Error(QStringLiteral("Invalid %1: '%2'").arg(QLatin1String(what), name));
 }
 

@@ -37,8 +37,9 @@ public:
 
     // The primary key columns of a table, in key order; empty without one.
     static QStringList primaryKey(Database &db, const QString &table);
-    // A name that can stand bare in a dialect-1 statement.
-    static bool isPlainName(const QString &name);
+    // Raises "Invalid <what>: '<name>'" for a name that cannot stand bare in
+    // a statement at all: for the names the program itself sets (its own
+    // tables and index fields), which the server folds to upper case.
     static void checkPlainName(const QString &name, const char *what);
 
 private:

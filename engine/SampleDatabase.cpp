@@ -3,6 +3,7 @@
 #include "engine/Database.h"
 #include "engine/Error.h"
 #include "engine/Runtime.h"
+#include "engine/RuntimeDatabases.h"
 #include "engine/Statement.h"
 
 #include <QFile>
@@ -70,25 +71,7 @@ QStringList sampleSchema()
 
 void createSampleDatabase(const QString &path)
 {
-    Database::createDatabase(path);
-    try {
-        Database db;
-        db.setName(QStringLiteral("Sample"));
-        db.setDriverName(QStringLiteral("INTRBASE"));
-        db.setParams({QStringLiteral("SERVER NAME=") + path, QStringLiteral("USER NAME=SYSDBA")});
-        db.open();
-        Statement s(&db);
-        s.setParamCheck(false);
-        for (const QString &sql : sampleSchema()) {
-            s.setSql(sql);
-            s.execute();
-        }
-        s.close();
-        db.close();
-    } catch (const Error &) {
-        QFile::remove(path);
-        throw;
-    }
+    createDatabaseWith(path, 1, sampleSchema());
 }
 
 void ensureSampleDatabase()

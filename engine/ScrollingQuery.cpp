@@ -41,8 +41,9 @@ void ScrollingQuery::open(const QString &sql)
 {
     close();
     m_rows = std::make_shared<RowSet>();
+    m_sql = sql;
     if (!m_db || !m_db->isConnected())
-        throw Error(QStringLiteral("Database is not connected"));
+        throw Error(Database::notConnectedText(m_db));
     // Read only and read committed: it holds back no garbage collection
     // and sees what others commit, as the connection's own lists do.
     static const char tpb[] = {isc_tpb_version3, isc_tpb_read, isc_tpb_read_committed, isc_tpb_rec_version,
@@ -84,16 +85,65 @@ qsizetype ScrollingQuery::fetchMore(qsizetype rows)
             release();
             break;
         }
-        if (rc != 0) {
-            Error e = fb::toError(st);
-            m_atEnd = true;
-            release();
-            throw e;
+        if (rc != 0)
+            fail(fb::toError(st));
+        try {
+            m_fetch->store(*m_rows, *m_db, &m_tr);
+        } catch (const Error &e) {
+            // A BLOB that cannot be read ends the rows here too: a cursor
+            // left open would fail the same way at every later fetch.
+            fail(e);
         }
-        m_fetch->store(*m_rows, *m_db, &m_tr);
         ++got;
     }
     return got;
+}
+
+qsizetype ScrollingQuery::drain(const std::function<void(const RowSet &row)> &each)
+{
+    if (m_atEnd)
+        return 0;
+    RowSet one(m_rows->columns(), m_rows->encoding());
+    qsizetype got = 0;
+    ISC_STATUS_ARRAY st;
+    try {
+        for (;;) {
+            const ISC_STATUS rc = isc_dsql_fetch(st, &m_statement, 1, da(m_sqlda));
+            if (rc == 100)
+                break;
+            if (rc != 0)
+                throw fb::toError(st);
+            m_fetch->store(one, *m_db, &m_tr);
+            each(one);
+            one.clearRows();
+            ++got;
+        }
+    } catch (...) {
+        // The cursor stands after rows that were never held: left open, it
+        // would hand a view the rows after them as if they followed on.
+        m_atEnd = true;
+        release();
+        throw;
+    }
+    m_atEnd = true;
+    release();
+    return got;
+}
+
+void ScrollingQuery::reopen()
+{
+    if (m_sql.isEmpty())
+        return;
+    const qsizetype held = rowCount();
+    open(m_sql);
+    fetchMore(held);
+}
+
+void ScrollingQuery::fail(const Error &e)
+{
+    m_atEnd = true;
+    release();
+    throw e;
 }
 
 void ScrollingQuery::release()
@@ -184,19 +234,24 @@ void ScrollingModel::fetchMore(const QModelIndex &parent)
 {
     if (parent.isValid())
         return;
+    QString failure;
     if (m_shownRows == m_query->rowCount()) {
         try {
             m_query->fetchMore(kBatch);
         } catch (const Error &e) {
-            emit fetchFailed(e.message());
+            failure = e.message();
         }
     }
     const int total = int(m_query->rowCount());
-    if (total <= m_shownRows)
-        return;
-    beginInsertRows(QModelIndex(), m_shownRows, total - 1);
-    m_shownRows = total;
-    endInsertRows();
+    if (total > m_shownRows) {
+        beginInsertRows(QModelIndex(), m_shownRows, total - 1);
+        m_shownRows = total;
+        endInsertRows();
+    }
+    // Told once the rows that did come are shown and the query has ended:
+    // a view that asks again while the message is up finds nothing more.
+    if (!failure.isNull())
+        emit fetchFailed(failure);
 }
 
 } // namespace engine

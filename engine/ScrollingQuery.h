@@ -5,11 +5,13 @@
 #include <QAbstractTableModel>
 #include <QString>
 #include <QVector>
+#include <functional>
 #include <memory>
 
 namespace engine {
 
 class Database;
+class Error;
 class RowFetch;
 
 // A select whose rows are fetched as they are wanted, not all at once: the
@@ -38,6 +40,16 @@ public:
     // row the statement and its transaction are let go at once.
     qsizetype fetchMore(qsizetype rows);
     bool atEnd() const { return m_atEnd; }
+    // Fetches every row still to come and hands each to each() as the only
+    // row of a row set that is emptied again at once: none of them is held,
+    // whatever their number. The rows fetched before stay. The query then
+    // ends as after its last row, also when each() or a fetch fails (the
+    // failure is passed on). Returns how many rows came.
+    qsizetype drain(const std::function<void(const RowSet &row)> &each);
+    // Runs the last select again and fetches as many rows as were held, so
+    // what a view showed is there again and the rest still comes as it
+    // scrolls.
+    void reopen();
     // Rows fetched so far.
     qsizetype rowCount() const { return m_rows ? m_rows->rowCount() : 0; }
     // Columns of the last open (kept after close, with the fetched rows).
@@ -46,10 +58,13 @@ public:
 
 private:
     void release();
+    // Ends the rows at a failure and passes it on.
+    [[noreturn]] void fail(const Error &e);
 
     Database *m_db;
     unsigned int m_tr = 0;
     unsigned int m_statement = 0;
+    QString m_sql;
     std::vector<char> m_sqlda;
     std::unique_ptr<RowFetch> m_fetch;
     RowSetPtr m_rows;

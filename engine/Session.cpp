@@ -78,6 +78,13 @@ void Session::useConfigurationFile(const QString &path)
     configStore().reset();
 }
 
+void Session::reloadConfigFile()
+{
+    QMutexLocker lock(&configMutex());
+    const QString path = store().filePath();
+    configStore() = AliasStore::openOrCreateDefault(path, Runtime::sampleDatabasePath());
+}
+
 QString Session::configurationFile()
 {
     QMutexLocker lock(&configMutex());

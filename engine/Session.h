@@ -34,6 +34,12 @@ public:
     // missing) unless useConfigurationFile() named another file first.
     static void useConfigurationFile(const QString &path);
     static QString configurationFile();
+    // Reads the alias file again, so that aliases another program saved
+    // since (the privilege manager's Connect page) are seen; alias changes
+    // made here and not saved are dropped. A missing file is made again
+    // with SAMPLE; a file that cannot be read raises, and the aliases stay
+    // as they were.
+    static void reloadConfigFile();
 
     QStringList aliasNames() const;
     QString aliasDriver(const QString &alias) const;

@@ -366,7 +366,7 @@ void Statement::execute()
 bool Statement::prepareIsQuery()
 {
     if (!m_db || !m_db->isConnected())
-        throw Error(QStringLiteral("Database is not connected"));
+        throw Error(Database::notConnectedText(m_db));
     const QString serverText = m_paramCheck ? parseSqlParams(text()).serverText : text();
     if (serverText.trimmed().isEmpty())
         throw Error(QStringLiteral("There is no SQL statement to run"));
@@ -390,7 +390,7 @@ void Statement::run(bool mustReturnRows)
 {
     close();
     if (!m_db || !m_db->isConnected())
-        throw Error(QStringLiteral("Database is not connected"));
+        throw Error(Database::notConnectedText(m_db));
     QString serverText;
     QStringList names;
     if (m_paramCheck) {

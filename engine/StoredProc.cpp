@@ -3,10 +3,10 @@
 #include "engine/Database.h"
 #include "engine/Error.h"
 #include "engine/FbStatus.h"
+#include "engine/SqlText.h"
 #include "engine/Statement.h"
 #include "engine/StatementLog.h"
 
-#include <QRegularExpression>
 
 namespace engine {
 
@@ -22,14 +22,6 @@ const char kParamsSql[] =
     "join RDB$FIELDS F on F.RDB$FIELD_NAME = PP.RDB$FIELD_SOURCE\n"
     "where PP.RDB$PROCEDURE_NAME = :PROC_NAME and PP.RDB$PACKAGE_NAME is null\n"
     "order by PP.RDB$PARAMETER_TYPE, PP.RDB$PARAMETER_NUMBER";
-
-// Dialect 1 has no quoted names, so every procedure name is a plain one;
-// anything else would be text spliced into the statement.
-bool isPlainName(const QString &name)
-{
-    static const QRegularExpression re(QStringLiteral("^[A-Za-z][A-Za-z0-9_$]{0,30}$"));
-    return re.match(name).hasMatch();
-}
 
 // Has the server compile a statement without running it: the server's own
 // message reports an unknown procedure or a wrong parameter count.
@@ -89,11 +81,14 @@ void StoredProc::unprepare()
 void StoredProc::prepare()
 {
     if (!m_db || !m_db->isConnected())
-        throw Error(QStringLiteral("Database is not connected"));
+        throw Error(Database::notConnectedText(m_db));
     const QString name = m_name.trimmed();
     if (name.isEmpty())
         throw Error(QStringLiteral("No stored procedure name is set"));
-    if (!isPlainName(name))
+    // The name stands bare in the statement (folded to upper case, as the
+    // program's own names are written): anything else would be text spliced
+    // in. Callers with a catalogue name check it first.
+    if (!isIdentifier(name))
         throw Error(QStringLiteral("Invalid stored procedure name: %1").arg(m_name));
 
     Statement q(m_db);

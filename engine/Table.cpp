@@ -3,6 +3,7 @@
 #include "engine/Database.h"
 #include "engine/Error.h"
 #include "engine/RowWriter.h"
+#include "engine/SqlText.h"
 
 namespace engine {
 
@@ -73,7 +74,8 @@ RowSetPtr Table::fetchRows()
     const QStringList master = masterLinkFields();
     QStringList conditions;
     for (int i = 0; i < m_rangeFields.size(); ++i) {
-        RowWriter::checkPlainName(m_rangeFields[i], "key field name");
+        // Key fields are the catalogue's primary-key columns.
+        requirePlainIdentifier(m_rangeFields[i]);
         const QString p = QStringLiteral("K%1").arg(i);
         conditions << m_rangeFields[i] + QStringLiteral(" = :") + p;
         m_statement.setParam(p, m_rangeValues[i]);

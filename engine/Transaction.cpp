@@ -47,19 +47,44 @@ void rollbackQuietly(Database &db)
 
 void KeptTransaction::ensure()
 {
-    if (m_db.isConnected() && !m_db.inTransaction())
+    if (m_db.isConnected() && !m_db.inTransaction()) {
+        m_pending.clear();
         m_db.startTransaction();
+    }
 }
 
 void KeptTransaction::commit()
 {
     try {
         m_db.commit();
+    } catch (const Error &e) {
+        const QStringList lost = m_pending;
+        restartAfterFailure();
+        if (lost.isEmpty())
+            throw;
+        throw withLostWork(e, lost);
     } catch (...) {
         restartAfterFailure();
         throw;
     }
     ensure();
+}
+
+QString KeptTransaction::lostWorkText(const QStringList &lost)
+{
+    // Enough lines to recognise the work by, not a screenful.
+    constexpr qsizetype kShown = 10;
+    QString text = QStringLiteral("\r\nRolled back, and lost as it was not yet committed:");
+    for (qsizetype i = 0; i < lost.size() && i < kShown; ++i)
+        text += QStringLiteral("\r\n") + lost[i];
+    if (lost.size() > kShown)
+        text += QStringLiteral("\r\n... and %1 more").arg(lost.size() - kShown);
+    return text;
+}
+
+Error KeptTransaction::withLostWork(const Error &e, const QStringList &lost)
+{
+    return Error(e.message() + lostWorkText(lost), e.category(), e.sqlCode(), e.statusCodes());
 }
 
 void KeptTransaction::rollback()

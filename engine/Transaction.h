@@ -1,5 +1,8 @@
 #pragma once
 
+#include "engine/Error.h"
+
+#include <QStringList>
 #include <utility>
 
 namespace engine {
@@ -51,12 +54,21 @@ public:
     // for the caller to retry or roll back.
     void commitFinally();
 
+    // A failure of work that rolls back changes noted before it began raises
+    // the error with those changes named: the user must learn what is lost.
     template<typename F>
     decltype(auto) run(F &&work)
     {
         ensure();
+        const qsizetype before = m_pending.size();
         try {
             return std::forward<F>(work)();
+        } catch (const Error &e) {
+            const QStringList lost = m_pending.mid(0, before);
+            restartAfterFailure();
+            if (lost.isEmpty())
+                throw;
+            throw withLostWork(e, lost);
         } catch (...) {
             restartAfterFailure();
             throw;
@@ -65,9 +77,19 @@ public:
 
     Database &database() const { return m_db; }
 
+    // A change made in the open transaction and not yet committed, in words
+    // the user recognises (a statement's text); forgotten when the
+    // transaction ends.
+    void note(const QString &change) { m_pending << change; }
+    const QStringList &pending() const { return m_pending; }
+    // The text added to an error that rolled back noted changes.
+    static QString lostWorkText(const QStringList &lost);
+
 private:
     void restartAfterFailure();
+    static Error withLostWork(const Error &e, const QStringList &lost);
     Database &m_db;
+    QStringList m_pending;
 };
 
 } // namespace engine

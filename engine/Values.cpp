@@ -3,6 +3,8 @@
 #include <QDate>
 #include <QDateTime>
 #include <QTime>
+#include <algorithm>
+#include <charconv>
 
 namespace engine {
 
@@ -25,6 +27,32 @@ QString valueText(const QVariant &v)
     default:
         return v.toString();
     }
+}
+
+QString valueText(const QVariant &v, int scale)
+{
+    if (scale <= 0 || v.typeId() != QMetaType::Double)
+        return valueText(v);
+    char buf[kScaledTextSize];
+    const char *end = writeScaled(buf, v.toDouble(), scale);
+    return QString::fromLatin1(buf, qsizetype(end - buf));
+}
+
+char *writeScaled(char *buf, double v, int scale)
+{
+    auto r = std::to_chars(buf, buf + kScaledTextSize, v, std::chars_format::fixed, scale);
+    if (r.ec != std::errc()) // not a finite number
+        r = std::to_chars(buf, buf + kScaledTextSize, v);
+    if (*buf == '-') {
+        bool zero = true;
+        for (const char *c = buf + 1; c != r.ptr && zero; ++c)
+            zero = *c == '0' || *c == '.';
+        if (zero) {
+            std::copy(buf + 1, r.ptr, buf);
+            return r.ptr - 1;
+        }
+    }
+    return r.ptr;
 }
 
 bool isNumeric(const QVariant &v)

@@ -1,5 +1,7 @@
 #include "platform/Help.h"
 
+#include "platform/Prompter.h"
+
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
@@ -49,6 +51,20 @@ bool HelpService::showContents(const QString &helpFile, int data)
     }
     m_requests.append(request);
     return opened;
+}
+
+bool HelpService::showContentsOrSay(const QString &helpFile, int data, const QString &caption)
+{
+    if (showContents(helpFile, data))
+        return true;
+    const QString page = pageFor(helpFile);
+    const QString text =
+        page.isEmpty()
+            ? QStringLiteral("Help is not installed: no page for %1 was found in %2.")
+                  .arg(helpFile, QDir::toNativeSeparators(helpFolder()))
+            : QStringLiteral("The help page %1 could not be opened.").arg(QDir::toNativeSeparators(page));
+    Prompter::instance().message(Prompter::Icon::Information, caption, text);
+    return false;
 }
 
 } // namespace platform

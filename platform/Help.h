@@ -24,6 +24,9 @@ public:
 
     // Opens the contents of helpFile; true when a page was found and opened.
     bool showContents(const QString &helpFile, int data = 0);
+    // The same for a person's help command: when nothing opens, a box under
+    // caption says why, rather than nothing happening at all.
+    bool showContentsOrSay(const QString &helpFile, int data, const QString &caption);
 
     // The folder searched for pages; empty (the default) means the "help"
     // folder next to the program.

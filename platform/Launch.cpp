@@ -2,6 +2,10 @@
 
 #include "platform/Prompter.h"
 
+#include <QCoreApplication>
+#include <QEvent>
+#include <QEventLoop>
+#include <QGuiApplication>
 #include <QProcess>
 
 namespace platform {
@@ -51,6 +55,54 @@ QStringList ConnectionCommandLine::splitArguments(const QString &text)
 
 namespace {
 
+// Swallows what a person does to the program's windows: while it waits it
+// is blocked, and nothing done meanwhile is kept to act on afterwards.
+class InputBlocker : public QObject {
+public:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseMove:
+        case QEvent::Wheel:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::ShortcutOverride:
+        case QEvent::Shortcut:
+        case QEvent::ContextMenu:
+        case QEvent::TouchBegin:
+        case QEvent::TouchUpdate:
+        case QEvent::TouchEnd:
+        case QEvent::TabletPress:
+        case QEvent::TabletRelease:
+        case QEvent::Close:
+            return true;
+        default:
+            return false;
+        }
+    }
+};
+
+// Waits for the process to end. A program with windows goes on painting
+// them meanwhile (it must not look hung behind the other program) but takes
+// no input.
+void waitForEnd(QProcess &process)
+{
+    if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
+        process.waitForFinished(-1);
+        return;
+    }
+    InputBlocker blocker;
+    QCoreApplication::instance()->installEventFilter(&blocker);
+    QEventLoop loop;
+    QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
+    if (process.state() != QProcess::NotRunning)
+        loop.exec();
+    QCoreApplication::instance()->removeEventFilter(&blocker);
+}
+
 // False when the program could not be started. A program not waited for is
 // started detached, so it keeps running when we end.
 bool start(const QString &program, const QStringList &arguments, bool wait,
@@ -66,7 +118,7 @@ bool start(const QString &program, const QStringList &arguments, bool wait,
     process.start();
     if (!process.waitForStarted(-1))
         return false;
-    process.waitForFinished(-1);
+    waitForEnd(process);
     if (process.exitStatus() == QProcess::NormalExit)
         exitCode = process.exitCode();
     return true;

@@ -55,9 +55,9 @@ struct LaunchResult {
 };
 
 // Starts the program as a new process that shares our standard channels and
-// environment. With wait, blocks until it ends, without any time limit and
-// without processing events: the caller disables its window first, and it
-// neither repaints nor reacts until the program has ended.
+// environment. With wait, blocks until it ends, without any time limit: the
+// program's windows take no input meanwhile (what a person does to them is
+// dropped), but they go on painting, and timers run.
 //
 // When the start fails, the current prompter's input box asks for the
 // program's full path (caption and prompt from the request, the failed

@@ -1,11 +1,14 @@
 #include "platform/Prompter.h"
 
+#include "platform/Modal.h"
+
 #include <QApplication>
 #include <QFileDialog>
 #include <QFontDialog>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QtGlobal>
+#include <memory>
 
 namespace platform {
 
@@ -67,6 +70,59 @@ QString kindName(ScriptedPrompter::Kind kind)
     return QString();
 }
 
+// The window a box belongs to: the one the person works in.
+QWidget *boxParent()
+{
+    return QApplication::activeWindow();
+}
+
+std::unique_ptr<QMessageBox> questionBox(const QString &caption, const QString &text,
+                                         Prompter::Buttons buttons, Prompter::Icon icon)
+{
+    QMessageBox::StandardButtons shown = QMessageBox::Yes | QMessageBox::No;
+    QMessageBox::StandardButton first = QMessageBox::Yes;
+    if (buttons == Prompter::Buttons::YesNoCancel)
+        shown |= QMessageBox::Cancel;
+    if (buttons == Prompter::Buttons::OkNo) {
+        shown = QMessageBox::Ok | QMessageBox::No;
+        first = QMessageBox::Ok;
+    }
+    auto box = std::make_unique<QMessageBox>(boxIcon(icon), caption, text, shown, boxParent());
+    box->setDefaultButton(first);
+    // Escape needs no setting: QMessageBox picks Cancel, or else the No button.
+    return box;
+}
+
+std::unique_ptr<QMessageBox> messageBox(Prompter::Icon icon, const QString &caption, const QString &text)
+{
+    auto box = std::make_unique<QMessageBox>(boxIcon(icon), caption, text, QMessageBox::Ok, boxParent());
+    box->setDefaultButton(QMessageBox::Ok);
+    return box;
+}
+
+std::unique_ptr<QInputDialog> inputBox(const QString &caption, const QString &prompt, const QString &defaultValue)
+{
+    auto box = std::make_unique<QInputDialog>(boxParent());
+    box->setWindowTitle(caption);
+    box->setLabelText(prompt);
+    box->setTextValue(defaultValue);
+    return box;
+}
+
+// The file and font dialogs take their state from their window; a plain
+// dialog over it stands in for them when a scripted answer is checked.
+std::unique_ptr<QDialog> plainProbe()
+{
+    return std::make_unique<QDialog>(boxParent());
+}
+
+// Runs a box usable even while the window behind it is busy.
+int run(QDialog &box)
+{
+    keepUsable(box);
+    return box.exec();
+}
+
 } // namespace
 
 Prompter &Prompter::instance()
@@ -87,18 +143,8 @@ Prompter *Prompter::install(Prompter *prompter)
 Prompter::Answer QtPrompter::confirm(const QString &caption, const QString &text,
                                      Buttons buttons, Icon icon)
 {
-    QMessageBox::StandardButtons shown = QMessageBox::Yes | QMessageBox::No;
-    QMessageBox::StandardButton first = QMessageBox::Yes;
-    if (buttons == Buttons::YesNoCancel)
-        shown |= QMessageBox::Cancel;
-    if (buttons == Buttons::OkNo) {
-        shown = QMessageBox::Ok | QMessageBox::No;
-        first = QMessageBox::Ok;
-    }
-    QMessageBox box(boxIcon(icon), caption, text, shown, QApplication::activeWindow());
-    box.setDefaultButton(first);
-    // Escape needs no setting: QMessageBox picks Cancel, or else the No button.
-    switch (box.exec()) {
+    const std::unique_ptr<QMessageBox> box = questionBox(caption, text, buttons, icon);
+    switch (run(*box)) {
     case QMessageBox::Yes: return Answer::Yes;
     case QMessageBox::Ok: return Answer::Ok;
     case QMessageBox::No: return Answer::No;
@@ -108,49 +154,47 @@ Prompter::Answer QtPrompter::confirm(const QString &caption, const QString &text
 
 void QtPrompter::message(Icon icon, const QString &caption, const QString &text)
 {
-    QMessageBox box(boxIcon(icon), caption, text, QMessageBox::Ok, QApplication::activeWindow());
-    box.exec();
+    run(*messageBox(icon, caption, text));
 }
 
 std::optional<QString> QtPrompter::inputText(const QString &caption, const QString &prompt,
                                              const QString &defaultValue)
 {
-    bool ok = false;
-    const QString text = QInputDialog::getText(QApplication::activeWindow(), caption, prompt,
-                                               QLineEdit::Normal, defaultValue, &ok);
-    if (!ok)
+    const std::unique_ptr<QInputDialog> box = inputBox(caption, prompt, defaultValue);
+    if (run(*box) != QDialog::Accepted)
         return std::nullopt;
-    return text;
+    return box->textValue();
 }
 
 std::optional<QString> QtPrompter::openFileName(const QString &caption, const QString &filter,
                                                 const QString &initial)
 {
-    const QString path = QFileDialog::getOpenFileName(QApplication::activeWindow(), caption,
-                                                      initial, qtFilter(filter));
-    if (path.isEmpty())
+    QFileDialog box(boxParent(), caption, initial, qtFilter(filter));
+    box.setAcceptMode(QFileDialog::AcceptOpen);
+    box.setFileMode(QFileDialog::ExistingFile);
+    if (run(box) != QDialog::Accepted || box.selectedFiles().isEmpty())
         return std::nullopt;
-    return path;
+    return box.selectedFiles().first();
 }
 
 std::optional<QString> QtPrompter::saveFileName(const QString &caption, const QString &filter,
                                                 const QString &initial)
 {
-    const QString path = QFileDialog::getSaveFileName(QApplication::activeWindow(), caption,
-                                                      initial, qtFilter(filter), nullptr,
-                                                      QFileDialog::DontConfirmOverwrite);
-    if (path.isEmpty())
+    QFileDialog box(boxParent(), caption, initial, qtFilter(filter));
+    box.setAcceptMode(QFileDialog::AcceptSave);
+    box.setFileMode(QFileDialog::AnyFile);
+    box.setOption(QFileDialog::DontConfirmOverwrite);
+    if (run(box) != QDialog::Accepted || box.selectedFiles().isEmpty())
         return std::nullopt;
-    return path;
+    return box.selectedFiles().first();
 }
 
 std::optional<QFont> QtPrompter::selectFont(const QFont &initial)
 {
-    bool ok = false;
-    const QFont font = QFontDialog::getFont(&ok, initial, QApplication::activeWindow());
-    if (!ok)
+    QFontDialog box(initial, boxParent());
+    if (run(box) != QDialog::Accepted)
         return std::nullopt;
-    return font;
+    return box.selectedFont();
 }
 
 QString QtPrompter::qtFilter(const QString &filter)
@@ -233,8 +277,26 @@ void ScriptedPrompter::clear()
     m_problems.clear();
 }
 
-std::optional<ScriptedPrompter::Scripted> ScriptedPrompter::take(Call call, AnswerKind expected)
+bool ScriptedPrompter::usable(const Probe &probe, Call &call)
 {
+    if (!qobject_cast<QApplication *>(QCoreApplication::instance()))
+        return true;
+    const std::unique_ptr<QDialog> box = probe();
+    keepUsable(*box);
+    const QString why = unusableReason(*box);
+    if (why.isEmpty())
+        return true;
+    m_problems << why;
+    call.answered = false;
+    m_calls.append(call);
+    reportRefusal(why);
+    return false;
+}
+
+std::optional<ScriptedPrompter::Scripted> ScriptedPrompter::take(Call call, AnswerKind expected, const Probe &probe)
+{
+    if (!usable(probe, call))
+        return std::nullopt;
     const bool fits = !m_script.isEmpty() && m_script.first().kind == expected;
     call.answered = fits;
     if (!fits) {
@@ -255,7 +317,8 @@ Prompter::Answer ScriptedPrompter::confirm(const QString &caption, const QString
                                            Buttons buttons, Icon icon)
 {
     Call call{Kind::Confirm, caption, text, {}, {}, {}, buttons, icon, true};
-    const std::optional<Scripted> scripted = take(std::move(call), AnswerKind::Confirm);
+    const std::optional<Scripted> scripted =
+        take(std::move(call), AnswerKind::Confirm, [&] { return questionBox(caption, text, buttons, icon); });
     if (!scripted)
         return negativeAnswer(buttons);
     if (!offers(buttons, scripted->answer)) {
@@ -271,20 +334,23 @@ Prompter::Answer ScriptedPrompter::confirm(const QString &caption, const QString
 
 void ScriptedPrompter::message(Icon icon, const QString &caption, const QString &text)
 {
-    m_calls.append(Call{Kind::Message, caption, text, {}, {}, {}, Buttons::YesNo, icon, true});
+    Call call{Kind::Message, caption, text, {}, {}, {}, Buttons::YesNo, icon, true};
+    if (usable([&] { return messageBox(icon, caption, text); }, call))
+        m_calls.append(std::move(call));
 }
 
 std::optional<QString> ScriptedPrompter::inputText(const QString &caption, const QString &prompt,
                                                    const QString &defaultValue)
 {
     Call call{Kind::Input, caption, prompt, defaultValue, {}, {}, Buttons::YesNo, Icon::Question, true};
-    const std::optional<Scripted> scripted = take(std::move(call), AnswerKind::Text);
+    const std::optional<Scripted> scripted =
+        take(std::move(call), AnswerKind::Text, [&] { return inputBox(caption, prompt, defaultValue); });
     return scripted ? scripted->text : std::nullopt;
 }
 
 std::optional<QString> ScriptedPrompter::fileAnswer(Call call)
 {
-    const std::optional<Scripted> scripted = take(std::move(call), AnswerKind::File);
+    const std::optional<Scripted> scripted = take(std::move(call), AnswerKind::File, plainProbe);
     return scripted ? scripted->text : std::nullopt;
 }
 
@@ -303,7 +369,7 @@ std::optional<QString> ScriptedPrompter::saveFileName(const QString &caption, co
 std::optional<QFont> ScriptedPrompter::selectFont(const QFont &initial)
 {
     Call call{Kind::Font, {}, {}, {}, {}, initial, Buttons::YesNo, Icon::Question, true};
-    const std::optional<Scripted> scripted = take(std::move(call), AnswerKind::Font);
+    const std::optional<Scripted> scripted = take(std::move(call), AnswerKind::Font, plainProbe);
     return scripted ? scripted->font : std::nullopt;
 }
 

@@ -4,7 +4,11 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
+#include <memory>
 #include <optional>
+
+class QDialog;
 
 namespace platform {
 
@@ -78,6 +82,10 @@ public:
 // fitting answer next in the script is a test failure: it is recorded in
 // problems(), warned about, and gets the negative answer (No, or Cancel where
 // the box has it; nothing for dialogs). Messages need no answer.
+// Each call first builds the box a person would get, over the same window,
+// and refuses it when that box could not be used (disabled, or its default
+// button disabled): recorded in problems(), reported as a refused dialog
+// (which fails a test), and answered negatively without taking an answer.
 class ScriptedPrompter : public Prompter {
 public:
     enum class Kind { Confirm, Message, Input, OpenFile, SaveFile, Font };
@@ -135,8 +143,12 @@ private:
     ScriptedPrompter &push(Scripted scripted);
     // Records the call and hands out the next answer when it is of the
     // expected kind; otherwise records the failure and hands out nothing.
-    std::optional<Scripted> take(Call call, AnswerKind expected);
+    using Probe = std::function<std::unique_ptr<QDialog>()>;
+    std::optional<Scripted> take(Call call, AnswerKind expected, const Probe &probe);
     std::optional<QString> fileAnswer(Call call);
+    // False (and the failure recorded) when a person could not use the box
+    // probe builds. Without widgets (a console test) there is no box to check.
+    bool usable(const Probe &probe, Call &call);
 
     QList<Scripted> m_script;
     QList<Call> m_calls;

@@ -8,20 +8,9 @@
 #include "privileges/RevokeRights.h"
 #include "privileges/gdata_un.h"
 
+#include <functional>
+
 namespace privileges {
-
-namespace {
-
-QVector<UserImport> checkedPlan(engine::Database &db)
-{
-    QVector<UserImport> plan = readImportPlan(db);
-    const QString problem = importNameProblem(plan);
-    if (!problem.isEmpty())
-        throw engine::Error(problem);
-    return plan;
-}
-
-} // namespace
 
 const QStringList &adminTableNames()
 {
@@ -34,6 +23,39 @@ const QStringList &adminTableNames()
 bool isAdminTable(const QString &name)
 {
     return adminTableNames().contains(name.toUpper());
+}
+
+QString cutToRoom(const QString &text, int room, const std::function<qsizetype(const QString &)> &size)
+{
+    if (size(text) <= room)
+        return text;
+    qsizetype end = 0;
+    for (qsizetype next = 0; next < text.size(); end = next) {
+        next += text.at(next).isHighSurrogate() && next + 1 < text.size() ? 2 : 1;
+        if (size(text.left(next)) > room)
+            break;
+    }
+    return text.left(end);
+}
+
+QString fitToColumn(TGrantData &data, const QString &table, const QString &column, const QString &text)
+{
+    // Character set 0 (NONE) and 1 (OCTETS) hold bytes as they arrive: the
+    // connection's encoding decides how many a text takes.
+    const QStringList room = data.namesQ(
+        {QStringLiteral("select f.rdb$field_length || ',' || coalesce(f.rdb$character_length, f.rdb$field_length) "
+                        "|| ',' || coalesce(f.rdb$character_set_id, 0) from rdb$relation_fields r "
+                        "join rdb$fields f on f.rdb$field_name = r.rdb$field_source where r.rdb$relation_name = '")
+             + engine::singleQuotedConstant(table) + QStringLiteral("' and r.rdb$field_name = '")
+             + engine::singleQuotedConstant(column) + QStringLiteral("'")});
+    if (room.isEmpty())
+        return text;
+    const QStringList figures = room.first().split(QLatin1Char(','));
+    if (figures.value(2).toInt() <= 1) {
+        engine::Database &db = data.grantdb;
+        return cutToRoom(text, figures.value(0).toInt(), [&db](const QString &t) { return db.encode(t).size(); });
+    }
+    return cutToRoom(text, figures.value(1).toInt(), [](const QString &t) { return t.toUcs4().size(); });
 }
 
 const QVector<TableDefinition> &adminTableDefinitions()
@@ -74,13 +96,14 @@ void AdminTables::exec(const QStringList &lines)
     m_data.execQ(lines);
 }
 
-void AdminTables::create()
+QStringList AdminTables::create()
 {
     StatusScope status(m_progress, QStringLiteral("Creating GrantGroups"));
     engine::KeptTransaction &tr = m_data.transaction;
-    // Names are checked before anything exists, so a plan that cannot be
-    // written leaves the database as it was.
-    const QVector<UserImport> plan = tr.run([&] { return checkedPlan(m_data.grantdb); });
+    // What the statements cannot name is taken out before anything exists;
+    // the rest is imported.
+    QVector<UserImport> plan = tr.run([&] { return readImportPlan(m_data.grantdb); });
+    const QStringList leftOut = leaveOutUnnamable(plan);
     m_progress.startProgress(7 + int(plan.size()));
     tr.run([&] {
         for (const TableDefinition &d : adminTableDefinitions()) {
@@ -99,11 +122,18 @@ void AdminTables::create()
         dropAfterFailedImport();
         throw;
     }
+    return leftOut;
 }
 
-void AdminTables::importExisting()
+QStringList AdminTables::importExisting()
 {
-    m_data.transaction.run([&] { writeImport(checkedPlan(m_data.grantdb)); });
+    QStringList leftOut;
+    m_data.transaction.run([&] {
+        QVector<UserImport> plan = readImportPlan(m_data.grantdb);
+        leftOut = leaveOutUnnamable(plan);
+        writeImport(plan);
+    });
+    return leftOut;
 }
 
 void AdminTables::writeImport(const QVector<UserImport> &plan)
@@ -148,9 +178,16 @@ void AdminTables::dropAfterFailedImport()
 
 void AdminTables::DropGrantTables()
 {
+    dropTables(adminTableNames());
+}
+
+void AdminTables::dropTables(const QStringList &present)
+{
     static const char *const order[] = {"META$USERSGRANT", "META$GRANTUSERS", "META$GRANTLIST",
                                         "META$GRANTDEF",   "META$USERSLIST",  "META$USERSDEF"};
     for (const char *table : order) {
+        if (!present.contains(QLatin1String(table)))
+            continue;
         try {
             exec({QStringLiteral("drop table "), QString::fromLatin1(table)});
         } catch (const engine::Error &e) {
@@ -203,6 +240,45 @@ void AdminTables::RevokeAllGroupGrants()
         }
         a.close();
     }
+}
+
+void AdminTables::createMissing(const QStringList &missing)
+{
+    StatusScope status(m_progress, QStringLiteral("Creating GrantGroups"));
+    engine::KeptTransaction &tr = m_data.transaction;
+    const QStringList &names = adminTableNames();
+    m_progress.startProgress(int(missing.size()));
+    tr.run([&] {
+        for (int i = 0; i < names.size(); ++i) {
+            if (!missing.contains(names.at(i)))
+                continue;
+            exec({adminTableDefinitions().at(i).create});
+            exec({adminTableDefinitions().at(i).grant});
+            m_progress.stepProgress();
+        }
+    });
+    tr.commit();
+    // A creation cut short leaves its tables empty, since rows come only
+    // after all six exist: the import then gives what a whole creation
+    // gives. Tables that hold rows are someone's work and stay as they are.
+    const bool empty = tr.run([&] {
+        for (const QString &t : names)
+            if (!m_data.namesQ({QStringLiteral("select first 1 1 from ") + t}).isEmpty())
+                return false;
+        return true;
+    });
+    if (empty) {
+        importExisting();
+        tr.commit();
+    }
+}
+
+void AdminTables::dropPresent(const QStringList &present)
+{
+    StatusScope status(m_progress, QStringLiteral("Erase"));
+    m_data.closeGroupDataSets();
+    m_data.transaction.run([&] { dropTables(present); });
+    m_data.transaction.commit();
 }
 
 void AdminTables::erase(bool revoke)

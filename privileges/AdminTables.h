@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVector>
+#include <functional>
 
 class TGrantData;
 
@@ -25,6 +26,15 @@ struct TableDefinition {
     QString grant;
 };
 const QVector<TableDefinition> &adminTableDefinitions();
+
+// The longest start of text that fits in room, as size measures it; a
+// character is never split.
+QString cutToRoom(const QString &text, int room, const std::function<qsizetype(const QString &)> &size);
+// The longest start of text that a column of a table holds, read from the
+// catalogue in the open transaction: characters where the column has a
+// character set, the bytes the connection sends where it has none. Cut
+// before anything is sent, so the server never refuses a value too long.
+QString fitToColumn(TGrantData &data, const QString &table, const QString &column, const QString &text);
 
 // Status panel and progress bar of the main window while an operation runs.
 class OperationProgress {
@@ -74,13 +84,14 @@ public:
     AdminTables(TGrantData &data, OperationProgress &progress);
 
     // Creates the six tables, grants them to PUBLIC and commits; then
-    // imports the existing privileges and commits again. A plan that cannot
-    // be written fails before anything is created; a failed import drops the
-    // tables again in a commit of their own, so the next connect asks again.
-    // Raises engine::Error with the server's text.
-    void create();
+    // imports the existing privileges and commits again. What the import's
+    // statements cannot name is left out; a failed import drops the tables
+    // again in a commit of their own, so the next connect asks again.
+    // Raises engine::Error with the server's text. Returns the lines of
+    // leaveOutUnnamable.
+    QStringList create();
     // The import alone, in the open transaction, on existing empty tables.
-    void importExisting();
+    QStringList importExisting();
 
     // The erase after its questions: revokes what the grant groups gave
     // (when asked to), drops the six tables and commits, as one commit
@@ -88,6 +99,15 @@ public:
     // started and the error raised: the revoke refusal, the missing drop
     // rights text for a refused drop, otherwise the server's message.
     void erase(bool revoke);
+
+    // A layer with some of the six tables only: the missing ones created,
+    // granted and committed; when none of the tables holds a row, the
+    // existing privileges imported and committed as a creation does.
+    // Raises engine::Error with the server's text.
+    void createMissing(const QStringList &missing);
+    // The other way out: the tables present dropped and committed, the
+    // missing drop rights text for a refused drop. Raises engine::Error.
+    void dropPresent(const QStringList &present);
 
     // Steps of the erase, each in the open transaction.
     void RevokeAllGroupGrants();
@@ -99,6 +119,8 @@ private:
     void exec(const QStringList &lines);
     void writeImport(const QVector<UserImport> &plan);
     void dropAfterFailedImport();
+    // Drops those of the six tables named, children before their parents.
+    void dropTables(const QStringList &present);
 
     TGrantData &m_data;
     OperationProgress &m_progress;

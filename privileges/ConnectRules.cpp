@@ -50,25 +50,26 @@ QVector<ParamRow> gridRows(const QStringList &params, const LangDrivers &drivers
     return rows;
 }
 
-QStringList paramLines(const QVector<ParamRow> &rows, const LangDrivers &drivers, const QStringList &stored)
+QStringList paramLines(const QVector<ParamRow> &rows, const LangDrivers &drivers)
 {
-    QString storedDriver;
-    for (const QString &line : stored)
-        if (line.startsWith(kLangDriver + QLatin1Char('=')))
-            storedDriver = line.mid(kLangDriver.size() + 1);
     QStringList lines;
     for (const ParamRow &r : rows) {
         QString value = r.value;
-        if (r.name == kLangDriver) {
-            const int known = int(drivers.descs.indexOf(r.value));
-            if (r.value.isEmpty())
-                value = storedDriver; // shown empty: the stored name, untouched
-            else if (known >= 0)
-                value = drivers.names.value(known);
-        }
+        if (r.name == kLangDriver && drivers.descs.contains(r.value))
+            value = drivers.nameOf(r.value);
         lines << r.name + QLatin1Char('=') + value;
     }
     return lines;
+}
+
+QString unknownDriverText(const QVector<ParamRow> &rows, const LangDrivers &drivers)
+{
+    for (const ParamRow &r : rows)
+        if (r.name == kLangDriver && !drivers.descs.contains(r.value) && !drivers.names.contains(r.value))
+            return QStringLiteral("Unknown language driver \"%1\": choose one from the list, "
+                                  "or the empty entry for the default.")
+                .arg(r.value);
+    return QString();
 }
 
 QStringList fixedValues(const QString &param, const QStringList &langDescs)
@@ -154,10 +155,30 @@ QString partialTablesText(const QStringList &missing)
         .arg(missing.join(QStringLiteral(", ")));
 }
 
-QString creationFailedText(const QString &serverText)
+QString partialTablesQuestion(const QStringList &missing)
 {
-    return QStringLiteral("The GrantGroups tables could not be created. Creating them needs the database owner, "
-                          "SYSDBA, or a user granted CREATE TABLE.\r\n")
+    return QStringLiteral("The GrantGroups tables of this database are incomplete; missing: %1.\r\n"
+                          "Yes creates the missing tables, No drops the ones present; "
+                          "with Cancel only the GrantInfo page is available.")
+        .arg(missing.join(QStringLiteral(", ")));
+}
+
+QStringList presentOf(const QStringList &missing)
+{
+    QStringList present;
+    for (const QString &t : kAdminTables)
+        if (!missing.contains(t))
+            present << t;
+    return present;
+}
+
+QString creationFailedText(const QString &serverText, bool forLackOfRights)
+{
+    // The rights are named only where the server refused for their lack.
+    return QStringLiteral("The GrantGroups tables could not be created. ")
+           + (forLackOfRights ? QStringLiteral("Creating them needs the database owner, SYSDBA, or a user granted "
+                                               "CREATE TABLE.\r\n")
+                              : QStringLiteral("\r\n"))
            + serverText;
 }
 

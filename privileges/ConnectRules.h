@@ -42,10 +42,12 @@ struct LangDrivers {
 QVector<ParamRow> gridRows(const QStringList &params, const LangDrivers &drivers);
 
 // The parameter lines the grid's rows stand for, to store: "LANGDRIVER"
-// goes back from its description to its name. A driver the lists do not
-// know showed empty; while its cell is left empty, the stored name is
-// kept, and a name typed into the cell is taken as it stands.
-QStringList paramLines(const QVector<ParamRow> &rows, const LangDrivers &drivers, const QStringList &stored);
+// goes back from its description to its name (the empty entry to an empty
+// name, which leaves the engine's default); a driver's own name stays.
+QStringList paramLines(const QVector<ParamRow> &rows, const LangDrivers &drivers);
+// The refusal of a "LANGDRIVER" value that is neither a description nor a
+// name of the lists, or an empty text.
+QString unknownDriverText(const QVector<ParamRow> &rows, const LangDrivers &drivers);
 
 // The fixed values of a parameter for its in-place list, sorted; empty for
 // a parameter typed freely.
@@ -82,8 +84,14 @@ struct TablesCheck {
 TablesCheck checkTables(const QStringList &present);
 // What the user is told when only some of the six tables exist.
 QString partialTablesText(const QStringList &missing);
-// What the user is told when creating the tables failed.
-QString creationFailedText(const QString &serverText);
+// The question asked then: Yes creates the missing tables, No drops the
+// ones present, Cancel leaves them.
+QString partialTablesQuestion(const QStringList &missing);
+// The tables present when these are missing, in the order of kAdminTables.
+QStringList presentOf(const QStringList &missing);
+// What the user is told when creating the tables failed; the rights it
+// takes are named only when the server refused for their lack.
+QString creationFailedText(const QString &serverText, bool forLackOfRights);
 
 // The command-line connection: alias, user name and password, each empty
 // where the argument is missing.

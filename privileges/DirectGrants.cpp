@@ -3,6 +3,7 @@
 #include "engine/DataSet.h"
 #include "engine/Error.h"
 #include "engine/Statement.h"
+#include "privileges/GroupRevokes.h"
 #include "privileges/MetaTrees.h"
 #include "privileges/PrivilegeKinds.h"
 #include "privileges/RevokeRights.h"
@@ -61,7 +62,7 @@ QString withOptionLine()
 QVector<GrantStatement> grantStatements(const GrantChoice &c)
 {
     const QStringList columns = c.update && !c.allColumns ? c.updateColumns : QStringList();
-    checkPlainNames(QStringList{c.object, c.grantee.name} + columns, QStringLiteral("granted"));
+    checkPlainNames(QStringList{c.object, c.grantee.name} + columns);
     // The server refuses the grant option for a trigger; views and
     // procedures are not offered it.
     const bool options = c.grantee.type == GranteeType::User;
@@ -137,7 +138,7 @@ QString objectLabel(const PrivilegeRow &row)
 
 QStringList executeGrantStatement(const QString &procedure, const Grantee &grantee, bool withOption)
 {
-    checkPlainNames({procedure, grantee.name}, QStringLiteral("granted"));
+    checkPlainNames({procedure, grantee.name});
     QStringList lines{QStringLiteral("Grant"), QStringLiteral("Execute on procedure ") + procedure + QLatin1Char(' ')
                                                    + granteeLabel(QStringLiteral("to"), grantee)};
     if (withOption && grantee.type == GranteeType::User)
@@ -152,7 +153,7 @@ QStringList revokeStatement(const PrivilegeRow &row, const Grantee &grantee, boo
         names << row.field;
     if (!grantedBy.isEmpty())
         names << grantedBy;
-    checkPlainNames(names, QStringLiteral("revoked"));
+    checkPlainNames(names);
     QStringList lines{QStringLiteral("Revoke")};
     if (optionOnly)
         lines << QStringLiteral("grant option for ");
@@ -161,6 +162,17 @@ QStringList revokeStatement(const PrivilegeRow &row, const Grantee &grantee, boo
     if (!grantedBy.isEmpty())
         lines << QStringLiteral(" granted by ") + grantedBy;
     return lines;
+}
+
+void checkRowNames(const PrivilegeRow &row)
+{
+    QStringList names{row.relation, row.user};
+    if (!row.field.isEmpty())
+        names << row.field;
+    // A revoke may have to name the grantor.
+    if (!row.grantor.isEmpty())
+        names << row.grantor;
+    checkPlainNames(names);
 }
 
 QString grantRightsText(const QString &privilege, const QString &objectLabel)
@@ -290,6 +302,8 @@ DirectOutcome DirectGrants::revoke(const PrivilegeRow &row, bool optionOnly)
         out.refusal = unknownGranteeText();
         return out;
     }
+    // Refused before the transaction: its pending work stays.
+    checkRowNames(row);
     optionOnly = optionOnly && row.grantOption == 1;
     m_data.transaction.run([&] {
         // Firebird lets nobody revoke another grantor's privilege, except
@@ -307,10 +321,19 @@ DirectOutcome DirectGrants::revoke(const PrivilegeRow &row, bool optionOnly)
         // went since the list was read, or the server keeps it (a row
         // without grantor). Its warning is the one to show, not an older one.
         m_data.grantdb.takeWarnings();
-        if (!send(revokeStatement(row, *grantee, optionOnly, grantedBy)))
+        // What the grantee had passed on goes with it; where a grant group
+        // still gives that to someone, he gets it again.
+        std::optional<StillGiven> still;
+        if (administrativeTablesExist(m_data.grantdb))
+            still.emplace(m_data, readGroupLayer(m_data.grantdb), row.relation, privilegeWord(row.privilege),
+                          QStringList{row.user});
+        if (!send(revokeStatement(row, *grantee, optionOnly, grantedBy))) {
             out.refusal = revokeRefusalText();
-        else
-            out.warning = m_data.grantdb.takeWarnings().join(QStringLiteral("\r\n"));
+            return;
+        }
+        out.warning = m_data.grantdb.takeWarnings().join(QStringLiteral("\r\n"));
+        if (still)
+            still->giveBack();
     });
     commitAndReopen();
     return out;

@@ -90,6 +90,10 @@ PrivilegeRow currentPrivilegeRow(engine::DataSet &trigList);
 QString privilegeLabel(const PrivilegeRow &row);
 QString objectLabel(const PrivilegeRow &row);
 
+// Raises engine::Error naming the first of the row's object, column,
+// grantee and grantor that no statement could name.
+void checkRowNames(const PrivilegeRow &row);
+
 // "Grant" / "Execute on procedure P1 to U1" / " with grant option".
 QStringList executeGrantStatement(const QString &procedure, const Grantee &grantee, bool withOption);
 // "Revoke" / "grant option for " / "Update(C1) on T1 from U1", and

@@ -1,5 +1,7 @@
 #include "privileges/FrameRules.h"
 
+#include <QDir>
+
 #include "platform/Settings.h"
 
 namespace framerules {
@@ -30,15 +32,21 @@ std::optional<StoredFont> readFont(const platform::Settings &settings)
     return f;
 }
 
-void writeFont(platform::Settings &settings, const StoredFont &font)
+bool writeFont(platform::Settings &settings, const StoredFont &font)
 {
-    settings.writeString(kFont, QStringLiteral("name"), font.name);
-    settings.writeInteger(kFont, QStringLiteral("color"), font.color);
-    settings.writeInteger(kFont, QStringLiteral("size"), font.size);
-    settings.writeBool(kFont, QStringLiteral("bold"), font.bold);
-    settings.writeBool(kFont, QStringLiteral("italic"), font.italic);
-    settings.writeBool(kFont, QStringLiteral("underline"), font.underline);
-    settings.writeBool(kFont, QStringLiteral("strikeout"), font.strikeout);
+    return settings.writeString(kFont, QStringLiteral("name"), font.name)
+        && settings.writeInteger(kFont, QStringLiteral("color"), font.color)
+        && settings.writeInteger(kFont, QStringLiteral("size"), font.size)
+        && settings.writeBool(kFont, QStringLiteral("bold"), font.bold)
+        && settings.writeBool(kFont, QStringLiteral("italic"), font.italic)
+        && settings.writeBool(kFont, QStringLiteral("underline"), font.underline)
+        && settings.writeBool(kFont, QStringLiteral("strikeout"), font.strikeout);
+}
+
+QString notStoredText(const QString &what, const QString &file)
+{
+    return QStringLiteral("The %1 could not be stored in %2: it holds until the program ends.")
+        .arg(what, QDir::toNativeSeparators(file));
 }
 
 StoredFont storedFontOf(const QFont &font, int color)
@@ -86,6 +94,11 @@ BarSettings readBars(const platform::Settings &settings)
 QString readServerManager(const platform::Settings &settings)
 {
     return settings.readString(QStringLiteral("server"), QStringLiteral("manager"), kDefaultServerManager);
+}
+
+QString nothingCommittedText()
+{
+    return QStringLiteral("Nothing was committed: the uncommitted changes of every page were rolled back.");
 }
 
 QString guardQuestion(const PendingWork &work)

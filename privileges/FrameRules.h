@@ -34,8 +34,11 @@ struct StoredFont {
 // Nothing when no font was stored (name absent or "none"): the window keeps
 // its designed font.
 std::optional<StoredFont> readFont(const platform::Settings &settings);
-// Writes all seven values.
-void writeFont(platform::Settings &settings, const StoredFont &font);
+// Writes all seven values; false when the settings file could not be written.
+bool writeFont(platform::Settings &settings, const StoredFont &font);
+// What the user is told when a setting could not be written to its file: it
+// holds for this run only.
+QString notStoredText(const QString &what, const QString &file);
 StoredFont storedFontOf(const QFont &font, int color);
 // The designed font with the stored name, size and style.
 QFont applyFont(QFont font, const StoredFont &stored);
@@ -68,6 +71,9 @@ struct PendingWork {
 // of it: a page alone gets its own question; work of several pages gets one
 // question that names them.
 QString guardQuestion(const PendingWork &work);
+// Told after the guard's Yes failed: its commit never ran, and the work it
+// was to commit is gone.
+QString nothingCommittedText();
 
 // ------------------------------------------------------------------- layout
 

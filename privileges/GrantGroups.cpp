@@ -5,6 +5,7 @@
 #include "privileges/AdminTables.h"
 #include "privileges/GroupArithmetic.h"
 #include "privileges/GroupRevokes.h"
+#include "privileges/LayerChecks.h"
 #include "privileges/RevokeRights.h"
 #include "privileges/gdata_un.h"
 
@@ -27,10 +28,15 @@ QString groupNameProblem(const QString &name)
     // The name stands between double quotes in every statement of the
     // layer and bare in none, but a group name is a name: no blanks or
     // quotes, and no more than the column holds.
-    if (!engine::isPlainIdentifier(name))
+    if (!engine::isIdentifier(name))
         return QStringLiteral("A GrantGroup name is a letter followed by letters, digits, \"_\" or \"$\", "
                               "at most 31 characters");
     return QString();
+}
+
+QString leftOutObjectsText(const QStringList &leftOut)
+{
+    return QStringLiteral("Nothing was added for these objects:\r\n") + leftOut.join(QStringLiteral("\r\n"));
 }
 
 QString deleteGroupQuestion(const QString &group)
@@ -123,8 +129,7 @@ QStringList holdsSelect(const QString &object, const QString &group, const QStri
 // would grant to somebody else.
 QString granteeList(const QString &object, const QString &column, const QStringList &users)
 {
-    checkPlainNames(QStringList{object} + (column.isEmpty() ? QStringList() : QStringList{column}) + users,
-                    QStringLiteral("granted"));
+    checkPlainNames(QStringList{object} + (column.isEmpty() ? QStringList() : QStringList{column}) + users);
     return users.join(QLatin1Char(','));
 }
 
@@ -157,6 +162,13 @@ QString GrantGroups::currentGroup() const
 QString GrantGroups::groupOrRefuse() const
 {
     return TGrantData::currentName(m_data.MetaGrantDef, QStringLiteral("GGNAME"), QStringLiteral("GrantGroup"));
+}
+
+QString GrantGroups::existingGroup()
+{
+    const QString group = groupOrRefuse();
+    requireExisting(m_data, LayerName::GrantGroup, group);
+    return group;
 }
 
 QStringList usersOfGroup(TGrantData &data, const QString &group)
@@ -235,11 +247,12 @@ void GrantGroups::saveGroup(GroupEdit edit, const QString &name, const QStringLi
     const QString problem = groupNameProblem(name);
     if (!problem.isEmpty())
         throw engine::Error(problem);
-    const QString old = edit == GroupEdit::Rename ? groupOrRefuse() : QString();
+    const QString old = edit == GroupEdit::Rename ? existingGroup() : QString();
     const QString n = quoted(name);
-    const QString description = quoted(groupDescription(memoLines));
     const auto unique = [] { return engine::Error(uniqueNameText(), engine::ErrorCategory::KeyViolation); };
     changeGroupList(m_data, [&] {
+        const QString description = quoted(
+            fitToColumn(m_data, QStringLiteral("META$GRANTDEF"), QStringLiteral("GGDESC"), groupDescription(memoLines)));
         if (edit != GroupEdit::Rename) {
             m_data.ggins.sql()[1] = QLatin1Char('(') + n + QLatin1Char(',') + description + QLatin1Char(')');
             try {
@@ -270,7 +283,7 @@ void GrantGroups::saveGroup(GroupEdit edit, const QString &name, const QStringLi
 
 void GrantGroups::deleteGroup(bool revoke)
 {
-    const QString group = groupOrRefuse();
+    const QString group = existingGroup();
     const QString g = quoted(group);
     changeGroupList(m_data, [&] {
         if (revoke)
@@ -287,6 +300,10 @@ void GrantGroups::deleteGroup(bool revoke)
 bool GrantGroups::addProcedure(const QString &procedure)
 {
     const QString group = groupOrRefuse();
+    // Refused before its row is written: no user of the group could be
+    // granted it.
+    checkMoveTargetNames({MoveTarget::Kind::Procedure, procedure});
+    requireExisting(m_data, LayerName::GrantGroup, group);
     bool added = false;
     changeGroupList(m_data, [&] {
         if (holds(holdsSelect(procedure, group, QStringLiteral(" and (ggtype=\"Execute\")"))))
@@ -331,6 +348,12 @@ void GrantGroups::addGroupGrant(const QString &group, const QString &object, con
 void GrantGroups::addGroupGrants(const QString &object, const QString &type, const QVector<GroupGrantCall> &calls)
 {
     const QString group = groupOrRefuse();
+    QStringList named{object};
+    for (const GroupGrantCall &call : calls)
+        if (call.ticked && !call.column.isEmpty())
+            named << call.column;
+    checkPlainNames(named);
+    requireExisting(m_data, LayerName::GrantGroup, group);
     changeGroupList(m_data, [&] {
         const QStringList users = readObjectOwners(m_data.grantdb, object).withoutOwners(usersOfGroup(m_data, group), object);
         for (const GroupGrantCall &call : calls)
@@ -340,7 +363,7 @@ void GrantGroups::addGroupGrants(const QString &object, const QString &type, con
 
 void GrantGroups::FillGlist(const TreeNode &root)
 {
-    const QString group = groupOrRefuse();
+    const QString group = existingGroup();
     StatusScope status(m_progress, QStringLiteral("Adding ") + root.text);
     m_progress.startProgress(int(root.children.size()));
     const bool procedures = root.text == proceduresRoot();
@@ -354,6 +377,12 @@ void GrantGroups::FillGlist(const TreeNode &root)
         int id = nextId(group);
         for (const TreeNode &node : root.children) {
             const QString &object = node.text;
+            const QString unnamable = engine::unnamableText(object);
+            if (!unnamable.isEmpty()) {
+                m_leftOut << unnamable;
+                m_progress.stepProgress();
+                continue;
+            }
             const QStringList grantees = owners.withoutOwners(users, object);
             for (const QString &privilege : privileges) {
                 // A NULL column is the whole object as much as an empty one.
@@ -377,6 +406,22 @@ void GrantGroups::FillGlist(const TreeNode &root)
     });
 }
 
+void checkMoveTargetNames(const MoveTarget &target)
+{
+    switch (target.kind) {
+    case MoveTarget::Kind::Procedure:
+    case MoveTarget::Kind::Object:
+        checkPlainNames({target.object});
+        break;
+    case MoveTarget::Kind::Column:
+        checkPlainNames(QStringList{target.object} + target.columns);
+        break;
+    case MoveTarget::Kind::Root: // each object is looked at in FillGlist
+    case MoveTarget::Kind::Nothing:
+        break;
+    }
+}
+
 bool GrantGroups::fillSP(const MoveTarget &target, const std::function<void(const MoveTarget &)> &grantDialog)
 {
     StatusScope status(m_progress, QStringLiteral("Adding..."));
@@ -388,6 +433,7 @@ bool GrantGroups::fillSP(const MoveTarget &target, const std::function<void(cons
         return true;
     case MoveTarget::Kind::Object:
     case MoveTarget::Kind::Column:
+        checkMoveTargetNames(target);
         grantDialog(target);
         return true;
     case MoveTarget::Kind::Nothing:

@@ -56,6 +56,9 @@ struct MoveTarget {
     const TreeNode *root = nullptr;
 };
 MoveTarget moveTargetOf(const TreeNodes &tree, const QStringList &captionPath);
+// Raises engine::Error naming the procedure, object or column that no
+// statement could name: called before anything is asked or written.
+void checkMoveTargetNames(const MoveTarget &target);
 
 // "grant {priv}" / "({column})" only with a column / " on {object} to
 // {users}", "procedure " before {object} for Execute / " with grant option"
@@ -99,7 +102,10 @@ public:
     // on the dialog's object, the users list read once.
     void addGroupGrants(const QString &object, const QString &type, const QVector<GroupGrantCall> &calls);
     // `FillGlist`: every missing privilege of every object under a root.
+    // An object no statement could name is passed over and its reason kept
+    // in leftOut().
     void FillGlist(const TreeNode &root);
+    const QStringList &leftOut() const { return m_leftOut; }
     // `MoveallBtnClick`: FillGlist for every root in order.
     void moveAll(const TreeNodes &roots);
 
@@ -109,6 +115,8 @@ public:
 
 private:
     QString groupOrRefuse() const;
+    // The current group, checked in the open transaction to exist still.
+    QString existingGroup();
     int nextId(const QString &group);
     void addGroupGrant(const QString &group, const QString &object, const QString &type, const GroupGrantCall &call,
                        const QStringList &users);
@@ -117,6 +125,10 @@ private:
 
     TGrantData &m_data;
     OperationProgress &m_progress;
+    QStringList m_leftOut;
 };
+
+// What the user is told after a fill that passed objects over.
+QString leftOutObjectsText(const QStringList &leftOut);
 
 } // namespace privileges

@@ -5,6 +5,8 @@
 #include "privileges/AdminTables.h"
 #include "privileges/GroupArithmetic.h"
 #include "privileges/GroupRevokes.h"
+#include "privileges/LayerChecks.h"
+#include "privileges/RevokeRights.h"
 #include "privileges/UserGroupMembers.h"
 #include "privileges/gdata_un.h"
 
@@ -141,6 +143,12 @@ void GroupAssignments::createulist(const Candidate &holder, const QString &group
 
 void GroupAssignments::assign(const Candidate &holder, const QString &group)
 {
+    // A user the grants could not name is refused before anything is
+    // written (a layer made elsewhere may list one).
+    if (holder.usertype == 0)
+        checkPlainNames({holder.name});
+    requireExisting(m_data, LayerName::GrantGroup, group);
+    requireExisting(m_data, LayerName::Holder, holder.name);
     change([&] {
         QStringList users;
         createulist(holder, group, users);
@@ -161,11 +169,18 @@ void GroupAssignments::assignAll(const QString &group)
         for (int i = 0; i < candidates.recordCount(); ++i)
             shown << Candidate{candidates.textAt(i, name).trimmed(), candidates.valueAt(i, type).toInt()};
     }
+    for (const Candidate &c : shown)
+        if (c.usertype == 0)
+            checkPlainNames({c.name});
+    requireExisting(m_data, LayerName::GrantGroup, group);
     engine::ControlsFrozen frozen(candidates);
     change([&] {
+        // A candidate another session deleted meanwhile is left out.
+        const QStringList registered = registeredNames(m_data, LayerName::Holder);
         QStringList users;
         for (const Candidate &c : shown)
-            createulist(c, group, users);
+            if (registered.contains(c.name))
+                createulist(c, group, users);
         if (!users.isEmpty())
             UserGroupMembers(m_data, m_progress).fillgrant(group, users, QStringLiteral("All users"));
     });
@@ -207,11 +222,13 @@ void GroupAssignments::takeAway(const QString &group, const QString &holder)
 
 void GroupAssignments::remove(const QString &group, const QString &holder)
 {
+    requireExisting(m_data, LayerName::GrantGroup, group);
     change([&] { takeAway(group, holder); });
 }
 
 void GroupAssignments::removeAll(const QString &group)
 {
+    requireExisting(m_data, LayerName::GrantGroup, group);
     change([&] { takeAway(group, QString()); });
 }
 

@@ -7,6 +7,7 @@
 
 #include "privileges/AdminTables.h"
 #include "privileges/GrantGroups.h"
+#include "privileges/LayerChecks.h"
 #include "privileges/PrivilegeKinds.h"
 #include "privileges/RevokeRights.h"
 #include "privileges/gdata_un.h"
@@ -20,14 +21,16 @@ bool isExecute(const PrivilegeKey &key)
     return key.privilege == QLatin1String("Execute");
 }
 
+// The names a statement on the privilege carries bare.
+QStringList keyNames(const PrivilegeKey &key)
+{
+    return key.column.isEmpty() ? QStringList{key.object} : QStringList{key.object, key.column};
+}
+
 // The lines both statements share: the privilege, its column and where.
 QStringList privilegeLines(const QString &verb, const PrivilegeKey &key, const QStringList &users)
 {
-    QStringList names{key.object};
-    if (!key.column.isEmpty())
-        names << key.column;
-    checkPlainNames(names + users, verb.startsWith(QLatin1String("grant")) ? QStringLiteral("granted")
-                                                                           : QStringLiteral("revoked"));
+    checkPlainNames(keyNames(key) + users);
     QStringList lines{verb + key.privilege};
     if (!key.column.isEmpty())
         lines << QLatin1Char('(') + key.column + QLatin1Char(')');
@@ -83,37 +86,82 @@ void LostPrivilegeRevoker::revoke(const PrivilegeKey &key)
         lost.revoke.erase(std::remove_if(lost.revoke.begin(), lost.revoke.end(), gone), lost.revoke.end());
         lost.optionOnly.erase(std::remove_if(lost.optionOnly.begin(), lost.optionOnly.end(), gone), lost.optionOnly.end());
     }
+    if (lost.optionOnly.isEmpty() && lost.revoke.isEmpty())
+        return;
+    StillGiven still(m_data, m_after, key.object, key.privilege);
     if (!lost.optionOnly.isEmpty()) {
         checkRights(lost.optionOnly, key, true);
         m_data.execQ(groupRevokeStatement(key, lost.optionOnly, true));
     }
-    if (lost.revoke.isEmpty())
-        return;
-    checkRights(lost.revoke, key, false);
-    m_data.execQ(groupRevokeStatement(key, lost.revoke, false));
-    if (key.privilege == QLatin1String("Update") && key.column.isEmpty())
-        grantColumnsBack(key, lost.revoke);
+    if (!lost.revoke.isEmpty()) {
+        checkRights(lost.revoke, key, false);
+        m_data.execQ(groupRevokeStatement(key, lost.revoke, false));
+        if (key.privilege == QLatin1String("Update") && key.column.isEmpty())
+            for (const QString &u : lost.revoke)
+                m_tableUpdateGone.insert(pairKey(key.object, u));
+    }
+    still.giveBack();
 }
 
-void LostPrivilegeRevoker::grantColumnsBack(const PrivilegeKey &tableUpdate, const QStringList &users)
+namespace {
+
+// The highest grant option each user holds the privilege with, from any
+// grantor, as the open transaction sees the catalogue.
+QMap<QString, int> heldOptions(engine::Database &db, const PrivilegeKey &key)
 {
-    for (const QString &u : users)
-        m_tableUpdateGone.insert(pairKey(tableUpdate.object, u));
+    engine::Statement s(&db);
+    s.setSql(QStringLiteral("select rdb$user, max(rdb$grant_option) from rdb$user_privileges where rdb$relation_name=:t "
+                            "and rdb$privilege=:p and rdb$user_type=8 and ")
+             + (key.column.isEmpty() ? QStringLiteral("rdb$field_name is null") : QStringLiteral("rdb$field_name=:c"))
+             + QStringLiteral(" group by rdb$user"));
+    s.setParam(QStringLiteral("t"), key.object);
+    s.setParam(QStringLiteral("p"), QString(privilegeLetter(key.privilege)));
+    if (!key.column.isEmpty())
+        s.setParam(QStringLiteral("c"), key.column);
+    s.open();
+    QMap<QString, int> out;
+    for (qsizetype r = 0; r < s.rows().rowCount(); ++r)
+        out.insert(s.rows().text(r, 0).trimmed(), s.rows().value(r, 1).toInt());
+    return out;
+}
+
+} // namespace
+
+StillGiven::StillGiven(TGrantData &data, const GroupLayer &layer, const QString &object, const QString &privilege,
+                       const QStringList &except)
+    : m_data(data)
+{
     QSet<QString> columns;
-    for (const GroupRow &r : m_after.rows) {
-        if (r.key.object != tableUpdate.object || r.key.privilege != tableUpdate.privilege || r.key.column.isEmpty()
-            || columns.contains(r.key.column))
+    for (const GroupRow &r : layer.rows) {
+        if (r.key.object != object || r.key.privilege != privilege || columns.contains(r.key.column))
             continue;
         columns.insert(r.key.column);
-        const QMap<QString, int> still = m_after.receivers(r.key);
+        Given g{r.key, layer.receivers(r.key), {}};
+        for (const QString &u : except)
+            g.to.remove(u);
+        if (g.to.isEmpty())
+            continue;
+        g.held = heldOptions(data.grantdb, r.key);
+        m_given << g;
+    }
+}
+
+void StillGiven::giveBack()
+{
+    for (const Given &g : m_given) {
+        const QMap<QString, int> now = heldOptions(m_data.grantdb, g.key);
         QStringList plain, withOption;
-        for (const QString &u : users)
-            if (still.contains(u))
-                (still.value(u) == 1 ? withOption : plain) << u;
+        for (auto it = g.to.begin(); it != g.to.end(); ++it) {
+            // Only what was held before and went: a user the layer names
+            // without his holding it is not this revoke's doing.
+            const int before = g.held.value(it.key(), -1), after = now.value(it.key(), -1);
+            if (after < before && after < it.value())
+                (it.value() == 1 ? withOption : plain) << it.key();
+        }
         if (!withOption.isEmpty())
-            m_data.execQ(groupGrantStatement(r.key, withOption, true));
+            m_data.execQ(groupGrantStatement(g.key, withOption, true));
         if (!plain.isEmpty())
-            m_data.execQ(groupGrantStatement(r.key, plain, false));
+            m_data.execQ(groupGrantStatement(g.key, plain, false));
     }
 }
 
@@ -160,6 +208,11 @@ QString removeRowQuestion(const GroupRowOnPage &r)
 QString switchOptionOffQuestion(const GroupRowOnPage &r)
 {
     return QStringLiteral("Revoke grant option for ") + removeRowQuestion(r).mid(int(qstrlen("Revoke ")));
+}
+
+void checkGroupRowNames(const GroupRowOnPage &row)
+{
+    checkPlainNames(keyNames(row.row.key));
 }
 
 GroupRemovals::GroupRemovals(TGrantData &data, OperationProgress &progress) : m_data(data), m_progress(progress) {}
@@ -219,6 +272,9 @@ void GroupRemovals::removeRow()
     const std::optional<GroupRowOnPage> r = currentRow();
     if (!r)
         return;
+    // Refused before the transaction, whose pending work stays.
+    checkGroupRowNames(*r);
+    requireExisting(m_data, LayerName::GrantGroup, r->row.group);
     StatusScope status(m_progress, QStringLiteral("Deleting..."));
     changeGroupList(m_data, [&] {
         RevokeGroupRow(*r);
@@ -231,6 +287,7 @@ void GroupRemovals::removeAll()
     const std::optional<GroupRowOnPage> r = currentRow();
     if (!r)
         return;
+    requireExisting(m_data, LayerName::GrantGroup, r->row.group);
     engine::ControlsFrozen frozen(m_data.MetaGrantlist);
     changeGroupList(m_data, [&] { removeAllGroupRows(m_data, m_progress, r->row.group); });
 }
@@ -240,6 +297,8 @@ void GroupRemovals::switchOption()
     const std::optional<GroupRowOnPage> r = currentRow();
     if (!r)
         return;
+    checkGroupRowNames(*r);
+    requireExisting(m_data, LayerName::GrantGroup, r->row.group);
     const int option = r->row.option != 0 ? 0 : 1;
     changeGroupList(m_data, [&] {
         const GroupLayer before = readGroupLayer(m_data.grantdb);

@@ -25,14 +25,38 @@ QStringList groupRevokeStatement(const PrivilegeKey &key, const QStringList &use
 // with option. Raises engine::Error when a name is not a plain identifier.
 QStringList groupGrantStatement(const PrivilegeKey &key, const QStringList &users, bool withOption);
 
+// What the layer gives on one object and privilege (every column), as the
+// server holds it just before a REVOKE; giveBack() then grants again, as
+// the session user and with the grant option where the layer gives it,
+// what the server took beyond what the REVOKE named: what the users had
+// granted on to others with the grant option, and with a table-level Update
+// the column updates or their grant option. Users in except are left out.
+// Runs in the open transaction.
+class StillGiven {
+public:
+    StillGiven(TGrantData &data, const GroupLayer &layer, const QString &object, const QString &privilege,
+               const QStringList &except = {});
+    void giveBack();
+
+private:
+    struct Given {
+        PrivilegeKey key;
+        QMap<QString, int> to;   // user and the option the layer gives
+        QMap<QString, int> held; // user and the option held before
+    };
+    TGrantData &m_data;
+    QVector<Given> m_given;
+};
+
 // Revokes, key by key, what the change from before to after takes from the
 // users: first the grant option of those who keep the privilege without it,
 // then the privilege of those who lose it. Each list is checked against the
 // session user's rights first; a refusal raises the refusal text before
-// that statement is sent. A table-level REVOKE UPDATE also takes the user's
-// column updates on the table, so the column updates after still gives
-// them are granted back, and are not revoked again later in the same run.
-// Runs in the open transaction; the caller rolls back on failure.
+// that statement is sent. After each REVOKE what after still gives on that
+// object and privilege and the server took with it is granted back; column
+// updates taken with a table-level Update are not revoked again later in
+// the same run. Runs in the open transaction; the caller rolls back on
+// failure.
 class LostPrivilegeRevoker {
 public:
     LostPrivilegeRevoker(TGrantData &data, const GroupLayer &before, const GroupLayer &after);
@@ -41,7 +65,6 @@ public:
 
 private:
     void checkRights(const QStringList &users, const PrivilegeKey &key, bool withOption);
-    void grantColumnsBack(const PrivilegeKey &tableUpdate, const QStringList &users);
 
     TGrantData &m_data;
     const GroupLayer &m_before;
@@ -61,6 +84,9 @@ struct GroupRowOnPage {
     GroupRow row;
     QString type; // "Table", "View", "Procedure"
 };
+// Raises engine::Error naming the row's object or column when no statement
+// could name it: called before anything is asked or sent.
+void checkGroupRowNames(const GroupRowOnPage &row);
 
 QString removeAllQuestion();
 // "Revoke {priv} privilege on {tvtype} {object} from GrantGroup {group}?",

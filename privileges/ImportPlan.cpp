@@ -83,21 +83,44 @@ QVector<UserImport> planImport(const QVector<CataloguePrivilege> &rows)
     return plan;
 }
 
-QString importNameProblem(const QVector<UserImport> &plan)
+QStringList leaveOutUnnamable(QVector<UserImport> &plan)
 {
-    for (const UserImport &u : plan) {
-        if (!engine::isPlainIdentifier(u.user))
-            return QStringLiteral("Cannot import the privileges of \"%1\": it is not a plain user name.").arg(u.user);
-        if (!engine::isPlainIdentifier(groupName(u.user)))
-            return QStringLiteral("Cannot import the privileges of user %1: the GrantGroup name %2 is longer than "
-                                  "31 characters.")
-                .arg(u.user, groupName(u.user));
-        for (const GroupPrivilege &p : u.privileges)
-            for (const QString &name : {p.relation, p.field})
-                if (!name.isNull() && !engine::isPlainIdentifier(name))
-                    return QStringLiteral("Cannot import the privileges on \"%1\": it is not a plain name.").arg(name);
+    QStringList leftOut;
+    QVector<UserImport> kept;
+    for (UserImport &u : plan) {
+        QString why = engine::unnamableText(u.user);
+        if (why.isEmpty() && !engine::isIdentifier(groupName(u.user)))
+            why = QStringLiteral("the GrantGroup name %1 is longer than 31 characters.").arg(groupName(u.user));
+        if (!why.isEmpty()) {
+            leftOut << QStringLiteral("Every privilege of %1: %2").arg(u.user, why);
+            continue;
+        }
+        QVector<GroupPrivilege> named;
+        for (const GroupPrivilege &p : u.privileges) {
+            QString reason = engine::unnamableText(p.relation);
+            if (reason.isEmpty() && !p.field.isNull())
+                reason = engine::unnamableText(p.field);
+            if (reason.isEmpty()) {
+                named << p;
+                continue;
+            }
+            const QString word = p.field.isNull() ? p.word : p.word + QLatin1Char('(') + p.field + QLatin1Char(')');
+            leftOut << QStringLiteral("%1 on %2 to %3: %4").arg(word, p.relation, u.user, reason);
+        }
+        if (named.isEmpty())
+            continue;
+        u.privileges = named;
+        kept << u;
     }
-    return QString();
+    plan = kept;
+    return leftOut;
+}
+
+QString leftOutText(const QStringList &leftOut)
+{
+    return QStringLiteral("The GrantGroups were created without these privileges, which the statements of this "
+                          "program cannot name:\r\n")
+           + leftOut.join(QStringLiteral("\r\n"));
 }
 
 QStringList cataloguePrivilegesSql()

@@ -57,9 +57,13 @@ QVector<UserImport> planImport(const QVector<CataloguePrivilege> &rows);
 // The group name of a user.
 QString groupName(const QString &user);
 
-// Why the plan cannot be written (a grant group name longer than 31
-// characters, a name that is not a plain identifier), or an empty text.
-QString importNameProblem(const QVector<UserImport> &plan);
+// Takes out of the plan what its statements could not name: a user whose
+// name cannot stand bare in GRANT and REVOKE or whose group name would not
+// fit, a privilege on an object or column that cannot (a user left with
+// nothing gets no group). Returns one line per omission, "<what>: <why>".
+QStringList leaveOutUnnamable(QVector<UserImport> &plan);
+// What the user is told after an import that left something out.
+QString leftOutText(const QStringList &leftOut);
 
 // The statement reading the catalogue rows above, one row per privilege:
 // user, letter, grant option, relation, field, kind (0 other, 1 table,

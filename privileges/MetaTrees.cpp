@@ -5,6 +5,7 @@
 #include "privileges/AdminTables.h"
 #include "privileges/gdata_un.h"
 
+#include <QHash>
 #include <QTreeWidget>
 #include <algorithm>
 
@@ -20,6 +21,13 @@ TreeNode node(const QString &text, int image, int selected)
 TreeNode objectNode(const QString &name)
 {
     return node(name, TreeImage::Object, TreeImage::ObjectSelected);
+}
+
+TreeNode columnsLater(const QString &name)
+{
+    TreeNode n = objectNode(name);
+    n.columnsPending = true;
+    return n;
 }
 
 TreeNode root(const QString &caption, const QStringList &objects)
@@ -101,6 +109,30 @@ QString serverUsersStatement()
     return QStringLiteral("select sec$user_name from sec$users where sec$user_name<>'SYSDBA'");
 }
 
+TreeNodes columnNodes(TGrantData &data, const QString &tableOrView)
+{
+    // The transaction's guard is not used: it would roll back every page's
+    // pending work for a read that changes nothing.
+    data.transaction.ensure();
+    engine::EngineLists lists(data.grantdb);
+    TreeNodes columns;
+    for (const QString &column : fDbiOpenFieldsList(lists, tableOrView))
+        columns << node(column, TreeImage::Column, TreeImage::ColumnSelected);
+    sortLevels(columns);
+    return columns;
+}
+
+void readAllColumns(TGrantData &data, TreeNodes &nodes)
+{
+    for (TreeNode &n : nodes) {
+        if (n.columnsPending) {
+            n.children = columnNodes(data, n.text);
+            n.columnsPending = false;
+        }
+        readAllColumns(data, n.children);
+    }
+}
+
 void sortLevels(TreeNodes &nodes)
 {
     std::stable_sort(nodes.begin(), nodes.end(), [](const TreeNode &a, const TreeNode &b) { return a.text < b.text; });
@@ -137,21 +169,16 @@ MetaTrees FillMetaTree(TGrantData &data, OperationProgress &progress)
         }
         if (!names.views.isEmpty()) {
             for (TreeNode &view : trees.metatree.first().children) {
-                for (const QString &column : fDbiOpenFieldsList(lists, view.text))
-                    view.children << node(column, TreeImage::Column, TreeImage::ColumnSelected);
+                view.columnsPending = true;
                 progress.stepProgress();
             }
         }
         TreeNode tables = root(tablesRoot(), {});
         progress.stepProgress();
         for (const QString &table : names.tables) {
-            TreeNode t = objectNode(table);
-            const QStringList columns = fDbiOpenFieldsList(lists, table);
             progress.stepProgress();
-            for (const QString &column : columns)
-                t.children << node(column, TreeImage::Column, TreeImage::ColumnSelected);
             progress.stepProgress();
-            tables.children << std::move(t);
+            tables.children << columnsLater(table);
         }
         trees.metatree.prepend(std::move(tables));
         sortLevels(trees.metatree);
@@ -178,24 +205,67 @@ MetaTrees FillMetaTree(TGrantData &data, OperationProgress &progress)
 
 namespace {
 
-QTreeWidgetItem *makeItem(const TreeNode &n, const QVector<QIcon> &images)
+constexpr int kColumnsPendingRole = Qt::UserRole + 2;
+
+// One icon per picture pair, shared by every item that shows it: an icon of
+// its own per item would copy the pictures thousands of times.
+class TreeIcons {
+public:
+    explicit TreeIcons(const QVector<QIcon> &images) : m_images(images) {}
+    QIcon icon(int image, int selected)
+    {
+        if (image >= m_images.size())
+            return QIcon();
+        const int key = image * 1000 + selected;
+        auto found = m_icons.find(key);
+        if (found != m_icons.end())
+            return *found;
+        QIcon icon = m_images[image];
+        if (selected < m_images.size())
+            for (const QSize &size : m_images[selected].availableSizes())
+                icon.addPixmap(m_images[selected].pixmap(size), QIcon::Selected);
+        return *m_icons.insert(key, icon);
+    }
+
+private:
+    const QVector<QIcon> &m_images;
+    QHash<int, QIcon> m_icons;
+};
+
+QTreeWidgetItem *makeItem(const TreeNode &n, TreeIcons &icons)
 {
     auto *item = new QTreeWidgetItem(QStringList{n.text});
     item->setData(0, Qt::UserRole, n.image);
     item->setData(0, Qt::UserRole + 1, n.selectedImage);
-    if (n.image < images.size()) {
-        QIcon icon = images[n.image];
-        if (n.selectedImage < images.size())
-            for (const QSize &size : images[n.selectedImage].availableSizes())
-                icon.addPixmap(images[n.selectedImage].pixmap(size), QIcon::Selected);
+    const QIcon icon = icons.icon(n.image, n.selectedImage);
+    if (!icon.isNull())
         item->setIcon(0, icon);
+    if (n.columnsPending) {
+        item->setData(0, kColumnsPendingRole, true);
+        item->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
     }
     for (const TreeNode &child : n.children)
-        item->addChild(makeItem(child, images));
+        item->addChild(makeItem(child, icons));
     return item;
 }
 
 } // namespace
+
+bool columnsPending(const QTreeWidgetItem &item)
+{
+    return item.data(0, kColumnsPendingRole).toBool();
+}
+
+void showColumns(QTreeWidgetItem &item, const TreeNodes &columns, const QVector<QIcon> &images)
+{
+    TreeIcons icons(images);
+    QList<QTreeWidgetItem *> children;
+    for (const TreeNode &c : columns)
+        children << makeItem(c, icons);
+    item.setData(0, kColumnsPendingRole, QVariant());
+    item.setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicatorWhenChildless);
+    item.addChildren(children);
+}
 
 void showTree(QTreeWidget &tree, const TreeNodes &roots, bool sorting, const QVector<QIcon> &images)
 {
@@ -203,8 +273,9 @@ void showTree(QTreeWidget &tree, const TreeNodes &roots, bool sorting, const QVe
     tree.clear();
     QList<QTreeWidgetItem *> items;
     items.reserve(roots.size());
+    TreeIcons icons(images);
     for (const TreeNode &n : roots)
-        items << makeItem(n, images);
+        items << makeItem(n, icons);
     tree.addTopLevelItems(items);
     if (sorting) {
         tree.sortByColumn(0, Qt::AscendingOrder);
@@ -256,7 +327,10 @@ QTreeWidgetItem *userNode(QTreeWidget &tree, const QString &user)
 void addUserNode(QTreeWidget &tree, const QString &user, const QVector<QIcon> &images)
 {
     if (QTreeWidgetItem *root = userNode(tree, QString()))
-        root->addChild(makeItem(TreeNode{user, TreeImage::User, TreeImage::UserSelected, {}}, images));
+    {
+        TreeIcons icons(images);
+        root->addChild(makeItem(TreeNode{user, TreeImage::User, TreeImage::UserSelected, {}}, icons));
+    }
 }
 
 void renameUserNode(QTreeWidget &tree, const QString &oldName, const QString &newName)

@@ -6,6 +6,7 @@
 #include <QVector>
 
 class QTreeWidget;
+class QTreeWidgetItem;
 class TGrantData;
 
 namespace engine {
@@ -34,10 +35,14 @@ struct TreeNode {
     int image = 0;
     int selectedImage = 0;
     QVector<TreeNode> children;
+    // A table or view whose columns are read only when it is first opened:
+    // a large schema's columns would cost far more than the first screen.
+    bool columnsPending = false;
 
     bool operator==(const TreeNode &o) const
     {
-        return text == o.text && image == o.image && selectedImage == o.selectedImage && children == o.children;
+        return text == o.text && image == o.image && selectedImage == o.selectedImage && children == o.children
+            && columnsPending == o.columnsPending;
     }
 };
 using TreeNodes = QVector<TreeNode>;
@@ -79,13 +84,21 @@ QStringList usersStatement();
 QString serverUsersStatement();
 
 // Builds both trees in the data module's open transaction, every level in
-// alphabetical order. The status panel shows "Creating MetaTree..." and the
+// alphabetical order. Tables and views come without their columns
+// (columnsPending): columnNodes() reads them when a node is opened. The status panel shows "Creating MetaTree..." and the
 // progress bar moves while it runs; both are emptied when it ends, also on
 // failure. An engine error passes on (the transaction rolled back, the next
 // one started). Without the administrative tables, or when the session may
 // not read them, the users come from the server; when the server refuses
 // that list, "Users" stays empty.
 MetaTrees FillMetaTree(TGrantData &data, OperationProgress &progress);
+
+// The columns of a table or view as nodes of the object tree, in the
+// trees' order, read in the data module's open transaction (a failed read
+// leaves its pending work as it was). An engine error passes on.
+TreeNodes columnNodes(TGrantData &data, const QString &tableOrView);
+// The same for a tree: every pending node gets its columns.
+void readAllColumns(TGrantData &data, TreeNodes &nodes);
 
 // The order every level of the trees is kept in: the tree widget's own
 // order of node texts, so a sorting widget keeps the order as given.
@@ -96,6 +109,13 @@ void sortLevels(TreeNodes &nodes);
 // Qt::UserRole + 1. sorting: whether the widget keeps its levels sorted by
 // text from now on (nodes added later find their place).
 void showTree(QTreeWidget &tree, const TreeNodes &roots, bool sorting, const QVector<QIcon> &images = {});
+
+// Whether a tree item stands for a table or view whose columns were not
+// read yet; such an item shows that it can be opened.
+bool columnsPending(const QTreeWidgetItem &item);
+// Gives a pending item its column items (in the order given); the item is
+// no longer pending.
+void showColumns(QTreeWidgetItem &item, const TreeNodes &columns, const QVector<QIcon> &images);
 
 // A registered user's node under "Users" of a grantee tree: added (with
 // the user's pictures), renamed, or removed; a tree without the node is

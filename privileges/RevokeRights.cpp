@@ -27,11 +27,10 @@ QString sessionUser(engine::Database &db)
     return s.rows().text(0, 0).trimmed();
 }
 
-void checkPlainNames(const QStringList &names, const QString &nothingDone)
+void checkPlainNames(const QStringList &names)
 {
     for (const QString &name : names)
-        if (!engine::isPlainIdentifier(name))
-            throw engine::Error(QStringLiteral("\"%1\" is not a plain name; nothing was %2.").arg(name, nothingDone));
+        engine::requirePlainIdentifier(name);
 }
 
 QStringList revokeStatement(const QString &privilegeWord, const QString &column, const QString &object,
@@ -41,7 +40,7 @@ QStringList revokeStatement(const QString &privilegeWord, const QString &column,
     if (!column.isEmpty())
         names << column;
     names << users;
-    checkPlainNames(names, QStringLiteral("revoked"));
+    checkPlainNames(names);
     QStringList lines{QStringLiteral("revoke ") + privilegeWord};
     if (!column.isEmpty())
         lines << QStringLiteral("(") + column + QStringLiteral(")");

@@ -24,10 +24,11 @@ bool CheckRevokeRights(engine::Database &db, const QString &grantor, const QStri
 // which is not always the name typed at login.
 QString sessionUser(engine::Database &db);
 
-// Raises engine::Error naming the first name that is not a plain
-// identifier ("... is not a plain name; nothing was <done>."): names stand
-// bare in GRANT and REVOKE, where a comma or a blank changes what is meant.
-void checkPlainNames(const QStringList &names, const QString &nothingDone);
+// Raises engine::Error (engine::requirePlainIdentifier) naming the first name
+// that cannot stand bare: names stand bare in GRANT and REVOKE, where a comma
+// or a blank changes what is meant and a name that differs from its upper
+// case reaches another object or user.
+void checkPlainNames(const QStringList &names);
 
 // "revoke P" / "(C)" only with a column / " on " / "procedure " only for
 // Execute / "T" / "from users": the erase's revoke of a group privilege. Raises

@@ -6,6 +6,7 @@
 #include "privileges/AdminTables.h"
 #include "privileges/GroupArithmetic.h"
 #include "privileges/GroupRevokes.h"
+#include "privileges/LayerChecks.h"
 #include "privileges/gdata_un.h"
 
 namespace privileges {
@@ -104,27 +105,28 @@ void UserGroupMembers::join(const QString &user, const QString &userGroup)
 void UserGroupMembers::addMember(const QString &user)
 {
     const QString userGroup = groupOrRefuse();
+    requireJoinable(m_data, user, userGroup);
     changeMembers([&] { join(user, userGroup); });
 }
 
 void UserGroupMembers::addAllMembers()
 {
     const QString userGroup = groupOrRefuse();
+    requireExisting(m_data, LayerName::UserGroup, userGroup);
     // The candidates as they are now, each once: a list that did not
-    // shrink would otherwise be gone over without end. The list is shared
-    // with the assignment page, whose filter also shows user groups: the
-    // members' own filter (users only) is put back first.
-    m_data.FilterUsersDef(m_data.usersgrp, false);
+    // shrink would otherwise be gone over without end. Of those shown, only
+    // registered users not yet members join: the list may be older than
+    // what another session committed.
     engine::Query &candidates = m_data.usersdef;
-    QStringList users;
+    QStringList shown;
     if (candidates.isActive()) {
         const int field = candidates.fieldIndex(QStringLiteral("UGNAME"));
         for (int i = candidates.recordCount() - 1; i >= 0; --i)
-            users << candidates.textAt(i, field).trimmed();
+            shown << candidates.textAt(i, field).trimmed();
     }
     engine::ControlsFrozen frozen(candidates);
     changeMembers([&] {
-        for (const QString &user : distinctNames(users))
+        for (const QString &user : joinableUsers(m_data, shown, userGroup))
             join(user, userGroup);
     });
 }
@@ -164,6 +166,7 @@ void UserGroupMembers::leave(const QString &user, const QString &userGroup)
 void UserGroupMembers::removeMember(const QString &user)
 {
     const QString userGroup = groupOrRefuse();
+    requireExisting(m_data, LayerName::UserGroup, userGroup);
     changeMembers([&] {
         leave(user, userGroup);
         m_data.execQ({QStringLiteral("delete from meta$userslist where ufname=") + sq(userGroup)
@@ -174,6 +177,7 @@ void UserGroupMembers::removeMember(const QString &user)
 void UserGroupMembers::removeAllMembers()
 {
     const QString userGroup = groupOrRefuse();
+    requireExisting(m_data, LayerName::UserGroup, userGroup);
     changeMembers([&] {
         const QStringList members =
             m_data.namesQ({QStringLiteral("select ualias from meta$userslist where ufname=") + dq(userGroup)});

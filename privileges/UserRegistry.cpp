@@ -3,8 +3,10 @@
 #include "engine/Error.h"
 #include "engine/SqlText.h"
 #include "engine/Statement.h"
+#include "privileges/AdminTables.h"
 #include "privileges/GroupArithmetic.h"
 #include "privileges/GroupRevokes.h"
+#include "privileges/LayerChecks.h"
 #include "privileges/MetaTrees.h"
 #include "privileges/RevokeRights.h"
 #include "privileges/UserGroupMembers.h"
@@ -25,10 +27,11 @@ QString uniqueUserGroupRenameText()
 QString userNameProblem(const QString &name)
 {
     // The name stands bare in GRANT and REVOKE, where a dialect-1 statement
-    // can name no other user than a plain upper-case one.
+    // can name no other user than a plain upper-case one that is no
+    // reserved word.
     if (name.isEmpty())
         return QStringLiteral("Fill user name");
-    if (!engine::isPlainIdentifier(name) || name != name.toUpper())
+    if (!engine::isPlainIdentifier(name))
         return QStringLiteral("A user name is a letter followed by letters, digits, \"_\" or \"$\", in upper case, "
                               "at most 31 characters");
     return QString();
@@ -114,6 +117,15 @@ void UserRegistry::reopenLists()
     m_data.FilterUsersDef(m_data.usersgrp, false);
 }
 
+void UserRegistry::refuseGone(LayerName kind, const QString &name)
+{
+    try {
+        requireExisting(m_data, kind, name);
+    } catch (const LayerRefusal &e) {
+        throw RegistryRefusal(e.message());
+    }
+}
+
 void UserRegistry::refuseTakenName(const QString &name, const QString &text)
 {
     // Asked in the open transaction, which sees its own pending rows; a
@@ -126,9 +138,16 @@ void UserRegistry::refuseTakenName(const QString &name, const QString &text)
         throw RegistryRefusal(text, engine::ErrorCategory::KeyViolation);
 }
 
+QString UserRegistry::describedAs(const RegistryEdit &edit)
+{
+    return fitToColumn(m_data, QStringLiteral("META$USERSDEF"), QStringLiteral("UGDESC"), edit.description);
+}
+
 void UserRegistry::saveUser(const RegistryEdit &edit)
 {
     const bool rename = !edit.adding && edit.nameModified && edit.name != edit.oldName;
+    if (!edit.adding)
+        refuseGone(LayerName::User, edit.oldName);
     if (edit.adding || rename) {
         const QString problem = userNameProblem(edit.name);
         if (!problem.isEmpty())
@@ -136,13 +155,14 @@ void UserRegistry::saveUser(const RegistryEdit &edit)
         refuseTakenName(edit.name, uniqueUserText());
     }
     change([&] {
+        const QString description = describedAs(edit);
         if (edit.adding || rename)
             m_data.execQ({QStringLiteral("insert into meta$usersdef values(") + sq(edit.name) + QLatin1Char(',')
-                          + sq(edit.description) + QStringLiteral(",0)")});
+                          + sq(description) + QStringLiteral(",0)")});
         if (rename)
             renameUser(edit.oldName, edit.name);
         else if (!edit.adding)
-            m_data.execQ({QStringLiteral("update meta$usersdef set ugdesc=") + sq(edit.description)
+            m_data.execQ({QStringLiteral("update meta$usersdef set ugdesc=") + sq(description)
                           + QStringLiteral(" where ugname=") + sq(edit.oldName)});
     });
 }
@@ -170,21 +190,24 @@ void UserRegistry::saveUserGroup(const RegistryEdit &edit)
     const bool rename = !edit.adding && edit.nameModified && edit.name != edit.oldName;
     if (edit.name.isEmpty())
         throw RegistryRefusal(QStringLiteral("Fill UserGroup name"));
+    if (!edit.adding)
+        refuseGone(LayerName::UserGroup, edit.oldName);
     if (edit.adding || rename)
         refuseTakenName(edit.name, edit.adding ? uniqueUserText() : uniqueUserGroupRenameText());
     const QString o = dq(edit.oldName), n = dq(edit.name);
     change([&] {
+        const QString description = describedAs(edit);
         if (edit.adding) {
             m_data.execQ({QStringLiteral("insert into meta$usersdef values(") + sq(edit.name) + QLatin1Char(',')
-                          + sq(edit.description) + QStringLiteral(",2)")});
+                          + sq(description) + QStringLiteral(",2)")});
         } else if (rename) {
-            m_data.execQ({QStringLiteral("update meta$usersdef set ugdesc=") + sq(edit.description)
+            m_data.execQ({QStringLiteral("update meta$usersdef set ugdesc=") + sq(description)
                               + QStringLiteral(", ugname=") + sq(edit.name) + QStringLiteral(" where ugname="),
                           o});
             m_data.execQ({QStringLiteral("update meta$userslist set ufname=") + n + QStringLiteral(" where ufname="), o});
             m_data.execQ({QStringLiteral("update meta$grantusers set ufname=") + n + QStringLiteral(" where ufname="), o});
         } else {
-            m_data.execQ({QStringLiteral("update meta$usersdef set ugdesc=") + sq(edit.description)
+            m_data.execQ({QStringLiteral("update meta$usersdef set ugdesc=") + sq(description)
                               + QStringLiteral(" where ugname="),
                           o});
         }
@@ -193,6 +216,7 @@ void UserRegistry::saveUserGroup(const RegistryEdit &edit)
 
 void UserRegistry::deleteUser(const QString &user)
 {
+    refuseGone(LayerName::User, user);
     change([&] {
         const GroupLayer before = readGroupLayer(m_data.grantdb);
         const GroupLayer after = before.withoutUser(user);
@@ -218,6 +242,7 @@ bool UserRegistry::currentUserGroupHasMembers()
 void UserRegistry::deleteCurrentUserGroup()
 {
     const QString group = TGrantData::currentName(m_data.usergrp, QStringLiteral("UGNAME"), QStringLiteral("UserGroup"));
+    refuseGone(LayerName::UserGroup, group);
     UserGroupMembers members(m_data, m_progress);
     change([&] {
         members.removeAllMembers();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/Error.h"
+#include "privileges/LayerChecks.h"
 
 #include <QString>
 #include <QStringList>
@@ -77,11 +78,15 @@ public:
     bool currentUserGroupHasMembers();
 
 private:
+    // The description as the column holds it.
+    QString describedAs(const RegistryEdit &edit);
     // Runs work in the open transaction and commits; the user lists are
     // reopened afterwards, also after a failure has rolled everything back.
     void change(const std::function<void()> &work);
     void reopenLists();
     void refuseTakenName(const QString &name, const QString &text);
+    // A RegistryRefusal when another session deleted the user or group.
+    void refuseGone(LayerName kind, const QString &name);
     void renameUser(const QString &oldName, const QString &newName);
 
     TGrantData &m_data;

@@ -2,6 +2,7 @@
 
 #include "engine/Error.h"
 #include "engine/SqlText.h"
+#include "privileges/MetaTrees.h"
 #include "privileges/PrivilegeKinds.h"
 #include "privileges/PrivilegeList.h"
 
@@ -142,6 +143,7 @@ void TGrantData::execQ(const QStringList &lines)
 {
     ScratchReset reset(q, lines);
     q.execSql();
+    transaction.note(lines.join(QString()).simplified());
 }
 
 QStringList TGrantData::namesQ(const QStringList &lines)
@@ -179,22 +181,33 @@ void TGrantData::FilterUsersDef(engine::Query &query, bool reopen)
 {
     if (!query.isActive())
         return;
-    const bool members = &query == &usersgrp;
-    QStringList names;
-    {
+    if (reopen) {
         engine::ControlsFrozen frozen(query);
         const engine::Bookmark mark = query.bookmark();
-        if (reopen) {
-            query.close();
-            query.open();
-        }
-        const int field = query.fieldIndex(members ? QStringLiteral("UALIAS") : QStringLiteral("UFNAME"));
-        for (int i = 0; i < query.recordCount(); ++i)
-            names << query.textAt(i, field);
+        query.close();
+        query.open();
         query.gotoBookmark(mark);
     }
+    engine::Query &owner = m_candidatesFor && m_candidatesFor->isActive() ? *m_candidatesFor : query;
+    const bool members = &owner == &usersgrp;
+    const int field = owner.fieldIndex(members ? QStringLiteral("UALIAS") : QStringLiteral("UFNAME"));
+    QStringList names;
+    for (int i = 0; i < owner.recordCount(); ++i)
+        names << owner.textAt(i, field);
     usersdef.setFilter(usersDefFilter(members, names));
     usersdef.setFiltered(true);
+}
+
+void TGrantData::showCurrentLayer()
+{
+    if (MetaGrantDef.isActive())
+        privileges::refreshPageData(*this, QStringLiteral("GrantGroups"));
+    if (usergrp.isActive())
+        privileges::refreshPageData(*this, QStringLiteral("UserGroups"));
+    if (metagrp.isActive())
+        privileges::refreshPageData(*this, QStringLiteral("GrantAction"));
+    if (m_candidatesFor)
+        FilterUsersDef(*m_candidatesFor, false);
 }
 
 void TGrantData::changeList(engine::Query &list, const std::function<void()> &work)

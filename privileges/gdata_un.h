@@ -76,7 +76,8 @@ public:
     void setView(GrantDataView *view) { m_view = view; }
 
     // Runs one statement on the scratch query `q`, which is closed and
-    // cleared afterwards, also when the statement fails.
+    // cleared afterwards, also when the statement fails. What it changed is
+    // noted as pending in `transaction`, to be named if a failure loses it.
     void execQ(const QStringList &lines);
     // Opens a select on `q` the same way and returns its first column,
     // values trimmed.
@@ -94,6 +95,14 @@ public:
     // the users and user groups (for the holder list `metasgrp`) that the
     // query does not list yet. A closed query leaves the filter as it was.
     void FilterUsersDef(engine::Query &query, bool reopen);
+    // The list whose page is shown: its page decides what `usersdef`
+    // offers, whichever list a change just read again (the two pages share
+    // the one candidate list). Null: each call filters for its own list.
+    void setCandidatesFor(engine::Query *list) { m_candidatesFor = list; }
+    // The lists of the group pages read again where they are open, each at
+    // its row: after a refusal because another session changed the layer,
+    // the pages show what is there now.
+    void showCurrentLayer();
     // The filter FilterUsersDef builds for the names a list holds.
     static QString usersDefFilter(bool membersList, const QStringList &names);
 
@@ -130,6 +139,7 @@ private:
                       void (GrantDataView::*setTitle)(const QString &));
 
     GrantDataView *m_view = nullptr;
+    engine::Query *m_candidatesFor = nullptr;
 };
 
 // The one instance, made at start-up.

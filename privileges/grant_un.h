@@ -4,6 +4,7 @@
 #include "privileges/ConnectRules.h"
 #include "privileges/FrameRules.h"
 #include "privileges/GroupAssignments.h"
+#include "privileges/LayerChecks.h"
 #include "privileges/PrivilegeList.h"
 #include "privileges/UserRegistry.h"
 #include "privileges/gdata_un.h"
@@ -219,7 +220,10 @@ public:
     // --- administrative tables and the data sets of the pages
     // Creates the six tables and imports the existing privileges; raises
     // the server's error.
-    void CreateGrantTables();
+    // Tells the user which objects a fill passed over, when any.
+    void showLeftOut(const QStringList &leftOut);
+    // What the import left out, one line each.
+    QStringList CreateGrantTables();
     void HideGroupPages();
     // Opens the privilege list when closed; true when it has a row.
     bool OpenTrigList();
@@ -238,6 +242,9 @@ public:
     // --- metadata trees: build false empties them; an error is shown and
     // leaves them empty.
     void FillMetaTree(bool build);
+    // A table or view node of an object tree gets its columns when first
+    // opened, or when a command needs them.
+    void ensureColumns(QTreeWidgetItem *item);
 
     // --- the privilege page
     void filterview();
@@ -407,6 +414,19 @@ private:
     void registryChange(F &&work);
     void buildGrantActionPage();
     void readSettings();
+    // Steps of the first show: the alias list with its pictures and first
+    // selection, the parameter grid's sizes, the window grown to hold the
+    // privilege page, the alias list placed beside the grid.
+    void showAliasList();
+    void sizeAliasGrid();
+    void fitToScreen();
+    void placeAliasList();
+    // Pages 1 to 4 hidden and disabled: only the connection page is left.
+    void hideWorkPages();
+    // The tool bar and status bar commands: the mark and the bar's visibility
+    // toggled, the layout redone, the new state stored (or the user told it
+    // could not be).
+    void toggleBar(QAction *mark, QWidget *bar, const QString &value, const QString &what);
     void createHeaderButtons();
     void placeStatusProgress();
     // Binds an action or button to a handler through the exception display.
@@ -414,12 +434,23 @@ private:
     void bind(QAbstractButton *button, void (TLorvane::*handler)());
     // The page-change guard: false keeps the page.
     bool GrantPagesChanging();
+    // The four blocks of a page change, each told whether its page is the
+    // one now shown: menus follow the page, its data sets are opened.
+    void privilegePageChange(bool shown);
+    void userGroupsPageChange(bool shown);
+    void grantActionPageChange(bool shown);
+    void grantGroupsPageChange(bool shown);
     // Settles the one transaction for the guard (commit or roll back); false,
     // with the server's error shown, when that failed.
     bool settleTransaction(bool commit);
     void FormCloseQuery(bool &canClose);
     // Settles and closes the connection; false keeps the window open.
     bool FormClose();
+    // The guard's answer for the open editors: Yes saves them, No closes
+    // them; a save that cannot be made raises.
+    void completeOpenEntries(const framerules::PendingWork &work, bool commit);
+    // Closes every open editor without saving.
+    void abandonOpenEntries();
     // After a failure while the guard completes open entries: the
     // transaction rolled back, no page offers to commit, the error shown.
     void rollbackQuietlyAndShow(const QString &error);
@@ -430,6 +461,8 @@ private:
     QString gridText(int row, int column) const;
     QStringList gridParamLines();
     void fitAliasColumns();
+    // The picture every item of the alias list shows.
+    QIcon aliasIcon() const;
     void placeDefParamList();
     // --- connect and disconnect
     bool askLogin();
@@ -438,7 +471,15 @@ private:
     void showPages(bool allPages);
     void openAdminPages();
     bool createAdminTables();
+    // Some of the six tables only: asks whether to create the missing ones
+    // or drop those present, and does it; false when the user left them
+    // as they are or it failed (said so).
+    bool completeAdminTables(const QStringList &missing);
     void stayConnected();
+    // The disconnect's steps: the transaction settled and the connection
+    // closed (false: the user kept it), then the window as it is without one.
+    bool settleAndClose();
+    void showDisconnected();
     void closeConnection();
     // --- privilege page
     void bindGrantInfoPage();
@@ -480,7 +521,6 @@ private:
     void moveTreeBorder(QToolButton *pressed, QToolButton *other, int height);
 
     QStringList m_arguments;
-    QStringList m_shownParams; // the stored parameters of the alias shown
     QPointer<QWidget> m_splash;
     Tbasepar *m_login = nullptr;
     QDialog *m_about = nullptr;
@@ -520,6 +560,8 @@ void TLorvane::settledOnFailure(F &&operation)
 {
     try {
         operation();
+    } catch (const privileges::LayerRefusal &) {
+        throw; // refused before anything was sent: the work pending stays
     } catch (const std::exception &) {
         resetPageControls();
         throw;

@@ -71,9 +71,9 @@ privileges::OperationProgress &TLorvane::progress()
     return *m_progress;
 }
 
-void TLorvane::CreateGrantTables()
+QStringList TLorvane::CreateGrantTables()
 {
-    privileges::AdminTables(*GrantData, progress()).create();
+    return privileges::AdminTables(*GrantData, progress()).create();
 }
 
 void TLorvane::erasebtnClick()
@@ -134,6 +134,7 @@ void TLorvane::OpenGrantGroupSets()
 
 void TLorvane::OpenUserGroupSets()
 {
+    GrantData->setCandidatesFor(&GrantData->usersgrp);
     if (!GrantData->usergrp.isActive()) {
         GrantData->usergrp.open();
         GrantData->usersgrp.open();
@@ -144,6 +145,7 @@ void TLorvane::OpenUserGroupSets()
 
 void TLorvane::OpenGrantActionSets()
 {
+    GrantData->setCandidatesFor(&GrantData->metasgrp);
     if (!GrantData->metagrp.isActive()) {
         GrantData->metagrp.open();
         GrantData->metasgrp.open();

@@ -7,6 +7,7 @@
 #include "engine/Error.h"
 #include "engine/LanguageDrivers.h"
 #include "engine/Session.h"
+#include "platform/GridColumns.h"
 #include "platform/Prompter.h"
 
 #include <QAction>
@@ -16,6 +17,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QStyle>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTreeWidget>
@@ -135,7 +137,6 @@ void TLorvane::showAliasRows(const QString &alias, const QStringList &params, bo
         AliasParams->setItem(i + 1, 0, cell(rows.at(i).name, false));
         AliasParams->setItem(i + 1, 1, cell(rows.at(i).value, true));
     }
-    m_shownParams = params;
 }
 
 QString TLorvane::gridText(int row, int column) const
@@ -149,12 +150,19 @@ QStringList TLorvane::gridParamLines()
     QVector<ParamRow> rows;
     for (int r = 1; r < AliasParams->rowCount(); ++r)
         rows << ParamRow{gridText(r, 0), gridText(r, 1)};
-    return connectrules::paramLines(rows, langDrivers(), m_shownParams);
+    const connectrules::LangDrivers drivers = langDrivers();
+    const QString refusal = connectrules::unknownDriverText(rows, drivers);
+    if (!refusal.isEmpty())
+        throw engine::Error(refusal);
+    return connectrules::paramLines(rows, drivers);
 }
 
 void TLorvane::fitAliasColumns()
 {
-    const int column1 = AliasParams->viewport()->width() - AliasParams->columnWidth(0) - 1;
+    // The values fill the grid; a longer one (a database path) widens its
+    // column past that, and the grid scrolls instead of cutting it.
+    const int fill = AliasParams->viewport()->width() - AliasParams->columnWidth(0) - 1;
+    const int column1 = qMax(fill, platform::fittedColumnWidth(AliasParams, 1));
     AliasParams->setColumnWidth(1, column1);
     DefParamList->resize(column1, DefParamList->height());
 }
@@ -191,25 +199,33 @@ void TLorvane::AddAliasBtnClick()
     const QString name = gridText(0, 1);
     if (name.isEmpty())
         throw engine::Error(QStringLiteral("AliasName is not specified"));
+    const QStringList lines = gridParamLines();
     if (!yes(QStringLiteral("Save Alias?")))
         return;
-    session().addAlias(name, kDriver, gridParamLines());
+    session().addAlias(name, kDriver, lines);
     aliasbox->setEnabled(true);
     AliasParams->item(0, 1)->setFlags(AliasParams->item(0, 1)->flags() & ~Qt::ItemIsEditable);
-    new AliasItem(aliasbox, name);
+    // The saved alias becomes the selected one, as if picked from the list:
+    // the grid then shows what was stored under it.
+    auto *item = new AliasItem(aliasbox, name);
+    item->setIcon(0, aliasIcon());
+    aliasbox->setCurrentItem(item);
     aliasbox->repaint();
     BtnEnabled(1);
-    m_shownParams = session().aliasParams(name);
     session().saveConfigFile();
+}
+
+QIcon TLorvane::aliasIcon() const
+{
+    return style()->standardIcon(QStyle::SP_DriveNetIcon);
 }
 
 void TLorvane::ModifyAliasBtnClick()
 {
+    const QStringList lines = gridParamLines();
     if (!yes(QStringLiteral("Save current Alias Params?")))
         return;
-    const QString name = gridText(0, 1);
-    session().modifyAlias(name, gridParamLines());
-    m_shownParams = session().aliasParams(name);
+    session().modifyAlias(gridText(0, 1), lines);
     session().saveConfigFile();
 }
 

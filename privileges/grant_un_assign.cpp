@@ -4,6 +4,7 @@
 #include "privileges/grant_un.h"
 
 #include "engine/GridModel.h"
+#include "platform/GridColumns.h"
 #include "platform/Prompter.h"
 #include "privileges/PrivilegeList.h"
 
@@ -39,6 +40,8 @@ public:
         grid->verticalHeader()->setDefaultSectionSize(18);
         grid->horizontalHeader()->setStretchLastSection(true);
         followSelection(grid->selectionModel());
+        // Before arrange, so the widths given for a column stand.
+        platform::fitColumnsWhenFilled(grid);
         // After the grid's own handling of the reset, which shows every
         // column again.
         connect(this, &QAbstractItemModel::modelReset, this, &TitledGridModel::arrange);
@@ -179,6 +182,9 @@ void TLorvane::assignmentStep(const std::function<void()> &work, bool pendingAft
 {
     try {
         work();
+    } catch (const privileges::LayerRefusal &) {
+        ubuttons();
+        throw; // refused before anything was sent: the work pending stays
     } catch (...) {
         resetPageControls();
         ubuttons();

@@ -39,7 +39,10 @@ void TLorvane::buildConnectPage()
     AliasParams = new QTableWidget(0, 2, Aliases);
     AliasParams->setObjectName(QStringLiteral("AliasParams"));
     AliasParams->setGeometry(8, 56, 260, 200);
-    AliasParams->horizontalHeader()->hide();
+    // A thin header without titles: its lines are where the user drags a
+    // column wider or narrower (row 0 holds the grid's own heading).
+    AliasParams->setHorizontalHeaderLabels({QString(), QString()});
+    AliasParams->horizontalHeader()->setFixedHeight(6);
     AliasParams->verticalHeader()->hide();
     AliasParams->horizontalHeader()->setDefaultSectionSize(160);
     AliasParams->verticalHeader()->setDefaultSectionSize(20);
@@ -73,6 +76,11 @@ void TLorvane::buildConnectPage()
     connect(AliasParams, &QTableWidget::cellClicked, this, [this] { guarded([this] { AliasParamsClick(); }); });
     connect(AliasParams, &QTableWidget::currentCellChanged, this, [this] { guarded([this] { AliasParamsClick(); }); });
     connect(AliasParams->verticalScrollBar(), &QScrollBar::valueChanged, this, &TLorvane::AliasParamsTopLeftChanged);
+    // The in-place list keeps to its cell when the user resizes a column.
+    connect(AliasParams->horizontalHeader(), &QHeaderView::sectionResized, this, [this] {
+        if (DefParamListTag == 1)
+            placeDefParamList();
+    });
     connect(DefParamList, &QComboBox::activated, this, &TLorvane::DefParamListChange);
     DefParamList->installEventFilter(this); // opening the list fills the drivers
     bind(AddAliasBtn, &TLorvane::AddAliasBtnClick);

@@ -161,6 +161,7 @@ void TLorvane::AddggNameClick()
     }
     GrantData->MetaGrantDef.locate(QStringLiteral("GGNAME"), name);
     showGroupEdit(GroupEdit::Browse);
+    resetPageControls(); // the save committed every page's work
 }
 
 void TLorvane::ModifyGrantGroupClick()
@@ -187,13 +188,17 @@ void TLorvane::DelggNameClick()
 
 void TLorvane::MovebtnClick()
 {
-    const QTreeWidgetItem *node = Metatreegrant->currentItem();
+    QTreeWidgetItem *node = Metatreegrant->currentItem();
     if (!node)
         return;
     groupOrRefuse();
+    ensureColumns(node); // the grant dialog lists a table's columns
     privileges::GrantGroups groups(*GrantData, progress());
     const privileges::TreeNodes tree = nodesOf(Metatreegrant);
     const privileges::MoveTarget target = privileges::moveTargetOf(tree, captionPath(node));
+    // A refusal sends nothing: the work pending on the page stays, and so
+    // do its buttons.
+    privileges::checkMoveTargetNames(target);
     bool added = false;
     settledOnFailure([&] {
         added = groups.fillSP(target, [&](const privileges::MoveTarget &t) {
@@ -212,12 +217,21 @@ void TLorvane::MovebtnClick()
     }
     rmvG->setEnabled(true);
     rmvag->setEnabled(true);
+    showLeftOut(groups.leftOut());
+}
+
+void TLorvane::showLeftOut(const QStringList &leftOut)
+{
+    if (!leftOut.isEmpty())
+        Prompter::instance().message(Prompter::Icon::Warning, windowTitle(), privileges::leftOutObjectsText(leftOut));
 }
 
 void TLorvane::MoveallBtnClick()
 {
     groupOrRefuse();
-    settledOnFailure([&] { privileges::GrantGroups(*GrantData, progress()).moveAll(nodesOf(Metatreegrant)); });
+    privileges::GrantGroups groups(*GrantData, progress());
+    settledOnFailure([&] { groups.moveAll(nodesOf(Metatreegrant)); });
+    showLeftOut(groups.leftOut());
     GrantListGrid->viewport()->update();
     setRemoveButtons(true);
     enableGroupCommit();
@@ -243,6 +257,7 @@ void TLorvane::RemovebtnClick()
     const std::optional<privileges::GroupRowOnPage> row = removals.currentRow();
     if (!row)
         return;
+    privileges::checkGroupRowNames(*row);
     QString note;
     settledOnFailure([&] { note = removals.cascadeNote(*row); });
     if (!confirmed(privileges::removeRowQuestion(*row) + note))
@@ -270,6 +285,7 @@ void TLorvane::GrantListGridDblClick()
     const std::optional<privileges::GroupRowOnPage> row = removals.currentRow();
     if (!row)
         return;
+    privileges::checkGroupRowNames(*row);
     // Taking a grant option away also takes what its holders granted on:
     // only then is there something to ask.
     QString note;

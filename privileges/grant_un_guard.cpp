@@ -5,6 +5,7 @@
 #include "engine/Error.h"
 #include "platform/Prompter.h"
 #include "platform/PanelStatusBar.h"
+#include "privileges/GrantGroups.h"
 #include "privileges/gdata_un.h"
 
 #include <QAction>
@@ -13,6 +14,7 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -82,19 +84,47 @@ bool TLorvane::exitaction()
         return false;
     const bool commit = answer == Prompter::Answer::Yes;
     try {
-        // Open entries are completed or abandoned first; their statements
-        // join the transaction that is settled next.
-        if (work.grantGroups && AddggName->text().trimmed() != QLatin1String("&AddGrantGroup"))
-            commit ? AddggNameClick() : DelggNameClick();
-        if (usergrid->isHidden())
-            commit && svu->isEnabled() ? svuClick() : escuClick();
-        if (usergp->isHidden())
-            commit && svugp->isEnabled() ? svugpClick() : escugpClick();
+        completeOpenEntries(work, commit);
     } catch (const std::exception &e) {
-        rollbackQuietlyAndShow(QString::fromUtf8(e.what()));
+        // A save that failed commits nothing: the entries are abandoned and
+        // the work they were to join is rolled back, and the user told so.
+        abandonOpenEntries();
+        rollbackQuietlyAndShow(QString::fromUtf8(e.what()) + QStringLiteral("\n\n") + framerules::nothingCommittedText());
         return false;
     }
     return settleTransaction(commit);
+}
+
+void TLorvane::completeOpenEntries(const framerules::PendingWork &work, bool commit)
+{
+    // Open entries are completed or abandoned first; their statements join
+    // the transaction that is settled next.
+    if (work.grantGroups && AddggName->text().trimmed() != QLatin1String("&AddGrantGroup")) {
+        if (commit) {
+            // The editor's own refusal only shows its text; here it must
+            // stop the commit.
+            const QString problem = privileges::groupNameProblem(gdefname->text());
+            if (!problem.isEmpty())
+                throw engine::Error(problem);
+            AddggNameClick();
+        } else {
+            DelggNameClick();
+        }
+    }
+    if (usergrid->isHidden())
+        commit && svu->isEnabled() ? svuClick() : escuClick();
+    if (usergp->isHidden())
+        commit && svugp->isEnabled() ? svugpClick() : escugpClick();
+}
+
+void TLorvane::abandonOpenEntries()
+{
+    if (AddggName->text().trimmed() != QLatin1String("&AddGrantGroup"))
+        showGroupEdit(privileges::GroupEdit::Browse);
+    if (usergrid->isHidden())
+        escuClick();
+    if (usergp->isHidden())
+        escugpClick();
 }
 
 void TLorvane::rollbackQuietlyAndShow(const QString &error)
@@ -213,14 +243,15 @@ bool TLorvane::eventFilter(QObject *watched, QEvent *event)
 void TLorvane::GrantPagesChange()
 {
     const QString caption = GrantPages->tabText(GrantPages->currentIndex());
+    privilegePageChange(caption == QLatin1String("GrantInfo"));
+    userGroupsPageChange(caption == QLatin1String("UserGroups"));
+    grantActionPageChange(caption == QLatin1String("GrantAction"));
+    grantGroupsPageChange(caption == QLatin1String("GrantGroups"));
+}
 
-    // 1. the privilege page
-    if (caption != QLatin1String("GrantInfo")) {
-        for (QMenu *m : {UserObjects1, MetaObjects1, Grantor1, Options1, SortOrder1})
-            m->menuAction()->setEnabled(false);
-        Grant2->setEnabled(false);
-        Revoke2->setEnabled(false);
-    } else {
+void TLorvane::privilegePageChange(bool shown)
+{
+    if (shown) {
         resizebtnpanel();
         const QString user = GrantData ? paramValue(GrantData->grantdb.params(), QStringLiteral("user name")) : QString();
         if (auto *item = GrantorGroup->findChild<QRadioButton *>(QStringLiteral("GrantorGroup1")))
@@ -229,47 +260,50 @@ void TLorvane::GrantPagesChange()
         // The choice shown and the list's filter must agree.
         if (OpenTrigList())
             choosePrivilege(0);
-        for (QMenu *m : {UserObjects1, MetaObjects1, Grantor1, Options1, SortOrder1})
-            m->menuAction()->setEnabled(true);
-        Grant2->setEnabled(Grantbtn->isEnabled());
-        Revoke2->setEnabled(Revokebtn->isEnabled());
     }
+    for (QMenu *m : {UserObjects1, MetaObjects1, Grantor1, Options1, SortOrder1})
+        m->menuAction()->setEnabled(shown);
+    Grant2->setEnabled(shown && Grantbtn->isEnabled());
+    Revoke2->setEnabled(shown && Revokebtn->isEnabled());
+}
 
-    // 2. users and user groups
-    if (caption != QLatin1String("UserGroups")) {
-        for (QToolButton *b : {uplus, umodify, uminus, ugplus, ugmodify, ugminus})
-            b->setEnabled(false);
-        User2->menuAction()->setEnabled(false);
-        UserG2->menuAction()->setEnabled(false);
-        for (QAction *a : {MoveToGroup3, MoveAllToGroup1, RemoveFromGroup1, RemoveAllFromGroup1, Commit1, RollBack1})
-            a->setEnabled(false);
-    } else {
+void TLorvane::userGroupsPageChange(bool shown)
+{
+    if (shown) {
         OpenUserGroupSets();
         ubuttons();
+        return;
     }
+    for (QToolButton *b : {uplus, umodify, uminus, ugplus, ugmodify, ugminus})
+        b->setEnabled(false);
+    User2->menuAction()->setEnabled(false);
+    UserG2->menuAction()->setEnabled(false);
+    for (QAction *a : {MoveToGroup3, MoveAllToGroup1, RemoveFromGroup1, RemoveAllFromGroup1, Commit1, RollBack1})
+        a->setEnabled(false);
+}
 
-    // 3. assignments
-    if (caption != QLatin1String("GrantAction")) {
-        for (QAction *a : {Grant1, GrantAll1, Revoke1, RevokeAll1, Commit3, RollBack3})
-            a->setEnabled(false);
-    } else {
+void TLorvane::grantActionPageChange(bool shown)
+{
+    if (shown) {
         OpenGrantActionSets();
         ubuttons();
+        return;
     }
+    for (QAction *a : {Grant1, GrantAll1, Revoke1, RevokeAll1, Commit3, RollBack3})
+        a->setEnabled(false);
+}
 
-    // 4. grant groups
-    if (caption != QLatin1String("GrantGroups")) {
-        for (QAction *a : {mvG, MvaG, rmvG, rmvag, Commit2, RollBack2})
-            a->setEnabled(false);
-    } else {
+void TLorvane::grantGroupsPageChange(bool shown)
+{
+    if (shown)
         OpenGrantGroupSets();
-        mvG->setEnabled(Movebtn->isEnabled());
-        MvaG->setEnabled(MoveallBtn->isEnabled());
-        rmvG->setEnabled(Removebtn->isEnabled());
-        rmvag->setEnabled(RemoveAllbtn->isEnabled());
-        Commit2->setEnabled(Commitbtn->isEnabled());
-        RollBack2->setEnabled(RollBackbtn->isEnabled());
-    }
+    // The menu items mirror the page's buttons while it is shown.
+    mvG->setEnabled(shown && Movebtn->isEnabled());
+    MvaG->setEnabled(shown && MoveallBtn->isEnabled());
+    rmvG->setEnabled(shown && Removebtn->isEnabled());
+    rmvag->setEnabled(shown && RemoveAllbtn->isEnabled());
+    Commit2->setEnabled(shown && Commitbtn->isEnabled());
+    RollBack2->setEnabled(shown && RollBackbtn->isEnabled());
 }
 
 void TLorvane::Exit1Click()

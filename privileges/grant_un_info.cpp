@@ -5,9 +5,11 @@
 
 #include "engine/GridModel.h"
 #include "platform/DockLayout.h"
+#include "platform/GridColumns.h"
 #include "platform/Modal.h"
 #include "privileges/DirectGrants.h"
 #include "privileges/MetaTrees.h"
+#include "privileges/RevokeRights.h"
 #include "privileges/gmes2.h"
 #include "privileges/gmes_un.h"
 
@@ -92,6 +94,7 @@ engine::GridModel *TLorvane::showDataSet(QTableView *grid, engine::DataSet *ds, 
         grid->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
         grid->horizontalHeader()->setStretchLastSection(true);
     }
+    platform::fitColumnsWhenFilled(grid);
     model->followSelection(grid->selectionModel());
     return model;
 }
@@ -124,6 +127,9 @@ void TLorvane::bindGrantInfoPage()
     metalbl->setText(privileges::allMetaObjects());
     connect(usertree, &QTreeWidget::currentItemChanged, this, [this] { guarded([this] { usertreeChange(); }); });
     connect(Metatree, &QTreeWidget::currentItemChanged, this, [this] { guarded([this] { MetatreeChange(); }); });
+    for (QTreeWidget *tree : {Metatree, Metatreegrant})
+        connect(tree, &QTreeWidget::itemExpanded, this,
+                [this](QTreeWidgetItem *item) { guarded([this, item] { ensureColumns(item); }); });
     for (int i = 0; i < 2; ++i) {
         bind(item(GrantorGroup, i), &TLorvane::GrantorGroupClick);
         bind(item(SortOrder, i), &TLorvane::SortOrderClick);
@@ -263,12 +269,19 @@ void TLorvane::GrantbtnClick()
         return;
     const privileges::Grantee grantee = privileges::granteeOfTree(to->parent()->text(0), to->text(0));
     QTreeWidgetItem *root = rootOf(object);
+    // Nothing is asked about what no statement could name.
+    QStringList named{grantee.name};
+    for (QTreeWidgetItem *n = object; n != root; n = n->parent())
+        named << n->text(0);
+    privileges::checkPlainNames(named);
     if (root->text(0) == privileges::proceduresRoot()) {
         m_grantmes2->prepareGrant(object->text(0), grantee);
         platform::execModal(*m_grantmes2);
         return;
     }
     const bool columnNode = object->parent() != root;
+    if (!columnNode)
+        ensureColumns(object);
     QStringList columns;
     if (columnNode)
         columns << object->text(0);
@@ -285,7 +298,10 @@ void TLorvane::RevokebtnClick()
     engine::Query &list = GrantData->TrigList;
     if (!list.isActive() || list.isEmpty())
         return;
-    if (!m_grantmes2->prepareRevoke(privileges::currentPrivilegeRow(list))) {
+    const privileges::PrivilegeRow row = privileges::currentPrivilegeRow(list);
+    // Nothing is asked about what no statement could name.
+    privileges::checkRowNames(row);
+    if (!m_grantmes2->prepareRevoke(row)) {
         AppException(privileges::unknownGranteeText());
         return;
     }

@@ -6,6 +6,7 @@
 #include "platform/Modal.h"
 #include "platform/PanelStatusBar.h"
 #include "platform/Prompter.h"
+#include "privileges/ImportPlan.h"
 #include "privileges/dspar_un.h"
 #include "privileges/gdata_un.h"
 
@@ -202,8 +203,10 @@ void TLorvane::openAdminPages()
         return;
     }
     if (check.state == connectrules::TablesState::Partial) {
-        withNormalCursor([&] { AppException(connectrules::partialTablesText(check.missing)); });
-        showPages(false);
+        if (completeAdminTables(check.missing))
+            openAdminPages(); // all six now, or none and the creation question
+        else
+            showPages(false);
         return;
     }
     const bool create = withNormalCursor([] {
@@ -219,16 +222,44 @@ void TLorvane::openAdminPages()
     }
 }
 
-bool TLorvane::createAdminTables()
+bool TLorvane::completeAdminTables(const QStringList &missing)
 {
+    const Prompter::Answer answer = withNormalCursor([&] {
+        return Prompter::instance().confirm(kConfirm, connectrules::partialTablesQuestion(missing),
+                                            Prompter::Buttons::YesNoCancel);
+    });
+    if (answer == Prompter::Answer::Cancel)
+        return false;
+    repaint();
+    privileges::AdminTables tables(*GrantData, progress());
     try {
-        CreateGrantTables();
+        if (answer == Prompter::Answer::Yes)
+            tables.createMissing(missing);
+        else
+            tables.dropPresent(connectrules::presentOf(missing));
     } catch (const engine::Error &e) {
-        // A user without the right to create tables: the connection stays,
-        // with the privilege list only.
-        withNormalCursor([&] { AppException(connectrules::creationFailedText(e.message())); });
+        withNormalCursor([&] { AppException(e.message()); });
         return false;
     }
+    return true;
+}
+
+bool TLorvane::createAdminTables()
+{
+    QStringList leftOut;
+    try {
+        leftOut = CreateGrantTables();
+    } catch (const engine::Error &e) {
+        // The connection stays, with the privilege list only.
+        withNormalCursor([&] {
+            AppException(connectrules::creationFailedText(e.message(), e.category() == engine::ErrorCategory::NoPermission));
+        });
+        return false;
+    }
+    if (!leftOut.isEmpty())
+        withNormalCursor([&] {
+            Prompter::instance().message(Prompter::Icon::Warning, windowTitle(), privileges::leftOutText(leftOut));
+        });
     const connectrules::TablesCheck check = connectrules::checkTables(presentAdminTables());
     if (check.state == connectrules::TablesState::Present)
         return true;
@@ -252,6 +283,12 @@ void TLorvane::dcntbtnClick()
     GrantPages->repaint();
     Grantsb->setPanelText(2, QStringLiteral("Disconnecting..."));
     Grantsb->repaint();
+    if (settleAndClose())
+        showDisconnected();
+}
+
+bool TLorvane::settleAndClose()
+{
     try {
         disconnectdb();
     } catch (const engine::Error &e) {
@@ -259,11 +296,16 @@ void TLorvane::dcntbtnClick()
         const QString question = e.message() + QStringLiteral("\r\n\r\nRoll back the changes and disconnect?");
         if (Prompter::instance().confirm(kConfirm, question) != Prompter::Answer::Yes) {
             stayConnected();
-            return;
+            return false;
         }
         GrantData->transaction.rollback();
         closeConnection();
     }
+    return true;
+}
+
+void TLorvane::showDisconnected()
+{
     connect1->setEnabled(true);
     Disconnect1->setEnabled(false);
     Erasemn->setEnabled(false);
@@ -271,10 +313,7 @@ void TLorvane::dcntbtnClick()
     BtnEnabled(1);
     for (QMenu *m : {Groups1, Info1, Users1, GrantAction1})
         m->menuAction()->setVisible(false);
-    for (int i = 1; i <= 4; ++i) {
-        GrantPages->setTabVisible(i, false);
-        GrantPages->setTabEnabled(i, false);
-    }
+    hideWorkPages();
     for (QToolButton *b : {erasebtn, uplus, umodify, uminus, ugplus, ugmodify, ugminus})
         b->setEnabled(false);
     Alias1->menuAction()->setVisible(true);

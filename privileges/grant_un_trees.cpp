@@ -54,6 +54,13 @@ void TLorvane::FillMetaTree(bool build)
             tree->setCurrentItem(tree->topLevelItem(0));
 }
 
+void TLorvane::ensureColumns(QTreeWidgetItem *item)
+{
+    if (!item || !privileges::columnsPending(*item))
+        return;
+    privileges::showColumns(*item, privileges::columnNodes(*GrantData, item->text(0)), ledcntner);
+}
+
 void TLorvane::refbuttonClick()
 {
     const QString page = GrantPages->tabText(GrantPages->currentIndex());

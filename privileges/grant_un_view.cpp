@@ -7,6 +7,7 @@
 #include "platform/Help.h"
 #include "platform/Launch.h"
 #include "platform/Modal.h"
+#include "platform/Placement.h"
 #include "platform/PanelStatusBar.h"
 #include "platform/Prompter.h"
 #include "platform/Settings.h"
@@ -87,27 +88,56 @@ void TLorvane::FormShow()
         Refsys();
     });
     placeStatusProgress();
+    hideWorkPages();
+    createHeaderButtons();
+    showAliasList();
+    sizeAliasGrid();
+    fitToScreen();
+    placeAliasList();
+    // Centred with its first-show size.
+    platform::centreOnScreen(*this);
+    if (m_splash) {
+        m_splash->hide();
+        delete m_splash;
+    }
+    if (!m_arguments.isEmpty()) {
+        m_connectTag = true;
+        cntbtn->setChecked(true);
+        guarded([this] { cntbtnClick(); });
+    }
+}
+
+void TLorvane::hideWorkPages()
+{
     for (int i = 1; i <= 4; ++i) {
         GrantPages->setTabVisible(i, false);
         GrantPages->setTabEnabled(i, false);
     }
-    createHeaderButtons();
+}
 
+void TLorvane::showAliasList()
+{
     for (int i = 0; i < aliasbox->topLevelItemCount(); ++i)
-        aliasbox->topLevelItem(i)->setIcon(0, style()->standardIcon(QStyle::SP_DriveNetIcon));
-    if (aliasbox->topLevelItemCount() > 0) {
-        if (!aliasbox->currentItem())
-            aliasbox->setCurrentItem(aliasbox->topLevelItem(0));
-        BtnEnabled(1);
-    } else {
+        aliasbox->topLevelItem(i)->setIcon(0, aliasIcon());
+    if (aliasbox->topLevelItemCount() == 0) {
         BtnEnabled(0);
+        return;
     }
+    if (!aliasbox->currentItem())
+        aliasbox->setCurrentItem(aliasbox->topLevelItem(0));
+    BtnEnabled(1);
+}
 
+void TLorvane::sizeAliasGrid()
+{
     const QFontMetrics fm(font());
     // The longest parameter name, plus the margins a cell keeps around its text.
     AliasParams->setColumnWidth(0, fm.horizontalAdvance(QStringLiteral("ENABLE SCHENA CACHE ")) + 8);
     AliasParams->verticalHeader()->setDefaultSectionSize(fm.boundingRect(QStringLiteral("CACHE")).height() + 4);
+}
 
+void TLorvane::fitToScreen()
+{
     const QRect screen = this->screen() ? this->screen()->availableGeometry() : QRect(0, 0, 1024, 768);
     const int width = framerules::firstShowWidth(this->width(), PrivBox->width(), PrivBox->x(), Metatree->width(),
                                                  screen.width());
@@ -120,20 +150,13 @@ void TLorvane::FormShow()
         resize(this->width(), height() - centralWidget()->height() + h.clientHeight);
     else if (h.windowHeight >= 0)
         resize(this->width(), h.windowHeight);
+}
 
+void TLorvane::placeAliasList()
+{
     aliasbox->setGeometry(AliasParams->x() + AliasParams->width() + 4, AliasParams->y(), aliasbox->width(),
                           AddAliasBtn->y() - 4 - AliasParams->y());
     fitAliasColumns();
-
-    if (m_splash) {
-        m_splash->hide();
-        delete m_splash;
-    }
-    if (!m_arguments.isEmpty()) {
-        m_connectTag = true;
-        cntbtn->setChecked(true);
-        guarded([this] { cntbtnClick(); });
-    }
 }
 
 void TLorvane::placeStatusProgress()
@@ -253,20 +276,22 @@ void TLorvane::Splitter8PosChanged(QObject *)
 
 void TLorvane::ToolBar1Click()
 {
-    ToolBar1->setChecked(ToolPanel->isHidden());
-    ToolPanel->setVisible(ToolBar1->isChecked());
-    FormResize();
-    platform::Settings(platform::Settings::PrivilegeManagerKey)
-        .writeBool(QStringLiteral("toolbars"), QStringLiteral("toolbar"), ToolBar1->isChecked());
+    toggleBar(ToolBar1, ToolPanel, QStringLiteral("toolbar"), QStringLiteral("tool bar setting"));
 }
 
 void TLorvane::StatusBar1Click()
 {
-    StatusBar1->setChecked(Grantsb->isHidden());
-    Grantsb->setVisible(StatusBar1->isChecked());
+    toggleBar(StatusBar1, Grantsb, QStringLiteral("statusbar"), QStringLiteral("status bar setting"));
+}
+
+void TLorvane::toggleBar(QAction *mark, QWidget *bar, const QString &value, const QString &what)
+{
+    mark->setChecked(bar->isHidden());
+    bar->setVisible(mark->isChecked());
     FormResize();
-    platform::Settings(platform::Settings::PrivilegeManagerKey)
-        .writeBool(QStringLiteral("toolbars"), QStringLiteral("statusbar"), StatusBar1->isChecked());
+    platform::Settings settings(platform::Settings::PrivilegeManagerKey);
+    if (!settings.writeBool(QStringLiteral("toolbars"), value, mark->isChecked()))
+        AppException(framerules::notStoredText(what, settings.filePath()));
 }
 
 void TLorvane::fontbtnClick()
@@ -277,7 +302,8 @@ void TLorvane::fontbtnClick()
     setFont(*chosen);
     repaint();
     platform::Settings settings(platform::Settings::PrivilegeManagerKey);
-    framerules::writeFont(settings, framerules::storedFontOf(*chosen, FontColor));
+    if (!framerules::writeFont(settings, framerules::storedFontOf(*chosen, FontColor)))
+        AppException(framerules::notStoredText(QStringLiteral("font"), settings.filePath()));
 }
 
 void TLorvane::SmenClick()
@@ -294,7 +320,7 @@ void TLorvane::SmenClick()
 
 void TLorvane::HelpTopics1Click()
 {
-    platform::HelpService::instance().showContents(kHelpFile, 0);
+    platform::HelpService::instance().showContentsOrSay(kHelpFile, 0, windowTitle());
 }
 
 void TLorvane::About1Click()

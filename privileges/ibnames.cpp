@@ -2,6 +2,7 @@
 
 #include "engine/Error.h"
 #include "engine/GridModel.h"
+#include "platform/GridColumns.h"
 #include "privileges/UserRegistry.h"
 #include "privileges/gdata_un.h"
 
@@ -33,6 +34,7 @@ TIBnames::TIBnames(TGrantData &data, QWidget *parent)
     DBGrid1->verticalHeader()->hide();
     DBGrid1->verticalHeader()->setDefaultSectionSize(18);
     model->followSelection(DBGrid1->selectionModel());
+    platform::fitColumnsWhenFilled(DBGrid1);
 
     ownlbl = new QLabel(privileges::ownUserOnlyText(), this);
     ownlbl->setObjectName(QStringLiteral("ownlbl"));

@@ -1,6 +1,6 @@
 #include "engine/Error.h"
 #include "engine/Runtime.h"
-#include "engine/SampleDatabase.h"
+#include "engine/RuntimeDatabases.h"
 #include "engine/Termination.h"
 #include "engine/Transaction.h"
 #include "privileges/gdata_un.h"
@@ -29,11 +29,7 @@ int main(int argc, char *argv[])
         QCoreApplication::exit(0);
     });
 
-    try {
-        engine::ensureSampleDatabase();
-    } catch (const engine::Error &) {
-        // The SAMPLE alias then fails to connect with the server's own message.
-    }
+    engine::ensureRuntimeDatabases();
 
     auto *splash = new TLorvaneLogo;
     splash->show();

@@ -42,7 +42,8 @@ public:
     engine::Table THistory{&Database};
     engine::Table TCurrent{&Database};
     // The rows the browser's data page shows of TCurrent's table, fetched as
-    // its grid scrolls; TCurrent itself is read whole only for the export.
+    // its grid scrolls and exported from there; TCurrent writes a picture
+    // back to its row.
     engine::ScrollingQuery TCurrentRows{&Database};
     engine::Table TCurrent2{&DatabaseN};
     engine::Query Q6{&Database}, Q7{&Database};

@@ -29,6 +29,7 @@ QString selectValue(const InputRow &input)
 
 QStringList selectStatement(const QString &procedure, const QVector<InputRow> &inputs)
 {
+    engine::requirePlainIdentifier(procedure); // it stands bare
     QStringList sql{QStringLiteral("select * from ") + procedure};
     if (inputs.isEmpty())
         return sql;

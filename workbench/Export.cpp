@@ -3,6 +3,8 @@
 #include "engine/DataSet.h"
 #include "engine/Error.h"
 #include "engine/Filter.h"
+#include "engine/Values.h"
+#include "engine/ScrollingQuery.h"
 #include "platform/Modal.h"
 #include "platform/Prompter.h"
 #include "workbench/WorkStatus.h"
@@ -14,6 +16,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStringList>
 #include <QTime>
 #include <charconv>
 #include <cmath>
@@ -68,29 +71,10 @@ void appendUtf8(QByteArray &out, QStringView s)
     }
 }
 
-// NUMERIC and DECIMAL values reach us as doubles (the engine divides the
-// stored integer by the power of ten); rounding to the declared digits gives
-// the stored value back as long as it has at most 15 significant digits, and
-// the declared digits are always shown.
 void appendScaled(QByteArray &out, double v, int scale)
 {
-    char buf[400];
-    const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, scale);
-    if (r.ec != std::errc()) {
-        out.append(engine::valueText(v).toUtf8());
-        return;
-    }
-    const char *begin = buf;
-    // A tiny negative value rounds to zero: no sign for it.
-    if (*begin == '-') {
-        bool zero = true;
-        for (const char *c = begin + 1; c != r.ptr; ++c)
-            if (*c != '0' && *c != '.')
-                zero = false;
-        if (zero)
-            ++begin;
-    }
-    appendChars(out, begin, r.ptr);
+    char buf[engine::kScaledTextSize];
+    appendChars(out, buf, engine::writeScaled(buf, v, scale));
 }
 
 void appendFloating(QByteArray &out, double v, bool singlePrecision)
@@ -232,13 +216,58 @@ private:
     QFileDevice *m_device = nullptr;
 };
 
-// The columns' own descriptions (their declared scale) are kept by the data
-// set for its subclasses; the values alone, held as doubles, no longer say
-// how many digits a NUMERIC field has.
+// The file's lines as the rows come: the title and the labels first, then
+// one line per record. The file is made at the first record, so a result
+// without records leaves no file and an existing one as it was.
+class ExportWriter {
+public:
+    ExportWriter(const QString &fileName, const QString &title, const QStringList &labels,
+                 std::vector<ExportFieldFormat> formats, const QString &separator)
+        : m_fileName(fileName), m_formats(std::move(formats)), m_sep(separator.toUtf8())
+    {
+        m_buf.reserve(kChunkBytes + (64 << 10));
+        appendUtf8(m_buf, title);
+        m_buf.append(kLineEnd);
+        for (const QString &l : labels) {
+            appendUtf8(m_buf, l);
+            m_buf.append(m_sep);
+        }
+        m_buf.append(kLineEnd);
+    }
 
-struct ExportField {
-    int index;
-    ExportFieldFormat format;
+    // One record: valueOf(k) is the value of the k-th field written.
+    template <typename ValueOf>
+    void record(const ValueOf &valueOf)
+    {
+        if (!m_file)
+            m_file = std::make_unique<ExportFile>(m_fileName);
+        for (size_t k = 0; k < m_formats.size(); ++k) {
+            appendExportValue(m_buf, valueOf(int(k)), m_formats[k]);
+            m_buf.append(m_sep);
+        }
+        m_buf.append(kLineEnd);
+        if (m_buf.size() >= kChunkBytes) {
+            m_file->write(m_buf);
+            m_buf.resize(0);
+        }
+    }
+
+    // Puts the file in its place; nothing when no record came.
+    void finish()
+    {
+        if (!m_file)
+            return;
+        m_file->write(m_buf);
+        m_file->commit();
+    }
+
+private:
+    static constexpr char kLineEnd[] = "\r\n";
+    QString m_fileName;
+    std::vector<ExportFieldFormat> m_formats;
+    QByteArray m_sep;
+    QByteArray m_buf;
+    std::unique_ptr<ExportFile> m_file;
 };
 
 } // namespace
@@ -327,43 +356,56 @@ void WriteDataSetToFile(const QString &title, engine::DataSet &dataSet, const QS
     if (dataSet.recordCount() == 0)
         return;
 
-    std::vector<ExportField> fields;
-    for (int i = 0; i < dataSet.fieldCount(); ++i)
-        if (dataSet.fieldDef(i).visible)
-            fields.push_back({i, exportFieldFormat(dataSet, i)});
-    const QByteArray sep = separator.toUtf8();
-    static const char kLineEnd[] = "\r\n";
-
-    ExportFile file(fileName);
-    QByteArray buf;
-    buf.reserve(kChunkBytes + (64 << 10));
-    appendUtf8(buf, title);
-    buf.append(kLineEnd);
-    for (const ExportField &f : fields) {
-        appendUtf8(buf, dataSet.fieldDef(f.index).displayLabel);
-        buf.append(sep);
+    std::vector<int> fields;
+    std::vector<ExportFieldFormat> formats;
+    QStringList labels;
+    for (int i = 0; i < dataSet.fieldCount(); ++i) {
+        if (!dataSet.fieldDef(i).visible)
+            continue;
+        fields.push_back(i);
+        formats.push_back(exportFieldFormat(dataSet, i));
+        labels << dataSet.fieldDef(i).displayLabel;
     }
-    buf.append(kLineEnd);
-
+    ExportWriter out(fileName, title, labels, std::move(formats), separator);
     {
         // Grids follow the scan once, at its end, instead of at every record.
         engine::ControlsFrozen frozen(dataSet);
         dataSet.first();
         while (!dataSet.eof()) {
-            for (const ExportField &f : fields) {
-                appendExportValue(buf, dataSet.value(f.index), f.format);
-                buf.append(sep);
-            }
-            buf.append(kLineEnd);
-            if (buf.size() >= kChunkBytes) {
-                file.write(buf);
-                buf.resize(0);
-            }
+            out.record([&](int k) { return dataSet.value(fields[size_t(k)]); });
             dataSet.next();
         }
     }
-    file.write(buf);
-    file.commit();
+    out.finish();
+}
+
+ExportFieldFormat exportColumnFormat(const engine::Column &column)
+{
+    ExportFieldFormat f;
+    f.singlePrecision = column.type == engine::FieldType::Float;
+    f.scale = column.scale < 0 ? -column.scale : 0;
+    return f;
+}
+
+qint64 WriteScrollingQueryToFile(const QString &title, engine::ScrollingQuery &query, const QString &fileName,
+                                 const QString &separator)
+{
+    if (query.columnCount() == 0)
+        return 0;
+    const engine::RowSet &held = query.rows();
+    std::vector<ExportFieldFormat> formats;
+    QStringList labels;
+    for (const engine::Column &c : held.columns()) {
+        formats.push_back(exportColumnFormat(c));
+        labels << c.name;
+    }
+    ExportWriter out(fileName, title, labels, std::move(formats), separator);
+    for (qsizetype r = 0; r < held.rowCount(); ++r)
+        out.record([&](int k) { return held.value(r, k); });
+    const qsizetype streamed =
+        query.drain([&](const engine::RowSet &one) { out.record([&](int k) { return one.value(0, k); }); });
+    out.finish();
+    return held.rowCount() + streamed;
 }
 
 // ---------------------------------------------------------------- commands
@@ -410,12 +452,12 @@ void SaveToChosenFile(WorkStatus &status, const std::function<void(const QString
         status.setReady();
     } else {
         status.setError();
-        status.showMessage(failure);
+        status.showError(failure);
     }
     restoreDefaultCursor();
 }
 
-void ExportDataSet(WorkStatus &status, const QString &title, engine::DataSet &dataSet)
+void ExportWith(WorkStatus &status, const std::function<void(const QString &fileName, const QString &separator)> &write)
 {
     if (!fmDivider)
         return;
@@ -423,5 +465,12 @@ void ExportDataSet(WorkStatus &status, const QString &title, engine::DataSet &da
         return;
     status.redraw();
     const QString separator = fmDivider->Separator;
-    SaveToChosenFile(status, [&](const QString &fileName) { WriteDataSetToFile(title, dataSet, fileName, separator); });
+    SaveToChosenFile(status, [&](const QString &fileName) { write(fileName, separator); });
+}
+
+void ExportDataSet(WorkStatus &status, const QString &title, engine::DataSet &dataSet)
+{
+    ExportWith(status, [&](const QString &fileName, const QString &separator) {
+        WriteDataSetToFile(title, dataSet, fileName, separator);
+    });
 }

@@ -21,6 +21,8 @@ class WorkStatus;
 
 namespace engine {
 class DataSet;
+class ScrollingQuery;
+struct Column;
 }
 
 // How the values of one field are written.
@@ -65,6 +67,16 @@ ExportFieldFormat exportFieldFormat(const engine::DataSet &dataSet, int field);
 void WriteDataSetToFile(const QString &title, engine::DataSet &dataSet, const QString &fileName,
                         const QString &separator);
 
+// The format of one column of a result.
+ExportFieldFormat exportColumnFormat(const engine::Column &column);
+
+// The same file of a query that fetches as its grid scrolls: the rows it
+// holds, then the rest written as they are fetched and not kept (see
+// ScrollingQuery::drain). Every column is written, labelled by its name.
+// Returns the number of records written.
+qint64 WriteScrollingQueryToFile(const QString &title, engine::ScrollingQuery &query, const QString &fileName,
+                                 const QString &separator);
+
 // Writes bytes to fileName the way the export writes its file: beside the
 // target and put in its place only when complete (a device or pipe
 // directly). A failure raises engine::Error with its message.
@@ -82,5 +94,7 @@ std::optional<QString> ChooseSaveFileName(WorkStatus &status);
 void SaveToChosenFile(WorkStatus &status, const std::function<void(const QString &fileName)> &write);
 
 // The whole export, as the export buttons run it: the separator dialog, then
-// the save above writing the data set.
+// the save above with write(fileName, separator).
+void ExportWith(WorkStatus &status, const std::function<void(const QString &fileName, const QString &separator)> &write);
+// ExportWith writing the data set.
 void ExportDataSet(WorkStatus &status, const QString &title, engine::DataSet &dataSet);

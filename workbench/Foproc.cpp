@@ -2,7 +2,9 @@
 
 #include "engine/Error.h"
 #include "engine/GridModel.h"
+#include "platform/GridColumns.h"
 #include "engine/Transaction.h"
+#include "platform/Modal.h"
 #include "workbench/DM1.h"
 #include "workbench/ProcText.h"
 #include "workbench/WorkStatus.h"
@@ -31,6 +33,7 @@ TChooserDialog::TChooserDialog(const QString &nameField, const QString &sourceFi
     DBGrid1->verticalHeader()->hide();
     m_model = new engine::GridModel(&Query1, this);
     DBGrid1->setModel(m_model);
+    platform::fitColumnsWhenFilled(DBGrid1);
     l->addWidget(DBGrid1, 1);
     auto *buttons = new QHBoxLayout;
     OKBtn = new QPushButton(QStringLiteral("Choose"), this);
@@ -86,19 +89,34 @@ void TChooserDialog::FormShow()
     try {
         reopenList();
     } catch (const engine::Error &e) {
-        m_status.showMessage(e.message());
+        m_status.showError(e.message());
     }
-    OKBtn->setEnabled(Query1.isActive() && !Query1.isEmpty());
+    // With nothing to choose, Enter closes the dialog instead of pressing
+    // a disabled "Choose".
+    const bool rows = Query1.isActive() && !Query1.isEmpty();
+    OKBtn->setEnabled(rows);
+    OKBtn->setDefault(rows);
+    CancelBtn->setDefault(!rows);
     DBGrid1->setFocus();
     if (Query1.isActive() && !Query1.isEmpty())
         DBGrid1->setCurrentIndex(m_model->index(Query1.recNo(), 0));
     SearchPrefix.clear();
 }
 
+int TChooserDialog::choose()
+{
+    FormShow();
+    m_listRead = true;
+    const int result = platform::execModal(*this);
+    m_listRead = false;
+    return result;
+}
+
 void TChooserDialog::showEvent(QShowEvent *e)
 {
     QDialog::showEvent(e);
-    FormShow();
+    if (!m_listRead)
+        FormShow();
 }
 
 QString TChooserDialog::currentName() const

@@ -28,6 +28,9 @@ public:
     void FormShow();
     // The current row's values into the dialog's fields; closes with OK.
     void OKBtnClick();
+    // Reads the list and sets the buttons first, so the dialog is ready for
+    // use when shown, then shows it modally; the dialog's result.
+    int choose();
     // One typed key of the letter search: Esc clears the prefix and goes to
     // the first row, any other character extends the prefix.
     void SearchKey(int key, const QString &text);
@@ -60,6 +63,7 @@ protected:
     QString m_sourceField;
     WorkStatus &m_status;
     bool m_searchInGrid = true;
+    bool m_listRead = false; // choose() has read the list for this show
 };
 
 // "Choose Procedure".

@@ -1,6 +1,7 @@
 #include "workbench/Grids.h"
 
 #include "engine/GridModel.h"
+#include "platform/GridColumns.h"
 
 #include <QHeaderView>
 #include <QTableView>
@@ -21,6 +22,7 @@ QTableView *dataGrid(QWidget *parent, const QString &name, engine::DataSet *ds)
     // The grid and the data set stand on the same row both ways, so a
     // detail follows the row picked in its master's grid.
     model->followSelection(view->selectionModel());
+    platform::fitColumnsWhenFilled(view);
     return view;
 }
 

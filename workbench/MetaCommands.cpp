@@ -10,8 +10,7 @@ namespace {
 
 const QString &bare(const QString &name)
 {
-    if (!name.isEmpty())
-        engine::requirePlainIdentifier(name);
+    engine::requirePlainIdentifier(name);
     return name;
 }
 
@@ -83,6 +82,10 @@ QString copyColumnName(const QString &name)
 
 Template newTemplate(NewObject kind, const QString &currentTable)
 {
+    // The templates that name the current table are run as typed: one the
+    // statement cannot carry would reach another table.
+    if (!currentTable.isEmpty() && (kind == NewObject::Index || kind == NewObject::Constraint))
+        bare(currentTable);
     switch (kind) {
     case NewObject::Domain:
         return {{QStringLiteral("create domain MyDomain as ")}, 14, false};

@@ -15,9 +15,8 @@ class DataSet;
 namespace metacmd {
 
 // Every name below comes from a catalogue row or the user and stands bare in
-// the statement: one that is not a plain identifier is refused (engine::Error
-// naming it) before anything is sent. An empty name passes: the statement
-// is then plainly invalid and the server says so.
+// the statement: one that is not a plain identifier, an empty one included,
+// is refused (engine::Error naming it) before anything is sent.
 
 enum class Dropped { Domain, Table, Generator, Udf, View, Exception, Procedure, Index, Trigger };
 // "drop domain N", "drop table N", "drop generator N", "drop external
@@ -49,6 +48,8 @@ struct Template {
     int caret = -1;            // characters from the start; -1: not moved
     bool showsTextPage = true; // the console's "Text" page is brought forward
 };
+// Index and Constraint name the current table (when there is one): refused
+// like the statements above when it cannot stand bare.
 Template newTemplate(NewObject kind, const QString &currentTable);
 
 // The tables list's statement for its "User" and "Sys" views.

@@ -22,9 +22,9 @@ QString fieldString(const engine::RowSet &rows, const char *field)
     return v.typeId() == QMetaType::QByteArray ? QString::fromLatin1(v.toByteArray()) : engine::valueText(v);
 }
 
-void showMessage(const QString &text)
+void showError(const QString &text)
 {
-    platform::Prompter::instance().message(platform::Prompter::Icon::Information, QStringLiteral("Marrowby "), text);
+    platform::Prompter::instance().message(platform::Prompter::Icon::Error, QStringLiteral("Marrowby "), text);
 }
 
 } // namespace
@@ -322,7 +322,7 @@ Repository::InstallResult Repository::ensure(const std::function<void(int)> &pro
         install(progress, created);
     } catch (const engine::Error &e) {
         const QStringList left = undo(created);
-        showMessage(installFailureText(e, left));
+        showError(installFailureText(e, left));
         return InstallResult::Failed;
     }
     return InstallResult::Installed;
@@ -351,7 +351,7 @@ bool Repository::createDebugTables(QString *externalPath)
                 exec(m_q7, {QStringLiteral("grant all on %1 to public").arg(QLatin1String(t))});
         });
     } catch (const engine::Error &e) {
-        showMessage(QStringLiteral("Can't create external tables!\r\n") + e.message());
+        showError(QStringLiteral("Can't create external tables!\r\n") + e.message());
         return false;
     }
     moveCodeGenPastOldRows();
@@ -375,7 +375,7 @@ void Repository::moveCodeGenPastOldRows()
         if (current <= h)
             exec(m_q6, {QStringLiteral("set generator meta$CodeGen to %1").arg(h)});
     } catch (const engine::Error &e) {
-        showMessage(e.message());
+        showError(e.message());
     }
 }
 
@@ -388,7 +388,7 @@ void Repository::dropDebugTables()
                     exec(m_q7, {QStringLiteral("drop table %1").arg(QLatin1String(t))});
         });
     } catch (const engine::Error &e) {
-        showMessage(e.message());
+        showError(e.message());
     }
 }
 
@@ -402,7 +402,7 @@ bool Repository::testExternalPath(const QString &folder, const QString &allowed)
     try {
         inTransaction([&] { exec(m_q6, {probeDdl(folder)}); });
     } catch (const engine::Error &e) {
-        showMessage(e.message() + where);
+        showError(e.message() + where);
         return false;
     }
     try {
@@ -412,7 +412,7 @@ bool Repository::testExternalPath(const QString &folder, const QString &allowed)
                 throw engine::Error(QStringLiteral("The probe row written to %1 could not be read back").arg(folder));
         });
     } catch (const engine::Error &e) {
-        showMessage(e.message() + where);
+        showError(e.message() + where);
         dropProbeTable();
         return false;
     }
@@ -424,7 +424,7 @@ void Repository::dropProbeTable()
     try {
         inTransaction([this] { exec(m_q6, {QStringLiteral("drop table META$PROBA")}); });
     } catch (const engine::Error &e) {
-        showMessage(e.message());
+        showError(e.message());
     }
 }
 

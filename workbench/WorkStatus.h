@@ -14,7 +14,8 @@ public:
     virtual void setBusy() = 0;
     virtual void setReady() = 0;
     virtual void setError() = 0;
-    virtual void showMessage(const QString &text) = 0;
+    // A failure's text, in an error box.
+    virtual void showError(const QString &text) = 0;
     // The window drawn again at once, after a dialog over it has closed.
     virtual void redraw() = 0;
     // The shared save dialog's file name: offered the next time it opens and

@@ -2,6 +2,7 @@
 
 #include "engine/Error.h"
 #include "engine/Session.h"
+#include "platform/GridColumns.h"
 #include "platform/Prompter.h"
 
 #include <QGridLayout>
@@ -80,6 +81,13 @@ void TfmAliases::FormShow()
     LBAliases->clear();
     MParams->clear();
     try {
+        // The privilege manager may have saved aliases since the last show.
+        engine::Session::reloadConfigFile();
+    } catch (const engine::Error &e) {
+        // The aliases read before are still offered.
+        platform::Prompter::instance().message(platform::Prompter::Icon::Error, windowTitle(), e.message());
+    }
+    try {
         LBAliases->addItems(engine::Session::defaultSession().aliasNames());
     } catch (const engine::Error &e) {
         platform::Prompter::instance().message(platform::Prompter::Icon::Error, windowTitle(), e.message());
@@ -99,6 +107,7 @@ void TfmAliases::LBAliasesClick()
         return;
     try {
         MParams->setPlainText(engine::Session::defaultSession().aliasParams(item->text()).join(QLatin1Char('\n')));
+        platform::fitLines(MParams);
     } catch (const engine::Error &e) {
         platform::Prompter::instance().message(platform::Prompter::Icon::Error, windowTitle(), e.message());
     }

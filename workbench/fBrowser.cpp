@@ -3,6 +3,7 @@
 #include "common/about_un.h"
 #include "platform/Help.h"
 #include "platform/Modal.h"
+#include "platform/Placement.h"
 #include "platform/Prompter.h"
 #include "platform/Settings.h"
 #include "engine/Error.h"
@@ -110,8 +111,7 @@ TfmBrowser::TfmBrowser(const QStringList &arguments, QWidget *parent)
     buildFrame();
     buildMenu();
     buildPages();
-    UpdateStatusLight();
-    StatusPanel0->setText(QStringLiteral("   Status: No events"));
+    ShowNoEvents();
     StatusPanel1->setText(QStringLiteral("  "));
     qApp->installEventFilter(this);
     if (DM)
@@ -455,6 +455,14 @@ void TfmBrowser::UpdateStatusLight()
     statusBar()->repaint();
 }
 
+void TfmBrowser::ShowNoEvents()
+{
+    StatusReady = false;
+    StatusFailed = false;
+    UpdateStatusLight();
+    StatusPanel0->setText(QStringLiteral("   Status: No events"));
+}
+
 void TfmBrowser::SetBusy()
 {
     StatusReady = false;
@@ -487,6 +495,11 @@ void TfmBrowser::ShowMessage(const QString &text)
     platform::Prompter::instance().message(platform::Prompter::Icon::Information, kTitle, text);
 }
 
+void TfmBrowser::ShowError(const QString &text)
+{
+    platform::Prompter::instance().message(platform::Prompter::Icon::Error, kTitle, text);
+}
+
 void TfmBrowser::DefaultCursor()
 {
     restoreDefaultCursor();
@@ -495,7 +508,7 @@ void TfmBrowser::DefaultCursor()
 void TfmBrowser::setBusy() { SetBusy(); }
 void TfmBrowser::setReady() { SetReady(); }
 void TfmBrowser::setError() { SetError(); }
-void TfmBrowser::showMessage(const QString &text) { ShowMessage(text); }
+void TfmBrowser::showError(const QString &text) { ShowError(text); }
 void TfmBrowser::redraw() { repaint(); }
 QString &TfmBrowser::rememberedSaveName() { return SaveDialog1FileName; }
 void TfmBrowser::reopenUserConnection() { ConnectUserDB(); }
@@ -516,7 +529,7 @@ void TfmBrowser::reconnectIfPending()
         ConnectDebugDB();
         ConnectNationalDB();
     } catch (const engine::Error &e) {
-        ShowMessage(e.message());
+        ShowError(e.message());
     }
     ReconnectPending = false;
 }
@@ -661,7 +674,7 @@ bool TfmBrowser::FormKeyDown(QKeyEvent *e)
                                                                          : framelogic::WorkArea::Master;
     if (e->key() == Qt::Key_F1) {
         const int data = area == framelogic::WorkArea::Browser ? 2 : area == framelogic::WorkArea::Debugger ? 3 : 4;
-        platform::HelpService::instance().showContents(QStringLiteral("marrowbyhelp.hlp"), data);
+        platform::HelpService::instance().showContentsOrSay(QStringLiteral("marrowbyhelp.hlp"), data, kTitle);
         return true;
     }
     // Esc offers to end a run that waits (a break nobody answers); the
@@ -701,7 +714,7 @@ void TfmBrowser::SBFontClick()
 
 void TfmBrowser::HelpTopics1Click()
 {
-    platform::HelpService::instance().showContents(QStringLiteral("marrowbyhelp.hlp"), 0);
+    platform::HelpService::instance().showContentsOrSay(QStringLiteral("marrowbyhelp.hlp"), 0, kTitle);
 }
 
 void TfmBrowser::About1Click()
@@ -750,8 +763,7 @@ void TfmBrowser::showEvent(QShowEvent *e)
 
 void TfmBrowser::FormShow()
 {
-    if (QScreen *s = screen())
-        move(s->availableGeometry().center() - QPoint(frameGeometry().width() / 2, frameGeometry().height() / 2));
+    platform::centreOnScreen(*this);
     platform::Settings s(platform::Settings::WorkbenchKey);
     QFont f = font();
     f.setFamily(s.readString(QStringLiteral("CurFont"), QStringLiteral("Name"), QStringLiteral("MS Sans Serif")));

@@ -262,6 +262,8 @@ public:
     engine::ScrollingModel *DataGridModel = nullptr;
     // The current table's rows on the data page, when that page shows.
     void OpenTableData();
+    // The data page's rows fetched again up to what the grid held, on the same row.
+    void refetchDataRows();
     bool ShowBlob();
     void HideBlob();
     void ShowImage();
@@ -306,13 +308,17 @@ public:
     void SetReady();
     void SetError();
     void UpdateStatusLight();
+    // The light before any action: "No events".
+    void ShowNoEvents();
+    // A box with the text: information, or a failure (with the error icon).
     void ShowMessage(const QString &text);
+    void ShowError(const QString &text);
     static void DefaultCursor();
     // The same, for the export and the dialogs.
     void setBusy() override;
     void setReady() override;
     void setError() override;
-    void showMessage(const QString &text) override;
+    void showError(const QString &text) override;
     void redraw() override;
     QString &rememberedSaveName() override;
     void reopenUserConnection() override;
@@ -337,6 +343,9 @@ public:
     // The look before the first connect, with the three connections closed:
     // after a failed connect and when the server is found gone.
     void SetUnconnectedState();
+    // The same with the start-up light and hint: a connect given up in its
+    // dialogs after the earlier connections were closed.
+    void ShowNotConnected();
 
     // --- entry points of the parts that join the window later
     void EnsureMetaStructures();

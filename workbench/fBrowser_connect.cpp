@@ -73,7 +73,7 @@ bool TfmBrowser::connectAll()
         ConnectNationalDB();
         ConnectDebugDB();
     } catch (const engine::Error &e) {
-        ShowMessage(connectparams::connectFailureText(e));
+        ShowError(connectparams::connectFailureText(e));
         // The earlier connection was closed before this one was tried.
         SetUnconnectedState();
         SetError();
@@ -102,14 +102,18 @@ void TfmBrowser::ConnectInteractive()
     DM->DatabaseN.close();
     ReconnectPending = true;
 
-    if (!m_aliases || !m_login || platform::execModal(*m_aliases) != QDialog::Accepted)
+    if (!m_aliases || !m_login || platform::execModal(*m_aliases) != QDialog::Accepted) {
+        ShowNotConnected();
         return;
+    }
     repaint();
     CurrentAlias = m_aliases->SelectedAlias;
     m_login->LAlias->setText(CurrentAlias);
     m_login->EditUserName->setText(connectparams::valueOfLine(m_aliases->UserLine));
-    if (platform::execModal(*m_login) != QDialog::Accepted)
+    if (platform::execModal(*m_login) != QDialog::Accepted) {
+        ShowNotConnected();
         return;
+    }
 
     SetBusy();
     const QString user = m_login->EditUserName->text();
@@ -139,7 +143,7 @@ void TfmBrowser::ConnectFromCommandLine(const QStringList &arguments)
         AliasParams = engine::Session::defaultSession().aliasParams(CurrentAlias);
     } catch (const engine::Error &e) {
         // An alias the engine does not know: the window opens unconnected.
-        ShowMessage(e.message());
+        ShowError(e.message());
         CurrentAlias.clear();
         return;
     }
@@ -174,7 +178,7 @@ void TfmBrowser::AfterConnect()
             ReopenChooserLists();
         setEnabled(true);
     } catch (const engine::Error &e) {
-        ShowMessage(e.message());
+        ShowError(e.message());
         SetError();
     }
 }
@@ -206,7 +210,7 @@ void TfmBrowser::OpenConnectionLists()
         transaction.commit();
         StatusPanel1->clear();
     } catch (const engine::Error &e) {
-        ShowMessage(e.message());
+        ShowError(e.message());
     }
 
     try {
@@ -214,7 +218,7 @@ void TfmBrowser::OpenConnectionLists()
         DM->OpenNationalLists();
         transaction.commit();
     } catch (const engine::Error &e) {
-        ShowMessage(e.message());
+        ShowError(e.message());
     }
 }
 
@@ -237,7 +241,7 @@ void TfmBrowser::ShowDebuggerControls()
         ProtocolUser = DM->Database.currentUser();
         SessionNumber = repository().ensureSession(ProtocolUser);
     } catch (const engine::Error &e) {
-        ShowMessage(e.message());
+        ShowError(e.message());
     }
     SBNewSession->setText(QStringLiteral("Try # %1").arg(SessionNumber));
     for (QWidget *w : std::initializer_list<QWidget *>{SBSpyMode, SBNewSession, SBDebugMode, CBWithDebug})
@@ -269,7 +273,7 @@ void TfmBrowser::OpenOwnHistory()
     try {
         DM->THistory.open();
     } catch (const engine::Error &e) {
-        ShowMessage(e.message());
+        ShowError(e.message());
     }
 }
 
@@ -306,6 +310,15 @@ void TfmBrowser::SetUnconnectedState()
         w->setEnabled(false);
 }
 
+void TfmBrowser::ShowNotConnected()
+{
+    // The connections are already closed: the window looks as it did before
+    // the first connect, so nothing offers a command that cannot run.
+    SetUnconnectedState();
+    ShowNoEvents();
+    StatusPanel1->setText(QStringLiteral("   Hint: Connect to database."));
+}
+
 void TfmBrowser::EnableBrowserButtons()
 {
     for (QAbstractButton *b : m_buttons)
@@ -324,7 +337,7 @@ void TfmBrowser::OpenHistory()
         DM->THistory.open();
         DM->THistory.last();
     } catch (const engine::Error &e) {
-        ShowMessage(e.message());
+        ShowError(e.message());
     }
 }
 

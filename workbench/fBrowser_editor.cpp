@@ -7,6 +7,7 @@
 #include "engine/Error.h"
 #include "engine/SqlText.h"
 #include "engine/Transaction.h"
+#include "platform/GridColumns.h"
 #include "platform/Modal.h"
 #include "platform/Prompter.h"
 #include "workbench/CatalogueText.h"
@@ -343,7 +344,7 @@ void TfmBrowser::ReopenChooserLists()
         try {
             d->reopenList();
         } catch (const engine::Error &e) {
-            ShowMessage(e.message());
+            ShowError(e.message());
         }
     }
 }
@@ -391,7 +392,7 @@ void TfmBrowser::SBOpenProcClick()
     if (!fmOpenProc || !button(QStringLiteral("SBOpenProc"))->isEnabled()
         || !askModified(REProc, QStringLiteral("Procedure text modified! Confirm?")))
         return;
-    if (platform::execModal(*fmOpenProc) == QDialog::Accepted) {
+    if (fmOpenProc->choose() == QDialog::Accepted) {
         SetBusy();
         try {
             REProc->setUpdatesEnabled(false);
@@ -403,7 +404,7 @@ void TfmBrowser::SBOpenProcClick()
         } catch (const engine::Error &e) {
             REProc->setUpdatesEnabled(true);
             SetError();
-            ShowMessage(e.message());
+            ShowError(e.message());
         }
     }
     DefaultCursor();
@@ -414,7 +415,7 @@ void TfmBrowser::SBOpenTrigClick()
     if (!fmOpenTrig || !button(QStringLiteral("SBOpenTrig"))->isEnabled()
         || !askModified(RETrig, QStringLiteral("Trigger text modified! Confirm?")))
         return;
-    if (platform::execModal(*fmOpenTrig) == QDialog::Accepted) {
+    if (fmOpenTrig->choose() == QDialog::Accepted) {
         SetBusy();
         try {
             RETrig->setUpdatesEnabled(false);
@@ -426,7 +427,7 @@ void TfmBrowser::SBOpenTrigClick()
         } catch (const engine::Error &e) {
             RETrig->setUpdatesEnabled(true);
             SetError();
-            ShowMessage(e.message());
+            ShowError(e.message());
         }
     }
     DefaultCursor();
@@ -464,6 +465,7 @@ void showParams(QTableWidget *grid, const QVector<proctext::Param> &params)
         grid->setItem(i + 1, 0, new QTableWidgetItem(params[i].name));
         grid->setItem(i + 1, 1, new QTableWidgetItem(params[i].type));
     }
+    platform::fitColumns(grid);
 }
 
 } // namespace
@@ -579,14 +581,14 @@ void TfmBrowser::showEditorError(const QString &message, EditorPage page)
     const proctext::ErrorLine mapped =
         proctext::MapErrorLine(message, [&](int line) { return map.EditorLine(line, now); });
     if (!mapped.found) {
-        ShowMessage(message);
+        ShowError(message);
         return;
     }
     if (page.textTab)
         PCProc->setCurrentWidget(page.textTab);
     page.lineField->setText(QString::number(mapped.line));
     goToLine(page);
-    ShowMessage(mapped.message);
+    ShowError(mapped.message);
 }
 
 void TfmBrowser::ShowProcError(const QString &message) { showEditorError(message, editorPage(QStringLiteral("SP"))); }
@@ -681,7 +683,7 @@ void TfmBrowser::reloadAfterSave(EditorPage &page, bool byNameLabel, int caret, 
         editor->setUpdatesEnabled(true);
     } catch (const engine::Error &e) {
         editor->setUpdatesEnabled(true);
-        ShowMessage(e.message());
+        ShowError(e.message());
     }
 }
 
@@ -749,7 +751,7 @@ bool TfmBrowser::recordDebugPoints(EditorPage &page, instrument::Instrumenter &i
         transaction.commit();
     } catch (const engine::Error &e) {
         DebugSaveMode = false;
-        ShowMessage(QStringLiteral("Uncheck \"Save with debug info\" and retry to save.\r\n") + e.message());
+        ShowError(QStringLiteral("Uncheck \"Save with debug info\" and retry to save.\r\n") + e.message());
         DefaultCursor();
         return false;
     }
@@ -764,14 +766,14 @@ bool TfmBrowser::prepareDebugTables(const QString &object)
     try {
         tables = repo.debugTablesExist() || repo.createDebugTables(&ExternalTablesPath);
     } catch (const engine::Error &e) {
-        ShowMessage(QStringLiteral("Can't create external tables!\r\n") + e.message());
+        ShowError(QStringLiteral("Can't create external tables!\r\n") + e.message());
     }
     if (!tables) {
         DefaultCursor();
         return false;
     }
     if (!ResetPointCounters(object)) {
-        ShowMessage(QStringLiteral("Can't insert into META$GENS."));
+        ShowError(QStringLiteral("Can't insert into META$GENS."));
         DefaultCursor();
         return false;
     }
@@ -799,7 +801,7 @@ bool clearCounters(TfmBrowser &b, const QString &name)
         return true;
     } catch (const engine::Error &e) {
         b.SetError();
-        b.ShowMessage(e.message());
+        b.ShowError(e.message());
         return false;
     }
 }
@@ -811,7 +813,7 @@ void settlePoints(TfmBrowser &b, const QString &name, bool ok)
     try {
         b.repository().settlePoints(name, ok);
     } catch (const engine::Error &e) {
-        b.ShowMessage(QStringLiteral("Table META$POINTS corrupted: ") + e.message());
+        b.ShowError(QStringLiteral("Table META$POINTS corrupted: ") + e.message());
     }
 }
 
@@ -929,7 +931,7 @@ void TfmBrowser::loadFileInto(QPlainTextEdit *editor)
     QFile f(*name);
     if (!f.open(QIODevice::ReadOnly)) {
         SetError();
-        ShowMessage(f.errorString());
+        ShowError(f.errorString());
         return;
     }
     QString text = QString::fromUtf8(f.readAll());
@@ -995,12 +997,19 @@ void TfmBrowser::SBTrPasteClick() { RETrig->paste(); }
 void TfmBrowser::dropEditedObject(const QString &kind, const QString &name, TMyRichEdit *editor,
                                   const char *const *dropped, int droppedCount)
 {
+    // Nothing is asked about what no statement could name.
+    try {
+        engine::requirePlainIdentifier(name);
+    } catch (const engine::Error &e) {
+        SetError();
+        ShowMessage(e.message());
+        return;
+    }
     if (platform::Prompter::instance().confirm(QStringLiteral("Confirmation"), QStringLiteral("Drop now?"))
         != Answer::Yes)
         return;
     SetBusy();
     try {
-        engine::requirePlainIdentifier(name);
         engine::TransactionGuard transaction(DM->Database);
         DM->Q6Exec(QStringLiteral("drop %1 ").arg(kind) + name);
         transaction.commit();
@@ -1010,7 +1019,7 @@ void TfmBrowser::dropEditedObject(const QString &kind, const QString &name, TMyR
         SetReady();
     } catch (const engine::Error &e) {
         SetError();
-        ShowMessage(e.message());
+        ShowError(e.message());
     }
     DefaultCursor();
 }

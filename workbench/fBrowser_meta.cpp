@@ -5,6 +5,7 @@
 
 #include "engine/Error.h"
 #include "engine/RowWriter.h"
+#include "platform/GridColumns.h"
 #include "engine/ScrollingQuery.h"
 #include "engine/SqlText.h"
 #include "engine/Transaction.h"
@@ -61,6 +62,15 @@ QString nameOf(engine::DataSet &list, const QString &field)
 QString currentTable()
 {
     return nameOf(DM->QTables, QStringLiteral("RDB$RELATION_NAME"));
+}
+
+// The current table for a command that names it: refused (engine::Error)
+// when a statement cannot carry its name.
+QString nameableTable()
+{
+    const QString table = currentTable();
+    engine::requirePlainIdentifier(table);
+    return table;
 }
 
 QString currentColumn()
@@ -387,7 +397,8 @@ QWidget *TfmBrowser::buildDataTab()
     DBGrid4->setSelectionMode(QAbstractItemView::SingleSelection);
     DBGrid4->setEditTriggers(QAbstractItemView::NoEditTriggers);
     DBGrid4->verticalHeader()->setDefaultSectionSize(18);
-    connect(DataGridModel, &engine::ScrollingModel::fetchFailed, this, &TfmBrowser::ShowMessage);
+    platform::fitColumnsWhenFilled(DBGrid4);
+    connect(DataGridModel, &engine::ScrollingModel::fetchFailed, this, &TfmBrowser::ShowError);
     auto go = [this](int row) {
         if (DataGridModel->ensureRow(row))
             DBGrid4->selectRow(row);
@@ -619,6 +630,16 @@ bool runMetaCommand(TfmBrowser &w, const MetaCommand &c)
         w.ShowMessage(QStringLiteral("List is empty!"));
         return false;
     }
+    // Built before anything is asked or sent: a name the statement cannot
+    // carry refuses the command with the window left as it was.
+    QStringList statements;
+    try {
+        statements = c.statements();
+    } catch (const engine::Error &e) {
+        w.SetError();
+        w.ShowError(e.message());
+        return false;
+    }
     if (!c.question.isEmpty()
         && platform::Prompter::instance().confirm(QStringLiteral("Confirmation"), c.question)
                != platform::Prompter::Answer::Yes)
@@ -633,7 +654,7 @@ bool runMetaCommand(TfmBrowser &w, const MetaCommand &c)
     try {
         if (c.ownTransaction)
             transaction.emplace(DM->Database);
-        for (const QString &sql : c.statements()) {
+        for (const QString &sql : statements) {
             if (c.dialect == 3)
                 DM->Database.executeImmediate(sql, 3);
             else
@@ -648,7 +669,7 @@ bool runMetaCommand(TfmBrowser &w, const MetaCommand &c)
         if (transaction)
             transaction->rollback();
         w.SetError();
-        w.ShowMessage(e.message());
+        w.ShowError(e.message());
         TfmBrowser::DefaultCursor();
         if (c.afterFailure)
             c.afterFailure();
@@ -699,6 +720,16 @@ MetaCommand simpleCommand(std::function<QStringList()> statements, void (TDM::*r
 QString currentIndex() { return nameOf(DM->QIndex, QStringLiteral("RDB$INDEX_NAME")); }
 QString currentTrigger() { return nameOf(DM->QTableTrigger, QStringLiteral("RDB$TRIGGER_NAME")); }
 
+// A command on the current row of a list that may have none: an empty list
+// sends nothing.
+MetaCommand rowCommand(engine::DataSet &list, std::function<QStringList()> statements, void (TDM::*reopen)(),
+                       bool commitFirst)
+{
+    MetaCommand c = simpleCommand(std::move(statements), reopen, commitFirst);
+    c.nonEmptyList = &list;
+    return c;
+}
+
 } // namespace
 
 void TfmBrowser::SBDropDomainClick()
@@ -724,6 +755,7 @@ void TfmBrowser::SBDropTableClick()
 void TfmBrowser::SBDropColClick()
 {
     MetaCommand c;
+    c.nonEmptyList = &DM->QColumns;
     c.question = kDropNow;
     const QString table = currentTable(), col = currentColumn();
     c.statements = [table, col] { return QStringList{metacmd::dropColumnStatement(table, col)}; };
@@ -739,35 +771,36 @@ void TfmBrowser::SBDropColClick()
 void TfmBrowser::SBIndexActiveClick()
 {
     const QString index = currentIndex();
-    runMetaCommand(*this, simpleCommand([index] { return QStringList{metacmd::indexStateStatement(index, true)}; },
-                                        &TDM::ReopenIndex, false));
+    runMetaCommand(*this, rowCommand(DM->QIndex, [index] { return QStringList{metacmd::indexStateStatement(index, true)}; },
+                                     &TDM::ReopenIndex, false));
 }
 
 void TfmBrowser::SBIndexInactiveClick()
 {
     const QString index = currentIndex();
-    runMetaCommand(*this, simpleCommand([index] { return QStringList{metacmd::indexStateStatement(index, false)}; },
-                                        &TDM::ReopenIndex, false));
+    runMetaCommand(*this, rowCommand(DM->QIndex, [index] { return QStringList{metacmd::indexStateStatement(index, false)}; },
+                                     &TDM::ReopenIndex, false));
 }
 
 void TfmBrowser::SBIndexBalanceClick()
 {
     const QString index = currentIndex();
-    runMetaCommand(*this, simpleCommand([index] { return metacmd::balanceStatements(index); }, &TDM::ReopenIndex, false));
+    runMetaCommand(*this, rowCommand(DM->QIndex, [index] { return metacmd::balanceStatements(index); },
+                                     &TDM::ReopenIndex, false));
 }
 
 void TfmBrowser::SBIndexStatisticsClick()
 {
     const QString index = currentIndex();
-    runMetaCommand(*this, simpleCommand([index] { return QStringList{metacmd::statisticsStatement(index)}; },
-                                        &TDM::ReopenIndex, false));
+    runMetaCommand(*this, rowCommand(DM->QIndex, [index] { return QStringList{metacmd::statisticsStatement(index)}; },
+                                     &TDM::ReopenIndex, false));
 }
 
 void TfmBrowser::SBDropIndexClick()
 {
     const QString index = currentIndex();
-    MetaCommand c = simpleCommand([index] { return QStringList{metacmd::dropStatement(Dropped::Index, index)}; },
-                                  nullptr, true);
+    MetaCommand c = rowCommand(DM->QIndex, [index] { return QStringList{metacmd::dropStatement(Dropped::Index, index)}; },
+                               nullptr, true);
     c.question = kDropNow;
     auto indexButtons = [this] {
         for (const QString &n : kIndexButtons)
@@ -786,22 +819,25 @@ void TfmBrowser::SBDropIndexClick()
 void TfmBrowser::SBTriggerActiveClick()
 {
     const QString trigger = currentTrigger();
-    runMetaCommand(*this, simpleCommand([trigger] { return QStringList{metacmd::triggerStateStatement(trigger, true)}; },
-                                        &TDM::ReopenTrigger, false));
+    runMetaCommand(*this, rowCommand(DM->QTableTrigger,
+                                     [trigger] { return QStringList{metacmd::triggerStateStatement(trigger, true)}; },
+                                     &TDM::ReopenTrigger, false));
 }
 
 void TfmBrowser::SBTriggerInactiveClick()
 {
     const QString trigger = currentTrigger();
-    runMetaCommand(*this, simpleCommand([trigger] { return QStringList{metacmd::triggerStateStatement(trigger, false)}; },
-                                        &TDM::ReopenTrigger, false));
+    runMetaCommand(*this, rowCommand(DM->QTableTrigger,
+                                     [trigger] { return QStringList{metacmd::triggerStateStatement(trigger, false)}; },
+                                     &TDM::ReopenTrigger, false));
 }
 
 void TfmBrowser::SBDropTriggerClick()
 {
     const QString trigger = currentTrigger();
-    MetaCommand c = simpleCommand([trigger] { return QStringList{metacmd::dropStatement(Dropped::Trigger, trigger)}; },
-                                  &TDM::ReopenTrigger, true);
+    MetaCommand c = rowCommand(DM->QTableTrigger,
+                               [trigger] { return QStringList{metacmd::dropStatement(Dropped::Trigger, trigger)}; },
+                               &TDM::ReopenTrigger, true);
     c.question = kDropNow;
     runMetaCommand(*this, c);
 }
@@ -906,7 +942,7 @@ void TfmBrowser::SBNewColClick()
     try {
         DM->ReopenColumns();
     } catch (const engine::Error &e) {
-        ShowMessage(e.message());
+        ShowError(e.message());
     }
 }
 
@@ -914,7 +950,13 @@ void TfmBrowser::SBNewColClick()
 
 void TfmBrowser::putTemplate(int kind)
 {
-    const metacmd::Template t = metacmd::newTemplate(metacmd::NewObject(kind), currentTable());
+    metacmd::Template t;
+    try {
+        t = metacmd::newTemplate(metacmd::NewObject(kind), currentTable());
+    } catch (const engine::Error &e) {
+        ShowError(e.message());
+        return;
+    }
     SBGoMaster->setChecked(true);
     SBGoMasterClick();
     SQLBody->clear();
@@ -950,7 +992,7 @@ void showTables(TfmBrowser &w, const QStringList &sql)
         DM->QTables.setSql(sql);
         DM->QTables.open();
     } catch (const engine::Error &e) {
-        w.ShowMessage(e.message());
+        w.ShowError(e.message());
     }
 }
 
@@ -960,7 +1002,7 @@ void reopenList(TfmBrowser &w, bool &flag, bool shown, void (TDM::*reopen)())
     try {
         (DM->*reopen)();
     } catch (const engine::Error &e) {
-        w.ShowMessage(e.message());
+        w.ShowError(e.message());
     }
 }
 
@@ -1023,7 +1065,7 @@ void TfmBrowser::RenewDependencies()
             work();
             transaction.commit();
         } catch (const engine::Error &e) {
-            ShowMessage(e.message());
+            ShowError(e.message());
             DefaultCursor();
         }
     };
@@ -1061,7 +1103,7 @@ void TfmBrowser::OpenTableData()
             DBGrid4->selectRow(0);
     } catch (const engine::Error &e) {
         DataGridModel->reset();
-        ShowMessage(e.message());
+        ShowError(e.message());
         throw;
     }
 }
@@ -1069,18 +1111,28 @@ void TfmBrowser::OpenTableData()
 void TfmBrowser::SBExportDataClick()
 {
     const QString table = currentTable();
+    engine::ScrollingQuery &rows = DM->TCurrentRows;
+    // The rows the grid holds are written from memory, the rest as the
+    // server sends them; the grid then fetches again what it showed.
+    const bool rest = rows.isOpen();
+    ExportWith(*this, [&](const QString &fileName, const QString &separator) {
+        WriteScrollingQueryToFile(table + QStringLiteral(".Data"), rows, fileName, separator);
+    });
+    if (rest && !rows.isOpen())
+        refetchDataRows();
+}
+
+void TfmBrowser::refetchDataRows()
+{
+    const int current = DBGrid4->currentIndex().isValid() ? DBGrid4->currentIndex().row() : -1;
     try {
-        DM->TCurrent.close();
-        DM->TCurrent.setKeyRange({}, {});
-        DM->TCurrent.setTableName(table);
-        DM->TCurrent.open();
+        DM->TCurrentRows.reopen();
     } catch (const engine::Error &e) {
-        SetError();
-        ShowMessage(e.message());
-        return;
+        ShowError(e.message());
     }
-    ExportDataSet(*this, table + QStringLiteral(".Data"), DM->TCurrent);
-    DM->TCurrent.close();
+    DataGridModel->reset();
+    if (current >= 0 && DataGridModel->ensureRow(current))
+        DBGrid4->selectRow(current);
 }
 
 void TfmBrowser::tableRowChanged()
@@ -1150,7 +1202,7 @@ bool TfmBrowser::ShowBlob()
     try {
         const RowKey key = currentRowKey(*DataGridModel, DBGrid4->currentIndex().row());
         if (key.fields.isEmpty()) {
-            ShowMessage(QStringLiteral("Unable to find record due to absence of PK"));
+            ShowError(QStringLiteral("Unable to find record due to absence of PK"));
             setShown(*this, QStringLiteral("SBShowBlob"), QStringLiteral("SBHideBlob"), false);
             return false;
         }
@@ -1160,13 +1212,13 @@ bool TfmBrowser::ShowBlob()
         DataBookmark = DBGrid4->currentIndex().row();
         engine::Table &t = DM->TCurrent2;
         t.close();
-        t.setTableName(currentTable());
+        t.setTableName(nameableTable());
         // Only the row of the key is read, whatever the table's size.
         t.setKeyRange(key.fields, key.values);
         t.open();
         const QVariant values = key.values.size() == 1 ? key.values.first() : QVariant(key.values);
         if (!t.locate(key.fields.join(QLatin1Char(';')), values)) {
-            ShowMessage(QStringLiteral("Can't locate record..."));
+            ShowError(QStringLiteral("Can't locate record..."));
         } else {
             DBDataMemo->setPlainText(t.fieldByName(BlobColumnName).asString());
             DBDataMemo->setReadOnly(false);
@@ -1176,7 +1228,7 @@ bool TfmBrowser::ShowBlob()
             return true;
         }
     } catch (const engine::Error &e) {
-        ShowMessage(e.message());
+        ShowError(e.message());
         DefaultCursor();
     }
     if (frozen)
@@ -1236,7 +1288,7 @@ void TfmBrowser::postMemo()
     } catch (const engine::Error &e) {
         DM->TCurrent2.cancel();
         SetError();
-        ShowMessage(e.message());
+        ShowError(e.message());
     }
 }
 
@@ -1297,7 +1349,7 @@ void TfmBrowser::postImage()
             throw engine::Error(QStringLiteral("Unable to find record due to absence of PK"));
         engine::Table &t = DM->TCurrent;
         t.close();
-        t.setTableName(currentTable());
+        t.setTableName(nameableTable());
         t.setKeyRange(key.fields, key.values);
         t.open();
         if (t.isEmpty())
@@ -1313,7 +1365,7 @@ void TfmBrowser::postImage()
     } catch (const engine::Error &e) {
         DM->TCurrent.close();
         SetError();
-        ShowMessage(e.message());
+        ShowError(e.message());
     }
 }
 
@@ -1361,7 +1413,7 @@ void TfmBrowser::PCBrowserChange()
     try {
         DM->ReopenBrowserPage(PCBrowser->currentIndex());
     } catch (const engine::Error &e) {
-        ShowMessage(e.message());
+        ShowError(e.message());
     }
 }
 
@@ -1383,7 +1435,7 @@ void TfmBrowser::PCColumnsChange()
     } catch (const engine::Error &e) {
         // OpenTableData has shown its own failure.
         if (PCColumns->currentIndex() != 3)
-            ShowMessage(e.message());
+            ShowError(e.message());
     }
 }
 

@@ -87,7 +87,7 @@ void TfmBrowser::SBEraseMetaClick()
         } catch (const engine::Error &) {
             // the erase's own failure is the one to report
         }
-        ShowMessage(e.message());
+        ShowError(e.message());
         DefaultCursor();
         SetError();
         return;

@@ -143,7 +143,7 @@ bool TfmBrowser::PrepareRun(bool execute, const QString &procedure, const QVecto
         EnableProcButtons();
         DefaultCursor();
         if (!message.isEmpty())
-            ShowMessage(message);
+            ShowError(message);
         return false;
     };
 
@@ -193,13 +193,13 @@ bool TfmBrowser::PrepareRun(bool execute, const QString &procedure, const QVecto
 bool TfmBrowser::PrepareRunStatement(bool execute, const QString &procedure,
                                      const QVector<debugrun::InputRow> &inputs)
 {
-    if (!execute) {
-        const QString chosen = fmOpenProc ? fmOpenProc->ProcName : procedure;
-        DM->QProcShowRec.close();
-        DM->QProcShowRec.setSql(debugrun::selectStatement(chosen, inputs));
-        return true;
-    }
     try {
+        if (!execute) {
+            const QString chosen = fmOpenProc ? fmOpenProc->ProcName : procedure;
+            DM->QProcShowRec.close();
+            DM->QProcShowRec.setSql(debugrun::selectStatement(chosen, inputs));
+            return true;
+        }
         DM->StoredProc.setStoredProcName(procedure);
         engine::TransactionGuard transaction(DM->DataBase2);
         DM->StoredProc.prepare();
@@ -265,7 +265,7 @@ void TfmBrowser::ShowRunResult(bool execute, const QString &procedure)
         SetReady();
     } catch (const engine::Error &e) {
         SetError();
-        ShowMessage(e.message());
+        ShowError(e.message());
     }
 }
 
@@ -289,7 +289,7 @@ bool TfmBrowser::StartNewSession()
     try {
         repository().startSession(ProtocolUser, SessionNumber + 1);
     } catch (const engine::Error &e) {
-        ShowMessage(e.message());
+        ShowError(e.message());
         return false;
     }
     ++SessionNumber;

@@ -6,6 +6,7 @@
 #include "engine/Error.h"
 #include "engine/GridModel.h"
 #include "engine/Transaction.h"
+#include "platform/GridColumns.h"
 #include "platform/Prompter.h"
 #include "workbench/DM1.h"
 #include "workbench/ConnectParams.h"
@@ -34,6 +35,9 @@
 #include <QVBoxLayout>
 
 namespace {
+
+// The watch grid's name column at its narrowest.
+constexpr int kWatchNameWidth = 160;
 
 const QString kStillRunning = QStringLiteral("The procedure is still running.");
 const QString kDumpHint = QStringLiteral("   Hint: It is recommended to close dump after overview.");
@@ -82,7 +86,7 @@ void timerMessage(TfmBrowser &b, const QString &text)
     if (b.TimerMessageOpen)
         return;
     b.TimerMessageOpen = true;
-    b.ShowMessage(text);
+    b.ShowError(text);
     b.TimerMessageOpen = false;
 }
 
@@ -162,7 +166,7 @@ void clearFailed(TfmBrowser &b, const QString &message)
     b.StripPointsMode = false;
     engine::rollbackQuietly(DM->Database);
     b.SetError();
-    b.ShowMessage(message);
+    b.ShowError(message);
 }
 
 bool beginClear(TfmBrowser &b)
@@ -185,7 +189,7 @@ void refreshInTransaction(TfmBrowser &b)
         b.RefreshPointList();
         transaction.commit();
     } catch (const engine::Error &e) {
-        b.ShowMessage(e.message());
+        b.ShowError(e.message());
     }
 }
 
@@ -246,7 +250,7 @@ void TfmBrowser::buildWatchPage()
     top->addStretch();
     l->addLayout(top);
     SGWatch = grids::plainGrid(TSBPV, QStringLiteral("SGWatch"), 3, 2);
-    SGWatch->setColumnWidth(0, 160);
+    SGWatch->setColumnWidth(0, kWatchNameWidth);
     SGWatch->setEnabled(false);
     l->addWidget(SGWatch, 1);
     clearWatchGrid(*this);
@@ -416,7 +420,7 @@ void TfmBrowser::SBSpyModeClick()
     try {
         SessionNumber = repository().sessionNumber(ProtocolUser);
     } catch (const engine::Error &e) {
-        ShowMessage(e.message());
+        ShowError(e.message());
     }
     SBNewSession->setText(QStringLiteral("Try # %1").arg(SessionNumber));
     SBNewSession->repaint();
@@ -561,6 +565,8 @@ void TfmBrowser::ShowHit(const Repository::Hit &hit)
         SGWatch->item(3 + i, 1)->setData(kShownRole, v.value);
         SGWatch->item(3 + i, 1)->setData(kShownNullRole, v.isNull);
     }
+    // Variable names of up to 31 characters show whole.
+    SGWatch->setColumnWidth(0, qMax(kWatchNameWidth, platform::fittedColumnWidth(SGWatch, 0)));
     SBContinue->setEnabled(true);
     // Not beside a console statement: the source opens in an editor page
     // the statement keeps closed.
@@ -619,7 +625,7 @@ void TfmBrowser::SBContinueClick()
             SetReady();
     } else {
         SetError();
-        ShowMessage(failure);
+        ShowError(failure);
     }
     if (CBMin->isChecked())
         showMinimized();
@@ -674,7 +680,7 @@ void TfmBrowser::SBGoToSourceClick()
     try {
         kind = protocolRepository().pointKind(object, point);
     } catch (const engine::Error &e) {
-        ShowMessage(e.message());
+        ShowError(e.message());
         return;
     }
     if (kind.isEmpty()) {
@@ -706,7 +712,7 @@ void TfmBrowser::ShowPointInSource(const QString &object, const QString &text, b
         else
             LoadTrigger();
     } catch (const engine::Error &e) {
-        ShowMessage(e.message());
+        ShowError(e.message());
         return;
     }
     PagePCProcTrig->setCurrentWidget(isProc ? TSProc : TSTrig);
@@ -778,7 +784,7 @@ void TfmBrowser::SBGenstozeroClick()
         repository().zeroProgressGenerators();
         DM->ReopenGenerator();
     } catch (const engine::Error &e) {
-        ShowMessage(e.message());
+        ShowError(e.message());
     }
     // A shown hit stays: Continue answers from its rows.
     if (!HitShown)
@@ -810,7 +816,7 @@ void showDump(TfmBrowser &b, QLineEdit *tryField, engine::Query &master, engine:
         detail.open();
         transaction.commit();
     } catch (const engine::Error &e) {
-        b.ShowMessage(e.message());
+        b.ShowError(e.message());
     }
     showButton->setChecked(true);
     b.StatusPanel1->setText(kDumpHint);
@@ -1011,7 +1017,7 @@ void TfmBrowser::ReopenListsAfterDrop()
             RefreshPointList();
         transaction.commit();
     } catch (const engine::Error &e) {
-        ShowMessage(e.message());
+        ShowError(e.message());
     }
     try {
         engine::TransactionGuard transaction(DM->DatabaseN);
@@ -1021,7 +1027,7 @@ void TfmBrowser::ReopenListsAfterDrop()
         DM->QTableTrigger.open();
         transaction.commit();
     } catch (const engine::Error &e) {
-        ShowMessage(e.message());
+        ShowError(e.message());
     }
 }
 

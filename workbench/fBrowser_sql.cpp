@@ -172,7 +172,7 @@ void TfmBrowser::buildHistoryPage()
                 history.edit();
             history.fieldByName(QStringLiteral("BODY")).setValue(DBMemoHist->toPlainText());
         } catch (const engine::Error &e) {
-            ShowMessage(e.message());
+            ShowError(e.message());
         }
     });
 }
@@ -227,7 +227,7 @@ void TfmBrowser::SBExecSQLClick()
             OpenHistory();
         }
         SetError();
-        ShowMessage(e.message());
+        ShowError(e.message());
         DefaultCursor();
         ShowSqlError(e.message());
         SQLBody->setFocus();
@@ -316,11 +316,11 @@ void TfmBrowser::SBExecBkClick()
         prepareHistory();
         AppendHistory();
     } catch (const engine::Error &e) {
-        ShowMessage(e.message());
+        ShowError(e.message());
         return;
     }
     StartBackgroundQuery(sqlconsole::FirstLine(text), CurrentAlias, LoginUser, LoginPassword, text,
-                         SQLBody->IsSelectStatement());
+                         SQLBody->IsSelectStatement(), Panel1->mapToGlobal(QPoint(0, Panel1->height())).y());
 }
 
 // --- history
@@ -370,7 +370,7 @@ void TfmBrowser::SBClearHistoryClick()
         DM->THistory.close();
         DM->THistory.open();
     } catch (const engine::Error &e) {
-        ShowMessage(e.message());
+        ShowError(e.message());
     }
 }
 

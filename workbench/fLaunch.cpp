@@ -1,9 +1,11 @@
 #include "workbench/fLaunch.h"
 
-#include <QGuiApplication>
+#include "platform/Placement.h"
+
 #include <QHBoxLayout>
 #include <QPlainTextEdit>
-#include <QScreen>
+#include <QTextDocument>
+#include <QtMath>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -55,6 +57,8 @@ TFmLaunch::TFmLaunch(QWidget *parent) : QDialog(parent)
     Memo1->setObjectName(QStringLiteral("Memo1"));
     Memo1->setReadOnly(true);
     Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Memo1->setPlainText(instructions().join(QLatin1Char('\n')));
     SBLaunch = button(this, QStringLiteral("SBLaunch"), QStringLiteral("Launch 2nd copy"), "blue");
     SpeedButton1 = button(this, QStringLiteral("SpeedButton1"), QStringLiteral("Continue"), "green");
@@ -66,7 +70,6 @@ TFmLaunch::TFmLaunch(QWidget *parent) : QDialog(parent)
     auto *l = new QVBoxLayout(this);
     l->addWidget(Memo1, 1);
     l->addLayout(buttons);
-    resize(480, 260);
 
     connect(SBLaunch, &QToolButton::clicked, this, &TFmLaunch::SBLaunchClick);
     connect(SpeedButton1, &QToolButton::clicked, this, &TFmLaunch::SpeedButton1Click);
@@ -78,14 +81,25 @@ TFmLaunch::~TFmLaunch()
         FmLaunch = nullptr;
 }
 
+void TFmLaunch::fitText()
+{
+    // The instructions are read whole: the memo is as large as its text in
+    // the font it has now (the main window's font, which the user may have
+    // changed), never cut and never scrolled.
+    const QFontMetrics fm(Memo1->font());
+    int width = 0;
+    for (const QString &line : instructions())
+        width = qMax(width, fm.horizontalAdvance(line));
+    const int margins = 2 * (Memo1->frameWidth() + qCeil(Memo1->document()->documentMargin())) + fm.averageCharWidth();
+    Memo1->setMinimumSize(width + margins, fm.lineSpacing() * int(instructions().size()) + margins);
+    adjustSize();
+}
+
 void TFmLaunch::showEvent(QShowEvent *e)
 {
+    fitText();
     QDialog::showEvent(e);
-    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
-        QRect r = frameGeometry();
-        r.moveCenter(screen->availableGeometry().center());
-        move(r.topLeft());
-    }
+    platform::centreOnScreen(*this);
 }
 
 void TFmLaunch::SBLaunchClick()

@@ -29,6 +29,9 @@ public:
 
 protected:
     void showEvent(QShowEvent *e) override;
+
+private:
+    void fitText();
 };
 
 extern TFmLaunch *FmLaunch;

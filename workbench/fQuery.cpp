@@ -3,6 +3,7 @@
 #include "engine/Error.h"
 #include "engine/GridModel.h"
 #include "engine/Transaction.h"
+#include "platform/Placement.h"
 #include "workbench/Glyphs.h"
 #include "workbench/Grids.h"
 #include "workbench/SqlConsole.h"
@@ -12,6 +13,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -178,11 +180,19 @@ void TQueryThread::run()
 }
 
 TQueryThread *StartBackgroundQuery(const QString &caption, const QString &alias, const QString &user,
-                                   const QString &password, const QString &sqlText, bool isSelect)
+                                   const QString &password, const QString &sqlText, bool isSelect, int clearBelow)
 {
     auto *form = new TQueryForm;
     forms().append(form);
     form->setWindowTitle(caption);
+    // Each window a step apart from the one before, rather than all
+    // stacked at 0,0, and off the main window's tool bar.
+    if (const QScreen *s = form->screen()) {
+        QRect area = s->availableGeometry();
+        if (clearBelow > area.top() && area.bottom() - clearBelow > form->frameGeometry().height())
+            area.setTop(clearBelow);
+        form->move(platform::cascadePosition(area, form->frameGeometry().size(), int(forms().size()) - 1));
+    }
     form->show();
     form->Database.setAliasName(alias);
     form->Database.setParams({QStringLiteral("USER NAME=") + user, QStringLiteral("PASSWORD=") + password});

@@ -84,9 +84,12 @@ private:
 };
 
 // Makes and shows a window for the text and starts its worker; the window
-// stays until the program ends. Main thread.
+// stays until the program ends. Main thread. The windows open a step apart
+// from each other, below the screen line clearBelow (the main window's tool
+// bar) where the screen has room for them there.
 TQueryThread *StartBackgroundQuery(const QString &caption, const QString &alias, const QString &user,
-                                   const QString &password, const QString &sqlText, bool isSelect);
+                                   const QString &password, const QString &sqlText, bool isSelect,
+                                   int clearBelow = 0);
 
 // The program is ending: every running statement is cancelled on the
 // server, every worker is waited for (its synchronised calls still served)

@@ -1,5 +1,7 @@
 #include "workbench/fdivider.h"
 
+#include "platform/Prompter.h"
+
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -7,6 +9,9 @@
 #include <QVBoxLayout>
 
 TfmDivider *fmDivider = nullptr;
+
+const QString TfmDivider::kEmptySeparator =
+    QStringLiteral("The column separator symbol is empty: type the one character that separates the columns.");
 
 TfmDivider::TfmDivider(QWidget *parent) : QDialog(parent)
 {
@@ -50,6 +55,8 @@ void TfmDivider::BitBtn1Click()
 {
     const QString text = EditDivider->text();
     if (text.isEmpty()) {
+        // Said, not only refused: a silent OK that does nothing looks broken.
+        platform::Prompter::instance().message(platform::Prompter::Icon::Warning, windowTitle(), kEmptySeparator);
         setResult(0); // no result yet: the dialog stays open
         EditDivider->setFocus();
         return;

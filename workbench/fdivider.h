@@ -22,8 +22,11 @@ public:
     QPushButton *BitBtn1;
     QPushButton *BitBtn2;
 
+    // What an OK with nothing typed is told.
+    static const QString kEmptySeparator;
+
     // OK: takes the first character typed; with nothing typed the dialog
-    // stays open.
+    // says why and stays open.
     void BitBtn1Click();
 };
 

@@ -1,5 +1,6 @@
 #include "workbench/fmFindStr.h"
 
+#include "platform/Modal.h"
 #include "platform/Prompter.h"
 #include "workbench/mysimplere.h"
 
@@ -78,6 +79,9 @@ TfmFind::TfmFind(QWidget *parent) : QDialog(parent)
     connect(BitBtn3, &QPushButton::clicked, this, &TfmFind::BitBtn3Click);
     connect(BitBtn4, &QPushButton::clicked, this, &TfmFind::BitBtn4Click);
     connect(BitBtn1, &QPushButton::clicked, this, &TfmFind::BitBtn1Click);
+    // Open beside the editor while a command disables the main window (a
+    // debug run waiting at a break), it must still take the user's input.
+    platform::keepUsable(*this);
 }
 
 void TfmFind::ShowFor(TMyRichEdit *editor)

@@ -1,6 +1,6 @@
 #include "engine/Error.h"
 #include "engine/Runtime.h"
-#include "engine/SampleDatabase.h"
+#include "engine/RuntimeDatabases.h"
 #include "engine/Session.h"
 #include "engine/Termination.h"
 #include "platform/Help.h"
@@ -36,11 +36,7 @@ int main(int argc, char *argv[])
     } catch (const engine::Error &) {
         // The Connect dialog then shows the alias store's own message.
     }
-    try {
-        engine::ensureSampleDatabase();
-    } catch (const engine::Error &) {
-        // The SAMPLE alias then fails to connect with the server's own message.
-    }
+    engine::ensureRuntimeDatabases();
 
     auto *splash = new TMarrowbyLogo;
     splash->show();

@@ -5,10 +5,12 @@
 #include "engine/Session.h"
 #include "engine/Statement.h"
 #include "engine/StatementLog.h"
+#include "engine/Transaction.h"
 #include "support/TestMain.h"
 
 #include <QFile>
 #include <QThread>
+#include <functional>
 
 using engine::Database;
 using engine::Error;
@@ -34,10 +36,14 @@ private slots:
     void noAutocommitKeepsWorkUntilCommit();
     void keyViolationCategory();
     void noPermissionCategory();
+    void grantRefusalsAreNoPermission_data();
+    void grantRefusalsAreNoPermission();
     void statementLogRecordsServerTexts();
     void cancelFromAnotherThread();
     void aliasConnectionOverridesUser();
     void unknownAliasIsAConfigurationError();
+    void workOnAClosedConnectionNamesTheAlias_data();
+    void workOnAClosedConnectionNamesTheAlias();
     void sampleAliasCreatesSampleDatabase();
 };
 
@@ -285,6 +291,38 @@ void TestDatabaseOps::noPermissionCategory()
     QCOMPARE(scalar(*joe, "select count(*) from T").toInt(), 0);
 }
 
+void TestDatabaseOps::grantRefusalsAreNoPermission_data()
+{
+    // JOE holds Select on T and Execute on P without the grant option,
+    // nothing else.
+    QTest::addColumn<QString>("grant");
+    QTest::addColumn<long>("code");
+    QTest::newRow("held without option") << "grant select on T to ANN" << 336068781L;
+    QTest::newRow("not held") << "grant insert on T to ANN" << 336068782L;
+    QTest::newRow("column not held") << "grant update(A) on T to ANN" << 336068779L;
+    QTest::newRow("procedure held without option") << "grant execute on procedure P to ANN" << 336068908L;
+    QTest::newRow("procedure not held") << "grant execute on procedure Q to ANN" << 336068908L;
+}
+
+void TestDatabaseOps::grantRefusalsAreNoPermission()
+{
+    QFETCH(QString, grant);
+    QFETCH(long, code);
+    TestDatabase t;
+    auto owner = t.connect();
+    for (const char *sql : {"create table T (A integer)", "create procedure P as begin end", "create procedure Q as begin end",
+                            "grant select on T to JOE", "grant execute on procedure P to JOE"})
+        exec(*owner, sql);
+    auto joe = t.connect("JOE");
+    try {
+        exec(*joe, grant);
+        QFAIL("the grant went through");
+    } catch (const Error &e) {
+        QVERIFY2(e.statusCodes().contains(code), qPrintable(e.message()));
+        QCOMPARE(e.category(), ErrorCategory::NoPermission);
+    }
+}
+
 void TestDatabaseOps::statementLogRecordsServerTexts()
 {
     TestDatabase t;
@@ -379,6 +417,35 @@ void TestDatabaseOps::unknownAliasIsAConfigurationError()
         QVERIFY2(e.message().contains("NO SUCH ALIAS"), qPrintable(e.message()));
     }
     QVERIFY(!db.isConnected());
+}
+
+void TestDatabaseOps::workOnAClosedConnectionNamesTheAlias_data()
+{
+    QTest::addColumn<QString>("alias");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("the alias") << "TESTDB" << "Not connected to database TESTDB";
+    QTest::newRow("no alias") << "" << "Not connected to a database";
+}
+
+void TestDatabaseOps::workOnAClosedConnectionNamesTheAlias()
+{
+    QFETCH(QString, alias);
+    QFETCH(QString, text);
+    Database db(nullptr, "UserDB");
+    db.setAliasName(alias);
+    QStringList told;
+    const std::function<void()> attempts[] = {
+        [&] { engine::TransactionGuard t(db); },
+        [&] { Statement s(&db); s.setSql("select 1 from rdb$database"); s.open(); },
+    };
+    for (const auto &attempt : attempts) {
+        try {
+            attempt();
+        } catch (const Error &e) {
+            told << e.message();
+        }
+    }
+    QCOMPARE(told, QStringList({text, text}));
 }
 
 void TestDatabaseOps::sampleAliasCreatesSampleDatabase()

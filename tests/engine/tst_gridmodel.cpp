@@ -50,6 +50,8 @@ private slots:
     void failedEditIsReported();
     void insertAndDeleteAsRows();
     void frozenDataSetFreezesModel();
+    void numbersWithTheirDeclaredScale_data();
+    void numbersWithTheirDeclaredScale();
 };
 
 void TestGridModel::headersHiddenFieldsAndCells()
@@ -261,4 +263,45 @@ void TestGridModel::frozenDataSetFreezesModel()
 }
 
 DUNMOOR_TEST_MAIN(TestGridModel)
+// NUMERIC and DECIMAL cells show their declared digits, as the export
+// writes them, whatever integer or floating type the server stores them in;
+// an edited cell as well.
+void TestGridModel::numbersWithTheirDeclaredScale_data()
+{
+    QTest::addColumn<int>("dialect");
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("integer storage") << 1 << "numeric(9,2)" << "43.5" << "43.50";
+    QTest::newRow("whole number") << 1 << "decimal(9,2)" << "32" << "32.00";
+    QTest::newRow("smallint storage") << 1 << "numeric(4,1)" << "-12" << "-12.0";
+    QTest::newRow("double storage") << 1 << "numeric(15,2)" << "1234567890123.4" << "1234567890123.40";
+    QTest::newRow("bigint storage") << 3 << "decimal(18,4)" << "-7.5" << "-7.5000";
+    QTest::newRow("no scale") << 1 << "integer" << "32" << "32";
+    QTest::newRow("double precision") << 1 << "double precision" << "0.1" << "0.1";
+}
+
+void TestGridModel::numbersWithTheirDeclaredScale()
+{
+    QFETCH(int, dialect);
+    QFETCH(QString, type);
+    QFETCH(QString, stored);
+    QFETCH(QString, shown);
+    TestDatabase t(dialect);
+    auto db = t.connect();
+    for (const QString &sql : {"create table N (ID integer not null primary key, V " + type + ")",
+                               "insert into N values (1, " + stored + ")"})
+        db->executeImmediate(sql, dialect);
+    Table n(db.get());
+    n.setTableName("N");
+    n.open();
+    GridModel m(&n);
+    QCOMPARE(m.data(m.index(0, 1)).toString(), shown);
+    n.edit(); // the cell now reads the edit buffer
+    n.fieldByName("V").setValue(n.fieldByName("V").value());
+    QCOMPARE(n.state(), engine::DataSetState::Edit);
+    QCOMPARE(m.data(m.index(0, 1)).toString(), shown);
+    n.cancel();
+}
+
 #include "tst_gridmodel.moc"

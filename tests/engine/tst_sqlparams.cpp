@@ -65,24 +65,35 @@ void TestSqlParams::constantsDoubleTheirQuote()
 
 void TestSqlParams::plainIdentifiers_data()
 {
+    // identifier: may stand bare at all; plain: reaches the very object named.
     QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("identifier");
     QTest::addColumn<bool>("plain");
-    QTest::newRow("letters, digits, _ and $") << "META$GEN_1" << true;
-    QTest::newRow("31 characters") << QString(31, 'A') << true;
-    QTest::newRow("32 characters") << QString(32, 'A') << false;
-    QTest::newRow("empty") << "" << false;
-    QTest::newRow("leading digit") << "1A" << false;
-    QTest::newRow("blank") << "MY TABLE" << false;
-    QTest::newRow("comment") << "T--" << false;
-    QTest::newRow("list") << "A,B" << false;
-    QTest::newRow("quote") << "A\"" << false;
+    QTest::newRow("letters, digits, _ and $") << "META$GEN_1" << true << true;
+    QTest::newRow("31 characters") << QString(31, 'A') << true << true;
+    QTest::newRow("32 characters") << QString(32, 'A') << false << false;
+    QTest::newRow("empty") << "" << false << false;
+    QTest::newRow("leading digit") << "1A" << false << false;
+    QTest::newRow("blank") << "MY TABLE" << false << false;
+    QTest::newRow("comment") << "T--" << false << false;
+    QTest::newRow("list") << "A,B" << false << false;
+    QTest::newRow("quote") << "A\"" << false << false;
+    QTest::newRow("mixed case") << "MixedCase" << true << false;
+    QTest::newRow("lower case") << "lowr" << true << false;
+    QTest::newRow("reserved word") << "ORDER" << true << false;
+    QTest::newRow("grantee keyword that is not reserved") << "PUBLIC" << true << true;
 }
 
 void TestSqlParams::plainIdentifiers()
 {
     QFETCH(QString, name);
+    QFETCH(bool, identifier);
     QFETCH(bool, plain);
+    QCOMPARE(engine::isIdentifier(name), identifier);
     QCOMPARE(engine::isPlainIdentifier(name), plain);
+    QCOMPARE(engine::unnamableText(name).isEmpty(), plain);
+    if (!plain)
+        QVERIFY(engine::unnamableText(name).startsWith(QStringLiteral("The name \"%1\" ").arg(name)));
 }
 
 QTEST_GUILESS_MAIN(TestSqlParams)

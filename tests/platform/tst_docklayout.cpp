@@ -1,6 +1,7 @@
 // The docking layout: controls placed by alignment, neighbours moving when a
 // kept size changes, hidden controls giving their room away.
 #include "platform/DockLayout.h"
+#include "platform/Placement.h"
 
 #include <QApplication>
 #include <QtTest>
@@ -16,6 +17,8 @@ private slots:
     void changedExtentMovesNeighbours();
     void hiddenControlsGiveTheirRoom();
     void tooLittleRoomLeavesZero();
+    void cascadeOfWindows_data();
+    void cascadeOfWindows();
 };
 
 namespace {
@@ -101,6 +104,30 @@ void TestDockLayout::tooLittleRoomLeavesZero()
     QCOMPARE(top->height(), 80);
     QCOMPARE(client->height(), 0);
     QCOMPARE(bottom->geometry(), QRect(0, 80, 50, 20));
+}
+
+void TestDockLayout::cascadeOfWindows_data()
+{
+    QTest::addColumn<QRect>("available");
+    QTest::addColumn<QSize>("frame");
+    QTest::addColumn<int>("n");
+    QTest::addColumn<QPoint>("at");
+    const QRect screen(0, 24, 1600, 976); // a panel above
+    QTest::newRow("first: off the corner") << screen << QSize(400, 300) << 0 << QPoint(32, 56);
+    QTest::newRow("second: a step on") << screen << QSize(400, 300) << 1 << QPoint(64, 88);
+    // 976 - 300 - 32 leaves room for 21 steps: the 22nd starts over.
+    QTest::newRow("last that fits") << screen << QSize(400, 300) << 20 << QPoint(672, 696);
+    QTest::newRow("wraps to the top") << screen << QSize(400, 300) << 21 << QPoint(32, 56);
+    QTest::newRow("no room: always the first place") << screen << QSize(1600, 976) << 5 << QPoint(32, 56);
+}
+
+void TestDockLayout::cascadeOfWindows()
+{
+    QFETCH(QRect, available);
+    QFETCH(QSize, frame);
+    QFETCH(int, n);
+    QFETCH(QPoint, at);
+    QCOMPARE(platform::cascadePosition(available, frame, n), at);
 }
 
 QTEST_MAIN(TestDockLayout)

@@ -1,4 +1,5 @@
 #include "platform/Help.h"
+#include "platform/Prompter.h"
 
 #include <QDir>
 #include <QFile>
@@ -96,6 +97,17 @@ void TestHelp::withoutAPageNothingOpens()
     QCOMPARE(help.requests()[0].helpFile, QString("Marrowbyhelp.hlp"));
     QVERIFY(help.requests()[0].page.isEmpty());
     QVERIFY(help.requests()[1].page.isEmpty());
+
+    // A person's help command says why nothing opened.
+    platform::ScriptedPrompter told;
+    platform::ScopedPrompter installed(told);
+    QVERIFY(!help.showContentsOrSay("Marrowbyhelp.hlp", 0, "Marrowby "));
+    QVERIFY(!help.showContentsOrSay("lorvane32.hlp", 0, "LorvanePro"));
+    QCOMPARE(told.texts(), QStringList({"Help is not installed: no page for Marrowbyhelp.hlp was found in "
+                                            + QDir::toNativeSeparators(m_dir->path()) + ".",
+                                        "The help page " + QDir::toNativeSeparators(m_dir->filePath("lorvane32.html"))
+                                            + " could not be opened."}));
+    QCOMPARE(told.calls()[0].caption, QString("Marrowby "));
 }
 
 QTEST_GUILESS_MAIN(TestHelp)

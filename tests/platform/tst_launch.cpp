@@ -2,6 +2,7 @@
 #include "platform/Prompter.h"
 
 #include <QFile>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
@@ -58,6 +59,7 @@ private slots:
 
     void waitsForTheEndAndItsExitCode();
     void programReceivesTheArguments();
+    void waitingKeepsPaintingAndTakesNoInput();
     void noWaitReturnsWhileTheProgramRuns();
     void failedStartAsksAndStoresThePath();
     void askAgainUntilItStarts();
@@ -179,6 +181,35 @@ void TestLaunch::programReceivesTheArguments()
     QCOMPARE(fileLines(file("args")), QStringList({"my", "alias", "SYSDBA", "Y"}));
 }
 
+// A window waiting for the program is still drawn (asked to repaint, it
+// does), while a click on it meanwhile is lost rather than acted on later.
+void TestLaunch::waitingKeepsPaintingAndTakesNoInput()
+{
+    struct Window : QPushButton {
+        int paints = 0;
+        void paintEvent(QPaintEvent *e) override
+        {
+            ++paints;
+            QPushButton::paintEvent(e);
+        }
+    } window;
+    int clicks = 0;
+    connect(&window, &QPushButton::clicked, [&] { ++clicks; });
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QCoreApplication::processEvents();
+    int paintsWhileWaiting = -1;
+    const int before = window.paints;
+    QTimer::singleShot(100, [&] { window.update(); });
+    QTimer::singleShot(200, [&] { QTest::mouseClick(&window, Qt::LeftButton); });
+    QTimer::singleShot(300, [&] { paintsWhileWaiting = window.paints - before; });
+    const LaunchResult result = LaunchProgram(shell("/bin/sh", "sleep 0.5", true));
+    QCoreApplication::processEvents();
+    QVERIFY(result.started);
+    QVERIFY(paintsWhileWaiting > 0);
+    QCOMPARE(clicks, 0);
+}
+
 void TestLaunch::noWaitReturnsWhileTheProgramRuns()
 {
     // The program runs until we create "go", which happens only after
@@ -263,5 +294,5 @@ void TestLaunch::cancelGivesUp()
     QVERIFY(!LaunchProgram(shell("/nonexistent/x", "", false)).started);
 }
 
-QTEST_GUILESS_MAIN(TestLaunch)
+QTEST_MAIN(TestLaunch)
 #include "tst_launch.moc"

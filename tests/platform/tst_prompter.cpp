@@ -1,6 +1,9 @@
+#include "platform/Modal.h"
 #include "platform/Prompter.h"
 
 #include <QApplication>
+#include <QDialog>
+#include <QMainWindow>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -52,6 +55,10 @@ private slots:
     void qtInputBox();
     void qtFilter_data();
     void qtFilter();
+
+    void dialogStaysUsableWhenItsWindowTurnsBusy();
+    void hookIsHandedOnlyUsableDialogs_data();
+    void hookIsHandedOnlyUsableDialogs();
 };
 
 void TestPrompter::scriptAnswersInOrderAndRecords()
@@ -229,6 +236,63 @@ void TestPrompter::qtFilter()
     QFETCH(QString, filter);
     QFETCH(QString, expected);
     QCOMPARE(QtPrompter::qtFilter(filter), expected);
+}
+
+void TestPrompter::dialogStaysUsableWhenItsWindowTurnsBusy()
+{
+    QMainWindow window;
+    QDialog dialog(&window);
+    auto *ok = new QPushButton("OK", &dialog);
+    platform::keepUsable(dialog);
+    dialog.show();
+    window.setEnabled(false);
+    QVERIFY(dialog.isEnabled());
+    QVERIFY(ok->isEnabled());
+    // Disabled on purpose, it stays so, and comes back with its window.
+    dialog.setEnabled(false);
+    window.setEnabled(true);
+    QVERIFY(!dialog.isEnabled());
+    dialog.setEnabled(true);
+    QVERIFY(ok->isEnabled());
+}
+
+void TestPrompter::hookIsHandedOnlyUsableDialogs_data()
+{
+    QTest::addColumn<QString>("state");
+    QTest::addColumn<QString>("refusal");
+    QTest::newRow("under a busy window") << "busy window" << "";
+    QTest::newRow("disabled itself") << "disabled" << "dialog \"Launch dialog\" (FmLaunch) is disabled";
+    QTest::newRow("default button disabled")
+        << "default disabled" << "default button \"OK\" of dialog \"Launch dialog\" (FmLaunch) is disabled";
+}
+
+void TestPrompter::hookIsHandedOnlyUsableDialogs()
+{
+    QFETCH(QString, state);
+    QFETCH(QString, refusal);
+    QMainWindow window;
+    QDialog dialog(&window);
+    dialog.setObjectName("FmLaunch");
+    dialog.setWindowTitle("Launch dialog");
+    auto *ok = new QPushButton("OK", &dialog);
+    ok->setDefault(true);
+    window.setEnabled(false);
+    if (state == "disabled")
+        dialog.setEnabled(false);
+    if (state == "default disabled")
+        ok->setEnabled(false);
+
+    QStringList refused;
+    const platform::RefusalReport report = platform::setRefusalReport([&](const QString &why) { refused << why; });
+    int handed = 0;
+    const platform::ModalHook hook = platform::setModalHook([&](QDialog &) { return ++handed, int(QDialog::Accepted); });
+    const int result = platform::execModal(dialog);
+    platform::setModalHook(hook);
+    platform::setRefusalReport(report);
+
+    QCOMPARE(refused, refusal.isEmpty() ? QStringList() : QStringList{refusal});
+    QCOMPARE(handed, refusal.isEmpty() ? 1 : 0);
+    QCOMPARE(result, int(refusal.isEmpty() ? QDialog::Accepted : QDialog::Rejected));
 }
 
 QTEST_MAIN(TestPrompter)

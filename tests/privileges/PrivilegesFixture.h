@@ -1,7 +1,7 @@
 #pragma once
 
 // What the privilege manager's tests share: the data module on a fresh test
-// database, the five agreement conditions of the administrative layer, a
+// database, the agreement conditions of the administrative layer, a
 // recording progress display and injected statement failures; the forms in
 // start-up order with scripted answers, settings that start empty, test
 // databases behind aliases, and a second connection to look at what was
@@ -104,7 +104,9 @@ inline void makeGrants(const testsupport::TestDatabase &t)
 }
 
 // Each condition is one query that returns no rows while the layer agrees
-// with the server. The fifth reads what grantor granted.
+// with the server. The fifth reads what grantor granted; the last two hold
+// the tables to themselves: members are users, and no row names a grant
+// group, user or user group that is gone.
 inline QStringList agreementQueries(const QString &grantor)
 {
     const QString letter = QStringLiteral("case k.ggtype when 'Execute' then 'X' else substring(k.ggtype from 1 for 1) end");
@@ -154,10 +156,25 @@ inline QStringList agreementQueries(const QString &grantor)
                        "where u.ufname = p.rdb$user and k.tvname = p.rdb$relation_name and p.rdb$privilege = %2 "
                        "and coalesce(k.tvcols, '') = coalesce(p.rdb$field_name, ''))")
             .arg(grantor, letter),
+        // 6. every member a registered user, listed once in his user group
+        QStringLiteral("select 'not a user', l.ufname, l.ualias from meta$userslist l where not exists (select 1 from "
+                       "meta$usersdef d where d.ugname = l.ualias and coalesce(d.usertype, 0) = 0 and d.ugname <> 'PUBLIC') "
+                       "union all select 'twice', ufname, ualias from meta$userslist group by ufname, ualias having count(*) > 1"),
+        // 7. every row names a grant group, user or user group that exists
+        QStringLiteral("select 'META$GRANTLIST', gfname from meta$grantlist k where not exists "
+                       "(select 1 from meta$grantdef d where d.ggname = k.gfname) "
+                       "union all select 'META$GRANTUSERS', g.gfname || ':' || g.ufname from meta$grantusers g where not exists "
+                       "(select 1 from meta$grantdef d where d.ggname = g.gfname) or not exists "
+                       "(select 1 from meta$usersdef u where u.ugname = g.ufname) "
+                       "union all select 'META$USERSGRANT', g.gfname || ':' || g.ufname from meta$usersgrant g where not exists "
+                       "(select 1 from meta$grantdef d where d.ggname = g.gfname) or not exists "
+                       "(select 1 from meta$usersdef u where u.ugname = g.ufname) "
+                       "union all select 'META$USERSLIST', l.ufname from meta$userslist l where not exists "
+                       "(select 1 from meta$usersdef u where u.ugname = l.ufname and u.usertype = 2 and u.ugname <> 'PUBLIC')"),
     };
 }
 
-// The rows breaking the five conditions, as "condition N: values"; empty
+// The rows breaking the conditions, as "condition N: values"; empty
 // when the layer agrees or does not exist. Runs in the open transaction.
 inline QStringList disagreements(engine::Database &db, const QString &grantor = QStringLiteral("SYSDBA"))
 {
@@ -393,7 +410,8 @@ struct ConnectedWindow {
     std::unique_ptr<Program> p;
     std::unique_ptr<LoginAnswers> login;
     TLorvane *w = nullptr;
-    explicit ConnectedWindow(void (*make)(const TestDatabase &) = makeGrants)
+    QStringList connectTexts; // what the connect showed
+    explicit ConnectedWindow(void (*make)(const TestDatabase &) = makeGrants, int dialect = 1) : t(dialect)
     {
         make(t);
         alias = std::make_unique<ScopedAlias>(QStringLiteral("GRANTDB"), t.path(), QStringLiteral("SYSDBA"));
@@ -403,6 +421,7 @@ struct ConnectedWindow {
         login = std::make_unique<LoginAnswers>();
         p->prompter.answer(Prompter::Answer::Yes); // to create the layer, where it is missing
         p->w.cntbtn->click();
+        connectTexts = p->prompter.texts();
         p->prompter.clear();
     }
 };
@@ -418,6 +437,7 @@ inline void select(QTreeWidget *tree, const QString &path)
         if (tree->topLevelItem(i)->text(0) == parts.first())
             node = tree->topLevelItem(i);
     for (int k = 1; node && k < parts.size(); ++k) {
+        node->setExpanded(true); // as the user opens it: a table's columns come now
         QTreeWidgetItem *child = nullptr;
         for (int i = 0; i < node->childCount() && !child; ++i)
             if (node->child(i)->text(0) == parts[k])
@@ -486,7 +506,7 @@ inline void createAdminTables(engine::Database &db, int count = 6)
         testsupport::exec(db, privileges::adminTableDefinitions().at(i).create);
 }
 
-// The five conditions hold in the open transaction and, from a second
+// The conditions hold in the open transaction and, from a second
 // connection, for what is committed.
 #define CHECK_AGREES(d, t)                                                                                             \
     do {                                                                                                               \
@@ -581,6 +601,19 @@ QString failureOf(const QString &needle, int occurrence, F &&work)
         return e.message();
     }
     return QString();
+}
+
+// A failure's message names the work pending before it that it rolled
+// back: the message, then each of those changes (the work of the failing
+// operation itself may follow them).
+inline bool namesLostWork(const QString &error, const QString &message, const QStringList &lost)
+{
+    if (!error.startsWith(message + engine::KeptTransaction::lostWorkText({}) + "\r\n"))
+        return false;
+    for (const QString &change : lost.mid(0, 10))
+        if (!error.contains("\r\n" + change))
+            return false;
+    return !lost.isEmpty();
 }
 
 // After a failure nothing is pending and the next transaction is open.

@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTableWidget>
@@ -87,12 +88,13 @@ private slots:
 
     void listShowsInterbaseAliasesSorted();
     void addSaveAndItsRefusals();
+    void savedAliasIsSelectedWithItsPicture();
     void cancelShowsTheStoredValues();
     void modifyRewritesInPlace();
     void deleteTheAliasShownWithoutSelection();
     void deleteTheLastAlias();
-    void languageDriverKeptWhenUnknown_data();
-    void languageDriverKeptWhenUnknown();
+    void languageDriverSavedAsShown_data();
+    void languageDriverSavedAsShown();
     void inPlaceValueList();
 };
 
@@ -160,6 +162,24 @@ void TestAliases::addSaveAndItsRefusals()
     QVERIFY(!(p.w.AliasParams->item(0, 1)->flags() & Qt::ItemIsEditable));
     QCOMPARE(p.w.AddAliasBtn->text(), QString("        &Add"));
     QVERIFY(p.prompter.problems().isEmpty());
+}
+
+void TestAliases::savedAliasIsSelectedWithItsPicture()
+{
+    session().addAlias("ALPHA", "INTRBASE", {"SERVER NAME=/a.fdb"});
+    Program p;
+    QCOMPARE(p.w.aliasbox->currentItem()->text(0), QString("ALPHA"));
+    p.w.AddAliasBtn->click();
+    p.w.AliasParams->item(0, 1)->setText("BETA");
+    setCell(p.w.AliasParams, "SERVER NAME", "/b.fdb");
+    p.prompter.answer(Answer::Yes);
+    p.w.AddAliasBtn->click();
+    QTreeWidgetItem *current = p.w.aliasbox->currentItem();
+    QCOMPARE(current->text(0), QString("BETA"));
+    QVERIFY(current->isSelected() && !p.w.aliasbox->topLevelItem(0)->isSelected());
+    QVERIFY(!current->icon(0).isNull());
+    QCOMPARE(cellOf(p.w.AliasParams, "SERVER NAME"), QString("/b.fdb"));
+    QCOMPARE(p.w.AliasParams->item(0, 1)->text(), QString("BETA"));
 }
 
 void TestAliases::cancelShowsTheStoredValues()
@@ -231,19 +251,22 @@ void TestAliases::deleteTheLastAlias()
     QVERIFY(!p.w.Modify2->isEnabled() && !p.w.Delete2->isEnabled());
 }
 
-void TestAliases::languageDriverKeptWhenUnknown_data()
+void TestAliases::languageDriverSavedAsShown_data()
 {
     QTest::addColumn<QString>("stored");
     QTest::addColumn<QString>("shown");
-    QTest::addColumn<QString>("chosen"); // null: left as shown
-    QTest::addColumn<QString>("written");
-    QTest::newRow("unknown kept") << "WIN1252" << "" << QString() << "LANGDRIVER=WIN1252";
+    QTest::addColumn<QString>("chosen"); // null: left as shown; otherwise typed into the cell
+    QTest::addColumn<QString>("written"); // null: refused, the stored line unchanged
+    QTest::newRow("unknown shown empty, saved empty") << "WIN1252" << "" << QString() << "LANGDRIVER=";
     QTest::newRow("empty stays empty") << "" << "" << QString() << "LANGDRIVER=";
     QTest::newRow("known shown by description") << "UTF8" << "Unicode UTF-8" << QString() << "LANGDRIVER=UTF8";
     QTest::newRow("chosen from the list") << "WIN1252" << "" << "No conversion (bytes as stored)" << "LANGDRIVER=NONE";
+    QTest::newRow("the empty entry clears") << "UTF8" << "Unicode UTF-8" << "" << "LANGDRIVER=";
+    QTest::newRow("a driver's name typed") << "" << "" << "NONE" << "LANGDRIVER=NONE";
+    QTest::newRow("unknown text refused") << "UTF8" << "Unicode UTF-8" << "Klingon" << QString();
 }
 
-void TestAliases::languageDriverKeptWhenUnknown()
+void TestAliases::languageDriverSavedAsShown()
 {
     QFETCH(QString, stored);
     QFETCH(QString, shown);
@@ -253,16 +276,23 @@ void TestAliases::languageDriverKeptWhenUnknown()
     session().saveConfigFile();
     Program p;
     QCOMPARE(cellOf(p.w.AliasParams, "LANGDRIVER"), shown);
-    if (!chosen.isNull()) {
-        p.w.AliasParams->setCurrentCell(2, 1);
-        p.w.AliasParamsClick();
-        const int i = p.w.DefParamList->findText(chosen);
-        QVERIFY(i >= 0);
+    p.w.AliasParams->setCurrentCell(2, 1);
+    p.w.AliasParamsClick();
+    const int i = chosen.isNull() ? -1 : p.w.DefParamList->findText(chosen);
+    if (i >= 0) {
         p.w.DefParamList->setCurrentIndex(i);
         p.w.DefParamListChange();
+    } else if (!chosen.isNull()) {
+        setCell(p.w.AliasParams, "LANGDRIVER", chosen);
     }
     p.prompter.answer(Answer::Yes);
     p.w.ModifyAliasBtn->click();
+    if (written.isNull()) {
+        QCOMPARE(p.prompter.texts(), QStringList{"Unknown language driver \"Klingon\": choose one from the list, "
+                                                 "or the empty entry for the default."});
+        QCOMPARE(section("LD").value(2), "LANGDRIVER=" + stored);
+        return;
+    }
     QCOMPARE(section("LD").value(2), written);
 }
 
@@ -285,6 +315,14 @@ void TestAliases::inPlaceValueList()
     const QPoint origin = p.w.AliasParams->pos() + p.w.AliasParams->viewport()->pos();
     QCOMPARE(p.w.DefParamList->y(), origin.y() + cell.top());
     QCOMPARE(p.w.DefParamList->x(), origin.x() + cell.left());
+    // The user drags the column line in the grid's header: the list keeps
+    // to its cell.
+    QHeaderView *header = p.w.AliasParams->horizontalHeader();
+    QVERIFY(header->isVisibleTo(p.w.AliasParams));
+    QCOMPARE(header->sectionResizeMode(0), QHeaderView::Interactive);
+    header->resizeSection(0, header->sectionSize(0) - 40);
+    QCOMPARE(p.w.DefParamList->x(), origin.x() + p.w.AliasParams->visualItemRect(p.w.AliasParams->item(passthru, 1)).left());
+    QCOMPARE(p.w.DefParamList->width(), p.w.AliasParams->columnWidth(1) + 1);
 
     p.w.AliasParams->setCurrentCell(1, 1); // SERVER NAME: typed freely
     QCOMPARE(p.w.DefParamListTag, 0);

@@ -4,10 +4,12 @@
 #include "PrivilegesFixture.h"
 #include "platform/PanelStatusBar.h"
 #include "support/GuiTestMain.h"
+#include "support/RealClicks.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QToolButton>
@@ -62,6 +64,7 @@ private slots:
     void cancelInTheLoginDialog();
     void adminTables_data();
     void adminTables();
+    void creationRefusedGoesOnAsAfterNo_data();
     void creationRefusedGoesOnAsAfterNo();
     void tablesWithoutReadRightStillCount();
     void erase_data();
@@ -140,26 +143,32 @@ void TestConnect::cancelInTheLoginDialog()
 
 void TestConnect::adminTables_data()
 {
-    QTest::addColumn<int>("tables");  // how many of the six exist
-    QTest::addColumn<int>("answer");  // to the creation question; -1: not asked
+    QTest::addColumn<int>("tables");       // how many of the six exist
+    QTest::addColumn<QList<int>>("answers"); // to the questions, in turn
     QTest::addColumn<QStringList>("texts");
     QTest::addColumn<bool>("allPages");
-    QTest::newRow("all six") << 6 << -1 << QStringList() << true;
-    QTest::newRow("none, No") << 0 << int(Answer::No) << QStringList{kCreate} << false;
-    QTest::newRow("none, Yes") << 0 << int(Answer::Yes) << QStringList{kCreate} << true;
-    QTest::newRow("four of six") << 4 << -1
-                                 << QStringList{"The GrantGroups tables of this database are incomplete; missing: "
-                                                "META$GRANTUSERS, META$USERSGRANT.\r\nOnly the GrantInfo page is "
-                                                "available."}
-                                 << false;
+    QTest::addColumn<int>("after"); // how many exist afterwards
+    const QString partial = "The GrantGroups tables of this database are incomplete; missing: "
+                            "META$GRANTUSERS, META$USERSGRANT.\r\nYes creates the missing tables, No drops the ones "
+                            "present; with Cancel only the GrantInfo page is available.";
+    const int yes = int(Answer::Yes), no = int(Answer::No), cancel = int(Answer::Cancel);
+    QTest::newRow("all six") << 6 << QList<int>{} << QStringList() << true << 6;
+    QTest::newRow("none, No") << 0 << QList<int>{no} << QStringList{kCreate} << false << 0;
+    QTest::newRow("none, Yes") << 0 << QList<int>{yes} << QStringList{kCreate} << true << 6;
+    QTest::newRow("four of six, left") << 4 << QList<int>{cancel} << QStringList{partial} << false << 4;
+    QTest::newRow("four of six, the missing made") << 4 << QList<int>{yes} << QStringList{partial} << true << 6;
+    QTest::newRow("four of six, dropped, then made")
+        << 4 << QList<int>{no, yes} << QStringList{partial, kCreate} << true << 6;
+    QTest::newRow("four of six, dropped") << 4 << QList<int>{no, no} << QStringList{partial, kCreate} << false << 0;
 }
 
 void TestConnect::adminTables()
 {
     QFETCH(int, tables);
-    QFETCH(int, answer);
+    QFETCH(QList<int>, answers);
     QFETCH(QStringList, texts);
     QFETCH(bool, allPages);
+    QFETCH(int, after);
     {
         auto c = m_db->connect();
         createAdminTables(*c, tables);
@@ -168,10 +177,14 @@ void TestConnect::adminTables()
     p.selectAlias(kAlias);
     LoginAnswers login;
     login.password = "x";
-    if (answer >= 0)
-        p.prompter.answer(Answer(answer));
+    for (int a : answers)
+        p.prompter.answer(Answer(a));
     p.w.cntbtn->click();
     QCOMPARE(p.prompter.texts(), texts);
+    QCOMPARE(adminTablesIn(*m_db), after);
+    // Made here, the layer is whole: PUBLIC registered as a creation does.
+    if (after == 6 && tables < 6)
+        QCOMPARE(count(GrantData->grantdb, "select count(*) from meta$usersdef where ugname = 'PUBLIC'"), 1);
     QVERIFY(GrantData->grantdb.isConnected());
     QVERIFY(GrantData->grantdb.inTransaction());
     QCOMPARE(shownTabs(p.w.GrantPages), allPages ? (QStringList{"GrantInfo", "GrantGroups", "UserGroups", "GrantAction"})
@@ -190,20 +203,35 @@ void TestConnect::adminTables()
     QCOMPARE(p.w.USER1->text(), QString("SYSDBA"));
 }
 
+void TestConnect::creationRefusedGoesOnAsAfterNo_data()
+{
+    // The rights are named only when the server refused for their lack.
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("refused");
+    QTest::newRow("no right to create tables")
+        << "U2" << "The GrantGroups tables could not be created. Creating them needs the database owner, SYSDBA, "
+                   "or a user granted CREATE TABLE.\r\n";
+    QTest::newRow("another failure") << "SYSDBA" << "The GrantGroups tables could not be created. \r\ninjected failure";
+}
+
 void TestConnect::creationRefusedGoesOnAsAfterNo()
 {
+    QFETCH(QString, user);
+    QFETCH(QString, refused);
     Program p;
     p.selectAlias(kAlias);
     LoginAnswers login;
-    login.user = "U2"; // may not create tables
+    login.user = user;
     p.prompter.answer(Answer::Yes);
-    p.w.cntbtn->click();
+    {
+        FailingStatement failing(user == "SYSDBA" ? "Meta$usersdef" : "never sent");
+        p.w.cntbtn->click();
+    }
     const QStringList texts = p.prompter.texts();
     QCOMPARE(texts.size(), 2);
     QCOMPARE(texts.first(), kCreate);
-    const QString refused = "The GrantGroups tables could not be created. Creating them needs the database owner, "
-                            "SYSDBA, or a user granted CREATE TABLE.\r\n";
-    QVERIFY2(texts.last().startsWith(refused) && texts.last().size() > refused.size(), qPrintable(texts.last()));
+    // The server's text follows.
+    QVERIFY2(texts.last().startsWith(refused) && texts.last().size() >= refused.size(), qPrintable(texts.last()));
     QVERIFY(GrantData->grantdb.isConnected() && GrantData->grantdb.inTransaction());
     QCOMPARE(shownTabs(p.w.GrantPages), QStringList{"GrantInfo"});
     QVERIFY(!p.w.erasebtn->isEnabled());
@@ -273,9 +301,15 @@ void TestConnect::disconnectCommitsPendingGrant()
     GrantData->transaction.run([] { GrantData->grantdb.executeImmediate("grant select on T to U2"); });
     QCOMPARE(grantsTo(*m_db, "U2"), 0);
 
-    p.prompter.answer(confirm ? Answer::Yes : Answer::No);
+    // The real box, answered by a mouse click while the command works.
+    platform::Prompter *const scripted = platform::Prompter::install(nullptr);
+    QString asked;
+    testsupport::RealClicks clicks;
+    clicks.then(confirm ? "Yes" : "No", [&](QDialog &d) { asked = static_cast<QMessageBox &>(d).text(); });
     p.w.Disconnect1->trigger();
-    QCOMPARE(p.prompter.texts().last(), kDisconnect);
+    platform::Prompter::install(scripted);
+    QCOMPARE(clicks.met, QStringList{"Confirmation"});
+    QCOMPARE(asked, kDisconnect);
     if (!confirm) {
         QVERIFY(GrantData->grantdb.isConnected());
         QVERIFY(p.w.cntbtn->isChecked());

@@ -36,6 +36,8 @@ private slots:
     void storedSettingsAtStart();
     void togglesWriteTheirValue();
     void fontDialogWritesAllSevenValues();
+    void settingsThatCannotBeWrittenAreSaidSo_data();
+    void settingsThatCannotBeWrittenAreSaidSo();
 
     void commandsCarryTheirCaptionsAndShortcuts_data();
     void commandsCarryTheirCaptionsAndShortcuts();
@@ -82,6 +84,9 @@ void TestFrame::firstStart()
     QVERIFY(!p.w.Grantsb->isHidden());
     QVERIFY(p.w.ToolBar1->isChecked());
     QVERIFY(p.w.StatusBar1->isChecked());
+    // Centred on the screen, with the size of its first show.
+    const QRect screen = p.w.screen()->availableGeometry();
+    QCOMPARE(p.w.frameGeometry().center(), screen.center());
     // Reading writes nothing.
     QVERIFY(!QFile::exists(settings().filePath()));
     QVERIFY(p.prompter.calls().isEmpty());
@@ -188,6 +193,33 @@ void TestFrame::fontDialogWritesAllSevenValues()
         stored << s.readString("font", f, "absent");
     QCOMPARE(stored, (QStringList{"0", "1", "0", "1"}));
     QVERIFY(p.prompter.problems().isEmpty());
+}
+
+void TestFrame::settingsThatCannotBeWrittenAreSaidSo_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("what");
+    QTest::newRow("tool bar") << "ToolBar1" << "tool bar setting";
+    QTest::newRow("status bar") << "StatusBar1" << "status bar setting";
+    QTest::newRow("font") << "Font1" << "font";
+}
+
+void TestFrame::settingsThatCannotBeWrittenAreSaidSo()
+{
+    QFETCH(QString, command);
+    QFETCH(QString, what);
+    Program p;
+    if (command == "Font1")
+        p.prompter.answerFont(QFont("DejaVu Serif", 11));
+    {
+        testsupport::UnwritableSettings unwritable;
+        p.w.findChild<QAction *>(command)->trigger();
+        QCOMPARE(p.prompter.texts().last(), "The " + what + " could not be stored in "
+                                                + unwritable.file(platform::Settings::PrivilegeManagerKey)
+                                                + ": it holds until the program ends.");
+    }
+    // The change holds for this run.
+    QVERIFY(p.w.ToolPanel->isHidden() || p.w.Grantsb->isHidden() || p.w.font().family() == "DejaVu Serif");
 }
 
 void TestFrame::commandsCarryTheirCaptionsAndShortcuts_data()

@@ -5,11 +5,14 @@
 #include "PrivilegesFixture.h"
 #include "engine/GridModel.h"
 #include "platform/PanelStatusBar.h"
+#include "privileges/LayerChecks.h"
+#include "privileges/UserGroupMembers.h"
 #include "support/GuiTestMain.h"
 
 #include <QAction>
 #include <QHeaderView>
 #include <QTableView>
+#include <QPushButton>
 #include <QToolButton>
 
 using namespace privtest;
@@ -60,6 +63,7 @@ private slots:
     void assignAndTakeBackThroughThePage();
     void failureLeavesNothingToCommit();
     void leavingThePageRolledBackShowsTheHolders();
+    void candidatesFollowThePageShown();
     void letterSearch_data();
     void letterSearch();
 };
@@ -145,11 +149,14 @@ void TestGrantAction::failureLeavesNothingToCommit()
     w.gmvbtn->click();
     QVERIFY(w.gokbtn->isEnabled());
     QVERIFY(GrantData->usersdef.locate("UGNAME", "U2"));
+    const QStringList lost = GrantData->transaction.pending();
+    QVERIFY(!lost.isEmpty());
     {
         FailingStatement failing("grant ");
         w.gmvbtn->click();
     }
-    QCOMPARE(c.p->prompter.texts(), QStringList{"injected failure"});
+    // The assignment to PUBLIC was pending: the message says it is lost.
+    QCOMPARE(c.p->prompter.texts(), QStringList{"injected failure" + engine::KeptTransaction::lostWorkText(lost)});
     QVERIFY(!w.gokbtn->isEnabled());
     QVERIFY(!w.gescbtn->isEnabled());
     QCOMPARE(w.Grantsb->panelText(2), QString());
@@ -169,6 +176,53 @@ void TestGrantAction::leavingThePageRolledBackShowsTheHolders()
     c.p->clickTab(4);
     QCOMPARE(column(GrantData->metasgrp, "UFNAME"), QStringList{"U1"});
     QCOMPARE(column(GrantData->usersdef, "UGNAME"), (QStringList{"PUBLIC", "UG", "U2"}));
+}
+
+void TestGrantAction::candidatesFollowThePageShown()
+{
+    OnPage c;
+    TLorvane &w = *c.w;
+    GrantData->execQ({"insert into meta$usersdef values ('U7', null, 0)"});
+    GrantData->transaction.commit();
+    // Saving a user on the members' page, once the holders' page was open,
+    // leaves the members' candidates: users who are not members.
+    c.p->clickTab(3);
+    QVERIFY(GrantData->usergrp.locate("UGNAME", "UG"));
+    w.uplus->click();
+    QTest::keyClicks(w.usn, "u8");
+    w.svu->click();
+    QCOMPARE(c.p->prompter.texts(), QStringList());
+    QVERIFY(GrantData->usergrp.locate("UGNAME", "UG"));
+    QCOMPARE(column(GrantData->usersdef, "UGNAME"), (QStringList{"U7", "U8"}));
+    // Whatever the list shows, a user group, PUBLIC or a member does not join.
+    privileges::NoProgress quiet;
+    privileges::UserGroupMembers members(*GrantData, quiet);
+    for (const QString &name : QStringList{"UG", "PUBLIC", "U1"}) {
+        try {
+            members.addMember(name);
+            QFAIL(qPrintable(name + " joined"));
+        } catch (const privileges::LayerRefusal &e) {
+            QCOMPARE(e.message(), name == "U1" ? privileges::alreadyMemberText("U1", "UG") : privileges::notAUserText(name));
+        }
+    }
+    QCOMPARE(column(GrantData->usersgrp, "UALIAS"), (QStringList{"U1", "U2"}));
+
+    // Back on the holders' page a failed assignment leaves its candidates:
+    // user groups and PUBLIC, the holders left out.
+    c.p->clickTab(4);
+    QVERIFY(GrantData->metagrp.locate("GGNAME", "U1_Group"));
+    const QStringList candidates{"PUBLIC", "UG", "U2", "U7", "U8"};
+    QCOMPARE(column(GrantData->usersdef, "UGNAME"), candidates);
+    QVERIFY(GrantData->usersdef.locate("UGNAME", "U7"));
+    {
+        FailingStatement failing("insert into meta$usersgrant");
+        w.gmvbtn->click();
+    }
+    QCOMPARE(c.p->prompter.texts(), QStringList{"injected failure"});
+    QCOMPARE(column(GrantData->usersdef, "UGNAME"), candidates);
+    QCOMPARE(column(GrantData->metasgrp, "UFNAME"), QStringList{"U1"});
+    QVERIFY(w.isEnabled());
+    CHECK_AGREES(GrantData, c.t);
 }
 
 void TestGrantAction::letterSearch_data()

@@ -170,6 +170,10 @@ void TestGrantData::revokeRights_data()
                                                  << "Select" << "" << false << false;
     QTest::newRow("revoked in this transaction") << QStringList{"revoke select on T1 from U1"} << QStringList{"U1"}
                                                  << "Select" << "" << false << true;
+    // A procedure of a user's name holds it: the user does not.
+    QTest::newRow("held by a procedure of the name")
+        << QStringList{"create procedure U5 as begin end", "grant select on T1 to procedure U5"} << QStringList{"U5"}
+        << "Select" << "" << false << true;
 }
 
 void TestGrantData::revokeRights()

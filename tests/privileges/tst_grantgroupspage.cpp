@@ -103,6 +103,8 @@ private slots:
     void failureRollsBackEveryPage();
     void guardSettlesThePagesWork_data();
     void guardSettlesThePagesWork();
+    void refusedNameInTheGuardCommitsNothing();
+    void longDescriptionCutToTheColumn();
 };
 
 void TestGrantGroupsPage::groupEditor()
@@ -428,6 +430,7 @@ void TestGrantGroupsPage::failureRollsBackEveryPage()
     }
     c.prompter().clear();
     c.prompter().answer(Answer::Yes);
+    const QStringList lost = c.d().transaction.pending();
     {
         FailingStatement failing(needle, occurrence);
         if (needle.startsWith("grant")) {
@@ -444,7 +447,8 @@ void TestGrantGroupsPage::failureRollsBackEveryPage()
             w.AddggName->click();
         }
     }
-    QCOMPARE(c.prompter().texts().mid(c.prompter().texts().size() - 1), QStringList{"injected failure"});
+    // The member's join pending before is named as lost.
+    QVERIFY2(namesLostWork(c.prompter().texts().last(), "injected failure", lost), qPrintable(c.prompter().texts().last()));
     CHECK_LAST_COMMIT(GrantData, c.t, committed);
     QCOMPARE(c.d().usersgrp.recordCount(), 1);
     c.checkSettled();
@@ -483,6 +487,57 @@ void TestGrantGroupsPage::guardSettlesThePagesWork()
     QCOMPARE(committedWorld(c.t) != committed, commit);
     QCOMPARE(state(c.d().grantdb), committedState(c.t));
     CHECK_AGREES(GrantData, c.t);
+    c.checkSettled();
+}
+
+void TestGrantGroupsPage::refusedNameInTheGuardCommitsNothing()
+{
+    Window c(2);
+    TLorvane &w = *c.w;
+    const QStringList committed = committedWorld(c.t);
+    select(w.Metatreegrant, "Stored Procedures/P2");
+    w.Movebtn->click(); // pending: a privilege added to GG
+    QVERIFY(w.Commitbtn->isEnabled());
+    w.AddggName->click();
+    w.gdefname->setText("BAD\"NAME");
+    c.prompter().clear();
+    c.prompter().answer(Answer::Yes);
+    c.p->clickTab(1);
+    const QStringList texts = c.prompter().texts();
+    QCOMPARE(texts.size(), 2);
+    QCOMPARE(texts.first(), QString("Commit new/modified GrantGroups?"));
+    QCOMPARE(texts.last(), privileges::groupNameProblem("BAD\"NAME") + "\n\n" + framerules::nothingCommittedText());
+    // Nothing of the work was committed, none of it is pending, and the
+    // editor is closed: the next page change asks nothing.
+    QCOMPARE(committedWorld(c.t), committed);
+    QCOMPARE(state(c.d().grantdb), committedState(c.t));
+    QCOMPARE(w.GrantPages->currentIndex(), 2);
+    QCOMPARE(w.AddggName->text(), QString("   &AddGrantGroup"));
+    c.checkSettled();
+    c.prompter().clear();
+    c.p->clickTab(1);
+    QCOMPARE(c.prompter().texts(), QStringList());
+    QCOMPARE(w.GrantPages->currentIndex(), 1);
+    CHECK_AGREES(GrantData, c.t);
+}
+
+void TestGrantGroupsPage::longDescriptionCutToTheColumn()
+{
+    Window c(3);
+    TLorvane &w = *c.w;
+    QVERIFY(c.d().usersdef.locate("UGNAME", "U3"));
+    w.mvbtn->click(); // pending membership: the group's commit takes it along
+    w.GrantPages->setCurrentWidget(w.GrantGroups);
+    w.GrantPagesChange();
+    w.AddggName->click();
+    w.gdefname->setText("G9");
+    w.Grantdesc->setPlainText(QString(200, QChar(0xFC)));
+    w.AddggName->click();
+    QCOMPARE(c.prompter().texts(), QStringList());
+    auto second = c.t.connect("SYSDBA", "Second");
+    QCOMPARE(rows(*second, "select ggdesc from meta$grantdef where ggname = 'G9'"),
+             QStringList{QString(127, QChar(0xFC))});
+    QCOMPARE(count(*second, "select count(*) from meta$userslist where ualias = 'U3'"), 1);
     c.checkSettled();
 }
 

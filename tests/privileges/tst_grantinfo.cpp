@@ -7,6 +7,7 @@
 #include "platform/PanelStatusBar.h"
 #include "privileges/gmes2.h"
 #include "privileges/gmes_un.h"
+#include "support/GridFit.h"
 #include "support/GuiTestMain.h"
 
 #include <QAction>
@@ -80,15 +81,30 @@ private slots:
     void refresh();
     void treePanelButtons_data();
     void treePanelButtons();
+    void gridsShowWholeNames();
 };
 
 void TestGrantInfo::treesAndListAfterConnect()
 {
     ConnectedWindow c;
     TLorvane &w = *c.w;
+    // Tables and views come closed, their columns read when one is opened.
+    const QStringList closed{"Stored Procedures", "  P1", "Tables", "  T1", "  T2", "  T3", "Views", "  V1"};
+    QCOMPARE(dump(w.Metatree), closed);
+    QCOMPARE(dump(w.Metatreegrant), closed);
+    for (QTreeWidget *tree : {w.Metatree, w.Metatreegrant})
+        for (int r = 0; r < tree->topLevelItemCount(); ++r) {
+            tree->topLevelItem(r)->setExpanded(true);
+            for (int i = 0; i < tree->topLevelItem(r)->childCount(); ++i)
+                tree->topLevelItem(r)->child(i)->setExpanded(true);
+        }
     QCOMPARE(dump(w.Metatree), (QStringList{"Stored Procedures", "  P1", "Tables", "  T1", "    C1", "    C2", "  T2",
                                             "    C1", "  T3", "    C1", "Views", "  V1", "    C1"}));
     QCOMPARE(dump(w.Metatreegrant), dump(w.Metatree));
+    // Typed letters find what is shown.
+    w.Metatree->keyboardSearch("T2");
+    QCOMPARE(w.Metatree->currentItem()->text(0), QString("T2"));
+    w.Metatree->setCurrentItem(w.Metatree->topLevelItem(0));
     QCOMPARE(dump(w.usertree), (QStringList{"Stored Procedures", "  P1", "Triggers", "  TR1", "Users", "  PUBLIC", "  U1",
                                             "  U2", "Views", "  V1"}));
     for (QTreeWidget *tree : {w.Metatree, w.Metatreegrant, w.usertree})
@@ -401,6 +417,32 @@ void TestGrantInfo::treePanelButtons()
     other->click();
     QCOMPARE(w.Metatree->height(), height);
     QVERIFY(pressed->isEnabled() && other->isEnabled());
+}
+
+// At the size a person gives the window, the privilege list shows
+// 31-character names and its titles whole, and the alias grid the whole
+// path of the database.
+void TestGrantInfo::gridsShowWholeNames()
+{
+    ConnectedWindow c([](const TestDatabase &t) {
+        makeGrants(t);
+        auto db = t.connect();
+        for (const char *sql : {"create table CUSTOMER_ORDERS_BY_REGION_YEARL (SHIPPING_ADDRESS_LINE_NUMBER_TW integer)",
+                                "grant select on CUSTOMER_ORDERS_BY_REGION_YEARL to A_USER_NAME_OF_THIRTY_ONE_CHARS",
+                                "grant update (SHIPPING_ADDRESS_LINE_NUMBER_TW) on CUSTOMER_ORDERS_BY_REGION_YEARL to U1"})
+            testsupport::exec(*db, sql);
+    });
+    TLorvane &w = *c.w;
+    w.resize(1600, 1000);
+    QVERIFY(GrantData->TrigList.locate("RDB$RELATION_NAME", "CUSTOMER_ORDERS_BY_REGION_YEARL"));
+    QCOMPARE(testsupport::cutTexts(*w.PrivGrid), QStringList());
+
+    ScopedAlias deep("DEEP", "/srv/databases/customers/region-north/archive/customers_2026.fdb");
+    w.aliasbox->clear();
+    w.FillAliasBox();
+    c.p->selectAlias("DEEP");
+    QCOMPARE(w.AliasParams->item(1, 1)->text(), QString("/srv/databases/customers/region-north/archive/customers_2026.fdb"));
+    QCOMPARE(testsupport::cutTexts(*w.AliasParams), QStringList());
 }
 
 DUNMOOR_GUI_TEST_MAIN(TestGrantInfo)

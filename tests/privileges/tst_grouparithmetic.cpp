@@ -70,6 +70,8 @@ private slots:
     void statements_data();
     void statements();
     void layerReadFromDatabase();
+    void conditionsSeeBrokenTables_data();
+    void conditionsSeeBrokenTables();
 };
 
 void TestGroupArithmetic::receivers_data()
@@ -209,6 +211,40 @@ void TestGroupArithmetic::layerReadFromDatabase()
     QVERIFY(l.owners.owns("U3", "T2"));
     QCOMPARE(l.owners.withoutOwners({"U1", "U3"}, "T2"), QStringList{"U1"});
     QCOMPARE(readObjectOwners(db, "T1").withoutOwners({"SYSDBA", "U3"}, "T1"), QStringList{"U3"});
+}
+
+void TestGroupArithmetic::conditionsSeeBrokenTables_data()
+{
+    // The page layer agrees; one statement breaks it.
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("seen");
+    QTest::newRow("a user group its own member") << "insert into meta$userslist values (2, 'UG', 'UG')"
+                                                 << "condition 6: not a user,UG,UG";
+    QTest::newRow("PUBLIC a member") << "insert into meta$userslist values (2, 'UG', 'PUBLIC')" << "condition 6: not a user,UG,PUBLIC";
+    QTest::newRow("an unregistered member") << "insert into meta$userslist values (2, 'UG', 'U9')" << "condition 6: not a user,UG,U9";
+    QTest::newRow("a member twice") << "insert into meta$userslist values (2, 'UG', 'U2')" << "condition 6: twice,UG,U2";
+    QTest::newRow("a deleted grant group's holders") << "delete from meta$grantdef where ggname = 'GG'"
+                                                      << "condition 7: META$GRANTUSERS,GG:U1";
+    QTest::newRow("a deleted grant group's users") << "delete from meta$grantdef where ggname = 'GG'"
+                                                    << "condition 7: META$USERSGRANT,GG:U2";
+    QTest::newRow("a privilege of no grant group") << "insert into meta$grantlist values (1, 'NOGROUP', 'T1', 'Table', null, 'Select', 0)"
+                                                   << "condition 7: META$GRANTLIST,NOGROUP";
+    QTest::newRow("a deleted user's assignment") << "delete from meta$usersdef where ugname = 'U3'"
+                                                  << "condition 7: META$GRANTUSERS,GG:U3";
+    QTest::newRow("a deleted user group's members") << "delete from meta$usersdef where ugname = 'UG'"
+                                                     << "condition 7: META$USERSLIST,UG";
+}
+
+void TestGroupArithmetic::conditionsSeeBrokenTables()
+{
+    QFETCH(QString, fault);
+    QFETCH(QString, seen);
+    TestDatabase t;
+    auto d = pageDatabase(t);
+    CHECK_AGREES(d, t);
+    exec(d->grantdb, fault);
+    const QStringList found = disagreements(d->grantdb);
+    QVERIFY2(found.contains(seen), qPrintable(found.join("; ")));
 }
 
 DUNMOOR_TEST_MAIN(TestGroupArithmetic)

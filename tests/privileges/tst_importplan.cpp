@@ -104,24 +104,52 @@ void TestImportPlan::plan()
 
 void TestImportPlan::nameProblems_data()
 {
-    QTest::addColumn<QString>("catalogueRow");
-    QTest::addColumn<QString>("problem");
-    QTest::newRow("25 characters fit") << "U234567890123456789012345 S 0 T1 - table SYSDBA" << "";
+    QTest::addColumn<QStringList>("catalogue");
+    QTest::addColumn<QStringList>("kept");
+    QTest::addColumn<QStringList>("leftOut");
+    const QString upper = "differs from its upper case: a dialect-1 statement would name %1 instead, so it can "
+                          "only be named quoted, in dialect 3.";
+    QTest::newRow("25 characters fit") << QStringList{"U234567890123456789012345 S 0 T1 - table SYSDBA"}
+                                       << QStringList{"U234567890123456789012345_Group 0 T1 Table - Select 0"}
+                                       << QStringList{};
     QTest::newRow("26 characters do not")
-        << "U2345678901234567890123456 S 0 T1 - table SYSDBA"
-        << "Cannot import the privileges of user U2345678901234567890123456: the GrantGroup name "
-           "U2345678901234567890123456_Group is longer than 31 characters.";
-    QTest::newRow("quote in a user") << "O'HARA S 0 T1 - table SYSDBA"
-                                     << "Cannot import the privileges of \"O'HARA\": it is not a plain user name.";
-    QTest::newRow("semicolon in a column") << "U1 U 0 T1 C;1 table SYSDBA"
-                                       << "Cannot import the privileges on \"C;1\": it is not a plain name.";
+        << QStringList{"U2345678901234567890123456 S 0 T1 - table SYSDBA"} << QStringList{}
+        << QStringList{"Every privilege of U2345678901234567890123456: the GrantGroup name "
+                       "U2345678901234567890123456_Group is longer than 31 characters."};
+    QTest::newRow("quote in a user")
+        << QStringList{"O'HARA S 0 T1 - table SYSDBA"} << QStringList{}
+        << QStringList{"Every privilege of O'HARA: The name \"O'HARA\" is not a plain identifier (a letter, then "
+                       "letters, digits, _ or $): it cannot be named in a dialect-1 statement."};
+    QTest::newRow("semicolon in a column, the rest kept")
+        << QStringList{"U1 U 0 T1 C;1 table SYSDBA", "U1 S 0 T1 - table SYSDBA"}
+        << QStringList{"U1_Group 0 T1 Table - Select 0"}
+        << QStringList{"Update(C;1) on T1 to U1: The name \"C;1\" is not a plain identifier (a letter, then "
+                       "letters, digits, _ or $): it cannot be named in a dialect-1 statement."};
+    QTest::newRow("twins: the quoted one left out")
+        << QStringList{"U1 S 0 MixedCase - table SYSDBA", "U1 S 0 MIXEDCASE - table SYSDBA",
+                       "lowr S 0 T1 - table SYSDBA", "U1 U 0 T1 Col table SYSDBA", "U1 X 0 ProcM - proc SYSDBA"}
+        << QStringList{"U1_Group 0 MIXEDCASE Table - Select 0"}
+        << QStringList{"Select on MixedCase to U1: The name \"MixedCase\" " + upper.arg("MIXEDCASE"),
+                       "Execute on ProcM to U1: The name \"ProcM\" " + upper.arg("PROCM"),
+                       "Update(Col) on T1 to U1: The name \"Col\" " + upper.arg("COL"),
+                       "Every privilege of lowr: The name \"lowr\" " + upper.arg("LOWR")};
+    QTest::newRow("reserved word")
+        << QStringList{"U1 S 0 ORDER - table SYSDBA"} << QStringList{}
+        << QStringList{"Select on ORDER to U1: The name \"ORDER\" is a reserved word: it can only be named quoted, "
+                       "in dialect 3."};
 }
 
 void TestImportPlan::nameProblems()
 {
-    QFETCH(QString, catalogueRow);
-    QFETCH(QString, problem);
-    QCOMPARE(importNameProblem(planImport({row(catalogueRow)})), problem);
+    QFETCH(QStringList, catalogue);
+    QFETCH(QStringList, kept);
+    QFETCH(QStringList, leftOut);
+    QVector<CataloguePrivilege> rows;
+    for (const QString &r : catalogue)
+        rows << row(r);
+    QVector<UserImport> plan = planImport(rows);
+    QCOMPARE(leaveOutUnnamable(plan), leftOut);
+    QCOMPARE(describe(plan), kept);
 }
 
 void TestImportPlan::statementTexts()

@@ -115,8 +115,18 @@ void TestMetaTrees::fullTrees()
     auto d = withObjectsAndUsers(t);
     RecordingProgress progress;
     engine::StatementRecorder log;
-    const MetaTrees trees = FillMetaTree(*d, progress);
-
+    MetaTrees trees = FillMetaTree(*d, progress);
+    // Tables and views come without their columns, which no statement read.
+    QStringList closed;
+    for (const QString &line : kObjectTree)
+        if (!line.startsWith("    "))
+            closed << line;
+    QCOMPARE(dump(trees.metatree), closed);
+    for (const TreeNode &root : trees.metatree)
+        for (const TreeNode &object : root.children)
+            QCOMPARE(object.columnsPending, root.text != proceduresRoot());
+    QVERIFY(!log.statements().join('\n').contains("RDB$RELATION_FIELDS"));
+    readAllColumns(*d, trees.metatree);
     QCOMPARE(dump(trees.metatree), kObjectTree);
     QCOMPARE(dump(trees.usertree), kUserTree);
     // Never an administrative table, a system table or a CHECK trigger.
@@ -166,7 +176,8 @@ void TestMetaTrees::rootsOnlyWithContent()
     }
     auto d = connectWithLayer(t);
     NoProgress quiet;
-    const MetaTrees trees = FillMetaTree(*d, quiet);
+    MetaTrees trees = FillMetaTree(*d, quiet);
+    readAllColumns(*d, trees.metatree);
     QCOMPARE(dump(trees.metatree), objectTree);
     QCOMPARE(dump(trees.usertree), userTree);
 }
@@ -203,10 +214,24 @@ void TestMetaTrees::treeWidgetShowsTheData()
         images << QIcon(i % 2 ? blue : red);
     showTree(metatree, trees.metatree, true, images);
     showTree(usertree, trees.usertree, true, images);
+    // Every table and view shows it can be opened; opened, it shows its
+    // columns as the build would have given them.
+    for (int r = 0; r < metatree.topLevelItemCount(); ++r) {
+        QTreeWidgetItem *root = metatree.topLevelItem(r);
+        for (int i = 0; i < root->childCount(); ++i) {
+            QTreeWidgetItem *object = root->child(i);
+            QCOMPARE(columnsPending(*object), root->text(0) != proceduresRoot());
+            QCOMPARE(object->childIndicatorPolicy() == QTreeWidgetItem::ShowIndicator, columnsPending(*object));
+            if (columnsPending(*object))
+                showColumns(*object, columnNodes(*d, object->text(0)), images);
+            QVERIFY(!columnsPending(*object));
+        }
+    }
     QCOMPARE(dump(metatree), kObjectTree);
     QCOMPARE(dump(usertree), kUserTree);
     QVERIFY(usertree.isSortingEnabled());
     QVERIFY(!usertree.topLevelItem(0)->icon(0).isNull());
+    QVERIFY(!metatree.topLevelItem(1)->child(0)->child(0)->icon(0).isNull());
     // A user added later (the users page does) finds its sorted place.
     usertree.topLevelItem(2)->addChild(new QTreeWidgetItem(QStringList{"A0"}));
     QCOMPARE(usertree.topLevelItem(2)->child(0)->text(0), QString("A0"));

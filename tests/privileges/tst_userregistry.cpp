@@ -6,12 +6,19 @@
 #include "privileges/UserRegistry.h"
 #include "privileges/ibnames.h"
 #include "support/GuiTestMain.h"
+#include "engine/Runtime.h"
+#include "engine/RuntimeDatabases.h"
+
+#include <QDateTime>
+#include <QFileInfo>
 
 #include <QLabel>
 #include <QPushButton>
+#include <QRadioButton>
 
 using namespace privtest;
 using namespace privileges;
+using testsupport::exec;
 
 namespace {
 
@@ -162,6 +169,7 @@ void TestUserRegistry::userNames_data()
     QTest::newRow("a blank") << "ANN COLE" << false;
     QTest::newRow("two names") << "ANN,BOB" << false;
     QTest::newRow("empty") << "" << false;
+    QTest::newRow("a reserved word") << "USER" << false;
 }
 
 void TestUserRegistry::userNames()
@@ -173,24 +181,48 @@ void TestUserRegistry::userNames()
 
 void TestUserRegistry::embeddedEngineListsItsOwnSecurityDatabase()
 {
-    TestDatabase t;
-    auto d = connectWithLayer(t);
-    TIBnames dialog(*d);
-    // The embedded engine answers from the security database of its own
-    // configuration, whoever the server knows.
-    QStringList own;
-    for (const QString &u : rows(d->grantdb, "select sec$user_name from sec$users where sec$user_name <> 'SYSDBA' order by 1"))
-        own << u;
-    for (bool unregistered : {false, true}) {
-        QVERIFY(dialog.usersview(unregistered));
-        QStringList listed;
-        for (int r = 0; r < dialog.IBUsers.recordCount(); ++r)
-            listed << dialog.IBUsers.textAt(r, 0).trimmed();
-        QCOMPARE(listed, own);
-        QCOMPARE(dialog.okbtn->isEnabled(), !own.isEmpty());
-        QVERIFY(dialog.ownlbl->isHidden());
-    }
-    QVERIFY(d->grantdb.inTransaction());
+    // This test runs in a runtime folder of its own, as on a first start:
+    // no user database until the programs' start step makes it.
+    const QString security = engine::Runtime::paths().securityDatabase;
+    QVERIFY(!QFile::exists(security));
+    engine::ensureRuntimeDatabases();
+    QVERIFY(QFile::exists(security));
+    const QDateTime made = QFileInfo(security).lastModified();
+    engine::ensureRuntimeDatabases(); // a second start leaves it alone
+    QCOMPARE(QFileInfo(security).lastModified(), made);
+    QVERIFY(!QFile::exists(engine::Runtime::paths().root + "/security3.lock"));
+
+    ConnectedWindow x([](const TestDatabase &t) {
+        auto db = t.connect();
+        makeGrants(t);
+        for (const char *sql : {"create user EU1 password 'pw1' firstname 'Eve' lastname 'Ode'", "create user EU2 password 'pw2'"})
+            exec(*db, sql);
+    });
+    // The server users dialog, opened from the user editor as a person does.
+    QVERIFY(x.w->selectPage(3));
+    x.w->uplus->click();
+    QStringList unregistered, all;
+    const platform::ModalHook previous = platform::setModalHook([&](QDialog &d) {
+        auto &dialog = static_cast<TIBnames &>(d);
+        const auto listed = [&dialog] {
+            QStringList out;
+            for (int r = 0; r < dialog.IBUsers.recordCount(); ++r)
+                out << dialog.IBUsers.textAt(r, 0).trimmed();
+            return out;
+        };
+        unregistered = listed();
+        dialog.AllUsers->click();
+        all = listed();
+        dialog.IBUsers.locate("USER_NAME", "EU1");
+        dialog.okbtn->click();
+        return dialog.result();
+    });
+    x.w->AddIBnames->click();
+    platform::setModalHook(previous);
+    QCOMPARE(x.p->prompter.texts(), QStringList());
+    QCOMPARE(all, (QStringList{"EU1", "EU2"}));
+    QCOMPARE(unregistered, all);
+    QCOMPARE((QStringList{x.w->usn->text(), x.w->fn->text(), x.w->ln->text()}), (QStringList{"EU1", "Eve", "Ode"}));
 }
 
 DUNMOOR_GUI_TEST_MAIN(TestUserRegistry)

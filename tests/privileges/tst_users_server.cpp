@@ -367,6 +367,11 @@ void TestUsersServer::userGroupEditor_data()
     QTest::newRow("description with a quote")
         << Editor::ModifyGroup << "" << "It's ours" << QStringList{"update meta$usersdef set ugdesc='It''s ours' where ugname=\n\"UG\""}
         << "" << QStringList{"EG:2:", "PUBLIC:2:", "UG:2:It's ours"};
+    // The column holds 255 bytes: two-byte letters are cut at 127.
+    QTest::newRow("description of two-byte letters")
+        << Editor::ModifyGroup << "" << QString(200, QChar(0xFC))
+        << QStringList{"update meta$usersdef set ugdesc='" + QString(127, QChar(0xFC)) + "' where ugname=\n\"UG\""}
+        << "" << QStringList{"EG:2:", "PUBLIC:2:", "UG:2:" + QString(127, QChar(0xFC))};
 }
 
 void TestUsersServer::userGroupEditor()

@@ -91,13 +91,69 @@ ScopedAlias::ScopedAlias(const QString &name, const QString &serverName, const Q
             l = QStringLiteral("USER NAME=") + user;
     }
     engine::Session::defaultSession().addAlias(name, QStringLiteral("INTRBASE"), p);
+    // Saved, as a user's aliases are: dialogs read the file again.
+    engine::Session::defaultSession().saveConfigFile();
 }
 
 ScopedAlias::~ScopedAlias()
 {
     // A test may have deleted the alias itself.
-    if (engine::Session::defaultSession().aliasNames().contains(m_name, Qt::CaseInsensitive))
+    if (engine::Session::defaultSession().aliasNames().contains(m_name, Qt::CaseInsensitive)) {
         engine::Session::defaultSession().deleteAlias(m_name);
+        engine::Session::defaultSession().saveConfigFile();
+    }
+}
+
+const QStringList &twinSchema()
+{
+    static const QStringList ddl{
+        "create domain \"DomM\" integer", "create domain DOMM integer",
+        "create table \"MixedCase\" (ID integer)", "create table MIXEDCASE (ID integer, EXTRA integer)",
+        "create table \"lowr\" (ID integer)", "create table LOWR (ID integer)",
+        "create table COLS (ID integer, \"Col\" integer, COL integer, A integer, B integer)",
+        "alter table COLS add constraint \"UqM\" unique (A)", "alter table COLS add constraint UQM unique (B)",
+        "create index \"IxMixed\" on MIXEDCASE (EXTRA)", "create index IXMIXED on MIXEDCASE (EXTRA)",
+        "create trigger \"TrgM\" for MIXEDCASE before insert as begin end",
+        "create trigger TRGM for MIXEDCASE before insert as begin end",
+        "create view \"ViewM\" as select ID from MIXEDCASE", "create view VIEWM as select ID from MIXEDCASE",
+        "create procedure \"ProcM\" returns (R integer) as begin R = 1; suspend; end",
+        "create procedure PROCM returns (R integer) as begin R = 2; suspend; end",
+        "create generator \"GenM\"", "create generator GENM",
+        "create exception \"ExcM\" 'quoted'", "create exception EXCM 'plain'",
+        "grant select on \"MixedCase\" to U1", "grant select on MIXEDCASE to U1",
+        "grant select on \"lowr\" to U1", "grant select on LOWR to U1",
+        "grant select on \"ViewM\" to U1", "grant select on VIEWM to U1",
+        "grant execute on procedure \"ProcM\" to U1", "grant execute on procedure PROCM to U1",
+        "grant update (\"Col\") on COLS to U1", "grant update (COL) on COLS to U1",
+        "grant select on COLS to \"lowr\"", "grant select on COLS to LOWR",
+    };
+    return ddl;
+}
+
+void makeTwins(const TestDatabase &t)
+{
+    auto db = t.connect(QStringLiteral("SYSDBA"), QStringLiteral("Twins"));
+    for (const QString &s : twinSchema())
+        db->executeImmediate(s, 3);
+}
+
+UnwritableSettings::UnwritableSettings() : m_previous(qgetenv("DUNMOOR_SETTINGS_ROOT"))
+{
+    QFile blocker(m_root.filePath(QStringLiteral("SOFTWARE")));
+    if (!blocker.open(QIODevice::WriteOnly))
+        qFatal("no blocking file in %s", qPrintable(m_root.path()));
+    qputenv("DUNMOOR_SETTINGS_ROOT", m_root.path().toUtf8());
+}
+
+UnwritableSettings::~UnwritableSettings()
+{
+    qputenv("DUNMOOR_SETTINGS_ROOT", m_previous);
+}
+
+QString UnwritableSettings::file(const QString &keyPath) const
+{
+    return m_root.path() + QLatin1Char('/') + QString(keyPath).replace(QLatin1Char('\\'), QLatin1Char('/'))
+        + QStringLiteral(".ini");
 }
 
 } // namespace testsupport

@@ -48,7 +48,8 @@ private:
 };
 
 // An alias of the default session pointing at a database (its driver's
-// default parameters with the server name and user set), removed again.
+// default parameters with the server name and user set), saved to the alias
+// file and removed from it again.
 class ScopedAlias {
 public:
     ScopedAlias(const QString &name, const QString &serverName, const QString &user = QStringLiteral("SYSDBA"));
@@ -58,6 +59,34 @@ public:
 
 private:
     QString m_name;
+};
+
+// Dialect-3 statements making, beside each plain upper-case object, a twin
+// made quoted whose name differs from it only in case, as dialect-3 tools
+// make them: tables "MixedCase"/MIXEDCASE and "lowr"/LOWR, views
+// "ViewM"/VIEWM, procedures "ProcM"/PROCM, indexes "IxMixed"/IXMIXED and
+// triggers "TrgM"/TRGM on MIXEDCASE, columns "Col"/COL of COLS with unique
+// constraints "UqM"/UQM, generators "GenM"/GENM, exceptions "ExcM"/EXCM,
+// domains "DomM"/DOMM, and grants on each of them to U1 and to the grantees
+// "lowr"/LOWR.
+const QStringList &twinSchema();
+// Runs twinSchema on a dialect-3 test database.
+void makeTwins(const TestDatabase &t);
+
+// Settings that cannot be written while it lives: the settings root points
+// at a folder whose "SOFTWARE" place is taken by a file.
+class UnwritableSettings {
+public:
+    UnwritableSettings();
+    ~UnwritableSettings();
+    UnwritableSettings(const UnwritableSettings &) = delete;
+    UnwritableSettings &operator=(const UnwritableSettings &) = delete;
+    // The file a key's settings would have gone to.
+    QString file(const QString &keyPath) const;
+
+private:
+    QTemporaryDir m_root;
+    QByteArray m_previous;
 };
 
 // A fresh folder for one test's debug tables, inside the folder the engine

@@ -147,4 +147,15 @@ private:
     int m_dialect;
 };
 
+// Rows 1..n of a table, each row's values an expression of :I.
+inline void fillRows(WindowBench &t, const QString &table, int rows, const QString &values)
+{
+    auto db = t.t.connect();
+    testsupport::exec(*db, QString("create procedure FILL as declare variable I integer = 1; begin "
+                                   "while (I <= %1) do begin insert into %2 values (%3); I = I + 1; end end")
+                               .arg(rows).arg(table, values));
+    testsupport::exec(*db, "execute procedure FILL");
+    testsupport::exec(*db, "drop procedure FILL");
+}
+
 } // namespace wbtest

@@ -1,6 +1,7 @@
 // The main window offscreen: start-up, connections, status light, page
 // switching, keys, font and exit, against real embedded databases.
 #include "WorkbenchFixture.h"
+#include "platform/Help.h"
 #include "platform/Settings.h"
 #include "support/GuiTestMain.h"
 #include "workbench/ProcText.h"
@@ -8,13 +9,17 @@
 #include "workbench/mysimplere.h"
 #include "engine/StatementLog.h"
 
+#include <QDir>
 #include <QLabel>
 #include <QMenu>
 #include <QCheckBox>
 #include <QPlainTextEdit>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QScreen>
+#include <QScrollBar>
 #include <QTableWidget>
+#include <QTextBlock>
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QToolButton>
@@ -58,6 +63,8 @@ class TestBrowser : public QObject {
 private slots:
     void startWithoutArguments();
     void interactiveConnect();
+    void aliasSavedByAnotherProgramIsOffered();
+    void connectDialogShowsParameterLinesWhole();
     void connectCancelledLeavesConnectionsClosed();
     void connectToBrokenAliasReportsServerText();
     void commandLineStart();
@@ -99,6 +106,64 @@ void TestBrowser::startWithoutArguments()
     QVERIFY(b.SBEraseMeta->isHidden());
     QVERIFY(!b.IsConnected);
     QVERIFY(p.calls().isEmpty());
+    // Help Topics where no help is installed says so.
+    platform::HelpService::instance().setHelpFolder(QDir::tempPath() + "/no-help-here");
+    b.HelpTopics1->trigger();
+    platform::HelpService::instance().setHelpFolder(QString());
+    QCOMPARE(p.texts(), QStringList{"Help is not installed: no page for marrowbyhelp.hlp was found in "
+                                    + QDir::tempPath() + "/no-help-here."});
+}
+
+// The privilege manager saves an alias while the workbench runs: the next
+// Connect offers it, with the parameters the file now holds.
+void TestBrowser::aliasSavedByAnotherProgramIsOffered()
+{
+    TestDatabase t;
+    ScriptedPrompter p;
+    platform::ScopedPrompter sp(p);
+    ScriptedDialogs d;
+    d.alias = "SAVED ELSEWHERE";
+    d.user = "SYSDBA";
+    p.answer(Prompter::Answer::No);
+    Workbench w({});
+    TfmBrowser &b = *w.browser;
+    QVERIFY(!engine::Session::defaultSession().aliasNames().contains(d.alias));
+    const QString file = engine::Session::configurationFile();
+    engine::AliasStore other;
+    other.load(file);
+    QStringList params = engine::AliasStore::defaultParams("INTRBASE");
+    params.replaceInStrings(QRegularExpression("^SERVER NAME=.*"), "SERVER NAME=" + t.path());
+    other.addAlias(d.alias, "INTRBASE", params);
+    other.save();
+
+    b.SBConnectClick();
+    QCOMPARE(d.shown, (QStringList{"fmAliases", "fmLoginPrompt"}));
+    QCOMPARE(w.aliases->MParams->toPlainText(), params.join('\n'));
+    QVERIFY(b.IsConnected);
+    QCOMPARE(b.CurrentAlias, d.alias);
+    other.deleteAlias(d.alias);
+    other.save();
+    b.SBConnectClick(); // read again: gone, nothing to pick
+    QVERIFY(w.aliases->LBAliases->findItems(d.alias, Qt::MatchExactly).isEmpty());
+    QVERIFY(w.aliases->LBAliases->count() > 0);
+    QVERIFY(!w.dm->Database.isConnected());
+}
+
+void TestBrowser::connectDialogShowsParameterLinesWhole()
+{
+    const QString path = "/srv/databases/customers/region-north/customers_2026.fdb";
+    ScopedAlias deep("DEEP", path);
+    bool local = true;
+    TfmAliases d(&local);
+    d.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&d));
+    const QList<QListWidgetItem *> items = d.LBAliases->findItems("DEEP", Qt::MatchExactly);
+    QCOMPARE(items.size(), 1);
+    d.LBAliases->setCurrentItem(items.first());
+    QCOMPARE(d.MParams->document()->firstBlock().text(), "SERVER NAME=" + path);
+    QCoreApplication::processEvents(); // the dialog takes the width it now needs
+    QCOMPARE(d.MParams->horizontalScrollBar()->maximum(), 0);
+    QVERIFY(d.MParams->viewport()->width() >= d.MParams->fontMetrics().horizontalAdvance("SERVER NAME=" + path));
 }
 
 void TestBrowser::interactiveConnect()
@@ -183,6 +248,14 @@ void TestBrowser::connectCancelledLeavesConnectionsClosed()
     QVERIFY(!w.dm->DatabaseN.isConnected());
     QVERIFY(!w.dm->DataBase2.isConnected());
     QVERIFY(w.browser->isEnabled());
+    // Work asked of the closed connection fails in an error box that names
+    // the alias, not a component of the program.
+    p.clear();
+    w.browser->SQLBody->setPlainText("select * from rdb$database");
+    w.browser->SBExecSQLClick();
+    QCOMPARE(p.texts(), QStringList{"Not connected to database TESTDB"});
+    QCOMPARE(p.calls().first().icon, Prompter::Icon::Error);
+    QVERIFY(w.browser->StatusFailed && w.browser->isEnabled());
 }
 
 void TestBrowser::connectToBrokenAliasReportsServerText()
@@ -312,21 +385,15 @@ void TestBrowser::chosenFontStored()
     QVERIFY(p.problems().isEmpty());
     s.eraseSection("CurFont");
 
-    // Settings that cannot be written (their folder's place taken by a
-    // file): the font holds, and the user is told it was not kept.
-    QTemporaryDir root;
-    QFile blocker(root.filePath("SOFTWARE"));
-    QVERIFY(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
-    const QByteArray oldRoot = qgetenv("DUNMOOR_SETTINGS_ROOT");
-    qputenv("DUNMOOR_SETTINGS_ROOT", root.path().toUtf8());
+    // Settings that cannot be written: the font holds, and the user is told
+    // it was not kept.
+    testsupport::UnwritableSettings unwritable;
     p.clear();
     p.answerFont(QFont("DejaVu Serif", 11));
     w.browser->SBFontClick();
-    qputenv("DUNMOOR_SETTINGS_ROOT", oldRoot);
     QCOMPARE(w.browser->font().family(), QString("DejaVu Serif"));
-    QCOMPARE(p.texts().last(), QString("The font could not be stored in " + root.path()
-                                    + "/SOFTWARE/Dunmoor/MarrowbyPro/1.07.0.ini: it holds until the program ends."));
+    QCOMPARE(p.texts().last(), "The font could not be stored in " + unwritable.file(platform::Settings::WorkbenchKey)
+                                   + ": it holds until the program ends.");
 }
 
 void TestBrowser::keysReachTheVisiblePage()
@@ -497,6 +564,25 @@ void TestBrowser::stateFollowsTheConnections()
     d.alias = "TESTDB";
     b.SBConnectClick();
     connectedLook(true);
+
+    // A reconnect given up in either dialog has closed the connections: the
+    // window looks as before its first connect, and connects again.
+    for (const QString &alias : {QString("NO SUCH ALIAS"), QString("TESTDB")}) {
+        d.alias = alias;
+        d.cancelLogin = true;
+        b.SBConnectClick();
+        connectedLook(false);
+        QVERIFY(!w.dm->DatabaseN.isConnected() && !w.dm->DataBase2.isConnected());
+        QVERIFY(!b.IIndif->isHidden() && b.IShades->isHidden());
+        QCOMPARE(b.StatusPanel0->text(), QString("   Status: No events"));
+        QCOMPARE(b.StatusPanel1->text(), QString("   Hint: Connect to database."));
+        d.alias = "TESTDB";
+        d.cancelLogin = false;
+        p.answer(Prompter::Answer::No); // the repository's question
+        b.SBConnectClick();
+        connectedLook(true);
+        QCOMPARE(b.StatusPanel0->text(), QString("   Status: OK."));
+    }
 
     // The attachments shut down under an idle window: the next command fails
     // with the server's text and the window follows.

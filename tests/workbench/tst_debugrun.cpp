@@ -8,6 +8,8 @@
 // (alias, user, password, "Y") it runs as the workbench copy instead of the
 // tests, answers the first break it shows and exits.
 #include "WorkbenchFixture.h"
+#include "support/GuiTestMain.h"
+#include "support/RealClicks.h"
 #include "engine/Error.h"
 #include "engine/Runtime.h"
 #include "engine/StatementLog.h"
@@ -23,6 +25,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QFile>
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QProcess>
@@ -30,6 +33,7 @@
 #include <QRegularExpression>
 #include <QTableView>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -48,6 +52,8 @@ namespace {
 
 // Where the second copy finds the test's alias file.
 const char kAliasFileVar[] = "DUNMOOR_DEBUGRUN_ALIASES";
+// Where the second copy writes down the arguments it was started with.
+const char kCopyArgumentsVar[] = "DUNMOOR_DEBUGRUN_COPY_ARGS";
 // How many breaks the second copy answers before it ends (1 when unset).
 const char kCopyHitsVar[] = "DUNMOOR_DEBUGRUN_COPY_HITS";
 // The variable the copy edits at a break, and the value it types.
@@ -221,6 +227,9 @@ private slots:
     void sessionsAndEndingAWaitingRun();
     void pointsOfTheRunProcedureDecide();
     void breakRoundTrip();
+#ifndef DUNMOOR_WITH_SERVER
+    void launchDialogContinueByClick();
+#endif
     void runsWhileACopyStaysInSpyMode();
     void consoleStatementReachingABreak();
     void instrumentedTextErrors();
@@ -630,25 +639,64 @@ void TestDebugRun::breakRoundTrip()
     QVERIFY2(shownAfterMs >= 0 && shownAfterMs <= b.TimerBP->interval() + 200, qPrintable(QString::number(shownAfterMs)));
     QVERIFY(!b.spyMode());
 #else
-    // The launch dialog is answered "Launch 2nd copy": the workbench starts
-    // itself again (here: this program), which polls and answers.
+    // The real launch dialog, over the window the run has disabled, is
+    // clicked "Launch 2nd copy": the workbench starts itself again (here:
+    // this program), which polls and answers; the box that follows is
+    // clicked OK.
     const QString aliasFile = engine::Session::configurationFile();
     engine::Session::defaultSession().saveConfigFile();
     qputenv(kAliasFileVar, aliasFile.toLocal8Bit());
-    bench.launchResult = TFmLaunch::LaunchCopyResult;
+    QTemporaryDir dir;
+    const QString recorded = dir.filePath("copy-arguments");
+    qputenv(kCopyArgumentsVar, recorded.toLocal8Bit());
+    const platform::ModalHook hook = platform::setModalHook({});
+    platform::Prompter *const scripted = Prompter::install(nullptr);
+    bool busyBehind = false;
+    testsupport::RealClicks clicks;
+    clicks.then("SBLaunch", [&](QDialog &) { busyBehind = !b.isEnabled(); }).then("OK");
     QTimer guard; // a copy that never answers must not hang the test
     guard.setSingleShot(true);
     QObject::connect(&guard, &QTimer::timeout, [&] { DM->DataBase2.cancel(); });
     guard.start(60000);
     b.SBdebExecSQLClick();
+    Prompter::install(scripted);
+    platform::setModalHook(hook);
+    qunsetenv(kCopyArgumentsVar);
     QVERIFY2(guard.isActive(), "the second copy never answered");
-    QCOMPARE(bench.modal, QStringList{"FmLaunch"});
-    QCOMPARE(bench.p.texts(), QStringList{"Press OK button after 2nd copy successful start"});
+    QCOMPARE(clicks.met, QStringList({"Launch dialog", "Marrowby "}));
+    QVERIFY(busyBehind);
+    QFile copy(recorded);
+    QVERIFY(copy.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromUtf8(copy.readAll()).split('\n'), QStringList({"TESTDB", "SYSDBA", "", "Y"}));
 #endif
     QVERIFY(b.StatusReady && !b.StatusFailed);
     QCOMPARE(bench.output(1), kCopyValue);
     QCOMPARE(bench.value("select count(*) from META$MTBPA").toInt(), 1);
 }
+
+#ifndef DUNMOOR_WITH_SERVER
+// "Continue" clicked on the real launch dialog: the run goes on in this
+// window, and the break is answered from elsewhere (here: the test).
+void TestDebugRun::launchDialogContinueByClick()
+{
+    Bench bench({});
+    TfmBrowser &b = bench.b();
+    QVERIFY(bench.typeAndSave(breakProcedure(), true));
+    bench.setInput(1, "4");
+    bench.p.clear();
+    const platform::ModalHook hook = platform::setModalHook({});
+    testsupport::RealClicks clicks;
+    clicks.then("Continue");
+    BreakAnswerer answerer(bench.t, "9");
+    b.SBdebExecSQLClick();
+    platform::setModalHook(hook);
+    QCOMPARE(clicks.met, QStringList{"Launch dialog"});
+    QCOMPARE(answerer.answered(), 1);
+    QVERIFY(b.StatusReady && !b.StatusFailed);
+    QCOMPARE(bench.output(1), QString("9"));
+    QVERIFY(bench.p.texts().isEmpty());
+}
+#endif
 
 void TestDebugRun::runsWhileACopyStaysInSpyMode()
 {
@@ -833,6 +881,12 @@ int runAsCopy(const QStringList &arguments)
     const QString aliases = qEnvironmentVariable(kAliasFileVar);
     if (!aliases.isEmpty())
         engine::Session::useConfigurationFile(aliases);
+    const QString record = qEnvironmentVariable(kCopyArgumentsVar);
+    if (!record.isEmpty()) {
+        QFile f(record);
+        if (f.open(QIODevice::WriteOnly))
+            f.write(arguments.join('\n').toUtf8());
+    }
     ScriptedPrompter p;
     ScopedPrompter sp(p);
     int rc = 1;
@@ -879,6 +933,7 @@ int main(int argc, char *argv[])
     const QStringList arguments = QCoreApplication::arguments().mid(1);
     if (arguments.size() == 4 && arguments[3] == QLatin1String("Y"))
         return runAsCopy(arguments);
+    testsupport::failOnRefusedDialogs();
     TestDebugRun tc;
     QTEST_SET_MAIN_SOURCE_PATH
     return QTest::qExec(&tc, argc, argv);

@@ -3,8 +3,10 @@
 #include "WorkbenchFixture.h"
 #include "engine/Error.h"
 #include "engine/Query.h"
+#include "engine/ScrollingQuery.h"
 #include "engine/Table.h"
 #include "support/GuiTestMain.h"
+#include "support/RealClicks.h"
 #include "workbench/Export.h"
 #include "workbench/fdivider.h"
 
@@ -15,6 +17,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTableView>
+#include <QTabWidget>
+#include <QToolButton>
 #include <QTemporaryDir>
 #include <csignal>
 #include <sys/resource.h>
@@ -117,6 +122,8 @@ private slots:
     void unwritableTargetsEndInError();
     void failureMidwayKeepsTheOldFile();
     void filledUpMidwayNamesTheReason();
+    void dataPageHeldRowsThenTheRest_data();
+    void dataPageHeldRowsThenTheRest();
 };
 
 // -------------------------------------------------------------- value texts
@@ -300,17 +307,26 @@ void TestExport::emptySeparatorRefused()
     QCOMPARE(d.windowTitle(), QString("Column divider setting"));
     QCOMPARE(d.Label1->text(), QString("Column separator symbol:"));
     QCOMPARE(d.EditDivider->text(), QString("!"));
-    d.show();
-    d.EditDivider->clear();
-    d.BitBtn1->click();
-    QVERIFY(d.isVisible()); // still open
-    QCOMPARE(d.result(), 0);
-    QCOMPARE(d.Separator, QString("!"));
-    d.EditDivider->setText(";");
-    d.BitBtn1->click();
-    QVERIFY(!d.isVisible());
-    QCOMPARE(d.result(), int(QDialog::Accepted));
+    exec(*f.db, "CREATE TABLE T (A INTEGER)");
+    exec(*f.db, "INSERT INTO T VALUES (1)");
+    auto q = f.query("select A from T");
+    // During an export, over a window a command has disabled, the real
+    // dialog is answered by clicks: OK with nothing typed is refused with a
+    // reason and the dialog stays; OK with ";" goes on to the file.
+    const platform::ModalHook hook = platform::setModalHook({});
+    f.window.SetBusy();
+    testsupport::RealClicks clicks;
+    clicks.then("BitBtn1", [](QDialog &d) { static_cast<TfmDivider &>(d).EditDivider->clear(); })
+        .then("BitBtn1", [](QDialog &d) { static_cast<TfmDivider &>(d).EditDivider->setText(";"); });
+    f.prompter.answerFile(f.file("t.txt"));
+    ExportDataSet(f.window, "T", *q);
+    platform::setModalHook(hook);
+    QCOMPARE(clicks.met, QStringList({"Column divider setting", "Column divider setting"}));
+    QCOMPARE(clicks.answersLeft(), 0);
+    QCOMPARE(f.prompter.calls().first().icon, Prompter::Icon::Warning);
+    QCOMPARE(f.prompter.texts(), QStringList({TfmDivider::kEmptySeparator, ""}));
     QCOMPARE(d.Separator, QString(";"));
+    QCOMPARE(fileBytes(f.file("t.txt")), QByteArray("T\r\nA;\r\n1;\r\n"));
 }
 
 void TestExport::refusalsEndTheExport()
@@ -486,6 +502,91 @@ void TestExport::filledUpMidwayNamesTheReason()
     const QString shown = f.prompter.calls().last().text;
     QCOMPARE(shown, "Cannot write the file " + QDir::toNativeSeparators(path) + ": File too large");
     QVERIFY(!QFile::exists(path));
+}
+
+// ------------------------------------------------------------- data page
+
+void TestExport::dataPageHeldRowsThenTheRest_data()
+{
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<int>("scrolledTo"); // -1: Last
+    QTest::addColumn<int>("heldBefore");
+    QTest::addColumn<QString>("failure");
+    QTest::newRow("first screen held, the rest streamed") << "T" << 0 << 100 << "";
+    QTest::newRow("two screens held") << "T" << 150 << 200 << "";
+    QTest::newRow("every row held") << "T" << -1 << 250 << "";
+    QTest::newRow("no rows") << "E" << 0 << 0 << "";
+    // Row 150 cannot be computed: the export fails while streaming.
+    QTest::newRow("refused midway") << "BAD" << 0 << 100 << "divide by zero";
+}
+
+void TestExport::dataPageHeldRowsThenTheRest()
+{
+    QFETCH(QString, table);
+    QFETCH(int, scrolledTo);
+    QFETCH(int, heldBefore);
+    QFETCH(QString, failure);
+    WindowBench t;
+    t.prepare({"create table T (ID integer, N numeric(9, 2), F float, B blob sub_type 1, S varchar(10))",
+               "create table E (ID integer)", "create table BAD (ID integer, Q computed by (1000 / (ID - 150)))"},
+              false);
+    fillRows(t, "T", 250, ":I, :I / 4.0, :I / 8.0, 'text ' || :I, iif(mod(:I, 7) = 0, null, 'v' || :I)");
+    fillRows(t, "BAD", 300, ":I");
+    t.p.answer(Prompter::Answer::No); // the repository's question
+    t.start();
+    TfmBrowser &b = t.b();
+    b.SBGoBrowserClick();
+    b.PCBrowser->setCurrentIndex(1);
+    b.PCColumns->setCurrentIndex(3);
+    QVERIFY(t.w->dm->QTables.locate("RDB$RELATION_NAME", table));
+    if (scrolledTo < 0)
+        b.DBNavigator1->findChild<QToolButton *>("Last")->click();
+    else if (b.DataGridModel->ensureRow(scrolledTo))
+        b.DBGrid4->selectRow(scrolledTo);
+    QCOMPARE(b.DataGridModel->rowCount(), heldBefore);
+    const int current = b.DBGrid4->currentIndex().row();
+
+    // What the whole-result export writes of the same select.
+    QTemporaryDir dir;
+    const QString expected = dir.filePath("expected.txt");
+    {
+        auto db = t.t.connect();
+        engine::Query q(db.get());
+        q.setSql("select * from " + table);
+        if (failure.isEmpty()) {
+            q.open();
+            WriteDataSetToFile(table + ".Data", q, expected, ";");
+        }
+    }
+    const QString path = dir.filePath("data.txt");
+    const QByteArray old = "the previous export\r\n";
+    writeFile(path, old);
+    DividerAnswer divider(";");
+    t.p.answerFile(path).answer(Prompter::Answer::Yes);
+    b.SBExportDataClick();
+
+    if (!failure.isEmpty()) {
+        QCOMPARE(fileBytes(path), old);
+        QVERIFY(b.StatusFailed);
+        QVERIFY2(t.p.texts().last().contains(failure), qPrintable(t.p.texts().last()));
+    } else if (table == "E") {
+        QCOMPARE(fileBytes(path), old);
+        QVERIFY(!b.StatusFailed);
+    } else {
+        QVERIFY(!b.StatusFailed);
+        const QByteArray written = fileBytes(path);
+        QCOMPARE(written, fileBytes(expected));
+        QVERIFY(written.startsWith("T.Data\r\nID;N;F;B;S;\r\n1;0.25;0.125;text 1;v1;\r\n"));
+        QVERIFY(written.contains("\r\n7;1.75;0.875;text 7;;\r\n"));
+        QVERIFY(written.endsWith("\r\n250;62.50;31.25;text 250;v250;\r\n"));
+    }
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), failure.isEmpty() && table != "E" ? 2 : 1);
+    QVERIFY(b.isEnabled());
+    // The grid holds what it held, on the same row, and scrolls on.
+    QCOMPARE(b.DataGridModel->rowCount(), heldBefore);
+    QCOMPARE(b.DBGrid4->currentIndex().row(), current);
+    b.DBNavigator1->findChild<QToolButton *>("Last")->click();
+    QCOMPARE(b.DataGridModel->rowCount(), table == "T" ? 250 : table == "BAD" ? 149 : 0);
 }
 
 DUNMOOR_GUI_TEST_MAIN(TestExport)

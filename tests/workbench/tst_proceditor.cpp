@@ -553,7 +553,9 @@ void TestProcEditor::dialectThreeRefusalsAndNamesThatCannotBeNamed()
     Bench bench({"CREATE TABLE T (I INTEGER)", "CREATE PROCEDURE PN (A NUMERIC(15,2)) RETURNS (B NUMERIC(15,2)) AS\n"
                  "BEGIN\n  B = A;\n  SUSPEND;\nEND",
                  "CREATE PROCEDURE P1 AS BEGIN EXIT; END", "CREATE PROCEDURE \"P1 --x\" AS BEGIN EXIT; END",
-                 "CREATE TRIGGER \"T 1\" FOR T BEFORE INSERT AS BEGIN END"},
+                 "CREATE TRIGGER \"T 1\" FOR T BEFORE INSERT AS BEGIN END",
+                 "CREATE PROCEDURE \"ProcM\" AS BEGIN EXIT; END", "CREATE PROCEDURE PROCM AS BEGIN EXIT; END",
+                 "CREATE TRIGGER \"TrgM\" FOR T BEFORE INSERT AS BEGIN END"},
                 3);
     TfmBrowser &b = bench.b();
     ChooserAnswer choose;
@@ -575,7 +577,7 @@ void TestProcEditor::dialectThreeRefusalsAndNamesThatCannotBeNamed()
 
     // Names that cannot stand bare are refused before anything is sent.
     const QString refused = "The name \"%1\" is not a plain identifier (a letter, then letters, digits, _ or $): "
-                            "it cannot be named in a dialect-1 statement, so nothing was sent.";
+                            "it cannot be named in a dialect-1 statement. Nothing was sent.";
     engine::StatementRecorder log;
     bench.p.clear();
     b.REProc->document()->setModified(false);
@@ -594,13 +596,31 @@ void TestProcEditor::dialectThreeRefusalsAndNamesThatCannotBeNamed()
     // The drop names what the label holds: "P1 --x" must not become P1.
     bench.p.clear();
     b.LProcName->setText("P1 --x");
-    bench.p.answer(Prompter::Answer::Yes);
     b.SBDebDropProcClick();
-    QCOMPARE(bench.p.texts(), (QStringList{"Drop now?", refused.arg("P1 --x")}));
+    QCOMPARE(bench.p.texts(), QStringList{refused.arg("P1 --x")}); // nothing asked
     QVERIFY(b.StatusFailed);
+
+    // Names made quoted beside a plain twin: open and drop would reach it.
+    const QString twin = "The name \"%1\" differs from its upper case: a dialect-1 statement would name %2 instead, "
+                         "so it can only be named quoted, in dialect 3. Nothing was sent.";
+    const std::pair<const char *, std::function<void()>> commands[] = {
+        {"ProcM", [&] { choose.name = "ProcM"; b.SBOpenProcClick(); }},
+        {"TrgM", [&] { choose.name = "TrgM"; b.SBOpenTrigClick(); }},
+        {"ProcM", [&] { b.LProcName->setText("ProcM"); b.SBDebDropProcClick(); }},
+        {"TrgM", [&] { b.LTrigName->setText("TrgM"); b.SBDebDropTriggerClick(); }},
+    };
+    for (const auto &[name, run] : commands) {
+        bench.p.clear();
+        run();
+        QCOMPARE(bench.p.texts(), QStringList{twin.arg(name, QString(name).toUpper())});
+        QVERIFY(b.StatusFailed && b.isEnabled());
+    }
     for (const QString &sent : log.statements())
-        QVERIFY2(!sent.contains("P1") && !sent.contains("T 1") && !sent.startsWith("drop"), qPrintable(sent));
+        QVERIFY2(!sent.contains("P1") && !sent.contains("T 1") && !sent.contains("PROCM") && !sent.contains("TRGM")
+                     && !sent.startsWith("drop"),
+                 qPrintable(sent));
     QCOMPARE(bench.value("SELECT COUNT(*) FROM RDB$PROCEDURES WHERE RDB$PROCEDURE_NAME STARTING WITH 'P1'").toInt(), 2);
+    QCOMPARE(bench.value("SELECT COUNT(*) FROM RDB$PROCEDURES WHERE RDB$PROCEDURE_NAME IN ('ProcM', 'PROCM')").toInt(), 2);
 }
 
 DUNMOOR_GUI_TEST_MAIN(TestProcEditor)

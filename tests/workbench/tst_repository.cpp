@@ -617,7 +617,7 @@ void TestRepository::eraseRefusesNamesItCannotDrop()
         QFAIL("the erase went on");
     } catch (const engine::Error &e) {
         QCOMPARE(e.message(), QString("The name \"META$G --X\" is not a plain identifier (a letter, then letters, "
-                                      "digits, _ or $): it cannot be named in a dialect-1 statement, so nothing was sent."));
+                                      "digits, _ or $): it cannot be named in a dialect-1 statement. Nothing was sent."));
     }
     for (const QString &sent : log.statements())
         QVERIFY2(sent.startsWith("select"), qPrintable(sent));

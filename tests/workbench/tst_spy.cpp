@@ -5,6 +5,7 @@
 #include "WorkbenchFixture.h"
 #include "engine/Runtime.h"
 #include "engine/StatementLog.h"
+#include "support/GridFit.h"
 #include "support/GuiTestMain.h"
 #include "workbench/Foproc.h"
 #include "workbench/Foptrg.h"
@@ -370,7 +371,7 @@ void TestSpy::newestOfTwoHitsShownOlderInDump()
     b.SBSpyModeClick();
     QCOMPARE(b.SessionNumber, 0);
     const int older = bench.addHit(0, "P1", "BP1", 1, {{"A", "1"}, {"B", "2"}});
-    const int newer = bench.addHit(0, "P2", "BP7", 3, {{"C", "x:y"}});
+    const int newer = bench.addHit(0, "P2", "BP7", 3, {{"CUSTOMER_ORDER_LINE_TOTAL_VALUE", "x:y"}});
     bench.addHit(1, "P3", "BP1", 1, {{"D", "4"}}); // another session: not this one's
 
     // The run's busy state is on while its worker waits.
@@ -384,7 +385,9 @@ void TestSpy::newestOfTwoHitsShownOlderInDump()
     QCOMPARE(b.LProcTrigName->text(), QString("P2"));
     QCOMPARE(b.LBPID->text(), QString("BP7"));
     QCOMPARE(b.LBPNum->text(), QString("3"));
-    QCOMPARE(watchRows(b.SGWatch), (QStringList{"Stop #|3", "BP ID|BP7", "Var name|Var value", "C|x:y"}));
+    QCOMPARE(watchRows(b.SGWatch),
+             (QStringList{"Stop #|3", "BP ID|BP7", "Var name|Var value", "CUSTOMER_ORDER_LINE_TOTAL_VALUE|x:y"}));
+    QCOMPARE(testsupport::cutTexts(*b.SGWatch), QStringList()); // a 31-character name shows whole
     // Busy look, but the window is usable so the values can be edited.
     QVERIFY(b.isEnabled());
     QVERIFY(!b.StatusReady);

@@ -6,6 +6,8 @@
 #include "engine/Error.h"
 #include "engine/GridModel.h"
 #include "engine/StatementLog.h"
+#include "platform/GridColumns.h"
+#include "support/GridFit.h"
 #include "support/GuiTestMain.h"
 #include "workbench/DbNavigator.h"
 #include "workbench/SqlConsole.h"
@@ -106,6 +108,7 @@ private slots:
     void background();
     void backgroundSessions();
     void exitDuringRun();
+    void gridsFitWhatTheyHold();
 #else
     void wrongPassword();
 #endif
@@ -529,6 +532,13 @@ void TestSqlConsole::backgroundSessions()
     QVERIFY(ended(forms[0]) && ended(forms[1]));
     // Closing only hid it: the run went on and its rows are attached.
     QVERIFY(forms[0]->isHidden() && forms[1]->isVisible());
+    // Each opened a step apart from the one before, inside the screen and
+    // below the main window's tool bar.
+    const QRect screen = forms[1]->screen()->availableGeometry();
+    const int toolBarBottom = c.b().Panel1->mapToGlobal(QPoint(0, c.b().Panel1->height())).y();
+    QVERIFY(forms[1]->pos() != forms[0]->pos());
+    for (TQueryForm *f : forms)
+        QVERIFY(f->frameGeometry().top() > toolBarBottom && screen.contains(f->frameGeometry()));
     QStringList sessions{forms[0]->Session.name(), forms[1]->Session.name()};
     sessions.sort();
     QCOMPARE(sessions, (QStringList{sqlconsole::NumberedName("Session", n + 1),
@@ -556,6 +566,40 @@ void TestSqlConsole::exitDuringRun()
     c.w.reset();
     QVERIFY(watched.isNull());
     QVERIFY(BackgroundQueryForms().isEmpty());
+}
+
+// At the size a person gives the window, the catalogue grid and a result
+// grid show 31-character names, a timestamp, a scaled number and their
+// titles whole; a text longer than the cap stops at the cap, and every
+// column can still be dragged.
+void TestSqlConsole::gridsFitWhatTheyHold()
+{
+    const QString name = "CUSTOMER_ORDERS_BY_REGION_YEARL"; // 31 characters
+    const QString longText(300, QChar('x'));
+    // A database made before the connect, as the catalogue grids list it.
+    WindowBench bench;
+    bench.prepare({"create table " + name + " (" + name + " varchar(31), STAMP timestamp, PRICE numeric(9,2), NOTE varchar(300))",
+                   "insert into " + name + " values ('" + name + "', '2026-12-09 13:45:07', 43.5, '" + longText + "')"},
+                  false);
+    bench.p.answer(Prompter::Answer::No);
+    bench.start();
+    TfmBrowser &b = bench.b();
+    b.resize(1600, 1000);
+    b.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&b));
+    QVERIFY(bench.w->dm->QTables.locate("RDB$RELATION_NAME", name));
+    QCOMPARE(testsupport::cutTexts(*b.DBGTables), QStringList());
+    QCOMPARE(testsupport::cutTexts(*b.DBGColumns), QStringList());
+
+    b.SQLBody->setPlainText("select * from " + name);
+    b.SBExecSQLClick();
+    QTableView &result = *b.DBGSQL;
+    QCOMPARE(result.model()->index(0, 1).data().toString(), QString("2026-12-09 13:45:07"));
+    QCOMPARE(result.model()->index(0, 2).data().toString(), QString("43.50"));
+    QCOMPARE(testsupport::cutTexts(result), QStringList{longText});
+    QCOMPARE(result.columnWidth(3), platform::fitColumnCap(result));
+    for (int col = 0; col < 4; ++col)
+        QCOMPARE(result.horizontalHeader()->sectionResizeMode(col), QHeaderView::Interactive);
 }
 
 #else
