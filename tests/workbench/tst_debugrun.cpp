@@ -201,6 +201,20 @@ void whileRunning(TfmBrowser &b, int delayMs, const std::function<void()> &f)
     t->start();
 }
 
+// Runs f once, a moment after a console statement has started waiting.
+void whileConsoleRuns(TfmBrowser &b, const std::function<void()> &f)
+{
+    auto *t = new QTimer(&b);
+    QObject::connect(t, &QTimer::timeout, [t, &b, f] {
+        if (!b.ConsoleRunning)
+            return;
+        t->stop();
+        QTimer::singleShot(300, &b, f);
+        t->deleteLater();
+    });
+    t->start(20);
+}
+
 int sessionRow(Bench &bench, const QString &user)
 {
     return bench.value(QString("select SessionNum from meta$session where UserName = '%1' and SessionNum >= 0").arg(user))
@@ -834,6 +848,26 @@ void TestDebugRun::consoleStatementReachingABreak()
     QVERIFY(!b.SBContinue->isEnabled());
     QCOMPARE(b.HitsProcessed, b.HitsSeen);
     QCOMPARE(bench.value("select count(*) from META$MTBPA").toInt(), answers + 1);
+
+    // Out of spy mode nobody answers: Esc offers to end the statement, and
+    // Yes cancels it on the server; the update is rolled back.
+    b.SBDebugModeClick();
+    bench.p.clear();
+    bench.p.answer(Prompter::Answer::Yes);
+    whileConsoleRuns(b, [&] {
+        QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QApplication::sendEvent(&b, &esc);
+    });
+    guard.start(30000);
+    b.SQLBody->setPlainText("update T set A = 8");
+    b.SBExecSQLClick();
+    QVERIFY(guard.isActive());
+    const QStringList texts = bench.p.texts();
+    QCOMPARE(texts.size(), 2);
+    QCOMPARE(texts[0], QString("End the running procedure?"));
+    QVERIFY2(texts[1].contains("cancel", Qt::CaseInsensitive), qPrintable(texts[1]));
+    QVERIFY(b.StatusFailed && b.isEnabled() && !b.ConsoleRunning);
+    QCOMPARE(bench.value("select A from T").toInt(), 3);
 }
 
 void TestDebugRun::instrumentedTextErrors()
