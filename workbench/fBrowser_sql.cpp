@@ -286,10 +286,14 @@ engine::RowSetPtr TfmBrowser::runConsoleStatement(const QStringList &sql, bool q
             PagePCProcTrig->setTabEnabled(i, false);
             closedPages << i;
         }
-    // Their own state: the window itself is disabled by now.
-    const bool panel = Panel1->isEnabledTo(this), menus = menuBar()->isEnabledTo(this);
-    Panel1->setEnabled(false);
-    menuBar()->setEnabled(false);
+    // So are the tool panel, the menus, and the spy-mode buttons that write
+    // the session ("Try #", spy mode on); their own state is kept (the window
+    // itself is disabled by now).
+    QVector<QPair<QWidget *, bool>> closed;
+    for (QWidget *w : std::initializer_list<QWidget *>{Panel1, menuBar(), SBNewSession, SBSpyMode}) {
+        closed.append({w, w->isEnabledTo(this)});
+        w->setEnabled(false);
+    }
     worker->start();
     while (!done)
         QApplication::processEvents(QEventLoop::WaitForMoreEvents);
@@ -297,8 +301,8 @@ engine::RowSetPtr TfmBrowser::runConsoleStatement(const QStringList &sql, bool q
     ConsoleRunning = false;
     for (int i : closedPages)
         PagePCProcTrig->setTabEnabled(i, true);
-    Panel1->setEnabled(panel);
-    menuBar()->setEnabled(menus);
+    for (const auto &[w, enabled] : closed)
+        w->setEnabled(enabled);
     const engine::RowSetPtr rows = worker->rows();
     const std::exception_ptr failure = worker->failure();
     delete worker;

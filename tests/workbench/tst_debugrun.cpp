@@ -809,7 +809,7 @@ void TestDebugRun::consoleStatementReachingABreak()
             watch << b.SGWatch->item(3, 0)->text().trimmed() + "=" + b.SGWatch->item(3, 1)->text().trimmed();
             QVERIFY(b.isEnabled() && b.PCMain->currentWidget() == b.TSDebugger);
             // Only the watch page is open beside the statement.
-            QVERIFY(!b.Panel1->isEnabled() && !b.SBGoToSource->isEnabled());
+            QVERIFY(!b.Panel1->isEnabled() && !b.SBGoToSource->isEnabled() && !b.SBNewSession->isEnabled());
             QVERIFY(!b.PagePCProcTrig->isTabEnabled(b.PagePCProcTrig->indexOf(b.TSProc)));
             if (c.answeredElsewhere)
                 exec(*check, QString("insert into META$MTBPA values (gen_id(meta$CodeGen, 1), %1, '%2', '%3')")
@@ -827,7 +827,8 @@ void TestDebugRun::consoleStatementReachingABreak()
         QVERIFY2(guard.isActive(), "the window never answered its own statement's break");
         QVERIFY2(bench.p.texts().isEmpty(), qPrintable(bench.p.texts().join('\n')));
         QVERIFY(b.StatusReady && !b.StatusFailed && !b.ConsoleRunning);
-        QVERIFY(b.Panel1->isEnabled() && b.PagePCProcTrig->isTabEnabled(b.PagePCProcTrig->indexOf(b.TSProc)));
+        QVERIFY(b.Panel1->isEnabled() && b.SBNewSession->isEnabled()
+                && b.PagePCProcTrig->isTabEnabled(b.PagePCProcTrig->indexOf(b.TSProc)));
         QCOMPARE(watch, QStringList{"x=5"});
         QCOMPARE(bench.value("select A from T").toInt(), c.stored);
         // One answer per hit: Continue after an answer from elsewhere adds none.
