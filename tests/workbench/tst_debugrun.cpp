@@ -839,11 +839,13 @@ void TestDebugRun::consoleStatementReachingABreak()
     // A hit answered elsewhere before this window's check is not shown as
     // waiting: the check that finds it counts it as processed.
     b.TimerBP->stop();
-    BreakAnswerer answerer(bench.t, "3");
-    b.SQLBody->setPlainText("update T set A = 6");
-    b.SBExecSQLClick();
-    QVERIFY(b.StatusReady && !b.StatusFailed);
-    QCOMPARE(answerer.answered(), 1);
+    {
+        BreakAnswerer answerer(bench.t, "3");
+        b.SQLBody->setPlainText("update T set A = 6");
+        b.SBExecSQLClick();
+        QVERIFY(b.StatusReady && !b.StatusFailed);
+        QCOMPARE(answerer.answered(), 1);
+    }
     QCOMPARE(bench.value("select A from T").toInt(), 3);
     b.TimerBPTimer();
     QVERIFY(!b.SBContinue->isEnabled());
