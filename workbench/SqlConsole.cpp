@@ -60,13 +60,6 @@ qint32 NextHistoryKey(qint32 clockKey, qint32 lastKey)
     return ahead < kKeysAhead ? static_cast<qint32>(quint32(lastKey) + 1u) : clockKey;
 }
 
-const char *const kHistoryKeyGenerator = "META$HISTKEY";
-
-QString CreateHistoryKeySql()
-{
-    return QStringLiteral("create generator meta$HistKey");
-}
-
 namespace {
 
 qint64 generatorStep(engine::Database &db, qint64 step)
@@ -95,11 +88,10 @@ void EnsureHistoryKeyGenerator(engine::Database &db)
 {
     engine::Statement s(&db);
     engine::TransactionGuard transaction(db);
-    s.setSql(QStringLiteral("select count(*) from rdb$generators where rdb$generator_name = \"%1\"")
-                 .arg(QLatin1String(kHistoryKeyGenerator)));
+    s.setSql(QStringLiteral("select count(*) from rdb$generators where rdb$generator_name = \"META$HISTKEY\""));
     s.open();
     if (s.rows().value(0, 0).toInt() == 0) {
-        s.setSql(CreateHistoryKeySql());
+        s.setSql(QStringLiteral("create generator meta$HistKey"));
         s.execute();
     }
     transaction.commit();

@@ -36,13 +36,11 @@ QString FirstLine(const QString &text);
 // one. Both wrap in 32 bits, as the clock's keys do.
 qint32 NextHistoryKey(qint32 clockKey, qint32 lastKey);
 
-// The generator that remembers the last history key handed out, so a key is
-// found in the same few statements however many rows the history holds and
-// however fast the runs come; its statement, and the one that makes it.
-extern const char *const kHistoryKeyGenerator;
-QString CreateHistoryKeySql();
-// Makes the generator in a transaction of its own when the database has none
-// (a repository made before it existed). Call outside any transaction.
+// The generator META$HISTKEY remembers the last history key handed out, so a
+// key is found in the same few statements however many rows the history
+// holds and however fast the runs come. This makes it, in a transaction of
+// its own, when the database has none (a repository made before it
+// existed). Call outside any transaction.
 void EnsureHistoryKeyGenerator(engine::Database &db);
 
 // Appends one history row (DT := a key from NextHistoryKey, ID := the first

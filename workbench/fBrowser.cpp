@@ -686,7 +686,7 @@ bool TfmBrowser::FormKeyDown(QKeyEvent *e)
     }
     // Esc offers to end a run that waits (a break nobody answers); the
     // window is disabled meanwhile, so this comes before the enabled test.
-    if (e->key() == Qt::Key_Escape && e->modifiers() == Qt::NoModifier && WorkerRunning) {
+    if (e->key() == Qt::Key_Escape && e->modifiers() == Qt::NoModifier && (WorkerRunning || ConsoleRunning)) {
         e->accept();
         EndRunningProcedure();
         return true;
@@ -740,14 +740,8 @@ void TfmBrowser::closeEvent(QCloseEvent *e)
     // The worker may be blocked in a server call (a break nobody answers):
     // the program must not end under it. The user may end the run instead,
     // and close once it has ended.
-    if (WorkerRunning) {
+    if (WorkerRunning || ConsoleRunning) {
         EndRunningProcedure();
-        e->ignore();
-        return;
-    }
-    // Nor under a console statement's thread: it ends once its break is
-    // answered (or its lock is free).
-    if (ConsoleRunning) {
         e->ignore();
         return;
     }

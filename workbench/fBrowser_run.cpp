@@ -380,13 +380,18 @@ void TfmBrowser::WorkerDone()
 
 bool TfmBrowser::EndRunningProcedure()
 {
-    if (!WorkerRunning)
+    // A debug run's procedure, or a console statement waiting at a break
+    // nobody answers (the procedures and triggers it runs).
+    if (!WorkerRunning && !ConsoleRunning)
         return false;
     if (platform::Prompter::instance().confirm(QStringLiteral("Confirmation"),
                                                QStringLiteral("End the running procedure?"))
-        == platform::Prompter::Answer::Yes
-        && WorkerRunning)
-        DM->DataBase2.cancel();
+        == platform::Prompter::Answer::Yes) {
+        if (WorkerRunning)
+            DM->DataBase2.cancel();
+        else if (ConsoleRunning)
+            DM->Database.cancel();
+    }
     return true;
 }
 

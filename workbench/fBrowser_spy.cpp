@@ -568,7 +568,9 @@ void TfmBrowser::ShowHit(const Repository::Hit &hit)
     // Variable names of up to 31 characters show whole.
     SGWatch->setColumnWidth(0, qMax(kWatchNameWidth, platform::fittedColumnWidth(SGWatch, 0)));
     SBContinue->setEnabled(true);
-    SBGoToSource->setEnabled(true);
+    // Not beside a console statement: the source opens in an editor page
+    // the statement keeps closed.
+    SBGoToSource->setEnabled(!ConsoleRunning);
     SGWatch->setEnabled(true);
     HitsProcessed = HitsSeen;
     HitShown = true;
@@ -616,7 +618,11 @@ void TfmBrowser::SBContinueClick()
         TimerGen->start();
     }
     if (failure.isEmpty()) {
-        SetReady();
+        // A console statement stopped at this break runs on: busy until it ends.
+        if (ConsoleRunning)
+            SetBusy();
+        else
+            SetReady();
     } else {
         SetError();
         ShowError(failure);
@@ -672,7 +678,7 @@ void TfmBrowser::SBGoToSourceClick()
     const QString point = LBPID->text();
     QString kind;
     try {
-        kind = repository().pointKind(object, point);
+        kind = protocolRepository().pointKind(object, point);
     } catch (const engine::Error &e) {
         ShowError(e.message());
         return;

@@ -207,6 +207,15 @@ void TfmBrowser::SBExecSQLClick()
     SetBusy();
     bool query = false;
     m_historyWritten = false;
+    // The statement's transaction waits up to a second for a lock, then
+    // looks again: a break it reaches sleeps between its looks instead of
+    // asking the server without pause (its block takes the caller's wait).
+    struct LockWait {
+        engine::Database &db;
+        int previous = db.lockTimeout();
+        explicit LockWait(engine::Database &d) : db(d) { db.setLockTimeout(1); }
+        ~LockWait() { db.setLockTimeout(previous); }
+    } lockWait(DM->Database);
     try {
         prepareHistory();
         engine::TransactionGuard transaction(DM->Database);
@@ -267,19 +276,36 @@ engine::RowSetPtr TfmBrowser::runConsoleStatement(const QStringList &sql, bool q
     // while this one serves the window, whose break checks and answers go
     // through the debug connection meanwhile. The rest of the window stays
     // as the busy state left it, but for the watch page of a shown hit.
+    // Nothing else of the window uses the main connection until it ends.
     auto *worker = new sqlconsole::StatementThread(DM->Database, sql, query, this);
     bool done = false;
     connect(worker, &QThread::finished, this, [&done] { done = true; });
     ConsoleRunning = true;
-    Panel1->setEnabled(false);
-    menuBar()->setEnabled(false);
+    // Of the debugger's pages only the watch page stays open: the others'
+    // commands work on the connection the statement holds.
+    QVector<int> closedPages;
+    for (int i = 0; i < PagePCProcTrig->count(); ++i)
+        if (PagePCProcTrig->widget(i) != TSBPV && PagePCProcTrig->isTabEnabled(i)) {
+            PagePCProcTrig->setTabEnabled(i, false);
+            closedPages << i;
+        }
+    // So are the tool panel, the menus, and the spy-mode buttons that write
+    // the session ("Try #", spy mode on); their own state is kept (the window
+    // itself is disabled by now).
+    QVector<QPair<QWidget *, bool>> closed;
+    for (QWidget *w : std::initializer_list<QWidget *>{Panel1, menuBar(), SBNewSession, SBSpyMode}) {
+        closed.append({w, w->isEnabledTo(this)});
+        w->setEnabled(false);
+    }
     worker->start();
     while (!done)
         QApplication::processEvents(QEventLoop::WaitForMoreEvents);
     worker->wait();
     ConsoleRunning = false;
-    Panel1->setEnabled(true);
-    menuBar()->setEnabled(true);
+    for (int i : closedPages)
+        PagePCProcTrig->setTabEnabled(i, true);
+    for (const auto &[w, enabled] : closed)
+        w->setEnabled(enabled);
     const engine::RowSetPtr rows = worker->rows();
     const std::exception_ptr failure = worker->failure();
     delete worker;
@@ -290,6 +316,8 @@ engine::RowSetPtr TfmBrowser::runConsoleStatement(const QStringList &sql, bool q
 
 void TfmBrowser::SBExecBkClick()
 {
+    if (ConsoleRunning) // its history row waits for the main connection
+        return;
     const QString text = SQLBody->toPlainText();
     try {
         prepareHistory();

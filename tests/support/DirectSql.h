@@ -14,5 +14,9 @@ namespace testsupport {
 void exec(engine::Database &db, const QString &sql);
 // The first column of the first row, or an invalid value when there is none.
 QVariant scalar(engine::Database &db, const QString &sql);
+// The embedded database at path writes its pages without waiting for the
+// disk, for the connections made after this (commits then cost no sync;
+// for runs of many commits). Throws engine::Error when refused.
+void writeWithoutSync(const QString &path);
 
 } // namespace testsupport

@@ -201,6 +201,20 @@ void whileRunning(TfmBrowser &b, int delayMs, const std::function<void()> &f)
     t->start();
 }
 
+// Runs f once, a moment after a console statement has started waiting.
+void whileConsoleRuns(TfmBrowser &b, const std::function<void()> &f)
+{
+    auto *t = new QTimer(&b);
+    QObject::connect(t, &QTimer::timeout, [t, &b, f] {
+        if (!b.ConsoleRunning)
+            return;
+        t->stop();
+        QTimer::singleShot(300, &b, f);
+        t->deleteLater();
+    });
+    t->start(20);
+}
+
 int sessionRow(Bench &bench, const QString &user)
 {
     return bench.value(QString("select SessionNum from meta$session where UserName = '%1' and SessionNum >= 0").arg(user))
@@ -794,12 +808,16 @@ void TestDebugRun::consoleStatementReachingABreak()
             poll.stop();
             watch << b.SGWatch->item(3, 0)->text().trimmed() + "=" + b.SGWatch->item(3, 1)->text().trimmed();
             QVERIFY(b.isEnabled() && b.PCMain->currentWidget() == b.TSDebugger);
+            // Only the watch page is open beside the statement.
+            QVERIFY(!b.Panel1->isEnabled() && !b.SBGoToSource->isEnabled() && !b.SBNewSession->isEnabled());
+            QVERIFY(!b.PagePCProcTrig->isTabEnabled(b.PagePCProcTrig->indexOf(b.TSProc)));
             if (c.answeredElsewhere)
                 exec(*check, QString("insert into META$MTBPA values (gen_id(meta$CodeGen, 1), %1, '%2', '%3')")
                                  .arg(b.CurrentHitCode)
                                  .arg(b.SGWatch->item(3, 0)->text().trimmed(), c.answeredElsewhere));
             b.SGWatch->item(3, 1)->setText(c.typed);
             b.SBContinueClick();
+            QVERIFY(!b.isEnabled() && b.ConsoleRunning); // busy again until the statement ends
         });
         poll.start(10);
         bench.p.clear();
@@ -809,6 +827,8 @@ void TestDebugRun::consoleStatementReachingABreak()
         QVERIFY2(guard.isActive(), "the window never answered its own statement's break");
         QVERIFY2(bench.p.texts().isEmpty(), qPrintable(bench.p.texts().join('\n')));
         QVERIFY(b.StatusReady && !b.StatusFailed && !b.ConsoleRunning);
+        QVERIFY(b.Panel1->isEnabled() && b.SBNewSession->isEnabled()
+                && b.PagePCProcTrig->isTabEnabled(b.PagePCProcTrig->indexOf(b.TSProc)));
         QCOMPARE(watch, QStringList{"x=5"});
         QCOMPARE(bench.value("select A from T").toInt(), c.stored);
         // One answer per hit: Continue after an answer from elsewhere adds none.
@@ -819,16 +839,38 @@ void TestDebugRun::consoleStatementReachingABreak()
     // A hit answered elsewhere before this window's check is not shown as
     // waiting: the check that finds it counts it as processed.
     b.TimerBP->stop();
-    BreakAnswerer answerer(bench.t, "3");
-    b.SQLBody->setPlainText("update T set A = 6");
-    b.SBExecSQLClick();
-    QVERIFY(b.StatusReady && !b.StatusFailed);
-    QCOMPARE(answerer.answered(), 1);
+    {
+        BreakAnswerer answerer(bench.t, "3");
+        b.SQLBody->setPlainText("update T set A = 6");
+        b.SBExecSQLClick();
+        QVERIFY(b.StatusReady && !b.StatusFailed);
+        QCOMPARE(answerer.answered(), 1);
+    }
     QCOMPARE(bench.value("select A from T").toInt(), 3);
     b.TimerBPTimer();
     QVERIFY(!b.SBContinue->isEnabled());
     QCOMPARE(b.HitsProcessed, b.HitsSeen);
     QCOMPARE(bench.value("select count(*) from META$MTBPA").toInt(), answers + 1);
+
+    // Out of spy mode nobody answers: Esc offers to end the statement, and
+    // Yes cancels it on the server; the update is rolled back.
+    b.SBDebugModeClick();
+    bench.p.clear();
+    bench.p.answer(Prompter::Answer::Yes);
+    whileConsoleRuns(b, [&] {
+        QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QApplication::sendEvent(&b, &esc);
+    });
+    guard.start(30000);
+    b.SQLBody->setPlainText("update T set A = 8");
+    b.SBExecSQLClick();
+    QVERIFY(guard.isActive());
+    const QStringList texts = bench.p.texts();
+    QCOMPARE(texts.size(), 2);
+    QCOMPARE(texts[0], QString("End the running procedure?"));
+    QVERIFY2(texts[1].contains("cancel", Qt::CaseInsensitive), qPrintable(texts[1]));
+    QVERIFY(b.StatusFailed && b.isEnabled() && !b.ConsoleRunning);
+    QCOMPARE(bench.value("select A from T").toInt(), 3);
 }
 
 void TestDebugRun::instrumentedTextErrors()

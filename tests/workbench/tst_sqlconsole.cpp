@@ -16,7 +16,6 @@
 #include "workbench/mysimplere.h"
 
 #include <QFile>
-#include <ibase.h>
 #include <QLabel>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -41,14 +40,12 @@ const QString kHistoryInsert =
 
 // A workbench connected to a database holding T and P, with or without the
 // repository, the editor holding text.
-void writeAsync(const QString &path);
-
 struct Console : WindowBench {
     explicit Console(bool withRepository = true, const QString &user = QStringLiteral("SYSDBA"), bool async = false)
     {
         prepare(kTable, withRepository);
-        if (async)
-            writeAsync(t.path());
+        if (async) // for runs of many commits
+            testsupport::writeWithoutSync(t.path());
         p.answer(Prompter::Answer::No); // no repository made
         start(user);
     }
@@ -96,6 +93,7 @@ private slots:
     void foreground();
     void failure_data();
     void failure();
+    void statementWaitsForLocks();
     void withoutRepository();
     void historyPerUser();
     void nextKey_data();
@@ -242,6 +240,17 @@ void TestSqlConsole::failure()
     }
 }
 
+void TestSqlConsole::statementWaitsForLocks()
+{
+    // The console's statement waits a second for a lock (so a break it
+    // reaches sleeps too); the window's other work still does not wait.
+    Console c;
+    c.run("select MON$LOCK_TIMEOUT from MON$TRANSACTIONS where MON$TRANSACTION_ID = CURRENT_TRANSACTION");
+    QVERIFY2(c.p.texts().isEmpty(), qPrintable(c.p.texts().join('|')));
+    QCOMPARE(c.w->dm->Q6.fieldByName("MON$LOCK_TIMEOUT").asString(), QString("1"));
+    QCOMPARE(c.w->dm->Database.lockTimeout(), 0);
+}
+
 void TestSqlConsole::withoutRepository()
 {
     Console c(false);
@@ -357,23 +366,6 @@ void TestSqlConsole::keyTaken()
     QCOMPARE(c.history(), 2);
     QCOMPARE(c.b().DBGSQL->model()->rowCount(), 3);
 }
-
-namespace {
-// The database's pages written without waiting for the disk (for the
-// connections made after): a commit no longer waits for it, and 1,500 of
-// them take seconds, not minutes.
-void writeAsync(const QString &path)
-{
-    const QByteArray file = QFile::encodeName(path);
-    const char dpb[] = {isc_dpb_version1, isc_dpb_user_name, 6, 'S', 'Y', 'S', 'D', 'B', 'A',
-                        isc_dpb_force_write, 1, 0};
-    ISC_STATUS_ARRAY st;
-    isc_db_handle db = 0;
-    isc_attach_database(st, 0, file.constData(), &db, short(sizeof dpb), dpb);
-    QVERIFY2(!st[1], "forced writes could not be switched off");
-    isc_detach_database(st, &db);
-}
-} // namespace
 
 void TestSqlConsole::manyRunsInARow()
 {
