@@ -250,6 +250,11 @@ void GrantGroups::saveGroup(GroupEdit edit, const QString &name, const QStringLi
     const QString old = edit == GroupEdit::Rename ? existingGroup() : QString();
     const QString n = quoted(name);
     const auto unique = [] { return engine::Error(uniqueNameText(), engine::ErrorCategory::KeyViolation); };
+    // A name in use is refused before anything is written, so the pages'
+    // pending work stays; the insert's key violation is left for a name
+    // another session took meanwhile.
+    if (name != old && holds({QStringLiteral("select ggname from meta$grantdef where ggname=") + n}))
+        throw LayerRefusal(uniqueNameText(), engine::ErrorCategory::KeyViolation);
     changeGroupList(m_data, [&] {
         const QString description = quoted(
             fitToColumn(m_data, QStringLiteral("META$GRANTDEF"), QStringLiteral("GGDESC"), groupDescription(memoLines)));
@@ -264,11 +269,6 @@ void GrantGroups::saveGroup(GroupEdit edit, const QString &name, const QStringLi
             }
             return;
         }
-        // Checked before the first update: a clash found by the last of
-        // the four would show the server's key violation instead.
-        if (name != old
-            && holds({QStringLiteral("select ggname from meta$grantdef where ggname=") + n}))
-            throw unique();
         const QString o = quoted(old);
         for (const char *table : {"meta$grantlist", "meta$grantusers", "meta$usersgrant"})
             m_data.execQ({QStringLiteral("update %1 set gfname=").arg(QLatin1String(table)) + n + QStringLiteral(" where "),
