@@ -33,11 +33,10 @@
 // and its peak resident set (VmHWM).
 //
 // Verdicts (medians of the repetitions): the build within 1.5 times the bare
-// lists at 5,000 tables; the window's first screen within 300 ms of processor
-// time and under 80 MB. The processor time is the verdict's measure because
-// the first screen is one thread's work: on an idle machine it is what the
-// user waits, while the clock also counts every wait for a core a busy
-// machine adds (both are printed). A missed target fails the program.
+// lists at 5,000 tables; the window's first screen within 300 ms on the
+// clock, what the user waits, and under 80 MB. On a busy machine the clock
+// also counts every wait for a core, so the processor time is printed
+// beside it to tell the two apart. A missed target fails the program.
 
 #include "BenchSupport.h"
 #include "engine/Database.h"
@@ -283,8 +282,8 @@ void firstScreen(const QString &dataDir, const std::string &root)
                 "spread of the window: %.0f %% processor, %.0f %% memory\n",
                 f[1][0].median - f[0][0].median, cpu.median - f[0][1].median, mb.median - f[0][2].median,
                 cpu.spreadPercent(), mb.spreadPercent());
-    const bool met = cpu.median <= kScreenMs && mb.median <= kScreenMb;
-    std::printf("  target, window within %.0f ms of processor time and under %.0f MB: %s\n", kScreenMs, kScreenMb,
+    const bool met = f[1][0].median <= kScreenMs && mb.median <= kScreenMb;
+    std::printf("  target, window within %.0f ms on the clock and under %.0f MB: %s\n", kScreenMs, kScreenMb,
                 met ? "met" : "MISSED");
     if (!met)
         g_failed = true;
