@@ -8,6 +8,8 @@
 //     same text into the editor with setPlainText (target: no more than 3
 //     times the load time).
 //
+// The exit code is 1 when a target is missed.
+//
 //   bench_editor [--lines=N] [--megabytes=N] [benchmark flags]
 //
 // Runs without a display (offscreen) unless QT_QPA_PLATFORM says otherwise.
@@ -146,13 +148,15 @@ BENCHMARK(BM_Highlight)->Iterations(10)->Repetitions(5)->Unit(benchmark::kMillis
 BENCHMARK(BM_HighlightAgain)->Iterations(10)->Repetitions(5)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // Medians of the repetitions, with the fastest and slowest beside them.
-void printSummary(const bench::MedianReporter &rep)
+// True when both targets were met.
+bool printSummary(const bench::MedianReporter &rep)
 {
     const bench::Figure read = rep.seconds("BM_ReadEveryCharacter");
     const bench::Figure lex = rep.seconds("BM_Lexer");
     const bench::Figure load = rep.seconds("BM_SetPlainText");
     const bench::Figure colour = rep.seconds("BM_Highlight");
     const double mb = double(g.bigText.size()) / 1e6;
+    bool ok = read.ran() && lex.ran() && load.ran() && colour.ran();
 
     std::printf("\nLexer over %.1f million characters, ms per pass (low-high)\n", mb);
     if (read.ran() && lex.ran()) {
@@ -163,6 +167,9 @@ void printSummary(const bench::MedianReporter &rep)
         const double ratio = read.median / lex.median;
         std::printf("  lexer / loop               %10.3f  (target >= 0.30: %s)\n", ratio,
                     ratio >= 0.3 ? "met" : "MISSED");
+        ok = ok && ratio >= 0.3;
+    } else {
+        std::printf("  lexer / loop               (target >= 0.30: NOT RUN)\n");
     }
     std::printf("\nColouring a %d-line procedure (%.0f kB of text), ms (low-high)\n", g.lines,
                 double(g.procedure.size()) / 1e3);
@@ -172,7 +179,11 @@ void printSummary(const bench::MedianReporter &rep)
         const double ratio = colour.median / load.median;
         std::printf("  Highlight / setPlainText   %10.3f  (target <= 3.00: %s)\n", ratio,
                     ratio <= 3.0 ? "met" : "MISSED");
+        ok = ok && ratio <= 3.0;
+    } else {
+        std::printf("  Highlight / setPlainText   (target <= 3.00: NOT RUN)\n");
     }
+    return ok;
 }
 
 } // namespace
@@ -210,6 +221,11 @@ int main(int argc, char **argv)
 
     bench::MedianReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    printSummary(reporter);
+    const bool met = printSummary(reporter);
+    benchmark::Shutdown();
+    if (!met) {
+        std::fprintf(stderr, "bench_editor: a target was missed\n");
+        return 1;
+    }
     return 0;
 }
