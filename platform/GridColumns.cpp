@@ -18,7 +18,10 @@ int fitColumnCap(const QWidget &grid)
 int fittedColumnWidth(QTableView *grid, int column)
 {
     QHeaderView *header = grid->horizontalHeader();
+    // A column's content hint reads as many rows as the vertical header's
+    // precision says (a thousand by default), the title's the horizontal.
     header->setResizeContentsPrecision(kFitRows);
+    grid->verticalHeader()->setResizeContentsPrecision(kFitRows);
     const int title = header->isVisibleTo(grid) ? header->sectionSizeHint(column) : 0;
     // Public on the base: the table makes its own override protected.
     const QAbstractItemView *view = grid;

@@ -13,8 +13,9 @@ namespace platform {
 // does not push every other column out of sight.
 constexpr int kFitColumnChars = 80;
 // Rows read to size a column, from the top row: a result of any length
-// costs the same.
-constexpr int kFitRows = 200;
+// costs the same, a few milliseconds, which a window that takes several
+// results at once must not multiply into a stall. A screen and more.
+constexpr int kFitRows = 60;
 
 int fitColumnCap(const QWidget &grid);
 

@@ -253,6 +253,9 @@ void TfmBrowser::buildStatusBar()
     };
     TimerExec = timer(QStringLiteral("TimerExec"), 1000);
     TimerBP = timer(QStringLiteral("TimerBP"), 5000);
+    // A coarse timer may fire up to 5 % late, a quarter of a second at the
+    // 5 s check, and a waiting break would be shown that much later.
+    TimerBP->setTimerType(Qt::PreciseTimer);
     TimerGen = timer(QStringLiteral("TimerGen"), 10000);
     PMSP = new QMenu(this);
     PMSP->setObjectName(QStringLiteral("PMSP"));
