@@ -4,6 +4,7 @@
 #include "engine/Error.h"
 #include "engine/SqlText.h"
 #include "engine/Statement.h"
+#include "privileges/GroupArithmetic.h"
 #include "privileges/ImportPlan.h"
 #include "privileges/RevokeRights.h"
 #include "privileges/gdata_un.h"
@@ -198,26 +199,23 @@ void AdminTables::dropTables(const QStringList &present)
     }
 }
 
-void AdminTables::RevokeAllGroupGrants()
+QVector<AdminTables::GroupRevocation> AdminTables::groupRevocations()
 {
     engine::Database &db = m_data.grantdb;
+    QVector<GroupRevocation> out;
     engine::Statement groups(&db);
     groups.setSql(QStringLiteral("select distinct ggname from meta$grantdef"));
     groups.open();
-    if (groups.rows().rowCount() == 0)
-        return;
-    const QString grantor = sessionUser(db);
-    engine::Statement a(&db), b(&db), c(&db);
+    engine::Statement a(&db), b(&db);
     for (qsizetype g = 0; g < groups.rows().rowCount(); ++g) {
         const QString group = engine::quotedConstant(groups.rows().text(g, 0).trimmed());
         a.setSql(QStringList{QStringLiteral("select distinct tvname,tvcols,ggtype from meta$grantlist where gfname="),
                              QStringLiteral("\"") + group + QStringLiteral("\"")});
         a.open();
         for (qsizetype r = 0; r < a.rows().rowCount(); ++r) {
-            const QString object = a.rows().text(r, 0).trimmed();
-            const QString column = a.rows().text(r, 1).trimmed();
-            const QString privilege = a.rows().text(r, 2).trimmed();
-            const QString t = engine::quotedConstant(object);
+            GroupRevocation v{a.rows().text(r, 2).trimmed(), a.rows().text(r, 1).trimmed(),
+                              a.rows().text(r, 0).trimmed(), {}};
+            const QString t = engine::quotedConstant(v.object);
             b.setSql(QStringList{
                 QStringLiteral("select distinct a.ufname from meta$usersgrant a where (a.gfname="),
                 QStringLiteral("\"") + group + QStringLiteral("\") and (a.ufname not in (select b.rdb$owner_name "),
@@ -225,21 +223,36 @@ void AdminTables::RevokeAllGroupGrants()
                 QStringLiteral(")) and (a.ufname not in (select c.rdb$owner_name from rdb$procedures c "),
                 QStringLiteral("where c.rdb$procedure_name=\"") + t + QStringLiteral("\"))")});
             b.open();
-            QStringList users;
-            for (qsizetype u = 0; u < b.rows().rowCount(); ++u)
-                users << b.rows().text(u, 0).trimmed();
+            v.users = trimmedColumn(b, 0);
             b.close();
-            if (users.isEmpty())
-                continue;
-            // Read in the open transaction: what it granted or revoked counts.
-            if (CheckRevokeRights(db, grantor, users, privilege, object, column, false))
-                throw engine::Error(revokeRefusalText(), engine::ErrorCategory::NoPermission);
-            c.setSql(revokeStatement(privilege, column, object, users));
-            c.execute();
-            c.close();
+            if (!v.users.isEmpty())
+                out << v;
         }
         a.close();
     }
+    return out;
+}
+
+void AdminTables::revokeAll(const QVector<GroupRevocation> &revocations)
+{
+    if (revocations.isEmpty())
+        return;
+    engine::Database &db = m_data.grantdb;
+    const QString grantor = sessionUser(db);
+    engine::Statement c(&db);
+    for (const GroupRevocation &v : revocations) {
+        // Read in the open transaction: what it granted or revoked counts.
+        if (CheckRevokeRights(db, grantor, v.users, v.privilege, v.object, v.column, false))
+            throw engine::Error(revokeRefusalText(), engine::ErrorCategory::NoPermission);
+        c.setSql(revokeStatement(v.privilege, v.column, v.object, v.users));
+        c.execute();
+        c.close();
+    }
+}
+
+void AdminTables::RevokeAllGroupGrants()
+{
+    revokeAll(groupRevocations());
 }
 
 void AdminTables::createMissing(const QStringList &missing)
@@ -284,10 +297,18 @@ void AdminTables::dropPresent(const QStringList &present)
 void AdminTables::erase(bool revoke)
 {
     StatusScope status(m_progress, QStringLiteral("Erase"));
+    // Every statement of the revokes built first: a name no statement can
+    // carry is refused before anything is revoked, the pages left as they
+    // were.
+    QVector<GroupRevocation> revocations;
+    if (revoke) {
+        revocations = m_data.transaction.run([&] { return groupRevocations(); });
+        for (const GroupRevocation &v : revocations)
+            revokeStatement(v.privilege, v.column, v.object, v.users);
+    }
     m_data.closeGroupDataSets();
     m_data.transaction.run([&] {
-        if (revoke)
-            RevokeAllGroupGrants();
+        revokeAll(revocations);
         DropGrantTables();
     });
     // A drop of a table another connection has used fails only here.

@@ -98,6 +98,8 @@ public:
     // point. On any failure everything is rolled back, the next transaction
     // started and the error raised: the revoke refusal, the missing drop
     // rights text for a refused drop, otherwise the server's message.
+    // A name the revokes could not carry bare is refused before anything
+    // is sent, the open transaction left as it was.
     void erase(bool revoke);
 
     // A layer with some of the six tables only: the missing ones created,
@@ -116,6 +118,15 @@ public:
     static QString eraseRightsText();
 
 private:
+    // One REVOKE of the erase: a grant group's privilege from the users it
+    // reaches, owners of the object left out.
+    struct GroupRevocation {
+        QString privilege, column, object;
+        QStringList users;
+    };
+    // Read in the open transaction, nothing sent.
+    QVector<GroupRevocation> groupRevocations();
+    void revokeAll(const QVector<GroupRevocation> &revocations);
     void exec(const QStringList &lines);
     void writeImport(const QVector<UserImport> &plan);
     void dropAfterFailedImport();

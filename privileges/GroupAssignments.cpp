@@ -146,7 +146,7 @@ void GroupAssignments::assign(const Candidate &holder, const QString &group)
     // A user the grants could not name is refused before anything is
     // written (a layer made elsewhere may list one).
     if (holder.usertype == 0)
-        checkPlainNames({holder.name});
+        requireNamable({holder.name});
     requireExisting(m_data, LayerName::GrantGroup, group);
     requireExisting(m_data, LayerName::Holder, holder.name);
     change([&] {
@@ -171,7 +171,7 @@ void GroupAssignments::assignAll(const QString &group)
     }
     for (const Candidate &c : shown)
         if (c.usertype == 0)
-            checkPlainNames({c.name});
+            requireNamable({c.name});
     requireExisting(m_data, LayerName::GrantGroup, group);
     engine::ControlsFrozen frozen(candidates);
     change([&] {

@@ -14,17 +14,27 @@
 
 namespace privileges {
 
+QStringList keyNames(const PrivilegeKey &key)
+{
+    return key.column.isEmpty() ? QStringList{key.object} : QStringList{key.object, key.column};
+}
+
+void checkRevokedNames(const GroupLayer &before, const GroupLayer &after, const QVector<PrivilegeKey> &keys)
+{
+    QStringList names;
+    for (const PrivilegeKey &key : keys) {
+        const LostPrivilege lost = lostBy(before.receivers(key), after.receivers(key));
+        if (!lost.revoke.isEmpty() || !lost.optionOnly.isEmpty())
+            names << keyNames(key) << lost.optionOnly << lost.revoke;
+    }
+    requireNamable(names);
+}
+
 namespace {
 
 bool isExecute(const PrivilegeKey &key)
 {
     return key.privilege == QLatin1String("Execute");
-}
-
-// The names a statement on the privilege carries bare.
-QStringList keyNames(const PrivilegeKey &key)
-{
-    return key.column.isEmpty() ? QStringList{key.object} : QStringList{key.object, key.column};
 }
 
 // The lines both statements share: the privilege, its column and where.

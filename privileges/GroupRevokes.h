@@ -25,6 +25,17 @@ QStringList groupRevokeStatement(const PrivilegeKey &key, const QStringList &use
 // with option. Raises engine::Error when a name is not a plain identifier.
 QStringList groupGrantStatement(const PrivilegeKey &key, const QStringList &users, bool withOption);
 
+// The names a statement on the privilege carries bare: its object, and
+// its column when it has one.
+QStringList keyNames(const PrivilegeKey &key);
+// Raises a LayerRefusal (requireNamable) naming the first name that the
+// revokes of a change from before to after would carry bare and that cannot
+// stand bare: of each key, the object and column when someone loses it, and
+// the users losing it. Worked out from the layer as read, before the
+// transaction runs anything, so a refusal sends nothing and the work
+// pending in the transaction stays.
+void checkRevokedNames(const GroupLayer &before, const GroupLayer &after, const QVector<PrivilegeKey> &keys);
+
 // What the layer gives on one object and privilege (every column), as the
 // server holds it just before a REVOKE; giveBack() then grants again, as
 // the session user and with the grant option where the layer gives it,

@@ -1,5 +1,6 @@
 #include "privileges/LayerChecks.h"
 
+#include "engine/SqlText.h"
 #include "engine/Statement.h"
 #include "privileges/GroupArithmetic.h"
 #include "privileges/gdata_un.h"
@@ -84,6 +85,15 @@ QString notAUserText(const QString &name)
 QString alreadyMemberText(const QString &user, const QString &userGroup)
 {
     return QStringLiteral("User '%1' is already a member of UserGroup \"%2\".").arg(user, userGroup);
+}
+
+void requireNamable(const QStringList &names)
+{
+    for (const QString &name : names) {
+        const QString reason = engine::unnamableText(name);
+        if (!reason.isEmpty())
+            throw LayerRefusal(reason + QStringLiteral(" Nothing was sent."));
+    }
 }
 
 void requireExisting(TGrantData &data, LayerName kind, const QString &name)

@@ -38,6 +38,11 @@ void requireExisting(TGrantData &data, LayerName kind, const QString &name);
 // Raises a LayerRefusal unless user is a registered user who is not yet a
 // member of the user group (which must exist).
 void requireJoinable(TGrantData &data, const QString &user, const QString &userGroup);
+// Raises a LayerRefusal naming the first of the names that cannot stand
+// bare in a statement (engine::unnamableText, then " Nothing was sent."):
+// called before a change sends anything, so the pages keep their pending
+// work and their buttons.
+void requireNamable(const QStringList &names);
 // The names registered as that kind, as the open transaction sees them.
 QStringList registeredNames(TGrantData &data, LayerName kind);
 // Of the names, those that may join the user group now, order kept.

@@ -9,6 +9,8 @@
 #include "privileges/LayerChecks.h"
 #include "privileges/gdata_un.h"
 
+#include <tuple>
+
 namespace privileges {
 
 QString allGrantGroups()
@@ -102,10 +104,55 @@ void UserGroupMembers::join(const QString &user, const QString &userGroup)
     }
 }
 
+void UserGroupMembers::checkJoining(const QStringList &users, const QString &userGroup)
+{
+    // What fillgrant grants them: every row of the grant groups assigned to
+    // the user group, to those who do not own its object.
+    const QStringList names = m_data.transaction.run([&] {
+        const GroupLayer layer = readGroupLayer(m_data.grantdb);
+        QStringList out;
+        for (const HolderAssignment &a : layer.assignments) {
+            if (a.holder != userGroup)
+                continue;
+            for (const GroupRow &r : layer.rows) {
+                const QStringList to = layer.owners.withoutOwners(users, r.key.object);
+                if (r.group == a.group && !to.isEmpty())
+                    out << keyNames(r.key) << to;
+            }
+        }
+        return out;
+    });
+    requireNamable(names);
+}
+
+void UserGroupMembers::checkLeaving(const QString &userGroup, const QString &user)
+{
+    const auto [before, after, keys] = m_data.transaction.run([&] {
+        const GroupLayer layer = readGroupLayer(m_data.grantdb);
+        QStringList leaving{user};
+        if (user.isEmpty()) {
+            leaving.clear();
+            for (const Membership &m : layer.members)
+                if (m.userGroup == userGroup)
+                    leaving << m.user;
+        }
+        GroupLayer without = layer;
+        for (const QString &u : leaving)
+            without = without.withoutMember(userGroup, u);
+        QVector<PrivilegeKey> lost;
+        for (const GivenPrivilege &g : layer.given())
+            if (leaving.contains(g.user) && !lost.contains(g.key))
+                lost << g.key;
+        return std::make_tuple(layer, without, lost);
+    });
+    checkRevokedNames(before, after, keys);
+}
+
 void UserGroupMembers::addMember(const QString &user)
 {
     const QString userGroup = groupOrRefuse();
     requireJoinable(m_data, user, userGroup);
+    checkJoining({user}, userGroup);
     changeMembers([&] { join(user, userGroup); });
 }
 
@@ -124,6 +171,7 @@ void UserGroupMembers::addAllMembers()
         for (int i = candidates.recordCount() - 1; i >= 0; --i)
             shown << candidates.textAt(i, field).trimmed();
     }
+    checkJoining(m_data.transaction.run([&] { return joinableUsers(m_data, shown, userGroup); }), userGroup);
     engine::ControlsFrozen frozen(candidates);
     changeMembers([&] {
         for (const QString &user : joinableUsers(m_data, shown, userGroup))
@@ -167,6 +215,7 @@ void UserGroupMembers::removeMember(const QString &user)
 {
     const QString userGroup = groupOrRefuse();
     requireExisting(m_data, LayerName::UserGroup, userGroup);
+    checkLeaving(userGroup, user);
     changeMembers([&] {
         leave(user, userGroup);
         m_data.execQ({QStringLiteral("delete from meta$userslist where ufname=") + sq(userGroup)
@@ -178,6 +227,7 @@ void UserGroupMembers::removeAllMembers()
 {
     const QString userGroup = groupOrRefuse();
     requireExisting(m_data, LayerName::UserGroup, userGroup);
+    checkLeaving(userGroup);
     changeMembers([&] {
         const QStringList members =
             m_data.namesQ({QStringLiteral("select ualias from meta$userslist where ufname=") + dq(userGroup)});

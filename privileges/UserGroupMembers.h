@@ -38,6 +38,13 @@ public:
     // `remvbtnClick` and `remvallbtnClick` after their questions.
     void removeMember(const QString &user);
     void removeAllMembers();
+    // Raise a LayerRefusal naming the first name that the grants of users
+    // joining the user group, or the revokes of a member leaving it (of
+    // every member when user is empty), would carry bare and cannot: read
+    // in the open transaction before anything is sent, so a refusal leaves
+    // the work pending on the pages as it was.
+    void checkJoining(const QStringList &users, const QString &userGroup);
+    void checkLeaving(const QString &userGroup, const QString &user = QString());
     // `okbtnClick` and `escbtnClick`.
     void commit();
     void rollback();

@@ -85,6 +85,18 @@ QVector<GivenPrivilege> givenTo(const GroupLayer &layer, const QString &user)
     return out;
 }
 
+// A check's LayerRefusal raised as the registry's refusal: nothing was
+// sent, the open transaction and the pages' pending work stay.
+template<typename F>
+void asRegistryRefusal(F &&check)
+{
+    try {
+        check();
+    } catch (const LayerRefusal &e) {
+        throw RegistryRefusal(e.message());
+    }
+}
+
 } // namespace
 
 UserRegistry::UserRegistry(TGrantData &data, OperationProgress &progress) : m_data(data), m_progress(progress) {}
@@ -119,11 +131,7 @@ void UserRegistry::reopenLists()
 
 void UserRegistry::refuseGone(LayerName kind, const QString &name)
 {
-    try {
-        requireExisting(m_data, kind, name);
-    } catch (const LayerRefusal &e) {
-        throw RegistryRefusal(e.message());
-    }
+    asRegistryRefusal([&] { requireExisting(m_data, kind, name); });
 }
 
 void UserRegistry::refuseTakenName(const QString &name, const QString &text)
@@ -154,6 +162,8 @@ void UserRegistry::saveUser(const RegistryEdit &edit)
             throw RegistryRefusal(problem);
         refuseTakenName(edit.name, uniqueUserText());
     }
+    if (rename)
+        checkUserNames(edit.oldName, edit.name);
     change([&] {
         const QString description = describedAs(edit);
         if (edit.adding || rename)
@@ -164,6 +174,25 @@ void UserRegistry::saveUser(const RegistryEdit &edit)
         else if (!edit.adding)
             m_data.execQ({QStringLiteral("update meta$usersdef set ugdesc=") + sq(description)
                           + QStringLiteral(" where ugname=") + sq(edit.oldName)});
+    });
+}
+
+void UserRegistry::checkUserNames(const QString &user, const QString &newName)
+{
+    const auto [before, after] = m_data.transaction.run([&] {
+        const GroupLayer layer = readGroupLayer(m_data.grantdb);
+        return std::make_pair(layer, newName.isEmpty() ? layer.withoutUser(user) : layer.withRenamedUser(user, newName));
+    });
+    QStringList granted;
+    if (!newName.isEmpty())
+        for (const GivenPrivilege &g : givenTo(after, newName))
+            granted << keyNames(g.key) << newName;
+    QVector<PrivilegeKey> keys;
+    for (const GivenPrivilege &g : givenTo(before, user))
+        keys << g.key;
+    asRegistryRefusal([&] {
+        requireNamable(granted);
+        checkRevokedNames(before, after, keys);
     });
 }
 
@@ -217,6 +246,7 @@ void UserRegistry::saveUserGroup(const RegistryEdit &edit)
 void UserRegistry::deleteUser(const QString &user)
 {
     refuseGone(LayerName::User, user);
+    checkUserNames(user, QString());
     change([&] {
         const GroupLayer before = readGroupLayer(m_data.grantdb);
         const GroupLayer after = before.withoutUser(user);
@@ -244,6 +274,7 @@ void UserRegistry::deleteCurrentUserGroup()
     const QString group = TGrantData::currentName(m_data.usergrp, QStringLiteral("UGNAME"), QStringLiteral("UserGroup"));
     refuseGone(LayerName::UserGroup, group);
     UserGroupMembers members(m_data, m_progress);
+    asRegistryRefusal([&] { members.checkLeaving(group); });
     change([&] {
         members.removeAllMembers();
         m_data.execQ({QStringLiteral("delete from meta$grantusers where ufname=") + dq(group)});

@@ -88,6 +88,11 @@ private:
     // A RegistryRefusal when another session deleted the user or group.
     void refuseGone(LayerName kind, const QString &name);
     void renameUser(const QString &oldName, const QString &newName);
+    // Raises a RegistryRefusal naming the first name the grants to a
+    // renamed user (newName, empty for a deletion) or the revokes from the
+    // user would carry bare and cannot; read before the transaction sends
+    // anything.
+    void checkUserNames(const QString &user, const QString &newName);
 
     TGrantData &m_data;
     OperationProgress &m_progress;

@@ -94,7 +94,8 @@ void TLorvane::erasebtnClick()
     try {
         privileges::AdminTables(*GrantData, progress()).erase(revoke == Prompter::Answer::Yes);
     } catch (const engine::Error &e) {
-        // Everything was rolled back: the tables and their pages are still there.
+        // Refused before anything was sent, or everything rolled back: the
+        // tables and their pages are still there.
         showPages(true);
         AppException(e.message());
         return;

@@ -4,6 +4,10 @@
 // sent, and the plain upper-case object beside it still works.
 #include "PrivilegesFixture.h"
 #include "privileges/GroupAssignments.h"
+#include "privileges/LayerChecks.h"
+#include "privileges/MetaTrees.h"
+#include "privileges/UserGroupMembers.h"
+#include "privileges/UserRegistry.h"
 #include "support/GuiTestMain.h"
 
 #include <QCheckBox>
@@ -64,6 +68,9 @@ private slots:
     void grantFromTheTrees();
     void groupPage();
     void assignmentToATwinUser();
+    void twinInTheLayer_data();
+    void twinInTheLayer();
+    void joinOnThePage();
 };
 
 void TestTwinNames::importLeavesOutWhatItCannotName()
@@ -274,6 +281,125 @@ void TestTwinNames::assignmentToATwinUser()
         QCOMPARE(state(GrantData->grantdb), pending);
         QVERIFY(GrantData->grantdb.inTransaction());
     }
+}
+
+void TestTwinNames::twinInTheLayer_data()
+{
+    // Rows naming a twin, as a layer made elsewhere may hold, committed
+    // before the command.
+    QTest::addColumn<QStringList>("layer");
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("named");
+    const QStringList group{"insert into meta$usersdef values ('UG', null, 2)",
+                            "insert into meta$grantusers values (90, 'U1_Group', 'UG', 2)"};
+    const QStringList twinObject{
+        "insert into meta$grantlist values (90, 'U1_Group', 'MixedCase', 'Table', null, 'Select', 0)"};
+    const QStringList member = group + QStringList{"insert into meta$usersdef values ('lowr', null, 0)",
+                                                   "insert into meta$userslist values (90, 'UG', 'lowr')",
+                                                   "insert into meta$usersgrant values (90, 'U1_Group', 'lowr')"};
+    const QStringList assigned{"insert into meta$usersdef values ('lowr', null, 0)",
+                               "insert into meta$grantusers values (90, 'U1_Group', 'lowr', 0)",
+                               "insert into meta$usersgrant values (90, 'U1_Group', 'lowr')"};
+    QTest::newRow("join") << group + twinObject << "join" << "MixedCase";
+    QTest::newRow("join all") << group + twinObject << "join all" << "MixedCase";
+    QTest::newRow("leave") << member << "leave" << "lowr";
+    QTest::newRow("leave all") << member << "leave all" << "lowr";
+    QTest::newRow("user group deletion") << member << "delete group" << "lowr";
+    QTest::newRow("user deletion") << assigned << "delete user" << "lowr";
+    QTest::newRow("user rename") << assigned << "rename" << "lowr";
+    QTest::newRow("assignment") << assigned.mid(0, 1) << "assign" << "lowr";
+    QTest::newRow("erase, object") << twinObject << "erase" << "MixedCase";
+    QTest::newRow("erase, user") << assigned << "erase" << "lowr";
+}
+
+void TestTwinNames::twinInTheLayer()
+{
+    QFETCH(QStringList, layer);
+    QFETCH(QString, command);
+    QFETCH(QString, named);
+    ConnectedWindow c(twins, 3);
+    TGrantData &d = *GrantData;
+    d.transaction.run([&] {
+        for (const QString &sql : layer)
+            d.grantdb.executeImmediate(sql);
+    });
+    d.transaction.commit();
+    privileges::refreshPageData(d, "UserGroups");
+    d.usergrp.locate("UGNAME", "UG");
+    d.usersdef.setFiltered(false);
+    d.usersdef.close();
+    d.usersdef.open();
+    // Work pending first: a refusal must leave it pending.
+    d.transaction.run([&] { d.grantdb.executeImmediate("insert into meta$grantdef values ('PENDING_Group', null)"); });
+    const QStringList pending = state(d.grantdb), committed = committedState(c.t);
+    QVERIFY(pending != committed);
+
+    privileges::NoProgress quiet;
+    privileges::UserGroupMembers members(d, quiet);
+    privileges::UserRegistry registry(d, quiet);
+    const QMap<QString, std::function<void()>> commands{
+        {"join", [&] { members.addMember("U1"); }},
+        {"join all", [&] { members.addAllMembers(); }},
+        {"leave", [&] { members.removeMember("lowr"); }},
+        {"leave all", [&] { members.removeAllMembers(); }},
+        {"delete group", [&] { registry.deleteCurrentUserGroup(); }},
+        {"delete user", [&] { registry.deleteUser("lowr"); }},
+        {"rename", [&] { registry.saveUser({false, "lowr", "LOWR2", true, "Low R"}); }},
+        {"assign", [&] { privileges::GroupAssignments(d, quiet).assign({"lowr", 0}, "U1_Group"); }},
+        {"erase", [&] { privileges::AdminTables(d, quiet).erase(true); }},
+    };
+    engine::StatementRecorder log;
+    try {
+        commands.value(command)();
+        QFAIL("sent");
+    } catch (const engine::Error &e) {
+        QCOMPARE(e.message(), refusal(named) + " Nothing was sent.");
+        // What the window takes as "nothing sent": it keeps the pages' buttons.
+        if (command != "erase")
+            QVERIFY(dynamic_cast<const privileges::LayerRefusal *>(&e)
+                    || dynamic_cast<const privileges::RegistryRefusal *>(&e));
+    }
+    QCOMPARE(changes(log), QStringList());
+    QVERIFY(d.grantdb.inTransaction());
+    QCOMPARE(state(d.grantdb), pending);
+    QCOMPARE(committedState(c.t), committed);
+    d.transaction.commit();
+    QCOMPARE(committedState(c.t), pending);
+}
+
+void TestTwinNames::joinOnThePage()
+{
+    // As on the page: a join pending, then one refused; the first stays
+    // pending with its buttons and commits.
+    ConnectedWindow c(twins, 3);
+    TLorvane &w = *c.w;
+    TGrantData &d = *GrantData;
+    d.transaction.run([&] {
+        for (const char *sql : {"insert into meta$usersdef values ('UG', null, 2)",
+                                "insert into meta$usersdef values ('UG2', null, 2)",
+                                "insert into meta$grantusers values (90, 'U1_Group', 'UG', 2)",
+                                "insert into meta$grantlist values (90, 'U1_Group', 'MixedCase', 'Table', null, 'Select', 0)"})
+            d.grantdb.executeImmediate(sql);
+    });
+    d.transaction.commit();
+    QVERIFY(w.selectPage(3));
+    const auto join = [&](const char *group) {
+        QVERIFY(d.usergrp.locate("UGNAME", group));
+        QVERIFY(d.usersdef.locate("UGNAME", "U1"));
+        w.mvbtn->click();
+    };
+    join("UG2");
+    QVERIFY(w.okbtn->isEnabled());
+    const QStringList pending = state(d.grantdb);
+    engine::StatementRecorder log;
+    join("UG");
+    QCOMPARE(c.p->prompter.texts(), QStringList{refusal("MixedCase") + " Nothing was sent."});
+    QCOMPARE(changes(log), QStringList());
+    QCOMPARE(state(d.grantdb), pending);
+    QVERIFY(w.okbtn->isEnabled() && w.isEnabled());
+    w.okbtn->click();
+    auto second = c.t.connect("SYSDBA", "Second");
+    QCOMPARE(rows(*second, "select ufname, ualias from meta$userslist order by 1, 2"), QStringList{"UG2|U1"});
 }
 
 DUNMOOR_GUI_TEST_MAIN(TestTwinNames)
