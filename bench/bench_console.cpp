@@ -6,19 +6,21 @@
 // --rows     rows in the table (default 1000000; five columns)
 // --fb-root  Firebird runtime folder (default: a temporary one)
 //
-// BM_ConsoleQuery is what the user waits for after Ctrl+Enter: the text is
-// prepared and run, every row fetched, the "Set of Records" grid filled and
-// its first screen drawn. Target: within 1.5 times the bare fetch.
+// BM_ConsoleAgainstBare runs, in turn, the bare fetch and what the user waits
+// for after Ctrl+Enter: the text is prepared and run, every row fetched, the
+// "Set of Records" grid filled and its first screen drawn. Target: within
+// 1.5 times the bare fetch.
 //
-// BM_BackgroundOne and BM_BackgroundFour start background query windows from
-// the console and wait, with the main window's event loop running, until
-// every window shows its rows: one window fetching all rows, and four at
-// once fetching a quarter each. Meanwhile a 10 ms timer on the main thread
+// BM_BackgroundOneAndFour starts background query windows from the console
+// and waits, with the main window's event loop running, until every window
+// shows its rows: one window fetching all rows, and in turn four at once
+// fetching a quarter each. Meanwhile a 10 ms timer on the main thread
 // records how late its ticks come. Targets: four windows no slower than
 // one, and no tick of any repetition later than 50 ms.
 //
-// Every benchmark runs five repetitions; the summary compares medians (the
-// lateness by its worst tick) and exits with 1 when a target is missed.
+// Every benchmark runs five repetitions of three turns; the ratios are the
+// median of each repetition's own ratio, the lateness its worst tick. The
+// program exits with 1 when a target is missed.
 
 #include "BenchSupport.h"
 #include "engine/Database.h"
@@ -74,30 +76,28 @@ TfmBrowser &browser()
     return *g.workbench->browser;
 }
 
-void BM_BareFetch(benchmark::State &state)
-{
-    bench::bareFetch(state, *g.bare, g.rows);
-}
-
-void BM_ConsoleQuery(benchmark::State &state)
+// One console run: the text prepared and run, every row fetched, the grid
+// filled and its first screen drawn. Returns the rows the grid holds.
+qint64 consoleQuery()
 {
     TfmBrowser &b = browser();
-    qint64 total = 0;
-    for (auto _ : state) {
-        b.SQLBody->setPlainText(QString::fromLatin1(kQuery));
-        b.SBExecSQLClick();
-        b.DBGSQL->grab(); // the first screen of cells drawn
-        total += b.DBGSQL->model()->rowCount();
-        state.PauseTiming();
-        const bool failed = b.StatusFailed;
-        DM->Q6.close();
-        state.ResumeTiming();
-        if (failed) {
-            state.SkipWithError("the console reported an error");
-            return;
-        }
-    }
-    bench::countRows(state, total, g.rows, "the grid holds a different number of rows");
+    b.SQLBody->setPlainText(QString::fromLatin1(kQuery));
+    b.SBExecSQLClick();
+    b.DBGSQL->grab(); // the first screen of cells drawn
+    if (b.StatusFailed)
+        throw std::runtime_error("the console reported an error");
+    return b.DBGSQL->model()->rowCount();
+}
+
+// The bare fetch and the console, in turn within every repetition.
+void BM_ConsoleAgainstBare(benchmark::State &state)
+{
+    const auto expect = [](qint64 rows, const char *who) {
+        if (rows != g.rows)
+            throw std::runtime_error(std::string(who) + " got " + std::to_string(rows) + " rows");
+    };
+    bench::interleave(state, {{"bare", [&] { expect(g.bare->fetchAll(), "the bare fetch"); }},
+                              {"console", [&] { expect(consoleQuery(), "the console"); }, [] { DM->Q6.close(); }}});
 }
 
 // Starts one window per statement and runs the main event loop until every
@@ -133,7 +133,8 @@ qint64 runWindows(const QStringList &statements, double *late)
     return rows;
 }
 
-void background(benchmark::State &state, int windows)
+// Statements for n windows, each reading its share of the rows.
+QStringList shares(int windows)
 {
     QStringList statements;
     const qint64 share = g.rows / windows;
@@ -141,40 +142,31 @@ void background(benchmark::State &state, int windows)
         statements << QStringLiteral("select * from T where ID >= %1 and ID < %2")
                           .arg(i * share)
                           .arg(i == windows - 1 ? g.rows : (i + 1) * share);
-    qint64 total = 0;
-    double worst = 0;
-    try {
-        for (auto _ : state) {
+    return statements;
+}
+
+// One window and four, in turn within every repetition; each side's worst
+// tick of the repetition goes to its own counter.
+void BM_BackgroundOneAndFour(benchmark::State &state)
+{
+    std::map<int, double> worst{{1, 0.0}, {4, 0.0}};
+    const auto side = [&](int windows) {
+        return [&worst, windows] {
             double late = 0;
-            total += runWindows(statements, &late);
-            worst = std::max(worst, late);
-            state.PauseTiming();
-            EndBackgroundQueries();
-            state.ResumeTiming();
-        }
-    } catch (const std::exception &e) {
-        EndBackgroundQueries();
-        state.SkipWithError(e.what());
-        return;
-    }
-    state.counters["late_ms"] = worst;
-    bench::countRows(state, total, g.rows, "the windows hold a different number of rows");
+            const qint64 rows = runWindows(shares(windows), &late);
+            worst[windows] = std::max(worst[windows], late);
+            if (rows != g.rows)
+                throw std::runtime_error("the windows hold a different number of rows");
+        };
+    };
+    bench::interleave(state, {{"one", side(1), EndBackgroundQueries}, {"four", side(4), EndBackgroundQueries}});
+    EndBackgroundQueries();
+    state.counters["late_one_ms"] = worst[1];
+    state.counters["late_four_ms"] = worst[4];
 }
 
-void BM_BackgroundOne(benchmark::State &state)
-{
-    background(state, 1);
-}
-
-void BM_BackgroundFour(benchmark::State &state)
-{
-    background(state, 4);
-}
-
-BENCHMARK(BM_BareFetch)->Iterations(1)->Repetitions(kRepetitions)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_ConsoleQuery)->Iterations(1)->Repetitions(kRepetitions)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_BackgroundOne)->Iterations(1)->Repetitions(kRepetitions)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_BackgroundFour)->Iterations(1)->Repetitions(kRepetitions)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ConsoleAgainstBare)->Iterations(3)->Repetitions(kRepetitions)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_BackgroundOneAndFour)->Iterations(3)->Repetitions(kRepetitions)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // Prints one measure and says whether it met its target.
 bool verdict(const char *measure, const char *baseline, const char *target, const bench::Figure &f,
@@ -182,32 +174,34 @@ bool verdict(const char *measure, const char *baseline, const char *target, cons
 {
     const bool complete = f.repetitions == kRepetitions;
     const bool met = complete && value <= limit;
-    std::printf("  %-34s %-22s %-10s %10.3f%-3s %8.1f..%-8.1f ms  %s\n", measure, baseline, target, value, unit, f.low,
+    std::printf("  %-34s %-22s %-10s %10.3f%-3s %8.2f..%-8.2f  %s\n", measure, baseline, target, value, unit, f.low,
                 f.high, complete ? (met ? "met" : "MISSED") : "NOT RUN");
     return met;
 }
 
 bool printSummary(const bench::MedianReporter &rep)
 {
-    const auto bare = rep.milliseconds("BM_BareFetch");
-    const auto console = rep.milliseconds("BM_ConsoleQuery");
-    const auto one = rep.milliseconds("BM_BackgroundOne");
-    const auto four = rep.milliseconds("BM_BackgroundFour");
-    std::printf("\nSQL console, %lld rows x 5 columns, medians of %d repetitions (real time)\n",
+    const std::string console = "BM_ConsoleAgainstBare", windows = "BM_BackgroundOneAndFour";
+    const auto bare = rep.counter(console, "bare_ms");
+    const auto query = rep.counter(console, "console_ms");
+    const auto one = rep.counter(windows, "one_ms");
+    const auto four = rep.counter(windows, "four_ms");
+    std::printf("\nSQL console, %lld rows x 5 columns, medians of %d repetitions (real time; each pair in turn)\n",
                 static_cast<long long>(g.rows), kRepetitions);
     std::printf("  bare client-library fetch          %10.1f ms (%.1f..%.1f)\n", bare.median, bare.low, bare.high);
-    std::printf("  console query to the filled grid   %10.1f ms (%.1f..%.1f)\n", console.median, console.low,
-                console.high);
+    std::printf("  console query to the filled grid   %10.1f ms (%.1f..%.1f)\n", query.median, query.low, query.high);
     std::printf("  one background window, all rows    %10.1f ms (%.1f..%.1f)\n", one.median, one.low, one.high);
     std::printf("  four background windows at once    %10.1f ms (%.1f..%.1f)\n", four.median, four.low, four.high);
     std::printf("\n  %-34s %-22s %-10s %13s %20s\n", "measure", "baseline", "target", "figure", "spread");
     bool ok = true;
-    ok &= verdict("console query / bare fetch", "bare fetch", "<= 1.5", console,
-                  bare.median > 0 ? console.median / bare.median : 1e9, 1.5, "x");
-    ok &= verdict("four windows / one window", "one window", "<= 1.0", four,
-                  one.median > 0 ? four.median / one.median : 1e9, 1.0, "x");
-    const auto lateOne = rep.counter("BM_BackgroundOne", "late_ms");
-    const auto lateFour = rep.counter("BM_BackgroundFour", "late_ms");
+    const auto consoleRatio = rep.ratio(console, "console_ms", "bare_ms");
+    const auto windowsRatio = rep.ratio(windows, "four_ms", "one_ms");
+    ok &= verdict("console query / bare fetch", "bare fetch, in turn", "<= 1.5", consoleRatio, consoleRatio.median,
+                  1.5, "x");
+    ok &= verdict("four windows / one window", "one window, in turn", "<= 1.0", windowsRatio, windowsRatio.median,
+                  1.0, "x");
+    const auto lateOne = rep.counter(windows, "late_one_ms");
+    const auto lateFour = rep.counter(windows, "late_four_ms");
     // One late tick is a stall the user sees: the worst of every repetition decides.
     ok &= verdict("worst tick lateness, one window", "10 ms tick", "< 50 ms", lateOne, lateOne.high, 49.999, "ms");
     ok &= verdict("worst tick lateness, four windows", "10 ms tick", "< 50 ms", lateFour, lateFour.high, 49.999, "ms");
