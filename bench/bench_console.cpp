@@ -23,6 +23,7 @@
 // program exits with 1 when a target is missed.
 
 #include "BenchSupport.h"
+#include "WindowBench.h"
 #include "engine/Database.h"
 #include "engine/Error.h"
 #include "engine/GridModel.h"
@@ -65,7 +66,6 @@ struct Setup {
     QString path;
     std::unique_ptr<bench::BareQuery> bare;
     std::unique_ptr<platform::ScriptedPrompter> prompter;
-    std::unique_ptr<platform::ScopedPrompter> scoped;
     std::unique_ptr<Workbench> workbench;
 };
 
@@ -237,27 +237,17 @@ int main(int argc, char **argv)
 {
     if (!bench::takePositive(&argc, argv, "rows", &g.rows))
         return 1;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QTemporaryDir scratch;
-    if (!bench::begin(&argc, argv, scratch))
-        return 1;
-    // Messages of the window are recorded, never shown.
-    g.prompter = std::make_unique<platform::ScriptedPrompter>();
-    g.scoped = std::make_unique<platform::ScopedPrompter>(*g.prompter);
-
-    const auto body = [&] {
+    const auto body = [](const QString &scratch) {
         std::printf("Filling a table of %lld rows...\n", static_cast<long long>(g.rows));
         std::fflush(stdout);
-        setUp(scratch.path());
+        setUp(scratch);
         g.bare->fetchAll(); // one untimed pass warms the page cache
         bench::MedianReporter reporter;
         benchmark::RunSpecifiedBenchmarks(&reporter);
         if (!printSummary(reporter))
             throw std::runtime_error("a target was missed");
     };
-    return bench::run("bench_console", body, [] {
+    return bench::runWindowBench(argc, argv, "bench_console", g.prompter, body, [] {
         EndBackgroundQueries();
         g.workbench.reset();
         g.bare.reset();

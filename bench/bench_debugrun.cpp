@@ -35,6 +35,7 @@
 //
 //   bench_debugrun [--interval=MS] [--wait=MS] [--server=PORT] [--runner-wait=S] [benchmark flags]
 #include "BenchSupport.h"
+#include "WindowBench.h"
 
 #include "engine/Database.h"
 #include "engine/Error.h"
@@ -82,7 +83,6 @@ struct Globals {
     QString scripts;    // the source tree's scripts folder
     std::unique_ptr<Workbench> workbench;
     std::unique_ptr<platform::ScriptedPrompter> prompter;
-    std::unique_ptr<platform::ScopedPrompter> scoped;
 } g;
 
 int nowMs()
@@ -419,27 +419,17 @@ int main(int argc, char **argv)
     if (g.serverPort)
         qputenv("DUNMOOR_FB_PORT", QByteArray::number(g.serverPort));
     g.scripts = QStringLiteral(DUNMOOR_SCRIPTS);
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QTemporaryDir scratch;
-    if (!bench::begin(&argc, argv, scratch))
-        return 1;
-    // Messages of the window are recorded, never shown.
-    g.prompter = std::make_unique<platform::ScriptedPrompter>();
-    g.scoped = std::make_unique<platform::ScopedPrompter>(*g.prompter);
-
-    const auto body = [&] {
+    const auto body = [](const QString &scratch) {
         if (g.serverPort)
             fbserver("start");
-        setUp(scratch.path());
+        setUp(scratch);
         registerBenchmarks();
         bench::MedianReporter reporter;
         benchmark::RunSpecifiedBenchmarks(&reporter);
         if (!printSummary(reporter))
             throw std::runtime_error("a target was missed");
     };
-    return bench::run("bench_debugrun", body, [] {
+    return bench::runWindowBench(argc, argv, "bench_debugrun", g.prompter, body, [] {
         g.workbench.reset();
         if (!g.path.isEmpty())
             engine::Database::dropDatabase(g.path);

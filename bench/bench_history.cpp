@@ -12,6 +12,7 @@
 //         repetitions, medians.
 
 #include "BenchSupport.h"
+#include "WindowBench.h"
 #include "engine/Database.h"
 #include "engine/Runtime.h"
 #include "engine/Session.h"
@@ -44,7 +45,6 @@ struct Globals {
     QString path;
     std::unique_ptr<Workbench> workbench;
     std::unique_ptr<platform::ScriptedPrompter> prompter;
-    std::unique_ptr<platform::ScopedPrompter> scoped;
 } g;
 
 TfmBrowser &browser()
@@ -159,25 +159,16 @@ int main(int argc, char **argv)
 {
     if (!bench::takePositive(&argc, argv, "runs", &g.runs))
         return 1;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QTemporaryDir scratch;
-    if (!bench::begin(&argc, argv, scratch))
-        return 1;
-    g.prompter = std::make_unique<platform::ScriptedPrompter>();
-    g.scoped = std::make_unique<platform::ScopedPrompter>(*g.prompter);
-    bool ok = false;
-    const auto body = [&] {
-        setUp(scratch.path());
+    const auto body = [](const QString &scratch) {
+        setUp(scratch);
         bench::MedianReporter reporter;
         benchmark::RunSpecifiedBenchmarks(&reporter);
-        ok = printSummary(reporter);
+        if (!printSummary(reporter))
+            throw std::runtime_error("a target was missed");
     };
-    const int rc = bench::run("bench_history", body, [] {
+    return bench::runWindowBench(argc, argv, "bench_history", g.prompter, body, [] {
         g.workbench.reset();
         if (!g.path.isEmpty())
             engine::Database::dropDatabase(g.path);
     });
-    return rc != 0 ? rc : (ok ? 0 : 1);
 }

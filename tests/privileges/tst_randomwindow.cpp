@@ -267,21 +267,41 @@ struct Run {
         }
     }
 
+    // One side of a page's two lists: the rows a move takes from, and the
+    // buttons that move one row and all of them.
+    struct MoveSide {
+        engine::DataSet &rows;
+        const char *field;
+        QAbstractButton *one, *all;
+    };
+
+    // Choices 0 to 4 of a page whose candidates join a group and whose
+    // members leave it: ">" twice as often as the others.
+    QString moves(int choice, const QString &group, const MoveSide &join, const MoveSide &leave)
+    {
+        switch (choice) {
+        case 0:
+        case 1: {
+            const QString row = anyRow(join.rows, join.field);
+            return group + ": > " + row + click(join.one);
+        }
+        case 2: return group + ": >>" + click(join.all);
+        case 3: {
+            const QString row = anyRow(leave.rows, leave.field);
+            return group + ": < " + row + click(leave.one);
+        }
+        default: return group + ": <<" + click(leave.all);
+        }
+    }
+
     QString userGroups()
     {
         const QString group = anyRow(d.usergrp, "UGNAME");
-        switch (pick(12)) {
-        case 0:
-        case 1: {
-            const QString user = anyRow(d.usersdef, "UGNAME");
-            return group + ": > " + user + click(w.mvbtn);
-        }
-        case 2: return group + ": >>" + click(w.mvallbtn);
-        case 3: {
-            const QString member = anyRow(d.usersgrp, "UALIAS");
-            return group + ": < " + member + click(w.remvbtn);
-        }
-        case 4: return group + ": <<" + click(w.remvallbtn);
+        const int choice = pick(12);
+        if (choice <= 4)
+            return moves(choice, group, {d.usersdef, "UGNAME", w.mvbtn, w.mvallbtn},
+                         {d.usersgrp, "UALIAS", w.remvbtn, w.remvallbtn});
+        switch (choice) {
         case 5: return "Save and Commit" + click(w.okbtn);
         case 6: return "Cancel and RollBack" + click(w.escbtn);
         case 7: {
@@ -307,21 +327,11 @@ struct Run {
     QString grantAction()
     {
         const QString group = anyRow(d.metagrp, "GGNAME");
-        switch (pick(7)) {
-        case 0:
-        case 1: {
-            const QString holder = anyRow(d.usersdef, "UGNAME");
-            return group + ": > " + holder + click(w.gmvbtn);
-        }
-        case 2: return group + ": >>" + click(w.gmvallbtn);
-        case 3: {
-            const QString holder = anyRow(d.metasgrp, "UFNAME");
-            return group + ": < " + holder + click(w.gremvbtn);
-        }
-        case 4: return group + ": <<" + click(w.gremvallbtn);
-        case 5: return "Save and Commit" + click(w.gokbtn);
-        default: return "Cancel and RollBack" + click(w.gescbtn);
-        }
+        const int choice = pick(7);
+        if (choice <= 4)
+            return moves(choice, group, {d.usersdef, "UGNAME", w.gmvbtn, w.gmvallbtn},
+                         {d.metasgrp, "UFNAME", w.gremvbtn, w.gremvallbtn});
+        return choice == 5 ? "Save and Commit" + click(w.gokbtn) : "Cancel and RollBack" + click(w.gescbtn);
     }
 
     // The layer and SYSDBA's grants to users, with the members.
