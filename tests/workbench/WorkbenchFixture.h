@@ -20,6 +20,7 @@
 #include <QListWidget>
 #include <QToolButton>
 #include <memory>
+#include <utility>
 
 namespace wbtest {
 
@@ -62,6 +63,13 @@ public:
     ScriptedDialogs()
     {
         m_previous = platform::setModalHook([this](QDialog &d) { return run(d); });
+    }
+    // Answers the connect dialogs with this alias and login.
+    ScriptedDialogs(QString alias_, QString user_, QString password_ = QString()) : ScriptedDialogs()
+    {
+        alias = std::move(alias_);
+        user = std::move(user_);
+        password = std::move(password_);
     }
     ~ScriptedDialogs() { platform::setModalHook(m_previous); }
 

@@ -121,9 +121,7 @@ void TestBrowser::aliasSavedByAnotherProgramIsOffered()
     TestDatabase t;
     ScriptedPrompter p;
     platform::ScopedPrompter sp(p);
-    ScriptedDialogs d;
-    d.alias = "SAVED ELSEWHERE";
-    d.user = "SYSDBA";
+    ScriptedDialogs d("SAVED ELSEWHERE", "SYSDBA");
     p.answer(Prompter::Answer::No);
     Workbench w({});
     TfmBrowser &b = *w.browser;
@@ -172,10 +170,7 @@ void TestBrowser::interactiveConnect()
     ScopedAlias alias("TESTDB", t.path());
     ScriptedPrompter p;
     platform::ScopedPrompter sp(p);
-    ScriptedDialogs d;
-    d.alias = "TESTDB";
-    d.user = "sysdba";
-    d.password = "secret";
+    ScriptedDialogs d("TESTDB", "sysdba", "secret");
     p.answer(Prompter::Answer::No);
     Workbench w({});
     TfmBrowser &b = *w.browser;
@@ -235,9 +230,7 @@ void TestBrowser::connectCancelledLeavesConnectionsClosed()
     ScopedAlias alias("TESTDB", t.path());
     ScriptedPrompter p;
     platform::ScopedPrompter sp(p);
-    ScriptedDialogs d;
-    d.alias = "TESTDB";
-    d.user = "SYSDBA";
+    ScriptedDialogs d("TESTDB", "SYSDBA");
     p.answer(Prompter::Answer::No);
     Workbench w({});
     w.browser->SBConnectClick();
@@ -264,9 +257,7 @@ void TestBrowser::connectToBrokenAliasReportsServerText()
     ScopedAlias alias("BROKEN", dir.path() + "/missing.fdb");
     ScriptedPrompter p;
     platform::ScopedPrompter sp(p);
-    ScriptedDialogs d;
-    d.alias = "BROKEN";
-    d.user = "SYSDBA";
+    ScriptedDialogs d("BROKEN", "SYSDBA");
     Workbench w({});
     TfmBrowser &b = *w.browser;
     b.SBConnectClick();

@@ -22,10 +22,7 @@ void TestBrowserServer::wrongPasswordKeepsCaption()
     ScopedAlias alias("REMOTE", testsupport::serverPrefix() + t.path());
     ScriptedPrompter p;
     platform::ScopedPrompter sp(p);
-    ScriptedDialogs d;
-    d.alias = "REMOTE";
-    d.user = "SYSDBA";
-    d.password = "wrong";
+    ScriptedDialogs d("REMOTE", "SYSDBA", "wrong");
     Workbench w({});
     const QString caption = w.browser->windowTitle();
     w.browser->SBConnectClick();
@@ -46,10 +43,7 @@ void TestBrowserServer::rightPasswordConnects()
     ScopedAlias alias("REMOTE", testsupport::serverPrefix() + t.path());
     ScriptedPrompter p;
     platform::ScopedPrompter sp(p);
-    ScriptedDialogs d;
-    d.alias = "REMOTE";
-    d.user = "sysdba";
-    d.password = testsupport::serverPassword();
+    ScriptedDialogs d("REMOTE", "sysdba", testsupport::serverPassword());
     p.answer(platform::Prompter::Answer::No);
     Workbench w({});
     w.browser->SBConnectClick();

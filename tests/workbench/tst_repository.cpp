@@ -236,9 +236,7 @@ void TestRepository::dialectThreeInstallLeavesNothing()
     ScopedAlias alias("TESTDB", t.path());
     ScriptedPrompter p;
     platform::ScopedPrompter sp(p);
-    ScriptedDialogs d;
-    d.alias = "TESTDB";
-    d.user = "SYSDBA";
+    ScriptedDialogs d("TESTDB", "SYSDBA");
     p.answer(Prompter::Answer::Yes).answer(Prompter::Answer::No);
     Workbench w({});
     TfmBrowser &b = *w.browser;
@@ -472,9 +470,7 @@ void TestRepository::connectWithYesShowsDebuggerPages()
     ScopedAlias alias("TESTDB", t.path());
     ScriptedPrompter p;
     platform::ScopedPrompter sp(p);
-    ScriptedDialogs d;
-    d.alias = "TESTDB";
-    d.user = "sysdba";
+    ScriptedDialogs d("TESTDB", "sysdba");
     p.answer(Prompter::Answer::Yes);
     Workbench w({});
     TfmBrowser &b = *w.browser;
